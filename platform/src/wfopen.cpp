@@ -1,0 +1,2 @@
+// _wfopen: opens a file named by a wide path, as UTF-8 on this host.
+#include <windows.h>
