@@ -823,6 +823,9 @@ BOOL WINAPI SystemParametersInfoW(UINT action, UINT param, PVOID value, UINT win
 
 // ---- Files ----
 FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+BOOL WINAPI MoveFileExW(LPCWSTR existingName, LPCWSTR newName, DWORD flags);
+BOOL WINAPI DeleteFileW(LPCWSTR name);
 
 #ifdef __cplusplus
 }

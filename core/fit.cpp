@@ -1,0 +1,115 @@
+// Linearised least-squares fit. Every model turns into a straight line z = a0 + b0*t under a transform
+// of x and y; the line is fitted, a0 and b0 are turned back into A and B, and S is measured on Y.
+//
+// The line is fitted from sums about the running means (Welford's update) instead of the raw sums
+// St, Sz, Stt, Stz: raw sums of t*t lose every digit of the slope when t is large and its spread small
+// (time stamps, serial numbers). The running mean also keeps equal t values exactly equal, so the
+// spread is exactly 0 there and the slope comes out 0/0 = NaN, as with the raw formula.
+#include "fit.h"
+
+#include <math.h>
+
+#include "models.h"
+
+// Transform of one point to the straight-line coordinates of the model.
+static inline void linearise(int modelId, double exponentN, double x, double y, double* t, double* z)
+{
+    switch (modelId) {
+    case 0: *t = x; *z = y; break;
+    case 1: *t = x; *z = 1.0 / y; break;
+    case 2: *t = 1.0 / x; *z = y; break;
+    case 3: *t = x; *z = x / y; break;
+    case 4: *t = x; *z = log10(y); break;
+    case 5: *t = x; *z = log(y); break;
+    case 6: *t = x; *z = log10(y); break;
+    case 7: *t = exp(-x); *z = 1.0 / y; break;
+    case 8: *t = log10(x); *z = log10(y); break;
+    case 9: *t = log10(x); *z = y; break;
+    case 10: *t = log(x); *z = y; break;
+    case 11: *t = x; *z = 1.0 / y; break;
+    case 12: *t = 1.0 / x; *z = 1.0 / y; break;
+    case 13: *t = 1.0 / x; *z = log(y); break;
+    case 14: *t = 1.0 / x; *z = log10(y); break;
+    case 15: *t = pow(x, exponentN); *z = y; break;
+    default: *t = NAN; *z = NAN; break;
+    }
+}
+
+// Turns the line's intercept and slope into the model's A and B.
+static void backTransform(int modelId, double a0, double b0, double* a, double* b)
+{
+    *a = a0;
+    *b = b0;
+    switch (modelId) {
+    case 4: *a = pow(10.0, a0); *b = pow(10.0, b0); break;
+    case 5: case 13: *a = exp(a0); break;
+    case 6: case 8: case 14: *a = pow(10.0, a0); break;
+    case 11: *a = 1.0 / b0; *b = *a * a0; break;
+    case 12: *a = 1.0 / a0; *b = *a * b0; break;
+    default: break;
+    }
+}
+
+// Stores A and B from the line, then the residual sum over the points in their order and S.
+static FitResult finishFit(const double* x, const double* y, int count, int modelId, double exponentN,
+                           double a0, double b0)
+{
+    FitResult fit;
+    backTransform(modelId, a0, b0, &fit.a, &fit.b);
+    fit.residualSum = 0.0;
+    for (int i = 0; i < count; ++i) {
+        double r = evaluateModelWith(modelId, fit.a, fit.b, exponentN, x[i]) - y[i];
+        fit.residualSum = r * r + fit.residualSum;
+    }
+    fit.s = count >= 2 ? sqrt(fit.residualSum / (double)(count - 1)) : 0.0;
+    return fit;
+}
+
+static FitResult emptyFit()
+{
+    FitResult fit = {0.0, 0.0, 0.0, 0.0};
+    return fit;
+}
+
+FitResult fitPoints(const double* x, const double* y, int count, int modelId, double exponentN)
+{
+    if (count <= 0) return emptyFit();
+    double meanT = 0.0, meanZ = 0.0, spreadTT = 0.0, spreadTZ = 0.0;
+    for (int i = 0; i < count; ++i) {
+        double t, z;
+        linearise(modelId, exponentN, x[i], y[i], &t, &z);
+        double weight = 1.0 / (double)(i + 1);
+        double dt = t - meanT;
+        meanT = dt * weight + meanT;
+        meanZ = (z - meanZ) * weight + meanZ;
+        spreadTT = dt * (t - meanT) + spreadTT;
+        spreadTZ = dt * (z - meanZ) + spreadTZ;
+    }
+    double b0 = spreadTZ / spreadTT;
+    double a0 = meanZ - b0 * meanT;
+    return finishFit(x, y, count, modelId, exponentN, a0, b0);
+}
+
+FitResult fitPointsRawSums(const double* x, const double* y, int count, int modelId, double exponentN)
+{
+    double st = 0.0, sz = 0.0, stt = 0.0, stz = 0.0;
+    for (int i = 0; i < count; ++i) {
+        double t, z;
+        linearise(modelId, exponentN, x[i], y[i], &t, &z);
+        st = t + st;
+        sz = z + sz;
+        stt = t * t + stt;
+        stz = z * t + stz;
+    }
+    if (count <= 0) return emptyFit();
+    double nd = (double)count;
+    double b0 = (sz * st - nd * stz) / (st * st - nd * stt);
+    double a0 = (sz - b0 * st) / nd;
+    return finishFit(x, y, count, modelId, exponentN, a0, b0);
+}
+
+void fitModel()
+{
+    const PointTable* points = &g_app.points;
+    g_app.fit = fitPoints(points->x, points->y, points->pointCount, g_app.modelId, g_app.exponentN);
+}
