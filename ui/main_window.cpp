@@ -1,0 +1,278 @@
+// The data-entry window: shows one point of the table at a time and carries the program's commands.
+#include "main_window.h"
+
+#include <wchar.h>
+
+#include "about_dialog.h"
+#include "app_state.h"
+#include "data_file.h"
+#include "frame.h"
+#include "number_text.h"
+#include "resource.h"
+#include "results_window.h"
+#include "selection_window.h"
+
+#define BUTTON_WIDTH 60
+#define BUTTON_HEIGHT 20
+#define COUNT_STYLE (WS_CHILD | WS_VISIBLE | WS_BORDER | ES_NUMBER | ES_RIGHT)
+#define VALUE_STYLE (WS_CHILD | WS_VISIBLE | WS_BORDER | ES_RIGHT)
+#define BUTTON_STYLE (WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON)
+
+#define BACKGROUND_COLOUR RGB(200, 200, 255)
+#define BAR_DONE_COLOUR RGB(100, 100, 255)
+#define BAR_REST_COLOUR RGB(230, 230, 255)
+#define BAR_LEFT 10
+#define BAR_RIGHT 150
+#define BAR_TOP 143
+#define BAR_BOTTOM 147
+
+static HWND createControl(HWND parent, LPCWSTR className, LPCWSTR text, DWORD style, int x, int y, int width,
+                          int height, int id)
+{
+    return CreateWindowExW(0, className, text, style, x, y, width, height, parent, (HMENU)(UINT_PTR)id,
+                           g_app.ui.instance, NULL);
+}
+
+void createEntryControls(HWND mainWindow)
+{
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    int right = client.right;
+    int bottom = client.bottom;
+
+    g_app.ui.countField = createControl(mainWindow, L"Edit", g_app.countText, COUNT_STYLE, 10, 20, 60, 20,
+                                        IDC_COUNT_FIELD);
+    g_app.ui.xField = createControl(mainWindow, L"Edit", g_app.xText, VALUE_STYLE, 10, 70, 140, 20, IDC_X_FIELD);
+    g_app.ui.yField = createControl(mainWindow, L"Edit", g_app.yText, VALUE_STYLE, 10, 120, 140, 20, IDC_Y_FIELD);
+    g_app.ui.upButton = createControl(mainWindow, L"Button", L"Up", BUTTON_STYLE, right - 70, 35, BUTTON_WIDTH,
+                                      BUTTON_HEIGHT, IDC_UP);
+    g_app.ui.downButton = createControl(mainWindow, L"Button", L"Down", BUTTON_STYLE, right - 70, 70,
+                                        BUTTON_WIDTH, BUTTON_HEIGHT, IDC_DOWN);
+    g_app.ui.enterButton = createControl(mainWindow, L"Button", L"Enter", BUTTON_STYLE, 10, bottom - 35,
+                                         BUTTON_WIDTH, BUTTON_HEIGHT, IDC_ENTER);
+    g_app.ui.functionButton = createControl(mainWindow, L"Button", L"Function", BUTTON_STYLE, right - 70,
+                                            bottom - 70, BUTTON_WIDTH, BUTTON_HEIGHT, IDC_FUNCTION);
+    g_app.ui.calculateButton = createControl(mainWindow, L"Button", L"Calculate", BUTTON_STYLE, right - 70,
+                                             bottom - 35, BUTTON_WIDTH, BUTTON_HEIGHT, IDC_CALCULATE);
+}
+
+void layoutEntryButtons(HWND mainWindow)
+{
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    int right = client.right;
+    int bottom = client.bottom;
+
+    MoveWindow(g_app.ui.upButton, right - 70, 35, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
+    MoveWindow(g_app.ui.downButton, right - 70, 70, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
+    MoveWindow(g_app.ui.enterButton, 10, bottom - 35, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
+    MoveWindow(g_app.ui.functionButton, right - 70, bottom - 70, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
+    MoveWindow(g_app.ui.calculateButton, right - 70, bottom - 35, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
+}
+
+// Writes the count and the current point into the three fields. Each write raises that field's
+// EN_CHANGE before it returns; the count's pass settles the index and the read-only state.
+void refreshEntryFields(HWND window)
+{
+    PointTable* table = &g_app.points;
+    swprintf(g_app.countText, TEXT_CAPACITY, L"%d", table->pointCount);
+    formatNumberW(g_app.xText, TEXT_CAPACITY, table->x[table->currentIndex]);
+    formatNumberW(g_app.yText, TEXT_CAPACITY, table->y[table->currentIndex]);
+
+    SetDlgItemTextW(window, IDC_COUNT_FIELD, g_app.countText);
+    SetDlgItemTextW(window, IDC_X_FIELD, g_app.xText);
+    SetDlgItemTextW(window, IDC_Y_FIELD, g_app.yText);
+    InvalidateRect(window, NULL, FALSE);
+}
+
+void storeEntryFields()
+{
+    PointTable* table = &g_app.points;
+    swscanf(g_app.xText, L"%lg", &table->x[table->currentIndex]);
+    swscanf(g_app.yText, L"%lg", &table->y[table->currentIndex]);
+}
+
+void drawLabel(HWND window, HDC dc, int dx, int dy, LPCWSTR text)
+{
+    RECT area;
+    GetClientRect(window, &area);
+    area.left += dx;
+    area.top += dy;
+    DrawTextW(dc, text, -1, &area, DT_SINGLELINE);
+}
+
+static void fillArea(HDC dc, int left, int top, int right, int bottom, HBRUSH brush)
+{
+    RECT area;
+    SetRect(&area, left, top, right, bottom);
+    FillRect(dc, &area, brush);
+}
+
+void paintMainWindow(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+
+    HBRUSH background = CreateSolidBrush(BACKGROUND_COLOUR);
+    HBRUSH previousBrush = (HBRUSH)SelectObject(dc, background);
+    FillRect(dc, &client, background);
+    HBRUSH doneBrush = CreateSolidBrush(BAR_DONE_COLOUR);
+    HBRUSH restBrush = CreateSolidBrush(BAR_REST_COLOUR);
+
+    int count = g_app.points.pointCount;
+    int number = g_app.points.currentIndex + 1;
+    if (count > 0) {
+        // 64-bit product: number * 140 would overflow an int near the table's capacity.
+        int split = BAR_LEFT + (int)(((long long)number * (BAR_RIGHT - BAR_LEFT)) / count);
+        fillArea(dc, BAR_LEFT, BAR_TOP, split, BAR_BOTTOM, doneBrush);
+        fillArea(dc, split, BAR_TOP, BAR_RIGHT, BAR_BOTTOM, restBrush);
+    }
+
+    SetBkMode(dc, TRANSPARENT);
+    WCHAR label[TEXT_CAPACITY];
+    drawLabel(window, dc, 10, 0, L"N:");
+    swprintf(label, TEXT_CAPACITY, L"X[%d]:", number);
+    drawLabel(window, dc, 10, 50, label);
+    swprintf(label, TEXT_CAPACITY, L"Y[%d]:", number);
+    drawLabel(window, dc, 10, 100, label);
+
+    SelectObject(dc, previousBrush);
+    DeleteObject(background);
+    DeleteObject(doneBrush);
+    DeleteObject(restBrush);
+    EndPaint(window, &paint);
+}
+
+static void setValueFieldsReadOnly()
+{
+    WPARAM readOnly = g_app.points.pointCount == 0 ? 1 : 0;
+    SendMessageW(g_app.ui.xField, EM_SETREADONLY, readOnly, 0);
+    SendMessageW(g_app.ui.yField, EM_SETREADONLY, readOnly, 0);
+}
+
+static void showNextPoint(HWND window)
+{
+    if (g_app.points.currentIndex < g_app.points.pointCount - 1) g_app.points.currentIndex++;
+    refreshEntryFields(window);
+}
+
+static void showPreviousPoint(HWND window)
+{
+    if (g_app.points.currentIndex > 0) g_app.points.currentIndex--;
+    refreshEntryFields(window);
+}
+
+static void storePoint()
+{
+    storeEntryFields();
+    setValueFieldsReadOnly();
+}
+
+// A count outside the table (above its capacity, or negative, which typing cannot produce) is brought
+// to the capacity, and the field is rewritten to show it.
+static void changeCount(HWND window)
+{
+    PointTable* table = &g_app.points;
+    int typed = (int)GetDlgItemInt(window, IDC_COUNT_FIELD, NULL, TRUE);
+    BOOL outside = typed < 0 || typed > POINT_CAPACITY;
+    table->pointCount = outside ? POINT_CAPACITY : typed;
+
+    if (table->pointCount == 0) {
+        table->currentIndex = 0;
+    } else if (table->currentIndex + 1 > table->pointCount) {
+        table->currentIndex = table->pointCount - 1;
+        refreshEntryFields(window);
+    } else if (outside) {
+        refreshEntryFields(window);
+    }
+    setValueFieldsReadOnly();
+    InvalidateRect(window, NULL, FALSE);
+}
+
+static void startNewTable(HWND window)
+{
+    clearPoints();
+    refreshEntryFields(window);
+    InvalidateRect(window, NULL, TRUE);
+}
+
+static void confirmExit(HWND window)
+{
+    if (MessageBoxW(window, L"Exit ?", L"Kelvora", MB_OKCANCEL | MB_ICONEXCLAMATION) == IDOK) {
+        SendMessageW(window, WM_CLOSE, 0, 0);
+    }
+}
+
+static LRESULT onMainCommand(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    WORD id = LOWORD(wParam);
+    WORD code = HIWORD(wParam);
+    switch (id) {
+    case IDC_UP:
+        if (code == BN_CLICKED) showNextPoint(window);
+        return 0;
+    case IDC_DOWN:
+        if (code == BN_CLICKED) showPreviousPoint(window);
+        return 0;
+    case IDC_ENTER:
+        if (code == BN_CLICKED) storePoint();
+        return 0;
+    case IDC_FUNCTION:
+        if (code == BN_CLICKED) openSelectionWindow();
+        return 0;
+    case IDC_CALCULATE:
+        if (code == BN_CLICKED) openResultsWindow();
+        return 0;
+    case IDC_X_FIELD:
+        if (code == EN_CHANGE) GetDlgItemTextW(window, IDC_X_FIELD, g_app.xText, TEXT_CAPACITY - 1);
+        return 0;
+    case IDC_Y_FIELD:
+        if (code == EN_CHANGE) GetDlgItemTextW(window, IDC_Y_FIELD, g_app.yText, TEXT_CAPACITY - 1);
+        return 0;
+    case IDC_COUNT_FIELD:
+        if (code == EN_CHANGE) changeCount(window);
+        return 0;
+    case IDM_NEW:
+        startNewTable(window);
+        return 0;
+    case IDM_SAVE:
+        saveDataFile(window);
+        return 0;
+    case IDM_LOAD:
+        loadDataFile(window);
+        return 0;
+    case IDM_OK:
+        confirmExit(window);
+        return 0;
+    case IDM_ABOUT:
+        openAboutDialog(window);
+        return 0;
+    }
+    return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
+}
+
+LRESULT CALLBACK MainWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return onFrameCreate(window);
+    case WM_DESTROY:
+        destroyFrameMenuBar(window);
+        PostQuitMessage(0);
+        return 0;
+    case WM_ACTIVATE:
+        return onFrameActivate(window, wParam, lParam);
+    case WM_PAINT:
+        paintMainWindow(window);
+        return 0;
+    case WM_SETTINGCHANGE:
+        onFrameSettingChange(window, wParam, lParam);
+        layoutEntryButtons(window);
+        return 0;
+    case WM_COMMAND:
+        return onMainCommand(window, wParam, lParam);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
