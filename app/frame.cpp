@@ -52,23 +52,27 @@ LRESULT onFrameCreate(HWND window)
     return 0;
 }
 
-LRESULT onFrameActivate(HWND window, WPARAM wParam, LPARAM lParam)
+// The window's own activation record, or a blank one in spare when the window has no frame slot.
+static SHACTIVATEINFO* activationRecord(HWND window, SHACTIVATEINFO* spare)
 {
     FrameRecord* frame = findFrame(window);
+    if (frame != NULL) return &frame->activation;
+    memset(spare, 0, sizeof(*spare));
+    spare->cbSize = sizeof(*spare);
+    return spare;
+}
+
+LRESULT onFrameActivate(HWND window, WPARAM wParam, LPARAM lParam)
+{
     SHACTIVATEINFO spare;
-    memset(&spare, 0, sizeof(spare));
-    spare.cbSize = sizeof(spare);
-    SHHandleWMActivate(window, wParam, lParam, frame ? &frame->activation : &spare, 0);
+    SHHandleWMActivate(window, wParam, lParam, activationRecord(window, &spare), 0);
     return 0;
 }
 
 LRESULT onFrameSettingChange(HWND window, WPARAM wParam, LPARAM lParam)
 {
-    FrameRecord* frame = findFrame(window);
     SHACTIVATEINFO spare;
-    memset(&spare, 0, sizeof(spare));
-    spare.cbSize = sizeof(spare);
-    SHHandleWMSettingChange(window, wParam, lParam, frame ? &frame->activation : &spare);
+    SHHandleWMSettingChange(window, wParam, lParam, activationRecord(window, &spare));
     return 0;
 }
 
