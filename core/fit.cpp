@@ -3,8 +3,8 @@
 //
 // The line is fitted from sums about the running means (Welford's update) instead of the raw sums
 // St, Sz, Stt, Stz: raw sums of t*t lose every digit of the slope when t is large and its spread small
-// (time stamps, serial numbers). The running mean also keeps equal t values exactly equal, so the
-// spread is exactly 0 there and the slope comes out 0/0 = NaN, as with the raw formula.
+// (time stamps, serial numbers). With equal t values every difference is exactly 0, so the spread is
+// exactly 0 and the slope comes out 0/0 = NaN, as the plain formula means it to.
 #include "fit.h"
 
 #include <math.h>
@@ -74,10 +74,16 @@ static FitResult emptyFit()
 FitResult fitPoints(const double* x, const double* y, int count, int modelId, double exponentN)
 {
     if (count <= 0) return emptyFit();
+    // The first point is the origin of the sums: differences of nearby large values are exact, so the
+    // means and spreads are taken of small numbers.
+    double originT, originZ;
+    linearise(modelId, exponentN, x[0], y[0], &originT, &originZ);
     double meanT = 0.0, meanZ = 0.0, spreadTT = 0.0, spreadTZ = 0.0;
     for (int i = 0; i < count; ++i) {
         double t, z;
         linearise(modelId, exponentN, x[i], y[i], &t, &z);
+        t = t - originT;
+        z = z - originZ;
         double weight = 1.0 / (double)(i + 1);
         double dt = t - meanT;
         meanT = dt * weight + meanT;
@@ -86,7 +92,9 @@ FitResult fitPoints(const double* x, const double* y, int count, int modelId, do
         spreadTZ = dt * (z - meanZ) + spreadTZ;
     }
     double b0 = spreadTZ / spreadTT;
-    double a0 = meanZ - b0 * meanT;
+    // The intercept at t = 0 from the first point and the means, in this grouping: z0 - b0*t0 is exact
+    // for data on a line through large values, where (z0 + meanZ) would already round.
+    double a0 = (originZ - b0 * originT) + (meanZ - b0 * meanT);
     return finishFit(x, y, count, modelId, exponentN, a0, b0);
 }
 

@@ -1,0 +1,215 @@
+// Registration of the predefined control classes, and the helpers the controls share.
+#include "control_classes.h"
+
+#include "controls_common.h"
+
+#include <algorithm>
+
+namespace platform {
+
+void register_control_classes()
+{
+    // RegisterClassW refuses a second registration of a name, so calling this twice is harmless.
+    controls::register_edit_class();
+    controls::register_button_class();
+    controls::register_listbox_class();
+    controls::register_static_class();
+    controls::register_dialog_class();
+}
+
+} // namespace platform
+
+namespace platform::controls {
+
+void notify_parent(HWND control, int code)
+{
+    HWND parent = GetParent(control);
+    if (!parent)
+        return;
+    const int id = GetDlgCtrlID(control);
+    SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+}
+
+LRESULT copy_text_out(const std::wstring& text, WPARAM max, LPARAM buffer)
+{
+    auto* out = reinterpret_cast<wchar_t*>(buffer);
+    if (!out || max == 0)
+        return 0;
+    const size_t count = std::min<size_t>(text.size(), max - 1);
+    std::copy_n(text.data(), count, out);
+    out[count] = L'\0';
+    return static_cast<LRESULT>(count);
+}
+
+std::wstring text_from(LPARAM text)
+{
+    const auto* p = reinterpret_cast<const wchar_t*>(text);
+    return p ? std::wstring(p) : std::wstring();
+}
+
+void sync_window_text(HWND hwnd, const std::wstring& text)
+{
+    DefWindowProcW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+SavedDcState::SavedDcState(HDC dc)
+    : m_dc(dc), m_pen(SelectObject(dc, GetStockObject(BLACK_PEN))),
+      m_brush(SelectObject(dc, GetStockObject(WHITE_BRUSH))), m_text(GetTextColor(dc)), m_back(GetBkColor(dc)),
+      m_mode(GetBkMode(dc))
+{
+}
+
+SavedDcState::~SavedDcState()
+{
+    if (m_pen)
+        SelectObject(m_dc, m_pen);
+    if (m_brush)
+        SelectObject(m_dc, m_brush);
+    SetTextColor(m_dc, m_text);
+    SetBkColor(m_dc, m_back);
+    if (m_mode)
+        SetBkMode(m_dc, m_mode);
+}
+
+int text_width(HDC dc, std::wstring_view text)
+{
+    if (text.empty())
+        return 0;
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+int line_height(HDC dc)
+{
+    TEXTMETRICW tm{};
+    if (!dc || !GetTextMetricsW(dc, &tm) || tm.tmHeight <= 0)
+        return 13;
+    return tm.tmHeight;
+}
+
+std::vector<int> caret_edges(HDC dc, std::wstring_view text)
+{
+    std::vector<int> edges(text.size() + 1, 0);
+    if (text.empty())
+        return edges;
+    std::vector<INT> partial(text.size(), 0);
+    SIZE size{};
+    INT fit = 0;
+    GetTextExtentExPointW(dc, text.data(), static_cast<int>(text.size()), 0x7fffffff, &fit, partial.data(), &size);
+    for (size_t i = 0; i < text.size(); ++i)
+        edges[i + 1] = std::max(edges[i], static_cast<int>(partial[i]));
+    return edges;
+}
+
+namespace {
+
+// Longest prefix of `word` (at least one character) that fits in `width`.
+size_t fitting_prefix(HDC dc, std::wstring_view word, int width)
+{
+    size_t n = 1;
+    while (n < word.size() && text_width(dc, word.substr(0, n + 1)) <= width)
+        ++n;
+    return n;
+}
+
+void wrap_paragraph(HDC dc, std::wstring_view text, int width, std::vector<std::wstring>& lines)
+{
+    std::wstring line;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t end = std::min(text.find(L' ', pos), text.size());
+        std::wstring_view word = text.substr(pos, end - pos);
+        const std::wstring candidate = line.empty() ? std::wstring(word) : line + L' ' + std::wstring(word);
+        if (text_width(dc, candidate) <= width || (line.empty() && word.empty())) {
+            line = candidate;
+        } else if (!line.empty()) {
+            lines.push_back(line);
+            line.clear();
+            continue; // place the same word on a fresh line
+        } else {
+            const size_t n = fitting_prefix(dc, word, width);
+            lines.emplace_back(word.substr(0, n));
+            pos += n;
+            continue;
+        }
+        pos = end + 1;
+    }
+    lines.push_back(line);
+}
+
+} // namespace
+
+std::vector<std::wstring> wrap_lines(HDC dc, std::wstring_view text, int width)
+{
+    std::vector<std::wstring> lines;
+    width = std::max(width, 1);
+    size_t start = 0;
+    while (true) {
+        const size_t end = std::min(text.find(L'\n', start), text.size());
+        std::wstring_view paragraph = text.substr(start, end - start);
+        if (!paragraph.empty() && paragraph.back() == L'\r')
+            paragraph.remove_suffix(1);
+        wrap_paragraph(dc, paragraph, width, lines);
+        if (end >= text.size())
+            break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+void fill_rect(HDC dc, const RECT& rect, COLORREF color)
+{
+    HBRUSH brush = CreateSolidBrush(color);
+    FillRect(dc, &rect, brush);
+    DeleteObject(brush);
+}
+
+void frame_rect(HDC dc, const RECT& rect, COLORREF color, int thickness)
+{
+    HBRUSH brush = CreateSolidBrush(color);
+    RECT r = rect;
+    for (int i = 0; i < thickness && r.right > r.left && r.bottom > r.top; ++i) {
+        FrameRect(dc, &r, brush);
+        InflateRect(&r, -1, -1);
+    }
+    DeleteObject(brush);
+}
+
+void draw_text_line(HDC dc, std::wstring_view text, int x, int y, COLORREF color)
+{
+    if (text.empty())
+        return;
+    SetTextColor(dc, color);
+    SetBkMode(dc, TRANSPARENT);
+    ExtTextOutW(dc, x, y, 0, nullptr, text.data(), static_cast<UINT>(text.size()), nullptr);
+}
+
+SIZE dialog_base_units()
+{
+    static SIZE cached{0, 0};
+    if (cached.cx > 0)
+        return cached;
+    HDC dc = GetDC(nullptr);
+    if (!dc)
+        return SIZE{6, 13}; // the default font's units, until the device can measure
+    static constexpr std::wstring_view letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    TEXTMETRICW tm{};
+    const bool have_metrics = GetTextMetricsW(dc, &tm) && tm.tmHeight > 0;
+    const int width = text_width(dc, letters);
+    ReleaseDC(nullptr, dc);
+    if (!have_metrics || width <= 0)
+        return SIZE{6, 13};
+    cached = SIZE{(width / 26 + 1) / 2, tm.tmHeight};
+    return cached;
+}
+
+RECT work_area()
+{
+    RECT area{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0) || IsRectEmpty(&area))
+        SetRect(&area, 0, 26, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    return area;
+}
+
+} // namespace platform::controls

@@ -1,0 +1,120 @@
+// Shared pieces of the predefined controls and the dialog manager: per-window state tables, the parent
+// notification, text measuring and wrapping, dialog units, and the registration hooks of each class.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace platform::controls {
+
+// Per-window state of one control class, keyed by handle: created at WM_NCCREATE, freed at WM_NCDESTROY.
+// Never hold a reference across a SendMessageW to another window: its handler may destroy this one.
+template <class State>
+class StateTable {
+public:
+    State* find(HWND hwnd)
+    {
+        auto it = m_states.find(hwnd);
+        return it == m_states.end() ? nullptr : it->second.get();
+    }
+    State& create(HWND hwnd)
+    {
+        auto& slot = m_states[hwnd];
+        slot = std::make_unique<State>();
+        return *slot;
+    }
+    void erase(HWND hwnd) { m_states.erase(hwnd); }
+
+private:
+    std::unordered_map<HWND, std::unique_ptr<State>> m_states;
+};
+
+// WM_COMMAND(MAKEWPARAM(id, code), control) to the control's parent: the one way controls notify.
+void notify_parent(HWND control, int code);
+
+// WM_GETTEXT semantics: copies at most max - 1 characters and a terminating zero; returns the count copied.
+LRESULT copy_text_out(const std::wstring& text, WPARAM max, LPARAM buffer);
+std::wstring text_from(LPARAM text);
+// Keeps the window manager's copy of a control's text in step with the control's own.
+void sync_window_text(HWND hwnd, const std::wstring& text);
+
+// A DC for measuring outside WM_PAINT, released on scope exit.
+class MeasureDc {
+public:
+    explicit MeasureDc(HWND hwnd) : m_hwnd(hwnd), m_dc(GetDC(hwnd)) {}
+    ~MeasureDc()
+    {
+        if (m_dc)
+            ReleaseDC(m_hwnd, m_dc);
+    }
+    MeasureDc(const MeasureDc&) = delete;
+    MeasureDc& operator=(const MeasureDc&) = delete;
+    HDC get() const { return m_dc; }
+
+private:
+    HWND m_hwnd;
+    HDC m_dc;
+};
+
+// Restores the pen, brush, colours and background mode of a DC on scope exit.
+class SavedDcState {
+public:
+    explicit SavedDcState(HDC dc);
+    ~SavedDcState();
+    SavedDcState(const SavedDcState&) = delete;
+    SavedDcState& operator=(const SavedDcState&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_pen;
+    HGDIOBJ m_brush;
+    COLORREF m_text;
+    COLORREF m_back;
+    int m_mode;
+};
+
+int text_width(HDC dc, std::wstring_view text);
+int line_height(HDC dc);
+// x of each caret position 0..n of the text (edges[0] = 0, edges[n] = width of the text).
+std::vector<int> caret_edges(HDC dc, std::wstring_view text);
+// Breaks the text into lines at most `width` pixels wide: at blanks where possible, inside a word when
+// it alone is too wide; '\n' always breaks.
+std::vector<std::wstring> wrap_lines(HDC dc, std::wstring_view text, int width);
+
+void fill_rect(HDC dc, const RECT& rect, COLORREF color);
+void frame_rect(HDC dc, const RECT& rect, COLORREF color, int thickness);
+void draw_text_line(HDC dc, std::wstring_view text, int x, int y, COLORREF color);
+
+// Dialog base units of the default font: x from the average width of the 52 letters, y its height.
+SIZE dialog_base_units();
+// The part of the screen below the navigation bar.
+RECT work_area();
+
+// Window class names and registration, one function per class file.
+inline constexpr const wchar_t* kDialogClass = L"#32770";
+void register_edit_class();
+void register_button_class();
+void register_listbox_class();
+void register_static_class();
+void register_dialog_class();
+
+// Dialog state shared by the dialog files: nullptr when the window is not a dialog of this manager.
+struct DialogShell {
+    bool full_screen = false; // kept at the work area's size across rotations
+    HWND menu_bar = nullptr;  // the empty menu bar the dialog ends above
+};
+DialogShell* dialog_shell(HWND dialog);
+bool is_dialog(HWND hwnd);
+// Resizes a full-screen dialog to the work area above its menu bar (sends WM_SIZE).
+void resize_full_screen(HWND dialog);
+// Moves the focus to a control of a dialog as Tab does: an edit field gets its text selected.
+void set_dialog_focus(HWND dialog, HWND control, bool select_text);
+// A classic template with no items, used by the message box and the file dialogs, which lay out their
+// controls in pixels at WM_INITDIALOG.
+std::vector<WORD> empty_dialog_template(DWORD style, std::wstring_view title);
+
+} // namespace platform::controls

@@ -1,0 +1,194 @@
+// The "Static" control: wrapped text drawn over its parent's background, or an icon or bitmap.
+#include "controls_common.h"
+
+namespace platform::controls {
+namespace {
+
+struct StaticState {
+    std::wstring text;
+    HICON icon = nullptr;
+    HBITMAP bitmap = nullptr;
+};
+
+StateTable<StaticState> g_statics;
+
+LONG static_type(HWND hwnd)
+{
+    return GetWindowLongW(hwnd, GWL_STYLE) & SS_TYPEMASK;
+}
+
+// Statics paint no background of their own; a change repaints the parent's area beneath them.
+void static_invalidate(HWND hwnd)
+{
+    HWND parent = GetParent(hwnd);
+    if (parent) {
+        RECT rc{};
+        GetWindowRect(hwnd, &rc);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+        InvalidateRect(parent, &rc, TRUE);
+    }
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+// A title naming a resource arrives as 0xFFFF followed by the ordinal (as the dialog manager passes it).
+LPCWSTR resource_name(const std::wstring& title)
+{
+    if (title.size() >= 2 && title[0] == 0xFFFF)
+        return MAKEINTRESOURCEW(title[1]);
+    return title.empty() ? nullptr : title.c_str();
+}
+
+void static_load_image(HWND hwnd, StaticState& st, const CREATESTRUCTW* cs)
+{
+    LPCWSTR name = resource_name(st.text);
+    if (!name)
+        return;
+    if (static_type(hwnd) == SS_ICON)
+        st.icon = LoadIconW(cs->hInstance, name);
+    else if (static_type(hwnd) == SS_BITMAP)
+        st.bitmap = LoadBitmapW(cs->hInstance, name);
+}
+
+LRESULT static_on_create(HWND hwnd, StaticState& st, const CREATESTRUCTW* cs)
+{
+    if (!cs)
+        return 0;
+    if (cs->lpszName) {
+        // An ordinal title is 0xFFFF plus one word and need not be zero-terminated after it.
+        st.text = cs->lpszName[0] == 0xFFFF ? std::wstring(cs->lpszName, 2) : std::wstring(cs->lpszName);
+    }
+    static_load_image(hwnd, st, cs);
+    return 0;
+}
+
+LRESULT static_on_set_image(HWND hwnd, StaticState& st, WPARAM type, LPARAM image)
+{
+    LRESULT old = 0;
+    if (type == IMAGE_ICON) {
+        old = reinterpret_cast<LRESULT>(st.icon);
+        st.icon = reinterpret_cast<HICON>(image);
+    } else if (type == IMAGE_BITMAP) {
+        old = reinterpret_cast<LRESULT>(st.bitmap);
+        st.bitmap = reinterpret_cast<HBITMAP>(image);
+    } else {
+        return 0;
+    }
+    static_invalidate(hwnd);
+    return old;
+}
+
+LRESULT static_on_get_image(const StaticState& st, WPARAM type)
+{
+    if (type == IMAGE_ICON)
+        return reinterpret_cast<LRESULT>(st.icon);
+    if (type == IMAGE_BITMAP)
+        return reinterpret_cast<LRESULT>(st.bitmap);
+    return 0;
+}
+
+void static_paint_text(HWND hwnd, HDC dc, const StaticState& st, const RECT& rc)
+{
+    const LONG type = static_type(hwnd);
+    const COLORREF ink = IsWindowEnabled(hwnd) ? GetSysColor(COLOR_WINDOWTEXT) : GetSysColor(COLOR_GRAYTEXT);
+    const int height = line_height(dc);
+    int y = rc.top;
+    for (const std::wstring& line : wrap_lines(dc, st.text, rc.right - rc.left)) {
+        const int width = text_width(dc, line);
+        int x = rc.left;
+        if (type == SS_CENTER)
+            x += (rc.right - rc.left - width) / 2;
+        else if (type == SS_RIGHT)
+            x = rc.right - width;
+        draw_text_line(dc, line, x, y, ink);
+        y += height;
+        if (y >= rc.bottom)
+            break;
+    }
+}
+
+void static_paint_bitmap(HDC dc, HBITMAP bitmap, const RECT& rc)
+{
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory)
+        return;
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
+LRESULT static_on_paint(HWND hwnd, const StaticState& st)
+{
+    PAINTSTRUCT ps{};
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (dc) {
+        SavedDcState saved(dc);
+        RECT rc{};
+        GetClientRect(hwnd, &rc);
+        IntersectClipRect(dc, rc.left, rc.top, rc.right, rc.bottom);
+        const LONG type = static_type(hwnd);
+        if (type == SS_ICON) {
+            if (st.icon)
+                DrawIcon(dc, 0, 0, st.icon);
+        } else if (type == SS_BITMAP) {
+            if (st.bitmap)
+                static_paint_bitmap(dc, st.bitmap, rc);
+        } else if (type == SS_BLACKRECT) {
+            fill_rect(dc, rc, RGB(0, 0, 0));
+        } else {
+            static_paint_text(hwnd, dc, st, rc);
+        }
+    }
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+LRESULT static_dispatch(HWND hwnd, StaticState& st, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_CREATE: return static_on_create(hwnd, st, reinterpret_cast<const CREATESTRUCTW*>(lp));
+    case WM_SETTEXT:
+        st.text = text_from(lp);
+        static_invalidate(hwnd);
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    case WM_GETTEXT: return copy_text_out(st.text, wp, lp);
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(st.text.size());
+    case WM_PAINT: return static_on_paint(hwnd, st);
+    case WM_ERASEBKGND: return 1; // transparent: the parent's background shows through
+    case WM_ENABLE: static_invalidate(hwnd); return 0;
+    case WM_GETDLGCODE: return DLGC_STATIC;
+    case WM_LBUTTONDOWN:
+        if (GetWindowLongW(hwnd, GWL_STYLE) & SS_NOTIFY)
+            notify_parent(hwnd, 0); // STN_CLICKED
+        return 0;
+    case STM_SETIMAGE: return static_on_set_image(hwnd, st, wp, lp);
+    case STM_GETIMAGE: return static_on_get_image(st, wp);
+    case STM_SETICON: return static_on_set_image(hwnd, st, IMAGE_ICON, static_cast<LPARAM>(wp));
+    case STM_GETICON: return static_on_get_image(st, IMAGE_ICON);
+    default: return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+LRESULT CALLBACK static_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_NCCREATE)
+        g_statics.create(hwnd);
+    if (msg == WM_NCDESTROY) {
+        g_statics.erase(hwnd);
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    StaticState* st = g_statics.find(hwnd);
+    return st ? static_dispatch(hwnd, *st, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+} // namespace
+
+void register_static_class()
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = static_proc;
+    wc.lpszClassName = L"Static";
+    RegisterClassW(&wc);
+}
+
+} // namespace platform::controls

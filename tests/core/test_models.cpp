@@ -1,0 +1,126 @@
+// Model catalogue texts, evaluation of the selected model, and the state record's initial values.
+#include <gtest/gtest.h>
+#include <math.h>
+#include <wchar.h>
+
+#include "app_state.h"
+#include "fit.h"
+#include "models.h"
+
+namespace {
+
+struct EvaluationCase {
+    const char* name;
+    int modelId;
+    double a, b, exponentN, x;
+    double expected;
+};
+
+const EvaluationCase EVALUATION_CASES[] = {
+    {"LineAtThree", 0, 1, 2, 2, 3, 7},
+    {"SaturationAtOne", 12, 2, 1, 2, 1, 1},
+    {"PowerSquare", 15, 0, 1, 2, 3, 9},
+    {"PowerCube", 15, 0, 1, 3, 3, 27},
+    {"ReciprocalExponential", 7, 1, 1, 2, 0, 0.5},
+    {"CommonLogarithm", 9, 1, 2, 2, 100, 5},
+    {"NaturalLogarithm", 10, 1, 2, 2, M_E, 3},
+    {"BaseToTheX", 4, 3, 2, 2, 10, 3072},
+    {"TenToTheBOverX", 14, 2, 2, 2, 1, 200},
+};
+
+class Evaluation : public testing::TestWithParam<EvaluationCase> {};
+
+TEST_P(Evaluation, GivesTheFormulaValueWithTheStoredParameters)
+{
+    const EvaluationCase& c = GetParam();
+    resetAppState();
+    g_app.modelId = c.modelId;
+    g_app.fit.a = c.a;
+    g_app.fit.b = c.b;
+    g_app.exponentN = c.exponentN;
+    EXPECT_NEAR(evaluateModel(c.x), c.expected, 1e-12 * fabs(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, Evaluation, testing::ValuesIn(EVALUATION_CASES),
+                         [](const testing::TestParamInfo<EvaluationCase>& info) { return info.param.name; });
+
+TEST(Evaluation, PowerModelFollowsTheExponentWithoutANewFit)
+{
+    resetAppState();
+    g_app.modelId = MODEL_POWER_N;
+    g_app.fit.b = 1.0;
+    EXPECT_EQ(evaluateModel(3.0), 9.0);
+    g_app.exponentN = 3.0;
+    EXPECT_EQ(evaluateModel(3.0), 27.0);
+}
+
+// Division by zero at x = 0 is no error: the IEEE value flows on into the plot.
+TEST(Evaluation, PoleAtZeroGivesIeeeValues)
+{
+    struct { int modelId; double b; bool finite; double value; } cases[] = {
+        {2, 1.0, false, 0}, {13, 1.0, false, 0}, {14, 0.5, false, 0}, {13, 0.0, false, 0},
+        {13, -1.0, true, 0.0}, {14, -2.0, true, 0.0},
+    };
+    for (const auto& c : cases) {
+        double y = evaluateModelWith(c.modelId, 2.0, c.b, 2.0, 0.0);
+        EXPECT_EQ((bool)isfinite(y), c.finite) << "model " << c.modelId << " B=" << c.b;
+        if (c.finite) {
+            EXPECT_EQ(y, c.value);
+        }
+    }
+}
+
+TEST(Catalogue, TextsOfModelsAxesAndInvalidIds)
+{
+    EXPECT_STREQ(modelText(0), L"Y=A+B*X");
+    EXPECT_STREQ(modelText(7), L"Y=1/(A+B*EXP(-X))");
+    EXPECT_STREQ(modelText(MODEL_POWER_N), L"Y=A+B*X^N");
+    EXPECT_STREQ(modelText(AXIS_Y_INDEX), L"Axis Y");
+    EXPECT_STREQ(AXIS_X_TEXT, L"Axis X");
+    for (int id : {-1, AXIS_Y_INDEX + 1, -2147483647 - 1, 2147483647}) EXPECT_STREQ(modelText(id), L"") << id;
+    for (int id = 0; id < MODEL_COUNT; ++id) {
+        EXPECT_EQ(wcsncmp(modelText(id), L"Y=", 2), 0) << id;
+        for (int other = 0; other < id; ++other) EXPECT_STRNE(modelText(id), modelText(other));
+    }
+    EXPECT_TRUE(isnan(evaluateModelWith(MODEL_COUNT, 1, 1, 1, 1)));
+}
+
+TEST(AppState, StartsAndResetsToTheInitialValues)
+{
+    resetAppState();
+    g_app.points.pointCount = 4;
+    g_app.points.x[3] = 8;
+    g_app.modelId = 5;
+    resetAppState();
+    EXPECT_EQ(g_app.points.pointCount, 0);
+    EXPECT_EQ(g_app.points.x[3], 0.0);
+    EXPECT_EQ(g_app.modelId, 0);
+    EXPECT_EQ(g_app.exponentN, 2.0);
+    EXPECT_STREQ(g_app.countText, L"0");
+    EXPECT_STREQ(g_app.exponentText, L"0");
+    EXPECT_STREQ(g_app.fileName, L"Kelvora1");
+    EXPECT_STREQ(g_app.initialDir, L"");
+}
+
+TEST(AppState, ClearPointsEmptiesTheTableAndAFitThenGivesZeros)
+{
+    resetAppState();
+    g_app.points.pointCount = 3;
+    g_app.points.currentIndex = 2;
+    for (int i = 0; i < 3; ++i) {
+        g_app.points.x[i] = i + 1;
+        g_app.points.y[i] = 2 * i + 3;
+    }
+    g_app.modelId = 4;
+    clearPoints();
+    EXPECT_EQ(g_app.points.pointCount, 0);
+    EXPECT_EQ(g_app.points.currentIndex, 0);
+    EXPECT_EQ(g_app.points.x[2], 0.0);
+    fitModel();
+    EXPECT_EQ(g_app.fit.a, 0.0);
+    EXPECT_EQ(g_app.fit.b, 0.0);
+    EXPECT_EQ(g_app.fit.residualSum, 0.0);
+    EXPECT_EQ(g_app.fit.s, 0.0);
+}
+
+} // namespace

@@ -1,0 +1,292 @@
+// The points file: text written, round trips, the scanf-like reading rules, malformed and short files,
+// and saves that fail without harming the old file.
+#include <gtest/gtest.h>
+#include <errno.h>
+#include <float.h>
+#include <math.h>
+#include <string.h>
+#include <filesystem>
+
+#include "app_state.h"
+#include "points_file.h"
+#include "test_support.h"
+
+namespace {
+
+const double SENTINEL = -777.25;
+
+class PointsFile : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = makeTempFolder();
+        ASSERT_FALSE(folder.empty());
+        resetAppState();
+        // A table already holding points shows what a load replaces and what it keeps.
+        g_app.points.pointCount = 7;
+        g_app.points.currentIndex = 5;
+        for (int i = 0; i < 10; ++i) {
+            g_app.points.x[i] = SENTINEL;
+            g_app.points.y[i] = SENTINEL;
+        }
+    }
+    void TearDown() override { removeFolder(folder); }
+
+    std::string pathOf(const char* name) const { return folder + "/" + name; }
+
+    PointsFileStatus loadText(const std::string& text, int* declared = nullptr)
+    {
+        writeWholeFile(pathOf("in.dat"), text);
+        return loadPointsFile(widen(pathOf("in.dat")).c_str(), &g_app.points, declared);
+    }
+
+    PointsFileStatus saveTable(const std::string& path)
+    {
+        return savePointsFile(widen(path).c_str(), &g_app.points);
+    }
+
+    void setPoints(std::initializer_list<double> values)
+    {
+        int i = 0;
+        for (auto it = values.begin(); it != values.end(); it += 2, ++i) {
+            g_app.points.x[i] = it[0];
+            g_app.points.y[i] = it[1];
+        }
+        g_app.points.pointCount = i;
+    }
+
+    std::string folder;
+};
+
+bool sameDouble(double a, double b)
+{
+    return memcmp(&a, &b, sizeof a) == 0 || (isnan(a) && isnan(b));
+}
+
+TEST_F(PointsFile, SavedTextOfSmallTables)
+{
+    setPoints({});
+    ASSERT_EQ(saveTable(pathOf("empty.dat")), POINTS_FILE_OK);
+    EXPECT_EQ(readWholeFile(pathOf("empty.dat")), "0\n");
+
+    // 3.14159265 keeps its digits: six would read back as another number.
+    setPoints({1, 2.5, 0.125, 3.14159265});
+    ASSERT_EQ(saveTable(pathOf("two.dat")), POINTS_FILE_OK);
+    EXPECT_EQ(readWholeFile(pathOf("two.dat")), "2\n1 2.5\n0.125 3.14159265\n");
+}
+
+TEST_F(PointsFile, AwkwardValuesRoundTripExactly)
+{
+    const double values[] = {1.0 / 3.0, 1e-300, -0.0, 1e21, 123456789, DBL_MAX, -DBL_MIN,
+                             4.9406564584124654e-324, 0.1, INFINITY, -INFINITY, NAN, 6.02214076e23, -1e-7};
+    const int count = (int)(sizeof(values) / sizeof(values[0]));
+    for (int i = 0; i < count; ++i) {
+        g_app.points.x[i] = values[i];
+        g_app.points.y[i] = -values[count - 1 - i];
+    }
+    g_app.points.pointCount = count;
+    ASSERT_EQ(saveTable(pathOf("awkward.dat")), POINTS_FILE_OK);
+    resetAppState();
+    ASSERT_EQ(loadPointsFile(widen(pathOf("awkward.dat")).c_str(), &g_app.points, nullptr), POINTS_FILE_OK);
+    ASSERT_EQ(g_app.points.pointCount, count);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_TRUE(sameDouble(g_app.points.x[i], values[i])) << i;
+        EXPECT_TRUE(sameDouble(g_app.points.y[i], -values[count - 1 - i])) << i;
+    }
+}
+
+// Enough points to cross the read and write buffers many times.
+TEST_F(PointsFile, LargeTableRoundTrips)
+{
+    const int count = 200000;
+    for (int i = 0; i < count; ++i) {
+        g_app.points.x[i] = i * 0.001 - 3.7;
+        g_app.points.y[i] = sin(i) * pow(10.0, i % 40 - 20);
+    }
+    g_app.points.pointCount = count;
+    ASSERT_EQ(saveTable(pathOf("large.dat")), POINTS_FILE_OK);
+    static PointTable loaded; // 16 MB: too large for the stack
+    ASSERT_EQ(loadPointsFile(widen(pathOf("large.dat")).c_str(), &loaded, nullptr), POINTS_FILE_OK);
+    ASSERT_EQ(loaded.pointCount, count);
+    EXPECT_EQ(memcmp(loaded.x, g_app.points.x, count * sizeof(double)), 0);
+    EXPECT_EQ(memcmp(loaded.y, g_app.points.y, count * sizeof(double)), 0);
+}
+
+struct ReadCase {
+    const char* name;
+    const char* text;
+    PointsFileStatus status;
+    int count;                        // pointCount afterwards
+    std::vector<double> points;       // x, y of the points read
+};
+
+const ReadCase READ_CASES[] = {
+    {"AllOnOneLine", "3 1 2 3 4 5 6", POINTS_FILE_OK, 3, {1, 2, 3, 4, 5, 6}},
+    {"WindowsLineEnds", "2\r\n1.5 -2\r\n3e2 4\r\n", POINTS_FILE_OK, 2, {1.5, -2, 300, 4}},
+    {"TabsAndBlankLines", "\n\t2\n\n1\t2\n\n  3 \t 4\n", POINTS_FILE_OK, 2, {1, 2, 3, 4}},
+    {"TextAfterTheLastPoint", "2\n1 2\n3 4\nmeasured on Monday\n", POINTS_FILE_OK, 2, {1, 2, 3, 4}},
+    {"MorePointsThanTheCount", "1\n1 2\n3 4\n", POINTS_FILE_OK, 1, {1, 2}},
+    {"ZeroCount", "0\n", POINTS_FILE_OK, 0, {}},
+    {"SignedCount", "+1 5 6", POINTS_FILE_OK, 1, {5, 6}},
+    {"NoNewlineAtTheEnd", "1\n7 8", POINTS_FILE_OK, 1, {7, 8}},
+    {"EveryFormOfLg", "5 +1.5 -2e3 0x1p4 -0X1.8p1 inf -INFINITY .5 5. 1e400 1e-400", POINTS_FILE_OK, 5,
+     {1.5, -2000, 16, -3, INFINITY, -INFINITY, 0.5, 5, INFINITY, 0}},
+    {"FewerPointsThanTheCount", "3\n1 2\n3 4\n", POINTS_FILE_SHORT, 2, {1, 2, 3, 4}},
+    {"HalfAPoint", "2\n1 2\n3\n", POINTS_FILE_SHORT, 1, {1, 2}},
+    {"TextInPlaceOfANumber", "3\n1 2\nabc 4\n5 6\n", POINTS_FILE_SHORT, 1, {1, 2}},
+    {"NumberRunningIntoText", "2\n1.5abc 2\n3 4\n", POINTS_FILE_SHORT, 0, {}},
+    {"DoubleSign", "1\n+-1 2\n", POINTS_FILE_SHORT, 0, {}},
+    {"LoneSign", "1\n- 2\n", POINTS_FILE_SHORT, 0, {}},
+    {"NumberEndsTheFileAfterACount", "2", POINTS_FILE_SHORT, 0, {}},
+};
+
+class ReadingRules : public PointsFile, public testing::WithParamInterface<ReadCase> {};
+
+TEST_P(ReadingRules, LoadTheCompletePoints)
+{
+    const ReadCase& c = GetParam();
+    EXPECT_EQ(loadText(c.text), c.status);
+    EXPECT_EQ(g_app.points.pointCount, c.count);
+    EXPECT_EQ(g_app.points.currentIndex, 5); // left for the caller
+    for (int i = 0; i < c.count; ++i) {
+        EXPECT_TRUE(sameDouble(g_app.points.x[i], c.points[2 * i])) << "x" << i << " " << g_app.points.x[i];
+        EXPECT_TRUE(sameDouble(g_app.points.y[i], c.points[2 * i + 1])) << "y" << i << " " << g_app.points.y[i];
+    }
+    EXPECT_EQ(g_app.points.x[c.count], SENTINEL); // the entry after the last point read keeps its value
+    EXPECT_EQ(g_app.points.y[c.count], SENTINEL);
+}
+
+INSTANTIATE_TEST_SUITE_P(PointsFile, ReadingRules, testing::ValuesIn(READ_CASES),
+                         [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+
+struct RefusedCase {
+    const char* name;
+    const char* text;
+    PointsFileStatus status;
+};
+
+const RefusedCase REFUSED_CASES[] = {
+    {"EmptyFile", "", POINTS_FILE_NO_COUNT},
+    {"OnlyWhiteSpace", " \r\n\t\n", POINTS_FILE_NO_COUNT},
+    {"TextFirst", "points: 3\n1 2\n", POINTS_FILE_NO_COUNT},
+    {"SignWithoutDigits", "-\n1 2\n", POINTS_FILE_NO_COUNT},
+    {"NegativeCount", "-1\n1 2\n", POINTS_FILE_NEGATIVE_COUNT},
+    {"HugeNegativeCount", "-99999999999999999999999\n", POINTS_FILE_NEGATIVE_COUNT},
+    {"CountAboveCapacity", "1000001\n1 2\n", POINTS_FILE_COUNT_TOO_LARGE},
+    {"CountBeyondInt", "4294967298\n1 2\n", POINTS_FILE_COUNT_TOO_LARGE},
+};
+
+class RefusedFiles : public PointsFile, public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedFiles, ChangeNothing)
+{
+    EXPECT_EQ(loadText(GetParam().text), GetParam().status);
+    EXPECT_EQ(g_app.points.pointCount, 7);
+    EXPECT_EQ(g_app.points.currentIndex, 5);
+    EXPECT_EQ(g_app.points.x[0], SENTINEL);
+    EXPECT_EQ(g_app.points.y[0], SENTINEL);
+}
+
+INSTANTIATE_TEST_SUITE_P(PointsFile, RefusedFiles, testing::ValuesIn(REFUSED_CASES),
+                         [](const testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+
+TEST_F(PointsFile, MissingFileCannotBeOpenedAndChangesNothing)
+{
+    EXPECT_EQ(loadPointsFile(widen(pathOf("absent.dat")).c_str(), &g_app.points, nullptr), POINTS_FILE_CANNOT_OPEN);
+    EXPECT_EQ(g_app.points.pointCount, 7);
+    EXPECT_EQ(g_app.points.x[0], SENTINEL);
+}
+
+TEST_F(PointsFile, ShortFileReportsItsDeclaredCount)
+{
+    int declared = 0;
+    EXPECT_EQ(loadText("5\n1 2\n3 4\n", &declared), POINTS_FILE_SHORT);
+    EXPECT_EQ(declared, 5);
+    EXPECT_EQ(g_app.points.pointCount, 2);
+}
+
+// White space and numbers longer than the reader's buffer window.
+TEST_F(PointsFile, LongRunsOfWhiteSpaceAndDigits)
+{
+    std::string text = "2" + std::string(300000, ' ') + "1\n\n" + std::string(100000, '\n') + "2 ";
+    text += "0." + std::string(2000, '0') + "1e2000 4\n";
+    EXPECT_EQ(loadText(text), POINTS_FILE_OK);
+    EXPECT_EQ(g_app.points.x[0], 1.0);
+    EXPECT_EQ(g_app.points.y[0], 2.0);
+    EXPECT_DOUBLE_EQ(g_app.points.x[1], 0.1);
+    EXPECT_EQ(g_app.points.y[1], 4.0);
+}
+
+TEST_F(PointsFile, SaveReplacesTheOldFileAndLeavesNoTemporaryFile)
+{
+    writeWholeFile(pathOf("data.dat"), "3\n1 1\n2 2\n3 3\nold text that is longer than the new\n");
+    setPoints({0.5, 1e-9});
+    ASSERT_EQ(saveTable(pathOf("data.dat")), POINTS_FILE_OK);
+    EXPECT_EQ(readWholeFile(pathOf("data.dat")), "1\n0.5 1e-09\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+}
+
+TEST_F(PointsFile, FailedSavesKeepTheOldFileAndReportTheError)
+{
+    const std::string old = "1\n4 5\n";
+    writeWholeFile(pathOf("keep.dat"), old);
+    setPoints({1, 2, 3, 4});
+    // The temporary file's name is taken by a folder: it cannot be created.
+    std::filesystem::create_directory(pathOf("keep.dat.kvtmp"));
+    EXPECT_EQ(saveTable(pathOf("keep.dat")), POINTS_FILE_CANNOT_CREATE);
+    EXPECT_EQ(readWholeFile(pathOf("keep.dat")), old);
+
+    // The target is a folder: the finished temporary file cannot replace it and is removed.
+    std::filesystem::create_directory(pathOf("folder.dat"));
+    EXPECT_EQ(saveTable(pathOf("folder.dat")), POINTS_FILE_REPLACE_FAILED);
+    EXPECT_FALSE(std::filesystem::exists(pathOf("folder.dat.kvtmp")));
+    EXPECT_TRUE(std::filesystem::is_directory(pathOf("folder.dat")));
+
+    EXPECT_EQ(saveTable(pathOf("no-such-folder/x.dat")), POINTS_FILE_CANNOT_CREATE);
+    EXPECT_EQ(savePointsFile(L"", &g_app.points), POINTS_FILE_CANNOT_CREATE);
+    std::wstring tooLong(PATH_CAPACITY, L'a');
+    EXPECT_EQ(savePointsFile(tooLong.c_str(), &g_app.points), POINTS_FILE_NAME_TOO_LONG);
+}
+
+TEST_F(PointsFile, WriteErrorIsReported)
+{
+    FILE* full = fopen("/dev/full", "w");
+    if (full == nullptr) GTEST_SKIP() << "no /dev/full";
+    setPoints({1, 2});
+    EXPECT_EQ(writePointsStream(full, &g_app.points), POINTS_FILE_WRITE_FAILED);
+    fclose(full);
+}
+
+TEST_F(PointsFile, WideNamesAreUtf8OnDisk)
+{
+    setPoints({1, 2});
+    std::wstring name = widen(folder) + L"/Me\u00dfwerte \u6e29\u5ea6.dat";
+    ASSERT_EQ(savePointsFile(name.c_str(), &g_app.points), POINTS_FILE_OK);
+    EXPECT_EQ(readWholeFile(folder + "/Me\xc3\x9fwerte \xe6\xb8\xa9\xe5\xba\xa6.dat"), "1\n1 2\n");
+}
+
+TEST(WideOpen, RefusesTextThatCannotNameAFile)
+{
+    const wchar_t loneSurrogate[] = {L'a', (wchar_t)0xD800, L'b', 0};
+    const wchar_t beyondUnicode[] = {L'a', (wchar_t)0x110000, 0};
+    struct { const wchar_t* path; const wchar_t* mode; int error; } cases[] = {
+        {nullptr, L"r", EINVAL}, {L"/tmp/x", nullptr, EINVAL}, {L"/tmp/x", L"", EINVAL},
+        {loneSurrogate, L"r", EILSEQ}, {beyondUnicode, L"r", EILSEQ},
+    };
+    for (const auto& c : cases) {
+        errno = 0;
+        EXPECT_EQ(_wfopen(c.path, c.mode), nullptr);
+        EXPECT_EQ(errno, c.error);
+    }
+    EXPECT_FALSE(MoveFileExW(nullptr, L"/tmp/x", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(DeleteFileW(loneSurrogate));
+}
+
+TEST_F(PointsFile, StatusTextsAreGivenForEveryStatus)
+{
+    for (int status = POINTS_FILE_OK; status <= POINTS_FILE_REPLACE_FAILED; ++status) {
+        EXPECT_GT(wcslen(pointsFileStatusText((PointsFileStatus)status)), 10u) << status;
+    }
+}
+
+} // namespace
