@@ -102,16 +102,7 @@ void button_paint_face(HWND hwnd, HDC dc, const ButtonState& st, const RECT& rc)
 
 LRESULT button_on_paint(HWND hwnd, const ButtonState& st)
 {
-    PAINTSTRUCT ps{};
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (dc) {
-        SavedDcState saved(dc);
-        RECT rc{};
-        GetClientRect(hwnd, &rc);
-        button_paint_face(hwnd, dc, st, rc);
-    }
-    EndPaint(hwnd, &ps);
-    return 0;
+    return paint_window(hwnd, [&](HDC dc, const RECT& rc) { button_paint_face(hwnd, dc, st, rc); });
 }
 
 LRESULT button_on_set_style(HWND hwnd, WPARAM style, LPARAM redraw)
@@ -188,24 +179,14 @@ LRESULT button_dispatch(HWND hwnd, ButtonState& st, UINT msg, WPARAM wp, LPARAM 
 
 LRESULT CALLBACK button_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == WM_NCCREATE)
-        g_buttons.create(hwnd);
-    if (msg == WM_NCDESTROY) {
-        g_buttons.erase(hwnd);
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    ButtonState* st = g_buttons.find(hwnd);
-    return st ? button_dispatch(hwnd, *st, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+    return route_to_state(g_buttons, hwnd, msg, wp, lp, button_dispatch);
 }
 
 } // namespace
 
 void register_button_class()
 {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = button_proc;
-    wc.lpszClassName = L"Button";
-    RegisterClassW(&wc);
+    register_control_class(L"Button", button_proc);
 }
 
 } // namespace platform::controls

@@ -21,6 +21,16 @@ void register_control_classes()
 
 namespace platform::controls {
 
+void register_control_class(const wchar_t* name, WNDPROC proc, UINT style, HBRUSH background)
+{
+    WNDCLASSW wc{};
+    wc.style = style;
+    wc.lpfnWndProc = proc;
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    RegisterClassW(&wc);
+}
+
 void notify_parent(HWND control, int code)
 {
     HWND parent = GetParent(control);

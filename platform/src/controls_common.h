@@ -33,6 +33,28 @@ private:
     std::unordered_map<HWND, std::unique_ptr<State>> m_states;
 };
 
+// The window procedure body shared by the controls: keeps the state record with the window from
+// WM_NCCREATE to WM_NCDESTROY and hands every other message to the class's dispatcher.
+template <class State>
+LRESULT route_to_state(StateTable<State>& table, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
+                       LRESULT (*dispatch)(HWND, State&, UINT, WPARAM, LPARAM))
+{
+    if (msg == WM_NCCREATE)
+        table.create(hwnd);
+    if (msg == WM_NCDESTROY) {
+        table.erase(hwnd);
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    State* st = table.find(hwnd);
+    return st ? dispatch(hwnd, *st, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void register_control_class(const wchar_t* name, WNDPROC proc, UINT style = 0, HBRUSH background = nullptr);
+
+// BeginPaint, drawing state saved and restored around `draw(dc, client_rect)`, EndPaint.
+template <class Draw>
+LRESULT paint_window(HWND hwnd, Draw&& draw);
+
 // WM_COMMAND(MAKEWPARAM(id, code), control) to the control's parent: the one way controls notify.
 void notify_parent(HWND control, int code);
 
@@ -84,6 +106,21 @@ std::vector<int> caret_edges(HDC dc, std::wstring_view text);
 // Breaks the text into lines at most `width` pixels wide: at blanks where possible, inside a word when
 // it alone is too wide; '\n' always breaks.
 std::vector<std::wstring> wrap_lines(HDC dc, std::wstring_view text, int width);
+
+template <class Draw>
+LRESULT paint_window(HWND hwnd, Draw&& draw)
+{
+    PAINTSTRUCT ps{};
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (dc) {
+        SavedDcState saved(dc);
+        RECT rc{};
+        GetClientRect(hwnd, &rc);
+        draw(dc, rc);
+    }
+    EndPaint(hwnd, &ps);
+    return 0;
+}
 
 void fill_rect(HDC dc, const RECT& rect, COLORREF color);
 void frame_rect(HDC dc, const RECT& rect, COLORREF color, int thickness);

@@ -382,20 +382,13 @@ void edit_paint_text(HWND hwnd, HDC dc, const EditState& st, const RECT& rc)
 
 LRESULT edit_on_paint(HWND hwnd, const EditState& st)
 {
-    PAINTSTRUCT ps{};
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (dc) {
-        SavedDcState saved(dc);
-        RECT rc{};
-        GetClientRect(hwnd, &rc);
+    return paint_window(hwnd, [&](HDC dc, const RECT& rc) {
         // A read-only or disabled field is greyed so the user sees it takes no typing.
         const bool grey = is_read_only(hwnd) || !IsWindowEnabled(hwnd);
         fill_rect(dc, rc, GetSysColor(grey ? COLOR_BTNFACE : COLOR_WINDOW));
         IntersectClipRect(dc, rc.left, rc.top, rc.right, rc.bottom);
         edit_paint_text(hwnd, dc, st, rc);
-    }
-    EndPaint(hwnd, &ps);
-    return 0;
+    });
 }
 
 LRESULT edit_on_focus(HWND hwnd, EditState& st, bool focused)
@@ -455,26 +448,14 @@ LRESULT edit_dispatch(HWND hwnd, EditState& st, UINT msg, WPARAM wp, LPARAM lp)
 
 LRESULT CALLBACK edit_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == WM_NCCREATE)
-        g_edits.create(hwnd);
-    EditState* st = g_edits.find(hwnd);
-    if (msg == WM_NCDESTROY) {
-        g_edits.erase(hwnd);
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    if (!st)
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    return edit_dispatch(hwnd, *st, msg, wp, lp);
+    return route_to_state(g_edits, hwnd, msg, wp, lp, edit_dispatch);
 }
 
 } // namespace
 
 void register_edit_class()
 {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = edit_proc;
-    wc.lpszClassName = L"Edit";
-    RegisterClassW(&wc);
+    register_control_class(L"Edit", edit_proc);
 }
 
 } // namespace platform::controls

@@ -341,11 +341,7 @@ void listbox_paint_items(HWND hwnd, HDC dc, const ListState& st, const RECT& are
 
 LRESULT listbox_on_paint(HWND hwnd, const ListState& st)
 {
-    PAINTSTRUCT ps{};
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (dc) {
-        SavedDcState saved(dc);
-        RECT area = client_rect(hwnd);
+    return paint_window(hwnd, [&](HDC dc, RECT area) {
         fill_rect(dc, area, GetSysColor(COLOR_WINDOW));
         if (has_scroll_bar(hwnd, st)) {
             listbox_paint_scroll_bar(hwnd, dc, st);
@@ -353,9 +349,7 @@ LRESULT listbox_on_paint(HWND hwnd, const ListState& st)
         }
         IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
         listbox_paint_items(hwnd, dc, st, area);
-    }
-    EndPaint(hwnd, &ps);
-    return 0;
+    });
 }
 
 LRESULT listbox_on_focus(HWND hwnd, ListState& st, bool focused)
@@ -405,25 +399,14 @@ LRESULT listbox_dispatch(HWND hwnd, ListState& st, UINT msg, WPARAM wp, LPARAM l
 
 LRESULT CALLBACK listbox_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == WM_NCCREATE)
-        g_lists.create(hwnd);
-    if (msg == WM_NCDESTROY) {
-        g_lists.erase(hwnd);
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    ListState* st = g_lists.find(hwnd);
-    return st ? listbox_dispatch(hwnd, *st, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+    return route_to_state(g_lists, hwnd, msg, wp, lp, listbox_dispatch);
 }
 
 } // namespace
 
 void register_listbox_class()
 {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = listbox_proc;
-    wc.style = CS_DBLCLKS;
-    wc.lpszClassName = L"LISTBOX";
-    RegisterClassW(&wc);
+    register_control_class(L"LISTBOX", listbox_proc, CS_DBLCLKS);
 }
 
 } // namespace platform::controls

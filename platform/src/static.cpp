@@ -119,12 +119,7 @@ void static_paint_bitmap(HDC dc, HBITMAP bitmap, const RECT& rc)
 
 LRESULT static_on_paint(HWND hwnd, const StaticState& st)
 {
-    PAINTSTRUCT ps{};
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (dc) {
-        SavedDcState saved(dc);
-        RECT rc{};
-        GetClientRect(hwnd, &rc);
+    return paint_window(hwnd, [&](HDC dc, const RECT& rc) {
         IntersectClipRect(dc, rc.left, rc.top, rc.right, rc.bottom);
         const LONG type = static_type(hwnd);
         if (type == SS_ICON) {
@@ -138,9 +133,7 @@ LRESULT static_on_paint(HWND hwnd, const StaticState& st)
         } else {
             static_paint_text(hwnd, dc, st, rc);
         }
-    }
-    EndPaint(hwnd, &ps);
-    return 0;
+    });
 }
 
 LRESULT static_dispatch(HWND hwnd, StaticState& st, UINT msg, WPARAM wp, LPARAM lp)
@@ -171,24 +164,14 @@ LRESULT static_dispatch(HWND hwnd, StaticState& st, UINT msg, WPARAM wp, LPARAM 
 
 LRESULT CALLBACK static_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == WM_NCCREATE)
-        g_statics.create(hwnd);
-    if (msg == WM_NCDESTROY) {
-        g_statics.erase(hwnd);
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    StaticState* st = g_statics.find(hwnd);
-    return st ? static_dispatch(hwnd, *st, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+    return route_to_state(g_statics, hwnd, msg, wp, lp, static_dispatch);
 }
 
 } // namespace
 
 void register_static_class()
 {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = static_proc;
-    wc.lpszClassName = L"Static";
-    RegisterClassW(&wc);
+    register_control_class(L"Static", static_proc);
 }
 
 } // namespace platform::controls
