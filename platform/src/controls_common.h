@@ -131,6 +131,13 @@ SIZE dialog_base_units();
 // The part of the screen below the navigation bar.
 RECT work_area();
 
+// Paths: wide text on the API, UTF-8 on disk. Invalid code values are dropped on the way out; invalid
+// bytes read as U+FFFD.
+std::string to_utf8(std::wstring_view text);
+std::wstring from_utf8(std::string_view text);
+// The user's documents folder (XDG documents directory, else ~/Documents), created when missing.
+std::string documents_folder();
+
 // Window class names and registration, one function per class file.
 inline constexpr const wchar_t* kDialogClass = L"#32770";
 void register_edit_class();

@@ -1,0 +1,230 @@
+// The registry of top-level windows shared between processes of one user: one small file per window in
+// a private folder, checked for liveness on every lookup.
+#include "instance_registry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform::instances {
+namespace {
+
+volatile sig_atomic_t g_raise_requested = 0;
+std::string g_folder;    // empty: private registry
+unsigned g_sequence = 0; // distinguishes several windows of this process
+
+struct Entry {
+    int pid = 0;
+    unsigned long long start_time = 0;
+    std::wstring class_name;
+    std::wstring title;
+};
+
+void on_raise_signal(int)
+{
+    g_raise_requested = 1;
+}
+
+void install_raise_handler()
+{
+    struct sigaction action {};
+    action.sa_handler = on_raise_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGUSR1, &action, nullptr);
+}
+
+// Process start time in clock ticks since boot (field 22 of /proc/<pid>/stat); 0 when unknown. It tells a
+// live process from a later one that was given the same pid.
+unsigned long long start_time_of(int pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(in, line))
+        return 0;
+    const size_t close = line.rfind(')'); // the command name may hold blanks and parentheses
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream fields(line.substr(close + 1));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i)
+        if (i == 22)
+            return std::strtoull(field.c_str(), nullptr, 10);
+    return 0;
+}
+
+// Wide text stored as UTF-32 code values in decimal, so that any title survives the file unchanged.
+std::string encode(std::wstring_view text)
+{
+    std::string out;
+    for (wchar_t ch : text)
+        out += std::to_string(static_cast<unsigned long>(ch)) + ' ';
+    return out;
+}
+
+std::wstring decode(const std::string& line)
+{
+    std::istringstream in(line);
+    std::wstring out;
+    unsigned long value = 0;
+    while (in >> value && out.size() < 4096)
+        out.push_back(static_cast<wchar_t>(value));
+    return out;
+}
+
+bool read_entry(const std::string& path, Entry& entry)
+{
+    std::ifstream in(path);
+    std::string pid, start, cls, title;
+    if (!std::getline(in, pid) || !std::getline(in, start) || !std::getline(in, cls) || !std::getline(in, title))
+        return false;
+    entry.pid = std::atoi(pid.c_str());
+    entry.start_time = std::strtoull(start.c_str(), nullptr, 10);
+    entry.class_name = decode(cls);
+    entry.title = decode(title);
+    return entry.pid > 0;
+}
+
+bool is_alive(const Entry& entry)
+{
+    if (kill(entry.pid, 0) != 0 && errno == ESRCH)
+        return false;
+    const unsigned long long now = start_time_of(entry.pid);
+    return entry.start_time == 0 || now == 0 || now == entry.start_time;
+}
+
+bool matches(const Entry& entry, std::wstring_view class_name, std::wstring_view title)
+{
+    return (class_name.empty() || entry.class_name == class_name) && (title.empty() || entry.title == title);
+}
+
+std::vector<std::string> entry_files()
+{
+    std::vector<std::string> names;
+    if (g_folder.empty())
+        return names;
+    DIR* dir = opendir(g_folder.c_str());
+    if (!dir)
+        return names;
+    while (dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.size() > 6 && name.ends_with(".entry"))
+            names.push_back(g_folder + "/" + name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The folder must be ours alone: a directory (not a link) owned by this user, closed to others.
+bool prepare_folder(const std::string& folder)
+{
+    mkdir(folder.c_str(), 0700);
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid())
+        return false;
+    if ((info.st_mode & 0077) != 0)
+        chmod(folder.c_str(), 0700);
+    return true;
+}
+
+void select_folder(const std::string& folder)
+{
+    g_folder = prepare_folder(folder) ? folder : std::string();
+    if (!g_folder.empty())
+        install_raise_handler();
+}
+
+} // namespace
+
+void use_shared_registry()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime)
+        select_folder(std::string(runtime) + "/kelvora");
+    else
+        select_folder("/tmp/kelvora-" + std::to_string(getuid()));
+}
+
+void use_private_registry()
+{
+    g_folder.clear();
+}
+
+void use_registry_folder(const std::string& folder)
+{
+    select_folder(folder);
+}
+
+void publish(std::wstring_view class_name, std::wstring_view title)
+{
+    if (g_folder.empty())
+        return;
+    withdraw(class_name, title);
+    const std::string base = g_folder + "/" + std::to_string(getpid()) + "-" + std::to_string(++g_sequence);
+    {
+        std::ofstream out(base + ".tmp", std::ios::trunc);
+        out << getpid() << '\n'
+            << start_time_of(getpid()) << '\n'
+            << encode(class_name) << '\n'
+            << encode(title) << '\n';
+        if (!out)
+            return;
+    }
+    std::rename((base + ".tmp").c_str(), (base + ".entry").c_str()); // readers never see half an entry
+}
+
+void withdraw(std::wstring_view class_name, std::wstring_view title)
+{
+    for (const std::string& path : entry_files()) {
+        Entry entry;
+        if (read_entry(path, entry) && entry.pid == getpid() && entry.class_name == class_name &&
+            entry.title == title)
+            std::remove(path.c_str());
+    }
+}
+
+std::optional<int> find(std::wstring_view class_name, std::wstring_view title)
+{
+    for (const std::string& path : entry_files()) {
+        Entry entry;
+        if (!read_entry(path, entry) || !is_alive(entry)) {
+            std::remove(path.c_str()); // left by a crashed process: never blocks a new start
+            continue;
+        }
+        if (entry.pid != getpid() && matches(entry, class_name, title))
+            return entry.pid;
+    }
+    return std::nullopt;
+}
+
+bool request_raise(int pid)
+{
+    if (pid <= 0 || pid == getpid())
+        return false;
+    // Only a live registered process is signalled: SIGUSR1 would end a program that does not expect it.
+    for (const std::string& path : entry_files()) {
+        Entry entry;
+        if (read_entry(path, entry) && entry.pid == pid && is_alive(entry))
+            return kill(pid, SIGUSR1) == 0;
+    }
+    return false;
+}
+
+bool take_raise_request()
+{
+    if (!g_raise_requested)
+        return false;
+    g_raise_requested = 0;
+    return true;
+}
+
+} // namespace platform::instances
