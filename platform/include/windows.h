@@ -523,6 +523,7 @@ DECLARE_HANDLE(HDWP);
 #define SM_CYICON 12
 #define SM_CYMENU 15
 #define SPI_GETWORKAREA 48
+#define SETTINGCHANGE_RESET 0x3002
 
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -768,6 +769,18 @@ HDC WINAPI CreateCompatibleDC(HDC dc);
 BOOL WINAPI DeleteDC(HDC dc);
 BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 #define SRCCOPY 0x00CC0020
+#define ETO_OPAQUE 0x0002
+#define ETO_CLIPPED 0x0004
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+} BITMAP, *PBITMAP, *LPBITMAP;
+int WINAPI GetObjectW(HGDIOBJ object, int size, LPVOID buffer);
 
 // ---- Rectangles and arithmetic ----
 BOOL WINAPI SetRect(LPRECT rect, int left, int top, int right, int bottom);

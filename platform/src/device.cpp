@@ -1,0 +1,305 @@
+// The emulated device: screen, rotation, composition of the window surfaces, the headless backend and
+// the device interface that tests and tools use.
+#include "clipboard.h"
+#include "control_classes.h"
+#include "instance_registry.h"
+#include "internal.h"
+
+#include <kelvora_device.h>
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace platform {
+namespace {
+
+struct HeadlessState {
+    std::function<bool()> m_idle;
+    bool m_quit_seen = false;
+    int m_quit_code = 0;
+};
+
+HeadlessState& headless()
+{
+    static HeadlessState s;
+    return s;
+}
+
+void blit(Surface& screen, const Surface& from, int left, int top)
+{
+    for (int y = 0; y < from.m_height; ++y) {
+        int sy = top + y;
+        if (sy < 0 || sy >= screen.m_height)
+            continue;
+        int x0 = std::max(0, -left), x1 = std::min(from.m_width, screen.m_width - left);
+        if (x0 < x1)
+            std::copy(from.row(y) + x0, from.row(y) + x1, screen.row(sy) + left + x0);
+    }
+}
+
+} // namespace
+
+Device& device()
+{
+    static Device d;
+    return d;
+}
+
+void compose_screen()
+{
+    Device& d = device();
+    Surface& screen = d.m_screen;
+    if (screen.m_width != d.m_width || screen.m_height != d.m_height)
+        screen.resize(d.m_width, d.m_height, 0xFFFFFF);
+    else
+        std::fill(screen.m_pixels.begin(), screen.m_pixels.end(), 0xFFFFFF);
+    auto& order = top_level_order();
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        Window* w = *it;
+        if ((w->m_style & WS_VISIBLE) && w->m_surface)
+            blit(screen, *w->m_surface, w->m_rect.left, w->m_rect.top);
+    }
+    draw_shell_bars(screen);
+}
+
+void send_setting_change()
+{
+    std::vector<HWND> targets;
+    for (Window* w : top_level_order())
+        targets.push_back(w->m_handle);
+    for (HWND h : targets)
+        SendMessageW(h, WM_SETTINGCHANGE, SETTINGCHANGE_RESET, 0);
+}
+
+void rotate_screen()
+{
+    Device& d = device();
+    menu_close();
+    d.m_old_width = d.m_width;
+    d.m_old_height = d.m_height;
+    std::swap(d.m_width, d.m_height);
+    d.m_screen.resize(d.m_width, d.m_height, 0xFFFFFF);
+    std::vector<HWND> bars;
+    for (Window* b : menu_bars())
+        bars.push_back(b->m_handle);
+    for (HWND b : bars)
+        MoveWindow(b, 0, d.m_height - menu_bar_height, d.m_width, menu_bar_height, FALSE);
+    // Full-screen dialogs follow the screen on their own; program windows do it in WM_SETTINGCHANGE.
+    std::vector<HWND> dialogs;
+    for (Window* w : top_level_order())
+        if (w->m_fullscreen_dialog)
+            dialogs.push_back(w->m_handle);
+    for (HWND h : dialogs) {
+        Window* w = window_from_handle(h);
+        if (!w)
+            continue;
+        int correction = w->m_rect.bottom == d.m_old_height - menu_bar_height ? menu_bar_height : 0;
+        MoveWindow(h, 0, nav_bar_height, d.m_width, d.m_height - nav_bar_height - correction, TRUE);
+    }
+    send_setting_change();
+    invalidate_all();
+}
+
+void start_device(const Backend& backend)
+{
+    destroy_all_windows();
+    reset_windows();
+    reset_shell();
+    reset_resource_handles();
+    reset_gdi();
+    clear_message_state();
+    Device& d = device();
+    uint64_t session = d.m_session + 1;
+    d.~Device();
+    new (&d) Device();
+    d.m_session = session;
+    d.m_backend = backend;
+    d.m_screen.resize(d.m_width, d.m_height, 0xFFFFFF);
+    headless().m_quit_seen = false;
+    register_control_classes();
+}
+
+void stop_device()
+{
+    destroy_all_windows();
+    reset_windows();
+    reset_shell();
+    reset_resource_handles();
+    clear_message_state();
+    Device& d = device();
+    d.m_posted.clear();
+    d.m_input.clear();
+    d.m_quit_posted = false;
+    d.m_backend = Backend{};
+}
+
+bool write_png(const Surface& surface, const std::string& path)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    std::vector<png_byte> row(static_cast<size_t>(surface.m_width) * 3);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, surface.m_width, surface.m_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < surface.m_height; ++y) {
+        for (int x = 0; x < surface.m_width; ++x) {
+            uint32_t p = surface.row(y)[x];
+            row[3 * x] = static_cast<png_byte>(p >> 16);
+            row[3 * x + 1] = static_cast<png_byte>(p >> 8);
+            row[3 * x + 2] = static_cast<png_byte>(p);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+std::wstring clipboard_text()
+{
+    Device& d = device();
+    return d.m_backend.m_get_clipboard ? d.m_backend.m_get_clipboard() : d.m_clipboard;
+}
+
+void set_clipboard_text(std::wstring_view text)
+{
+    Device& d = device();
+    if (d.m_backend.m_set_clipboard)
+        d.m_backend.m_set_clipboard(text);
+    else
+        d.m_clipboard = std::wstring(text);
+}
+
+} // namespace platform
+
+namespace kelvora::device {
+using namespace platform;
+
+void start_headless()
+{
+    Backend b;
+    b.m_name = "headless";
+    b.m_wait = [] {
+        auto& idle = headless().m_idle;
+        return idle ? idle() : false;
+    };
+    start_device(b);
+    instances::use_private_registry();
+}
+
+void stop() { stop_device(); }
+
+void set_idle_handler(std::function<bool()> handler) { headless().m_idle = std::move(handler); }
+
+void press(int x, int y) { push_input({InputKind::Down, x, y}); }
+void move(int x, int y) { push_input({InputKind::Move, x, y}); }
+void release(int x, int y) { push_input({InputKind::Up, x, y}); }
+
+void tap(int x, int y)
+{
+    press(x, y);
+    release(x, y);
+}
+
+void drag(int x1, int y1, int x2, int y2)
+{
+    press(x1, y1);
+    const int steps = 4;
+    for (int i = 1; i <= steps; ++i)
+        move(x1 + (x2 - x1) * i / steps, y1 + (y2 - y1) * i / steps);
+    release(x2, y2);
+}
+
+void key_down(UINT vk) { push_input({InputKind::KeyDown, 0, 0, vk}); }
+void key_up(UINT vk) { push_input({InputKind::KeyUp, 0, 0, vk}); }
+
+void key(UINT vk, bool ctrl, bool shift)
+{
+    if (ctrl)
+        key_down(VK_CONTROL);
+    if (shift)
+        key_down(VK_SHIFT);
+    key_down(vk);
+    key_up(vk);
+    if (shift)
+        key_up(VK_SHIFT);
+    if (ctrl)
+        key_up(VK_CONTROL);
+}
+
+void type(std::wstring_view text)
+{
+    for (wchar_t ch : text)
+        push_input({InputKind::Char, 0, 0, 0, ch});
+}
+
+void rotate() { push_input({InputKind::Rotate}); }
+void host_close() { push_input({InputKind::HostClose}); }
+
+int pump()
+{
+    int count = 0;
+    MSG msg;
+    // A window that never validates its update region would repaint forever; stop after a generous amount.
+    while (count < 200000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            headless().m_quit_seen = true;
+            headless().m_quit_code = static_cast<int>(msg.wParam);
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        ++count;
+    }
+    return count;
+}
+
+bool quit_requested(int* exit_code)
+{
+    if (exit_code)
+        *exit_code = headless().m_quit_code;
+    return headless().m_quit_seen;
+}
+
+int screen_width() { return platform::device().m_width; }
+int screen_height() { return platform::device().m_height; }
+
+COLORREF pixel(int x, int y)
+{
+    compose_screen();
+    const Surface& s = platform::device().m_screen;
+    return s.contains(x, y) ? to_colorref(s.row(y)[x]) : 0xFFFFFFFF;
+}
+
+bool save_png(const std::string& path)
+{
+    compose_screen();
+    return write_png(platform::device().m_screen, path);
+}
+
+std::vector<TopLevel> top_level_windows()
+{
+    std::vector<TopLevel> list;
+    for (Window* w : top_level_order())
+        list.push_back(TopLevel{w->m_handle, w->m_class->m_name, w->m_text, w->m_rect,
+                                (w->m_style & WS_VISIBLE) != 0, !(w->m_style & WS_DISABLED)});
+    return list;
+}
+
+} // namespace kelvora::device

@@ -1,0 +1,113 @@
+// Opaque handles for the device's objects: an index and a generation, so that a stale or made-up value
+// is refused instead of reaching freed memory.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace platform {
+
+// Handle layout: generation in the high 32 bits, slot index + 1 in bits 8..31, the table's tag in bits 0..7.
+// Bit 0 of every tag is clear, so a caller's "handle | 1" is recognisably not a handle.
+template <class T>
+class HandleTable {
+public:
+    explicit HandleTable(uint8_t tag) : m_tag(tag) {}
+
+    uintptr_t add(std::unique_ptr<T> object)
+    {
+        uint32_t index;
+        if (!m_free.empty() && m_reuse) {
+            index = m_free.back();
+            m_free.pop_back();
+        } else {
+            index = static_cast<uint32_t>(m_slots.size());
+            m_slots.push_back(Slot{});
+        }
+        Slot& slot = m_slots[index];
+        slot.m_object = std::move(object);
+        return encode(index, slot.m_generation);
+    }
+
+    T* get(uintptr_t handle) const
+    {
+        uint32_t index;
+        if (!decode(handle, &index))
+            return nullptr;
+        return m_slots[index].m_object.get();
+    }
+
+    // Frees the object; its handle and every copy of it are refused from now on.
+    bool remove(uintptr_t handle)
+    {
+        uint32_t index;
+        if (!decode(handle, &index) || !m_slots[index].m_object)
+            return false;
+        m_slots[index].m_object.reset();
+        m_slots[index].m_generation = next_generation(m_slots[index].m_generation);
+        m_free.push_back(index);
+        return true;
+    }
+
+    // Frees everything and moves every slot to a new generation.
+    void clear()
+    {
+        m_free.clear();
+        for (uint32_t i = 0; i < m_slots.size(); ++i) {
+            m_slots[i].m_object.reset();
+            m_slots[i].m_generation = next_generation(m_slots[i].m_generation);
+            m_free.push_back(i);
+        }
+    }
+
+    template <class F>
+    void for_each(F&& f) const
+    {
+        for (const Slot& s : m_slots)
+            if (s.m_object)
+                f(s.m_object.get());
+    }
+
+    void set_reuse(bool reuse) { m_reuse = reuse; }
+
+private:
+    struct Slot {
+        std::unique_ptr<T> m_object;
+        uint32_t m_generation = 1;
+    };
+
+    static uint32_t next_generation(uint32_t g) { return g == 0xFFFFFFFFu ? 1 : g + 1; }
+
+    uintptr_t encode(uint32_t index, uint32_t generation) const
+    {
+        return (static_cast<uintptr_t>(generation) << 32) | (static_cast<uintptr_t>(index + 1) << 8) | m_tag;
+    }
+
+    bool decode(uintptr_t handle, uint32_t* index) const
+    {
+        if ((handle & 0xFF) != m_tag)
+            return false;
+        uint64_t slot = (handle >> 8) & 0xFFFFFF;
+        if (slot == 0 || slot > m_slots.size())
+            return false;
+        *index = static_cast<uint32_t>(slot - 1);
+        return m_slots[*index].m_generation == static_cast<uint32_t>(handle >> 32) &&
+               m_slots[*index].m_object != nullptr;
+    }
+
+    uint8_t m_tag;
+    bool m_reuse = true;
+    std::vector<Slot> m_slots;
+    std::vector<uint32_t> m_free;
+};
+
+// Tags of the tables (even numbers).
+constexpr uint8_t tag_window = 0x10;
+constexpr uint8_t tag_gdi = 0x20;
+constexpr uint8_t tag_dc = 0x30;
+constexpr uint8_t tag_icon = 0x40;
+constexpr uint8_t tag_accel = 0x50;
+constexpr uint8_t tag_defer = 0x60;
+constexpr uint8_t tag_remote_window = 0x70; // a window of another process: the pid in the high 32 bits
+
+} // namespace platform

@@ -1,0 +1,235 @@
+// Internal records of the emulated device: windows, classes, surfaces, GDI objects, the input queue.
+// Shared by the sources of the window manager, the painter, the shell and the backends; never by programs.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+constexpr int nav_bar_height = 26;
+constexpr int menu_bar_height = 26;
+constexpr int caption_height = 16;
+
+// ---- Pixels ------------------------------------------------------------------------------------------
+
+// 0x00RRGGBB pixels, row by row.
+struct Surface {
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<uint32_t> m_pixels;
+
+    void resize(int width, int height, uint32_t fill);
+    uint32_t* row(int y) { return m_pixels.data() + static_cast<size_t>(y) * m_width; }
+    const uint32_t* row(int y) const { return m_pixels.data() + static_cast<size_t>(y) * m_width; }
+    bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
+};
+
+inline uint32_t to_pixel(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
+inline COLORREF to_colorref(uint32_t p) { return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); }
+
+// A clip region: disjoint rectangles in surface coordinates.
+using Region = std::vector<RECT>;
+Region region_subtract(const Region& region, const RECT& cut);
+Region region_intersect(const Region& region, const RECT& rect);
+
+// ---- Windows ------------------------------------------------------------------------------------------
+
+struct WindowClass {
+    std::wstring m_name;
+    WNDCLASSW m_info{};
+    bool m_system = false; // registered by the platform: survives nothing, re-registered at start
+};
+
+struct MenuItem {
+    std::wstring m_text;
+    UINT m_id = 0;
+    bool m_separator = false;
+    bool m_popup = false;
+    std::vector<MenuItem> m_children;
+};
+
+struct MenuBarButton {
+    UINT m_command = 0;
+    std::wstring m_caption;
+    bool m_dropdown = false;
+    bool m_enabled = true;
+    std::vector<MenuItem> m_menu; // items of the pop-up opened by a drop-down button
+};
+
+struct Window {
+    HWND m_handle = nullptr;
+    bool m_alive = true;
+    bool m_destroying = false;
+    WindowClass* m_class = nullptr; // classes are never freed while the device runs
+    WNDPROC m_proc = nullptr;
+    std::wstring m_text;
+    DWORD m_style = 0;
+    DWORD m_ex_style = 0;
+    RECT m_rect{};                  // window rectangle: in the parent's client coordinates, screen for top-level
+    Window* m_parent = nullptr;
+    Window* m_owner = nullptr;
+    std::vector<Window*> m_children; // z-order: first = top
+    LONG_PTR m_id = 0;
+    LONG_PTR m_user_data = 0;
+    HINSTANCE m_instance = nullptr;
+    std::vector<LONG_PTR> m_extra; // cbWndExtra, in LONG_PTR cells
+    RECT m_update{};               // client coordinates; empty = nothing to paint
+    bool m_erase = false;
+    bool m_frame_dirty = true;
+    HFONT m_font = nullptr;
+    std::unique_ptr<Surface> m_surface; // top-level windows only
+    uint64_t m_created_order = 0;
+
+    // Shell: a menu bar is a window of its own, owned by the window it serves.
+    bool m_is_menu_bar = false;
+    std::vector<MenuBarButton> m_bar_buttons;
+    bool m_fullscreen_dialog = false;
+
+    bool is_top_level() const { return m_parent == nullptr; }
+};
+
+Window* window_from_handle(HWND hwnd);      // nullptr for stale or made-up handles
+Window* top_level_of(Window* w);
+RECT client_rect_in_window(const Window* w); // client area relative to the window's own top-left
+POINT client_origin_on_surface(const Window* w);
+POINT client_origin_on_screen(const Window* w);
+bool is_really_visible(const Window* w);    // itself and every ancestor visible
+std::vector<Window*>& top_level_order();    // top first; menu bars excluded
+std::vector<Window*>& menu_bars();
+Window* active_window();
+void activate_window(Window* w, WORD how);
+void invalidate_window(Window* w, const RECT* client_rect, bool erase);
+void invalidate_all();
+LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp);
+void draw_non_client(Window* w);
+Window* find_deepest_child(Window* top, POINT screen_point);
+Window* menu_bar_shown(); // the bar at the bottom of the screen: of the topmost window that has one
+void destroy_all_windows();
+void reset_windows();
+
+// ---- Painting ---------------------------------------------------------------------------------------
+
+struct Dc {
+    Surface* m_surface = nullptr;
+    HBITMAP m_bitmap = nullptr;   // memory DCs: the selected bitmap
+    bool m_memory = false;
+    Window* m_window = nullptr;
+    POINT m_origin{};             // logical (0, 0) on the surface
+    Region m_clip;                // surface coordinates
+    HPEN m_pen = nullptr;
+    HBRUSH m_brush = nullptr;
+    HFONT m_font = nullptr;
+    COLORREF m_text_color = RGB(0, 0, 0);
+    COLORREF m_bk_color = RGB(255, 255, 255);
+    int m_bk_mode = OPAQUE;
+    POINT m_position{};
+};
+
+HDC make_window_dc(Window* w, const RECT* limit_client, bool clip_children);
+void release_dc(HDC dc);
+Dc* dc_from_handle(HDC dc);
+Surface* surface_of(Window* w); // the top-level's backing surface
+void fill_rect_pixels(Dc& dc, RECT surface_rect, uint32_t pixel);
+bool brush_color(HBRUSH brush, COLORREF* color); // false for a null brush or a bad handle
+void draw_icon_pixels(Dc& dc, int x, int y, HICON icon);
+
+// Text with the device font.
+struct FontMetrics {
+    int m_ascent = 10;
+    int m_descent = 3;
+    int m_average_width = 6;
+    int m_max_width = 10;
+};
+const FontMetrics& font_metrics();
+int text_width(std::wstring_view text);
+int char_advance(wchar_t ch);
+void draw_text_line(Dc& dc, int x, int y, std::wstring_view text); // (x, y) top-left, logical coords
+void draw_text_on_surface(Surface& surface, const RECT& clip, int x, int y, std::wstring_view text,
+                          uint32_t color);
+
+// ---- Resources --------------------------------------------------------------------------------------
+
+struct Icon {
+    Surface m_color;
+    std::vector<uint8_t> m_mask; // 1 = transparent
+};
+Icon* icon_from_handle(HICON icon);
+std::vector<MenuItem> load_menu_items(HINSTANCE instance, UINT id, bool* ok);
+std::wstring utf16_to_wide(const uint16_t* text, size_t count);
+
+// ---- Input and the device -----------------------------------------------------------------------------
+
+enum class InputKind { Down, Move, Up, KeyDown, KeyUp, Char, Rotate, HostClose };
+struct InputEvent {
+    InputKind m_kind;
+    int m_x = 0;
+    int m_y = 0;
+    UINT m_key = 0;
+    wchar_t m_char = 0;
+};
+
+// A backend is a small table of functions; the device calls them from the message loop.
+struct Backend {
+    const char* m_name = "";
+    // Called when the program waits and nothing is due: get input into the device. False when no input
+    // will ever come (the headless device without a script), which ends the waiting loop.
+    std::function<bool()> m_wait;
+    std::function<void()> m_present;
+    std::function<std::wstring()> m_get_clipboard;
+    std::function<void(std::wstring_view)> m_set_clipboard;
+};
+
+struct Device {
+    int m_width = 240;
+    int m_height = 320;
+    int m_old_width = 240;  // the size before the last rotation, for SHHandleWMSettingChange
+    int m_old_height = 320;
+    Surface m_screen;
+    std::deque<MSG> m_posted;
+    std::deque<InputEvent> m_input;
+    bool m_quit_posted = false;
+    int m_quit_code = 0;
+    bool m_shift = false;
+    bool m_control = false;
+    Backend m_backend;
+    std::wstring m_clipboard;
+    uint64_t m_session = 1;
+};
+Device& device();
+void push_input(const InputEvent& event);
+bool process_one_input(); // false when the input queue is empty
+void rotate_screen();
+void compose_screen();
+void send_setting_change();
+
+// Shell: menu bar and pop-up menu.
+bool menu_is_open();
+bool menu_handle_tap(InputKind kind, POINT p);  // true when the menu took the stylus
+bool menu_handle_key(UINT vk);                  // true when the menu took the key
+void menu_close();
+void draw_shell_bars(Surface& screen);
+bool shell_stylus(InputKind kind, POINT p);     // navigation bar and menu bar: true when taken
+void press_soft_key(int which);                 // 0 left, 1 right
+void on_menu_bar_destroyed(Window* bar);
+void clear_message_state();
+
+// Resets of each part, in the order start_device() runs them.
+void reset_gdi();
+void reset_resource_handles();
+void reset_shell();
+HBITMAP make_bitmap(Surface pixels);
+Surface* surface_for_dc(Dc& dc);
+void set_fullscreen_dialog(HWND hwnd, bool on); // resized to the work area when the screen turns
+
+// Starts the device with a backend (the headless one, or SDL); a full reset of every part.
+void start_device(const Backend& backend);
+void stop_device();
+bool write_png(const Surface& surface, const std::string& path);
+} // namespace platform

@@ -1,0 +1,504 @@
+// The Pocket PC shell: navigation bar, menu bars with their soft keys, the pop-up menu, and the
+// SH* helpers for activation and setting changes.
+#include "internal.h"
+
+#include <aygshell.h>
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+constexpr int item_height = 20;
+constexpr int separator_height = 7;
+constexpr uint32_t nav_colour = 0x0A3D8F;
+constexpr uint32_t bar_colour = 0xD6DFF0;
+constexpr uint32_t highlight_colour = 0x0A3D8F;
+
+struct MenuState {
+    HWND m_bar = nullptr;
+    int m_button = -1;
+    int m_highlight = -1;
+    RECT m_rect{};
+};
+
+struct ShellState {
+    MenuState m_menu;
+    int m_pressed_button = -1; // a stylus held on a menu-bar button
+    HWND m_pressed_bar = nullptr;
+    bool m_pressed_ok = false;
+};
+
+ShellState& shell()
+{
+    static ShellState s;
+    return s;
+}
+
+Window* open_bar() { return window_from_handle(shell().m_menu.m_bar); }
+
+const std::vector<MenuItem>* open_items()
+{
+    Window* bar = open_bar();
+    int b = shell().m_menu.m_button;
+    if (!bar || b < 0 || b >= static_cast<int>(bar->m_bar_buttons.size()))
+        return nullptr;
+    return &bar->m_bar_buttons[b].m_menu;
+}
+
+RECT button_rect(const Window* bar, int index)
+{
+    Device& d = device();
+    int count = std::max<int>(1, static_cast<int>(bar->m_bar_buttons.size()));
+    int w = d.m_width / count;
+    int left = index * w;
+    int right = index == count - 1 ? d.m_width : left + w;
+    return RECT{left, d.m_height - menu_bar_height, right, d.m_height};
+}
+
+RECT ok_button_rect()
+{
+    Device& d = device();
+    return RECT{d.m_width - 30, 3, d.m_width - 4, nav_bar_height - 3};
+}
+
+bool active_has_ok()
+{
+    Window* a = active_window();
+    return a && (a->m_ex_style & WS_EX_CAPTIONOKBTN);
+}
+
+int item_at(POINT p)
+{
+    const std::vector<MenuItem>* items = open_items();
+    const RECT& r = shell().m_menu.m_rect;
+    if (!items || !PtInRect(&r, p))
+        return -1;
+    int y = r.top + 1;
+    for (int i = 0; i < static_cast<int>(items->size()); ++i) {
+        int h = (*items)[i].m_separator ? separator_height : item_height;
+        if (p.y >= y && p.y < y + h)
+            return (*items)[i].m_separator || (*items)[i].m_popup ? -1 : i;
+        y += h;
+    }
+    return -1;
+}
+
+void open_menu(Window* bar, int button, bool highlight_first)
+{
+    const std::vector<MenuItem>& items = bar->m_bar_buttons[button].m_menu;
+    MenuState& m = shell().m_menu;
+    m.m_bar = bar->m_handle;
+    m.m_button = button;
+    m.m_highlight = -1;
+    int width = 40, height = 2;
+    for (size_t i = 0; i < items.size(); ++i) {
+        width = std::max(width, text_width(items[i].m_text) + 24);
+        height += items[i].m_separator ? separator_height : item_height;
+        if (highlight_first && m.m_highlight < 0 && !items[i].m_separator && !items[i].m_popup)
+            m.m_highlight = static_cast<int>(i);
+    }
+    Device& d = device();
+    width = std::min(width, d.m_width);
+    RECT b = button_rect(bar, button);
+    int left = button == 0 ? 0 : std::max(0, static_cast<int>(b.right) - width);
+    int bottom = d.m_height - menu_bar_height;
+    m.m_rect = RECT{left, std::max(0, bottom - height), left + width, bottom};
+}
+
+void choose(int index)
+{
+    const std::vector<MenuItem>* items = open_items();
+    Window* bar = open_bar();
+    if (!items || !bar || index < 0 || index >= static_cast<int>(items->size()))
+        return;
+    UINT id = (*items)[index].m_id;
+    Window* owner = bar->m_owner;
+    menu_close();
+    if (owner && owner->m_alive)
+        PostMessageW(owner->m_handle, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+void move_highlight(int step)
+{
+    const std::vector<MenuItem>* items = open_items();
+    if (!items || items->empty())
+        return;
+    int n = static_cast<int>(items->size());
+    int h = shell().m_menu.m_highlight;
+    for (int tries = 0; tries < n; ++tries) {
+        h = h < 0 ? (step > 0 ? 0 : n - 1) : (h + step + n) % n;
+        if (!(*items)[h].m_separator && !(*items)[h].m_popup) {
+            shell().m_menu.m_highlight = h;
+            return;
+        }
+    }
+}
+
+// A button of a bar whose owner takes input: a command button posts its command, a drop-down opens.
+void press_button(Window* bar, int index, bool by_key)
+{
+    if (index < 0 || index >= static_cast<int>(bar->m_bar_buttons.size()))
+        return;
+    const MenuBarButton& b = bar->m_bar_buttons[index];
+    if (!b.m_enabled)
+        return;
+    if (b.m_dropdown && !b.m_menu.empty()) {
+        if (menu_is_open() && shell().m_menu.m_bar == bar->m_handle && shell().m_menu.m_button == index)
+            menu_close();
+        else
+            open_menu(bar, index, by_key);
+        return;
+    }
+    menu_close();
+    if (bar->m_owner && bar->m_owner->m_alive)
+        PostMessageW(bar->m_owner->m_handle, WM_COMMAND, MAKEWPARAM(b.m_command, 0), 0);
+}
+
+Window* usable_bar()
+{
+    Window* bar = menu_bar_shown();
+    if (!bar || !bar->m_owner || !bar->m_owner->m_alive || (bar->m_owner->m_style & WS_DISABLED))
+        return nullptr;
+    return bar;
+}
+
+void draw_menu(Surface& screen)
+{
+    const std::vector<MenuItem>* items = open_items();
+    if (!items)
+        return;
+    const MenuState& m = shell().m_menu;
+    Dc dc;
+    dc.m_surface = &screen;
+    dc.m_clip = {RECT{0, 0, screen.m_width, screen.m_height}};
+    RECT r = m.m_rect;
+    fill_rect_pixels(dc, r, 0x000000);
+    RECT inner{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+    fill_rect_pixels(dc, inner, 0xFFFFFF);
+    int y = inner.top;
+    int line = font_metrics().m_ascent + font_metrics().m_descent;
+    for (int i = 0; i < static_cast<int>(items->size()); ++i) {
+        const MenuItem& it = (*items)[i];
+        if (it.m_separator) {
+            fill_rect_pixels(dc, RECT{inner.left + 2, y + 3, inner.right - 2, y + 4}, 0x808080);
+            y += separator_height;
+            continue;
+        }
+        RECT row{inner.left, y, inner.right, y + item_height};
+        uint32_t text = it.m_popup ? 0x808080 : 0x000000;
+        if (i == m.m_highlight) {
+            fill_rect_pixels(dc, row, highlight_colour);
+            text = 0xFFFFFF;
+        }
+        draw_text_on_surface(screen, row, row.left + 8, y + (item_height - line) / 2, it.m_text, text);
+        y += item_height;
+    }
+}
+
+} // namespace
+
+bool menu_is_open() { return open_items() != nullptr; }
+
+void menu_close() { shell().m_menu = MenuState{}; }
+
+bool menu_handle_tap(InputKind kind, POINT p)
+{
+    if (!menu_is_open())
+        return false;
+    MenuState& m = shell().m_menu;
+    int index = item_at(p);
+    if (kind == InputKind::Up) {
+        if (index >= 0)
+            choose(index);
+        return true;
+    }
+    if (kind == InputKind::Move) {
+        if (index >= 0)
+            m.m_highlight = index;
+        return true;
+    }
+    if (PtInRect(&m.m_rect, p)) {
+        m.m_highlight = index;
+        return true;
+    }
+    menu_close(); // a tap outside closes the menu and does nothing else
+    return true;
+}
+
+bool menu_handle_key(UINT vk)
+{
+    if (!menu_is_open())
+        return false;
+    switch (vk) {
+    case VK_UP: move_highlight(-1); break;
+    case VK_DOWN: move_highlight(1); break;
+    case VK_RETURN: choose(shell().m_menu.m_highlight); break;
+    case VK_ESCAPE: menu_close(); break;
+    default: break;
+    }
+    return true;
+}
+
+bool shell_stylus(InputKind kind, POINT p)
+{
+    ShellState& s = shell();
+    Device& d = device();
+    if (kind == InputKind::Down) {
+        s.m_pressed_button = -1;
+        s.m_pressed_bar = nullptr;
+        s.m_pressed_ok = false;
+        if (p.y < nav_bar_height) {
+            RECT ok = ok_button_rect();
+            s.m_pressed_ok = active_has_ok() && PtInRect(&ok, p);
+            return true;
+        }
+        Window* shown = menu_bar_shown();
+        if (!shown || p.y < d.m_height - menu_bar_height)
+            return false;
+        Window* bar = usable_bar();
+        if (!bar)
+            return true; // the bar of a window behind a modal dialog takes no taps
+        for (int i = 0; i < static_cast<int>(bar->m_bar_buttons.size()); ++i) {
+            RECT r = button_rect(bar, i);
+            if (!PtInRect(&r, p))
+                continue;
+            if (bar->m_bar_buttons[i].m_dropdown && !bar->m_bar_buttons[i].m_menu.empty()) {
+                press_button(bar, i, false); // a drop-down opens at once, so a drag can reach an item
+            } else {
+                s.m_pressed_button = i;
+                s.m_pressed_bar = bar->m_handle;
+            }
+        }
+        return true;
+    }
+    if (kind == InputKind::Up) {
+        RECT ok = ok_button_rect();
+        if (s.m_pressed_ok && PtInRect(&ok, p) && active_has_ok())
+            PostMessageW(active_window()->m_handle, WM_COMMAND, IDOK, 0);
+        Window* bar = window_from_handle(s.m_pressed_bar);
+        if (bar && s.m_pressed_button >= 0) {
+            RECT r = button_rect(bar, s.m_pressed_button);
+            if (PtInRect(&r, p) && bar == usable_bar())
+                press_button(bar, s.m_pressed_button, false);
+        }
+        s.m_pressed_button = -1;
+        s.m_pressed_bar = nullptr;
+        s.m_pressed_ok = false;
+    }
+    return true;
+}
+
+void press_soft_key(int which)
+{
+    Window* bar = usable_bar();
+    if (!bar || bar->m_bar_buttons.empty()) {
+        menu_close();
+        return;
+    }
+    int index = which == 0 ? 0 : static_cast<int>(bar->m_bar_buttons.size()) - 1;
+    if (which == 0 && menu_is_open())
+        menu_close();
+    press_button(bar, index, true);
+}
+
+void on_menu_bar_destroyed(Window* bar)
+{
+    if (shell().m_menu.m_bar == bar->m_handle)
+        menu_close();
+}
+
+void reset_shell() { shell() = ShellState{}; }
+
+void draw_shell_bars(Surface& screen)
+{
+    Device& d = device();
+    Dc dc;
+    dc.m_surface = &screen;
+    dc.m_clip = {RECT{0, 0, screen.m_width, screen.m_height}};
+    int line = font_metrics().m_ascent + font_metrics().m_descent;
+    // Navigation bar: the active window's title, and its "ok" button.
+    RECT nav{0, 0, d.m_width, nav_bar_height};
+    fill_rect_pixels(dc, nav, nav_colour);
+    Window* active = active_window();
+    int title_right = d.m_width - 4;
+    if (active_has_ok()) {
+        RECT ok = ok_button_rect();
+        title_right = ok.left - 2;
+        uint32_t face = shell().m_pressed_ok ? 0xFFFFFF : nav_colour;
+        uint32_t ink = shell().m_pressed_ok ? nav_colour : 0xFFFFFF;
+        fill_rect_pixels(dc, ok, 0xFFFFFF);
+        fill_rect_pixels(dc, RECT{ok.left + 1, ok.top + 1, ok.right - 1, ok.bottom - 1}, face);
+        int w = text_width(L"ok");
+        draw_text_on_surface(screen, ok, (ok.left + ok.right - w) / 2, ok.top + (ok.bottom - ok.top - line) / 2, L"ok", ink);
+    }
+    if (active)
+        draw_text_on_surface(screen, RECT{0, 0, title_right, nav_bar_height}, 6, (nav_bar_height - line) / 2,
+                             active->m_text, 0xFFFFFF);
+    // Menu bar of the topmost window that has one.
+    Window* bar = menu_bar_shown();
+    if (bar) {
+        RECT area{0, d.m_height - menu_bar_height, d.m_width, d.m_height};
+        fill_rect_pixels(dc, area, bar_colour);
+        fill_rect_pixels(dc, RECT{area.left, area.top, area.right, area.top + 1}, 0x7F8FB0);
+        for (int i = 0; i < static_cast<int>(bar->m_bar_buttons.size()); ++i) {
+            const MenuBarButton& b = bar->m_bar_buttons[i];
+            RECT r = button_rect(bar, i);
+            bool lit = (shell().m_pressed_bar == bar->m_handle && shell().m_pressed_button == i) ||
+                       (shell().m_menu.m_bar == bar->m_handle && shell().m_menu.m_button == i);
+            uint32_t ink = b.m_enabled ? 0x000000 : 0x808080;
+            if (lit) {
+                fill_rect_pixels(dc, RECT{r.left + 1, r.top + 2, r.right - 1, r.bottom - 1}, highlight_colour);
+                ink = 0xFFFFFF;
+            }
+            if (i > 0)
+                fill_rect_pixels(dc, RECT{r.left, r.top + 5, r.left + 1, r.bottom - 5}, 0x7F8FB0);
+            int w = text_width(b.m_caption);
+            draw_text_on_surface(screen, r, (r.left + r.right - w) / 2, r.top + 1 + (menu_bar_height - 1 - line) / 2,
+                                 b.m_caption, ink);
+        }
+    }
+    draw_menu(screen);
+}
+
+void set_fullscreen_dialog(HWND hwnd, bool on)
+{
+    if (Window* w = window_from_handle(hwnd))
+        w->m_fullscreen_dialog = on;
+}
+
+} // namespace platform
+
+using namespace platform;
+
+BOOL WINAPI SHInitExtraControls(void) { return TRUE; }
+
+BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info)
+{
+    if (!info)
+        return FALSE;
+    info->hwndMB = nullptr;
+    Window* owner = window_from_handle(info->hwndParent);
+    if (!owner || !owner->is_top_level() || owner->m_is_menu_bar)
+        return FALSE;
+    std::vector<MenuBarButton> buttons;
+    if (!(info->dwFlags & SHCMBF_EMPTYBAR)) {
+        HRSRC found = FindResourceW(info->hInstRes, MAKEINTRESOURCEW(info->nToolBarId), RT_RCDATA);
+        const uint8_t* p = static_cast<const uint8_t*>(LockResource(LoadResource(info->hInstRes, found)));
+        DWORD size = SizeofResource(info->hInstRes, found);
+        if (!p || size < 4)
+            return FALSE;
+        auto word = [&](size_t i) { return static_cast<uint16_t>(p[2 * i] | (p[2 * i + 1] << 8)); };
+        UINT menu_id = word(0);
+        size_t count = word(1);
+        if (size / 2 < 2 + count * 7)
+            return FALSE;
+        bool menu_ok = false;
+        std::vector<MenuItem> menu = load_menu_items(info->hInstRes, menu_id, &menu_ok);
+        for (size_t i = 0; i < count; ++i) {
+            size_t at = 2 + i * 7;
+            MenuBarButton b;
+            b.m_command = word(at + 1);
+            b.m_enabled = (word(at + 2) & TBSTATE_ENABLED) != 0;
+            b.m_dropdown = (word(at + 3) & TBSTYLE_DROPDOWN) != 0;
+            wchar_t caption[64] = {};
+            if (LoadStringW(info->hInstRes, word(at + 4), caption, 64) > 0)
+                b.m_caption = caption;
+            uint16_t sub = word(at + 6);
+            if (menu_ok && sub != NOMENU && sub < menu.size() && menu[sub].m_popup)
+                b.m_menu = menu[sub].m_children;
+            buttons.push_back(std::move(b));
+        }
+    }
+    WNDCLASSW wc{};
+    if (!GetClassInfoW(nullptr, L"menu_worker", &wc)) {
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = L"menu_worker";
+        RegisterClassW(&wc);
+    }
+    Device& d = device();
+    HWND h = CreateWindowExW(0, L"menu_worker", L"", WS_POPUP, 0, d.m_height - menu_bar_height, d.m_width,
+                             menu_bar_height, info->hwndParent, nullptr, info->hInstRes, nullptr);
+    Window* bar = window_from_handle(h);
+    if (!bar)
+        return FALSE;
+    auto& tops = top_level_order();
+    tops.erase(std::remove(tops.begin(), tops.end(), bar), tops.end());
+    menu_bars().push_back(bar);
+    bar->m_is_menu_bar = true;
+    bar->m_bar_buttons = std::move(buttons);
+    bar->m_style |= WS_VISIBLE;
+    info->hwndMB = h;
+    return TRUE;
+}
+
+BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO* info, DWORD)
+{
+    if (!IsWindow(hwnd))
+        return FALSE;
+    HWND focus = GetFocus();
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        if (info) {
+            info->hwndLastFocus = focus && (focus == hwnd || IsChild(hwnd, focus)) ? focus : nullptr;
+            info->fActive = 0;
+        }
+        return TRUE;
+    }
+    if (info)
+        info->fActive = 1;
+    // Back to the control that had the keyboard when the window was left.
+    if (info && info->hwndLastFocus && IsChild(hwnd, info->hwndLastFocus) && IsWindowVisible(info->hwndLastFocus)) {
+        if (focus != info->hwndLastFocus)
+            SetFocus(info->hwndLastFocus);
+    } else if (!focus || (focus != hwnd && !IsChild(hwnd, focus))) {
+        SetFocus(hwnd);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM, LPARAM, SHACTIVATEINFO*)
+{
+    Window* w = window_from_handle(hwnd);
+    if (!w || !w->is_top_level())
+        return FALSE;
+    Device& d = device();
+    // A window that covered the old work area, with or without the menu-bar correction, covers the new one.
+    RECT r = w->m_rect;
+    for (int correction : {0, menu_bar_height}) {
+        RECT old_area{0, nav_bar_height, d.m_old_width, d.m_old_height - correction};
+        if (EqualRect(&r, &old_area)) {
+            MoveWindow(hwnd, 0, nav_bar_height, d.m_width, d.m_height - nav_bar_height - correction, TRUE);
+            return TRUE;
+        }
+    }
+    return TRUE;
+}
+
+int WINAPI GetSystemMetrics(int index)
+{
+    Device& d = device();
+    switch (index) {
+    case SM_CXSCREEN: return d.m_width;
+    case SM_CYSCREEN: return d.m_height;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL: return 13;
+    case SM_CYCAPTION: return caption_height;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME: return 1;
+    case SM_CXICON:
+    case SM_CYICON: return 32;
+    case SM_CYMENU: return menu_bar_height;
+    default: return 0;
+    }
+}
+
+BOOL WINAPI SystemParametersInfoW(UINT action, UINT, PVOID value, UINT)
+{
+    if (action != SPI_GETWORKAREA || !value)
+        return FALSE;
+    Device& d = device();
+    *static_cast<RECT*>(value) = RECT{0, nav_bar_height, d.m_width, d.m_height};
+    return TRUE;
+}
