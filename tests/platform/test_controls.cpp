@@ -1,0 +1,353 @@
+// The predefined controls on the headless device: edit notifications and input rules, buttons, list
+// boxes, statics, and the dialog item helpers used on an ordinary parent window.
+#include "test_controls_support.h"
+
+#include "../../platform/src/clipboard.h"
+
+using namespace controls_test;
+
+namespace {
+
+constexpr int kField = 320;
+
+class EditTest : public DeviceTest {
+protected:
+    HWND field(DWORD style = 0, int width = 100)
+    {
+        HWND hwnd = child(L"Edit", L"", WS_BORDER | style, kField, 10, 10, width, 20);
+        notifications().clear();
+        return hwnd;
+    }
+    static int change_count()
+    {
+        int n = 0;
+        for (const Notification& note : notifications())
+            n += note.id == kField && note.code == EN_CHANGE;
+        return n;
+    }
+};
+
+TEST_F(EditTest, SetDlgItemTextNotifiesBeforeReturningEvenForUnchangedText)
+{
+    field();
+    struct Case {
+        const wchar_t* text;
+        int changes_so_far;
+    };
+    // The same text twice must notify twice: the program re-reads its fields from these notifications.
+    for (const Case& c : {Case{L"12", 1}, Case{L"12", 2}, Case{L"", 3}, Case{L"", 4}}) {
+        SetDlgItemTextW(m_parent, kField, c.text);
+        ASSERT_EQ(change_count(), c.changes_so_far) << "after setting \"" << testing::PrintToString(c.text) << "\"";
+        EXPECT_EQ(notifications().back().text, c.text) << "the parent must see the new text inside the notification";
+    }
+}
+
+TEST_F(EditTest, EveryUserEditNotifiesOnce)
+{
+    HWND hwnd = field();
+    SetFocus(hwnd);
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        int changes;
+        const wchar_t* text;
+    };
+    const Step steps[] = {
+        {"typing two letters", [] { type(L"ab"); }, 2, L"ab"},
+        {"backspace", [] { type(L"\b"); }, 1, L"a"},
+        {"backspace on an empty caret start", [hwnd] { SendMessageW(hwnd, EM_SETSEL, 0, 0); type(L"\b"); }, 0, L"a"},
+        {"replace selection", [hwnd] { SendMessageW(hwnd, EM_SETSEL, 0, -1); SendMessageW(hwnd, EM_REPLACESEL, 0, (LPARAM)L"xyz"); }, 1, L"xyz"},
+        {"delete key", [] { key(VK_HOME); key(VK_DELETE); }, 1, L"yz"},
+    };
+    for (const Step& step : steps) {
+        notifications().clear();
+        step.act();
+        EXPECT_EQ(change_count(), step.changes) << step.name;
+        EXPECT_EQ(text_of(hwnd), step.text) << step.name;
+    }
+}
+
+TEST_F(EditTest, InputRulesRefuseWhatTheStyleForbids)
+{
+    struct Case {
+        const char* name;
+        DWORD style;
+        bool read_only;
+        const wchar_t* typed;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {"number field keeps digits only", ES_NUMBER, false, L"1a2-3.", L"123"},
+        {"read-only field takes nothing", 0, true, L"abc", L""},
+        {"plain field takes everything", 0, false, L"a-1.", L"a-1."},
+    };
+    for (const Case& c : cases) {
+        HWND hwnd = field(c.style);
+        SendMessageW(hwnd, EM_SETREADONLY, c.read_only, 0);
+        SetFocus(hwnd);
+        type(c.typed);
+        EXPECT_EQ(text_of(hwnd), c.expected) << c.name;
+        EXPECT_EQ(change_count(), static_cast<int>(wcslen(c.expected))) << c.name;
+        DestroyWindow(hwnd);
+    }
+}
+
+TEST_F(EditTest, ProgramTextIsKeptWholeWhateverTheStyle)
+{
+    HWND hwnd = field(ES_NUMBER, 30);
+    const std::wstring long_text = L"not a number but long enough to overflow";
+    SetDlgItemTextW(m_parent, kField, long_text.c_str());
+    EXPECT_EQ(text_of(hwnd), long_text);
+}
+
+TEST_F(EditTest, TypingStopsAtTheFieldWidthUnlessItScrolls)
+{
+    const std::wstring digits(40, L'8');
+    HWND fixed = field(0, 60);
+    SetFocus(fixed);
+    type(digits.c_str());
+    const size_t kept = text_of(fixed).size();
+    EXPECT_GT(kept, 3u);
+    EXPECT_LT(kept, digits.size()) << "a field without ES_AUTOHSCROLL takes no more than it shows";
+    type(L"\b9");
+    EXPECT_EQ(text_of(fixed).size(), kept) << "after a deletion one more character fits again";
+
+    HWND scrolling = child(L"Edit", L"", WS_BORDER | ES_AUTOHSCROLL, 321, 10, 40, 60, 20);
+    SetFocus(scrolling);
+    type(digits.c_str());
+    EXPECT_EQ(text_of(scrolling), digits);
+}
+
+TEST_F(EditTest, ReadOnlyFieldIsDrawnGreyed)
+{
+    HWND hwnd = field();
+    const COLORREF writable = pixel_at(hwnd, 90, 3);
+    SendMessageW(hwnd, EM_SETREADONLY, TRUE, 0);
+    const COLORREF greyed = pixel_at(hwnd, 90, 3);
+    EXPECT_EQ(writable, RGB(255, 255, 255));
+    EXPECT_NE(greyed, writable);
+    EXPECT_NEAR(GetRValue(greyed), GetBValue(greyed), 8) << "grey, not a colour";
+    EXPECT_NEAR(GetGValue(greyed), GetBValue(greyed), 8) << "grey, not a colour";
+}
+
+TEST_F(EditTest, SelectionAndClipboard)
+{
+    HWND hwnd = field(ES_AUTOHSCROLL);
+    SetFocus(hwnd);
+    type(L"hello");
+    key(VK_HOME);
+    key(VK_RIGHT, false, true);
+    key(VK_RIGHT, false, true);
+    DWORD start = 9, end = 9;
+    SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 2u);
+    type(L"\x03"); // Ctrl+C
+    EXPECT_EQ(platform::clipboard_text(), L"he");
+    key(VK_END);
+    type(L"\x16"); // Ctrl+V
+    EXPECT_EQ(text_of(hwnd), L"hellohe");
+    type(L"\x01\x18"); // Ctrl+A, Ctrl+X
+    EXPECT_EQ(text_of(hwnd), L"");
+    EXPECT_EQ(platform::clipboard_text(), L"hellohe");
+}
+
+TEST_F(EditTest, StylusTapFocusesAndDragSelects)
+{
+    HWND hwnd = field(ES_AUTOHSCROLL, 150);
+    SetDlgItemTextW(m_parent, kField, L"abcdefgh");
+    tap_at(hwnd, 5, 8);
+    EXPECT_EQ(GetFocus(), hwnd);
+    const POINT from = on_screen(hwnd, 2, 8), to = on_screen(hwnd, 140, 8);
+    kelvora::device::drag(from.x, from.y, to.x, to.y);
+    kelvora::device::pump();
+    const LRESULT sel = SendMessageW(hwnd, EM_GETSEL, 0, 0);
+    EXPECT_EQ(LOWORD(sel), 0);
+    EXPECT_EQ(HIWORD(sel), 8);
+}
+
+TEST_F(DeviceTest, GetDlgItemTextLimitCountsTheTerminatingZero)
+{
+    child(L"Edit", L"2.12345", WS_BORDER, 1001, 0, 0, 100, 20);
+    struct Case {
+        int limit;
+        const wchar_t* expected;
+        UINT length;
+    };
+    for (const Case& c : {Case{6, L"2.123", 5}, Case{1, L"", 0}, Case{256, L"2.12345", 7}}) {
+        wchar_t buffer[300];
+        std::fill(std::begin(buffer), std::end(buffer), L'#');
+        EXPECT_EQ(GetDlgItemTextW(m_parent, 1001, buffer, c.limit), c.length) << c.limit;
+        EXPECT_STREQ(buffer, c.expected) << c.limit;
+        EXPECT_EQ(buffer[c.limit], L'#') << "nothing written past the limit";
+    }
+    wchar_t buffer[8] = L"old";
+    EXPECT_EQ(GetDlgItemTextW(m_parent, 4242, buffer, 8), 0u);
+    EXPECT_STREQ(buffer, L"") << "a missing control still leaves a terminated buffer";
+}
+
+TEST_F(DeviceTest, GetDlgItemIntReadsOnlyWholeNumbers)
+{
+    child(L"Edit", L"", WS_BORDER, 322, 0, 0, 100, 20);
+    struct Case {
+        const wchar_t* text;
+        BOOL is_signed;
+        UINT value;
+        BOOL translated;
+    };
+    const Case cases[] = {
+        {L"", TRUE, 0, FALSE},          {L"abc", TRUE, 0, FALSE},        {L"-7", TRUE, static_cast<UINT>(-7), TRUE},
+        {L"-7", FALSE, 0, FALSE},       {L" 42 ", FALSE, 42, TRUE},      {L"3x", TRUE, 0, FALSE},
+        {L"2147483648", TRUE, 0, FALSE}, {L"4294967295", FALSE, 4294967295u, TRUE},
+    };
+    for (const Case& c : cases) {
+        SetDlgItemTextW(m_parent, 322, c.text);
+        BOOL translated = -1;
+        EXPECT_EQ(GetDlgItemInt(m_parent, 322, &translated, c.is_signed), c.value) << testing::PrintToString(c.text);
+        EXPECT_EQ(translated, c.translated) << testing::PrintToString(c.text);
+    }
+    EXPECT_EQ(GetDlgItemInt(m_parent, 999, nullptr, TRUE), 0u);
+    SetDlgItemInt(m_parent, 322, static_cast<UINT>(-15), TRUE);
+    EXPECT_EQ(static_cast<int>(GetDlgItemInt(m_parent, 322, nullptr, TRUE)), -15);
+}
+
+TEST_F(DeviceTest, ButtonClicksOnlyOnReleaseInside)
+{
+    HWND button = child(L"Button", L"Enter", BS_PUSHBUTTON, 303, 10, 10, 60, 20);
+    auto clicks = [] {
+        int n = 0;
+        for (const Notification& note : notifications())
+            n += note.id == 303 && note.code == BN_CLICKED;
+        return n;
+    };
+    tap_at(button, 30, 10);
+    EXPECT_EQ(clicks(), 1);
+    const POINT inside = on_screen(button, 30, 10), outside = on_screen(button, 100, 50);
+    kelvora::device::press(inside.x, inside.y);
+    kelvora::device::pump();
+    EXPECT_EQ(pixel_at(button, 30, 3), RGB(0, 0, 0)) << "drawn pressed while the stylus is down inside";
+    kelvora::device::move(outside.x, outside.y);
+    kelvora::device::release(outside.x, outside.y);
+    kelvora::device::pump();
+    EXPECT_EQ(clicks(), 1) << "released outside: no click";
+    SetFocus(button);
+    type(L" ");
+    EXPECT_EQ(clicks(), 2) << "Space clicks the focused button";
+}
+
+TEST_F(DeviceTest, DefaultButtonHasTheThickerFrame)
+{
+    HWND plain = child(L"Button", L"A", BS_PUSHBUTTON, 1, 10, 10, 60, 20);
+    HWND def = child(L"Button", L"B", BS_DEFPUSHBUTTON, 2, 10, 40, 60, 20);
+    EXPECT_EQ(pixel_at(plain, 0, 10), RGB(0, 0, 0));
+    EXPECT_EQ(pixel_at(plain, 1, 10), RGB(255, 255, 255));
+    EXPECT_EQ(pixel_at(def, 1, 10), RGB(0, 0, 0));
+    SendMessageW(def, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    EXPECT_EQ(pixel_at(def, 1, 10), RGB(255, 255, 255));
+}
+
+class ListTest : public DeviceTest {
+protected:
+    HWND list(int height)
+    {
+        HWND hwnd = child(L"LISTBOX", nullptr, LBS_STANDARD, 340, 20, 20, 200, height);
+        for (int i = 0; i < 16; ++i) {
+            const std::wstring text = L"Y=" + std::wstring(1, static_cast<wchar_t>(L'P' - i));
+            SendMessageW(hwnd, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+        notifications().clear();
+        return hwnd;
+    }
+    static std::wstring item(HWND hwnd, int index)
+    {
+        wchar_t buffer[64] = {};
+        SendMessageW(hwnd, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer));
+        return buffer;
+    }
+};
+
+TEST_F(ListTest, InsertKeepsTheGivenOrderDespiteSortStyle)
+{
+    HWND hwnd = list(100);
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETCOUNT, 0, 0), 16);
+    EXPECT_EQ(item(hwnd, 0), L"Y=P");
+    EXPECT_EQ(item(hwnd, 15), L"Y=A");
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETTEXTLEN, 15, 0), 3);
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETTEXT, 16, 0), LB_ERR);
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETCURSEL, 0, 0), LB_ERR);
+    SendMessageW(hwnd, LB_RESETCONTENT, 0, 0);
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETCOUNT, 0, 0), 0);
+}
+
+TEST_F(ListTest, SetCurSelScrollsTheItemIntoView)
+{
+    HWND hwnd = list(100);
+    const int rows = 100 / static_cast<int>(SendMessageW(hwnd, LB_GETITEMHEIGHT, 0, 0));
+    for (int wanted : {15, 0, 8}) {
+        EXPECT_EQ(SendMessageW(hwnd, LB_SETCURSEL, wanted, 0), wanted);
+        const int top = static_cast<int>(SendMessageW(hwnd, LB_GETTOPINDEX, 0, 0));
+        EXPECT_LE(top, wanted);
+        EXPECT_GT(top + rows, wanted);
+        EXPECT_EQ(SendMessageW(hwnd, LB_GETCURSEL, 0, 0), wanted);
+    }
+}
+
+TEST_F(ListTest, TapsKeysAndScrollBarMoveTheSelection)
+{
+    HWND hwnd = list(100);
+    const int height = static_cast<int>(SendMessageW(hwnd, LB_GETITEMHEIGHT, 0, 0));
+    tap_at(hwnd, 20, height * 2 + 3);
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETCURSEL, 0, 0), 2);
+    ASSERT_FALSE(notifications().empty());
+    EXPECT_EQ(notifications().back().code, LBN_SELCHANGE);
+    key(VK_DOWN);
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETCURSEL, 0, 0), 3);
+    key(VK_UP);
+    key(VK_UP);
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETCURSEL, 0, 0), 1);
+    RECT rc{};
+    GetClientRect(hwnd, &rc);
+    tap_at(hwnd, rc.right - 3, rc.bottom - 3); // the scroll bar's down arrow
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETTOPINDEX, 0, 0), 1);
+    tap_at(hwnd, rc.right - 3, 3); // up arrow
+    EXPECT_EQ(SendMessageW(hwnd, LB_GETTOPINDEX, 0, 0), 0);
+    tap_at(hwnd, rc.right - 3, rc.bottom - 20); // the track below the thumb: a page down
+    EXPECT_GT(SendMessageW(hwnd, LB_GETTOPINDEX, 0, 0), 1);
+}
+
+TEST_F(ListTest, ScrollBarIsDrawnOnlyWhenItemsDoNotFit)
+{
+    HWND tall = list(300);
+    HWND short_list = child(L"LISTBOX", nullptr, LBS_STANDARD, 341, 20, 20, 200, 60);
+    for (int i = 0; i < 16; ++i)
+        SendMessageW(short_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"item"));
+    DestroyWindow(tall);
+    RECT rc{};
+    GetClientRect(short_list, &rc);
+    EXPECT_NE(pixel_at(short_list, rc.right - 2, rc.bottom / 2), RGB(255, 255, 255));
+}
+
+TEST_F(DeviceTest, StaticImagesAreSwappedAndReturned)
+{
+    HWND icon_static = child(L"Static", L"", SS_ICON | SS_REALSIZEIMAGE, 201, 10, 10, 32, 32);
+    HICON first = LoadIconW(nullptr, MAKEINTRESOURCEW(101));
+    EXPECT_EQ(SendMessageW(icon_static, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(first)), 0);
+    EXPECT_EQ(SendMessageW(icon_static, STM_GETIMAGE, IMAGE_ICON, 0), reinterpret_cast<LRESULT>(first));
+    EXPECT_EQ(SendMessageW(icon_static, STM_SETIMAGE, IMAGE_ICON, 0), reinterpret_cast<LRESULT>(first));
+    EXPECT_EQ(SendMessageW(icon_static, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+}
+
+TEST_F(DeviceTest, StaticTextWrapsAndShowsTheParentBackground)
+{
+    HWND label = child(L"Static", L"one two three four five six", SS_LEFT, 202, 10, 10, 60, 40);
+    bool ink_on_second_line = false;
+    for (int x = 0; x < 60; ++x)
+        ink_on_second_line |= pixel_at(label, x, 13 + 6) != RGB(255, 255, 255);
+    EXPECT_TRUE(ink_on_second_line) << "the text wraps onto a second line";
+    EXPECT_EQ(pixel_at(label, 59, 39), RGB(255, 255, 255));
+    wchar_t buffer[8];
+    EXPECT_EQ(GetDlgItemTextW(m_parent, 202, buffer, 4), 3u);
+    EXPECT_STREQ(buffer, L"one");
+}
+
+} // namespace
