@@ -4,6 +4,7 @@
 #include "number_text.h"
 
 #include <charconv>
+#include <float.h>
 #include <math.h>
 #include <string.h>
 
@@ -15,23 +16,92 @@ static bool readsBack(const char* first, const char* last, double v)
     return memcmp(&back, &v, sizeof(double)) == 0;
 }
 
+// The rule step by step: "%.6g", then each precision from 7 until the text reads back.
+static int formatByTrying(char* text, char* end, double v)
+{
+    for (int precision = 6;; precision = precision < 7 ? 7 : precision + 1) {
+        std::to_chars_result r = std::to_chars(text, end, v, std::chars_format::general, precision);
+        if (precision >= 17 || readsBack(text, r.ptr, v)) return (int)(r.ptr - text);
+    }
+}
+
+// Copies the significant digits of a number text (no sign, point, leading or trailing zeros, exponent)
+// into digits and returns their count.
+static int significantDigits(const char* first, const char* last, char* digits)
+{
+    int count = 0;
+    for (const char* p = first; p < last && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9' && (count > 0 || *p != '0')) digits[count++] = *p;
+    }
+    while (count > 0 && digits[count - 1] == '0') --count;
+    return count;
+}
+
+// Writes what "%.*g" writes at precision for a value whose rounding to that precision has the given
+// significant digits (no trailing zeros) and decimal exponent (value = d.ddd * 10^exponent).
+static int writeG(char* text, bool negative, const char* digits, int count, int exponent, int precision)
+{
+    char* p = text;
+    if (negative) *p++ = '-';
+    if (exponent < -4 || exponent >= precision) {
+        *p++ = digits[0];
+        if (count > 1) {
+            *p++ = '.';
+            for (int i = 1; i < count; ++i) *p++ = digits[i];
+        }
+        *p++ = 'e';
+        *p++ = exponent < 0 ? '-' : '+';
+        int magnitude = exponent < 0 ? -exponent : exponent;
+        if (magnitude >= 100) *p++ = (char)('0' + magnitude / 100);
+        *p++ = (char)('0' + magnitude / 10 % 10);
+        *p++ = (char)('0' + magnitude % 10);
+    } else if (exponent < 0) {
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = -1; i > exponent; --i) *p++ = '0';
+        for (int i = 0; i < count; ++i) *p++ = digits[i];
+    } else {
+        for (int i = 0; i <= exponent; ++i) *p++ = i < count ? digits[i] : '0';
+        if (count > exponent + 1) {
+            *p++ = '.';
+            for (int i = exponent + 1; i < count; ++i) *p++ = digits[i];
+        }
+    }
+    *p = 0;
+    return (int)(p - text);
+}
+
 // Formats into text (NUMBER_TEXT_CAPACITY characters) and returns the length, without the zero.
+//
+// The shortest digit string S that reads back (d digits, from std::to_chars) decides, and "%.*g" at
+// precision p >= d rounds v to S itself whenever v lies within half a unit of S's last digit:
+// - d <= 15: always, since v is within half a unit in the last place of the double of S, less than
+//   half a unit of the fifteenth digit; so the text is S written as "%.*g" with p = max(d, 6).
+// - d = 17: always, seventeen digits being enough for every double (S is then the nearest 17 digits).
+// - d = 16: not always; "%.16g" is asked for and compared, and when it differs "%.17g" is the text.
+// Subnormal numbers have fewer bits than that reasoning needs and take the step-by-step way.
 static int formatIntoLocal(char* text, double v)
 {
     char* end = text + NUMBER_TEXT_CAPACITY - 1;
-    std::to_chars_result r = std::to_chars(text, end, v, std::chars_format::general, 6);
-    if (!isfinite(v) || readsBack(text, r.ptr, v)) return (int)(r.ptr - text);
-    // The shortest digit string that reads back tells where to start: fewer digits never suffice.
+    if (!isfinite(v) || v == 0.0) {
+        return (int)(std::to_chars(text, end, v, std::chars_format::general, 6).ptr - text);
+    }
+    if (fabs(v) < DBL_MIN) return formatByTrying(text, end, v);
+    char shortestDigits[NUMBER_TEXT_CAPACITY];
     std::to_chars_result shortest = std::to_chars(text, end, v, std::chars_format::scientific);
-    int digits = 0;
-    for (const char* p = text; p < shortest.ptr && *p != 'e'; ++p) {
-        if (*p >= '0' && *p <= '9') ++digits;
+    int d = significantDigits(text, shortest.ptr, shortestDigits);
+    const char* e = text;
+    while (*e != 'e') ++e;
+    int exponent = 0;
+    std::from_chars(e[1] == '+' ? e + 2 : e + 1, shortest.ptr, exponent);
+    if (d != 16) return writeG(text, v < 0, shortestDigits, d, exponent, d < 6 ? 6 : d);
+
+    char digits[NUMBER_TEXT_CAPACITY];
+    std::to_chars_result r = std::to_chars(text, end, v, std::chars_format::general, 16);
+    if (significantDigits(text, r.ptr, digits) == 16 && memcmp(digits, shortestDigits, 16) == 0) {
+        return (int)(r.ptr - text);
     }
-    int precision = digits < 7 ? 7 : digits;
-    for (;; ++precision) {
-        r = std::to_chars(text, end, v, std::chars_format::general, precision);
-        if (precision >= 17 || readsBack(text, r.ptr, v)) return (int)(r.ptr - text);
-    }
+    return (int)(std::to_chars(text, end, v, std::chars_format::general, 17).ptr - text);
 }
 
 int formatNumber(char* out, int capacity, double v)

@@ -43,11 +43,12 @@ TEST(NumberText, KnownValues)
 TEST(NumberText, MatchesPrintfAndReadsBackAcrossMagnitudes)
 {
     unsigned long long state = 0x9E3779B97F4A7C15ull;
-    for (int i = 0; i < 20000; ++i) {
+    for (int i = 0; i < 100000; ++i) {
         state = state * 6364136223846793005ull + 1442695040888963407ull;
         double v;
         if (i % 2 == 0) {
-            unsigned long long bits = state;
+            // Random bits; every eighth value with a zero exponent field: a subnormal number.
+            unsigned long long bits = i % 16 == 0 ? state & 0x800FFFFFFFFFFFFFull : state;
             memcpy(&v, &bits, sizeof v);
             if (isnan(v)) continue;
         } else {

@@ -1,0 +1,95 @@
+// Points-file timings for 1,000,000 points: the program's reader and writer beside plain fscanf and
+// fprintf loops on the same file.
+#include <benchmark/benchmark.h>
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string>
+#include <unistd.h>
+
+#include "app_state.h"
+#include "points_file.h"
+
+static const int POINTS = 1000000;
+
+static std::string benchPath()
+{
+    const char* folder = getenv("TMPDIR");
+    return std::string(folder != nullptr && *folder != 0 ? folder : "/tmp") + "/kelvora-bench-" +
+           std::to_string(getpid()) + ".dat";
+}
+
+static std::wstring widePath()
+{
+    std::string narrow = benchPath();
+    return std::wstring(narrow.begin(), narrow.end());
+}
+
+// Measurement-like data: X on a 0.001 grid, Y with all seventeen digits.
+static void fillPoints()
+{
+    g_app.points.pointCount = POINTS;
+    for (int i = 0; i < POINTS; ++i) {
+        g_app.points.x[i] = i * 0.001;
+        g_app.points.y[i] = 100.0 * sin(i * 0.001) + 50.0;
+    }
+}
+
+static void BM_SavePointsFile(benchmark::State& state)
+{
+    fillPoints();
+    std::wstring path = widePath();
+    for (auto _ : state) {
+        if (savePointsFile(path.c_str(), &g_app.points) != POINTS_FILE_OK) state.SkipWithError("save failed");
+    }
+    unlink(benchPath().c_str());
+}
+
+static void BM_PlainFprintf(benchmark::State& state)
+{
+    fillPoints();
+    std::string path = benchPath();
+    for (auto _ : state) {
+        FILE* file = fopen(path.c_str(), "wt");
+        fprintf(file, "%d\n", g_app.points.pointCount);
+        for (int i = 0; i < g_app.points.pointCount; ++i) fprintf(file, "%lg %lg\n", g_app.points.x[i], g_app.points.y[i]);
+        fclose(file);
+    }
+    unlink(path.c_str());
+}
+
+static void BM_LoadPointsFile(benchmark::State& state)
+{
+    fillPoints();
+    std::wstring path = widePath();
+    savePointsFile(path.c_str(), &g_app.points);
+    for (auto _ : state) {
+        if (loadPointsFile(path.c_str(), &g_app.points, nullptr) != POINTS_FILE_OK) state.SkipWithError("load failed");
+    }
+    unlink(benchPath().c_str());
+}
+
+static void BM_PlainFscanf(benchmark::State& state)
+{
+    fillPoints();
+    std::wstring path = widePath();
+    savePointsFile(path.c_str(), &g_app.points);
+    std::string narrow = benchPath();
+    for (auto _ : state) {
+        FILE* file = fopen(narrow.c_str(), "rt");
+        int count = 0;
+        if (fscanf(file, "%d", &count) != 1 || count > POINT_CAPACITY) count = 0;
+        for (int i = 0; i < count; ++i) {
+            if (fscanf(file, "%lg%lg", &g_app.points.x[i], &g_app.points.y[i]) != 2) break;
+        }
+        fclose(file);
+    }
+    unlink(narrow.c_str());
+}
+
+BENCHMARK(BM_SavePointsFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainFprintf)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadPointsFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainFscanf)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
