@@ -13,7 +13,10 @@ namespace kelvora::device {
 // Starts (or restarts) the device in memory: every window destroyed, classes unregistered, queues
 // emptied, screen portrait 240 x 320, the platform's control classes registered.
 void start_headless();
-// Destroys every window and frees the device's objects.
+// Starts the device in a desktop window (SDL2). False, with one line of explanation in `error`, when
+// no display can be opened. The program then runs on it until its loop ends; stop() closes it.
+bool start_desktop(std::string* error);
+// Destroys every window and frees the device's objects (and closes the desktop window).
 void stop();
 
 // Called whenever the program waits for input and nothing is due (GetMessageW would block). It should

@@ -188,6 +188,10 @@ void set_clipboard_text(std::wstring_view text)
 
 } // namespace platform
 
+namespace platform {
+void close_desktop_window();
+}
+
 namespace kelvora::device {
 using namespace platform;
 
@@ -203,7 +207,11 @@ void start_headless()
     instances::use_private_registry();
 }
 
-void stop() { stop_device(); }
+void stop()
+{
+    stop_device();
+    close_desktop_window();
+}
 
 void set_idle_handler(std::function<bool()> handler) { headless().m_idle = std::move(handler); }
 

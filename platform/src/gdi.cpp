@@ -332,7 +332,7 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object)
     return old;
 }
 
-HBITMAP make_bitmap(Surface pixels)
+HBITMAP platform::make_bitmap(Surface pixels)
 {
     GdiObject o;
     o.m_type = GdiType::Bitmap;

@@ -1,0 +1,276 @@
+// The SDL2 backend: the device screen in a desktop window at an integer zoom, mouse as stylus, keys and
+// text input, the host clipboard, and raise requests from a second start of the program.
+#include "instance_registry.h"
+#include "internal.h"
+
+#include <kelvora_device.h>
+
+#include <SDL.h>
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+struct SdlState {
+    SDL_Window* m_window = nullptr;
+    SDL_Renderer* m_renderer = nullptr;
+    SDL_Texture* m_texture = nullptr;
+    int m_texture_width = 0;
+    int m_texture_height = 0;
+    int m_zoom = 2;
+    SDL_Rect m_dest{};
+    bool m_button = false;
+};
+
+SdlState& sdl()
+{
+    static SdlState s;
+    return s;
+}
+
+std::string narrow(std::wstring_view text)
+{
+    std::string out;
+    for (wchar_t wc : text) {
+        uint32_t c = static_cast<uint32_t>(wc);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        } else if (c < 0x10000) {
+            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                    static_cast<char>(0x80 | (c & 0x3F))};
+        } else {
+            out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                    static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+        }
+    }
+    return out;
+}
+
+std::wstring widen(const char* text)
+{
+    std::wstring out;
+    if (!text)
+        return out;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p) {
+        uint32_t c = *p;
+        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (extra < 0) {
+            ++p;
+            continue;
+        }
+        c = extra == 0 ? c : c & (0x3F >> extra);
+        ++p;
+        bool ok = true;
+        for (int k = 0; k < extra; ++k, ++p) {
+            if ((*p & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
+            c = (c << 6) | (*p & 0x3F);
+        }
+        if (ok)
+            out.push_back(static_cast<wchar_t>(c));
+    }
+    return out;
+}
+
+UINT virtual_key(SDL_Keycode k)
+{
+    if (k >= SDLK_a && k <= SDLK_z)
+        return 'A' + (k - SDLK_a);
+    if (k >= SDLK_0 && k <= SDLK_9)
+        return '0' + (k - SDLK_0);
+    if (k >= SDLK_F1 && k <= SDLK_F10)
+        return VK_F1 + (k - SDLK_F1);
+    switch (k) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_DELETE: return VK_DELETE;
+    case SDLK_SPACE: return VK_SPACE;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_END: return VK_END;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return VK_CONTROL;
+    default: return 0;
+    }
+}
+
+// Host-window pixel to device pixel through the current zoom and placement.
+POINT to_device(int x, int y)
+{
+    SdlState& s = sdl();
+    int zoom = std::max(1, s.m_dest.w / std::max(1, device().m_width));
+    return POINT{(x - s.m_dest.x) / zoom, (y - s.m_dest.y) / zoom};
+}
+
+bool on_screen(POINT p) { return p.x >= 0 && p.y >= 0 && p.x < device().m_width && p.y < device().m_height; }
+
+void handle_event(const SDL_Event& e)
+{
+    SdlState& s = sdl();
+    switch (e.type) {
+    case SDL_QUIT: push_input({InputKind::HostClose}); break;
+    case SDL_MOUSEBUTTONDOWN:
+        if (e.button.button == SDL_BUTTON_LEFT) {
+            POINT p = to_device(e.button.x, e.button.y);
+            if (on_screen(p)) {
+                s.m_button = true;
+                push_input({InputKind::Down, static_cast<int>(p.x), static_cast<int>(p.y)});
+            }
+        }
+        break;
+    case SDL_MOUSEMOTION:
+        if (s.m_button) {
+            POINT p = to_device(e.motion.x, e.motion.y);
+            push_input({InputKind::Move, static_cast<int>(p.x), static_cast<int>(p.y)});
+        }
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_LEFT && s.m_button) {
+            s.m_button = false;
+            POINT p = to_device(e.button.x, e.button.y);
+            push_input({InputKind::Up, static_cast<int>(p.x), static_cast<int>(p.y)});
+        }
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (UINT vk = virtual_key(e.key.keysym.sym))
+            push_input({e.type == SDL_KEYDOWN ? InputKind::KeyDown : InputKind::KeyUp, 0, 0, vk});
+        break;
+    case SDL_TEXTINPUT:
+        // A space also arrives as its key, which TranslateMessage turns into the character.
+        for (wchar_t ch : widen(e.text.text))
+            if (ch != L' ')
+                push_input({InputKind::Char, 0, 0, 0, ch});
+        break;
+    default: break;
+    }
+}
+
+void present()
+{
+    SdlState& s = sdl();
+    Device& d = device();
+    if (!s.m_renderer)
+        return;
+    if (!s.m_texture || s.m_texture_width != d.m_width || s.m_texture_height != d.m_height) {
+        bool rotated = s.m_texture != nullptr;
+        if (s.m_texture)
+            SDL_DestroyTexture(s.m_texture);
+        s.m_texture = SDL_CreateTexture(s.m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                        d.m_width, d.m_height);
+        s.m_texture_width = d.m_width;
+        s.m_texture_height = d.m_height;
+        if (rotated)
+            SDL_SetWindowSize(s.m_window, d.m_width * s.m_zoom, d.m_height * s.m_zoom);
+    }
+    if (!s.m_texture)
+        return;
+    SDL_UpdateTexture(s.m_texture, nullptr, d.m_screen.m_pixels.data(), d.m_width * 4);
+    int ww = 0, wh = 0;
+    SDL_GetRendererOutputSize(s.m_renderer, &ww, &wh);
+    int zoom = std::max(1, std::min(ww / d.m_width, wh / d.m_height));
+    s.m_dest = SDL_Rect{(ww - d.m_width * zoom) / 2, (wh - d.m_height * zoom) / 2, d.m_width * zoom, d.m_height * zoom};
+    SDL_SetRenderDrawColor(s.m_renderer, 40, 40, 40, 255);
+    SDL_RenderClear(s.m_renderer);
+    SDL_RenderCopy(s.m_renderer, s.m_texture, nullptr, &s.m_dest);
+    SDL_RenderPresent(s.m_renderer);
+}
+
+bool wait_for_events()
+{
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, 200)) {
+        handle_event(e);
+        while (SDL_PollEvent(&e))
+            handle_event(e);
+    }
+    if (instances::take_raise_request() && sdl().m_window) {
+        SDL_RestoreWindow(sdl().m_window);
+        SDL_RaiseWindow(sdl().m_window);
+    }
+    return true;
+}
+
+void close_sdl()
+{
+    SdlState& s = sdl();
+    if (s.m_texture)
+        SDL_DestroyTexture(s.m_texture);
+    if (s.m_renderer)
+        SDL_DestroyRenderer(s.m_renderer);
+    if (s.m_window)
+        SDL_DestroyWindow(s.m_window);
+    if (s.m_window)
+        SDL_Quit();
+    s = SdlState{};
+}
+
+} // namespace
+} // namespace platform
+
+namespace kelvora::device {
+using namespace platform;
+
+bool start_desktop(std::string* error)
+{
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        *error = std::string("kelvora: no display available (") + SDL_GetError() + "); set DISPLAY or run it under Xvfb";
+        return false;
+    }
+    SdlState& s = sdl();
+    SDL_DisplayMode mode;
+    int zoom = 2;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        // Somewhat over half of the desktop height: 2x on a common display, never below 1x.
+        double fit = std::min(mode.w / 240.0, mode.h / 320.0);
+        zoom = std::max(1, static_cast<int>(fit * 0.6));
+    }
+    s.m_zoom = zoom;
+    s.m_window = SDL_CreateWindow("Kelvora", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 240 * zoom, 320 * zoom,
+                                  SDL_WINDOW_RESIZABLE);
+    if (s.m_window)
+        s.m_renderer = SDL_CreateRenderer(s.m_window, -1, 0);
+    if (!s.m_window || !s.m_renderer) {
+        *error = std::string("kelvora: cannot open a window (") + SDL_GetError() + ")";
+        close_sdl();
+        SDL_Quit();
+        return false;
+    }
+    SDL_StartTextInput();
+    Backend b;
+    b.m_name = "sdl";
+    b.m_wait = wait_for_events;
+    b.m_present = present;
+    b.m_get_clipboard = [] {
+        char* text = SDL_GetClipboardText();
+        std::wstring out = widen(text);
+        SDL_free(text);
+        return out;
+    };
+    b.m_set_clipboard = [](std::wstring_view text) { SDL_SetClipboardText(narrow(text).c_str()); };
+    start_device(b);
+    instances::use_shared_registry();
+    return true;
+}
+
+} // namespace kelvora::device
+
+namespace platform {
+void close_desktop_window() { close_sdl(); }
+} // namespace platform

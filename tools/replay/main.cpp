@@ -1,0 +1,50 @@
+// kelvora-replay: the replay tool on the real program, with its two state queries.
+#include "replay.h"
+
+#include <app_state.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace {
+
+std::string number(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+bool query_state(const std::vector<std::string>&, std::string* out)
+{
+    *out = "pointCount=" + std::to_string(g_app.points.pointCount) + "\n" +
+           "currentIndex=" + std::to_string(g_app.points.currentIndex) + "\n" +
+           "modelId=" + std::to_string(g_app.modelId) + "\n" + "exponentN=" + number(g_app.exponentN) + "\n" +
+           "a=" + number(g_app.fit.a) + "\n" + "b=" + number(g_app.fit.b) + "\n" +
+           "residualSum=" + number(g_app.fit.residualSum) + "\n" + "s=" + number(g_app.fit.s) + "\n";
+    return true;
+}
+
+bool query_point(const std::vector<std::string>& args, std::string* out)
+{
+    char* end = nullptr;
+    long index = std::strtol(args[0].c_str(), &end, 10);
+    if (args[0].empty() || *end != '\0' || index < 0 || index >= POINT_CAPACITY)
+        return false;
+    *out = number(g_app.points.x[index]) + " " + number(g_app.points.y[index]) + "\n";
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::cerr << "usage: kelvora-replay SCRIPT\n";
+        return kelvora::replay::exit_bad_script;
+    }
+    kelvora::replay::register_query("state", 0, query_state);
+    kelvora::replay::register_query("point", 1, query_point);
+    return kelvora::replay::run_script(argv[1], WinMain);
+}
