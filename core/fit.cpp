@@ -118,6 +118,10 @@ FitResult fitPointsRawSums(const double* x, const double* y, int count, int mode
 
 void fitModel()
 {
+    // The count is kept within the table by whoever sets it; clamping here costs nothing and keeps a
+    // slip elsewhere from reading past the arrays.
     const PointTable* points = &g_app.points;
-    g_app.fit = fitPoints(points->x, points->y, points->pointCount, g_app.modelId, g_app.exponentN);
+    int count = points->pointCount;
+    if (count > POINT_CAPACITY) count = POINT_CAPACITY;
+    g_app.fit = fitPoints(points->x, points->y, count, g_app.modelId, g_app.exponentN);
 }

@@ -191,7 +191,7 @@ PointsFileStatus loadPointsFile(const WCHAR* path, PointTable* table, int* decla
 
 PointsFileStatus savePointsFile(const WCHAR* path, const PointTable* table)
 {
-    size_t length = wcsnlen(path, PATH_CAPACITY);
+    size_t length = path != NULL ? wcsnlen(path, PATH_CAPACITY) : 0;
     if (length == 0) return POINTS_FILE_CANNOT_CREATE;
     if (length >= PATH_CAPACITY) return POINTS_FILE_NAME_TOO_LONG;
     WCHAR tempPath[PATH_CAPACITY + TEMP_SUFFIX_LENGTH];
