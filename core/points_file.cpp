@@ -125,7 +125,7 @@ const WCHAR* pointsFileStatusText(PointsFileStatus status)
     case POINTS_FILE_OK: return L"The points were loaded.";
     case POINTS_FILE_SHORT: return L"The file holds fewer points than its count; those it holds were loaded.";
     case POINTS_FILE_READ_ERROR: return L"Reading the file failed; the points before the error were loaded.";
-    case POINTS_FILE_CANNOT_OPEN: return L"The file cannot be opened.";
+    case POINTS_FILE_CANNOT_OPEN: return L"The file cannot be opened or read.";
     case POINTS_FILE_NO_COUNT: return L"The file does not start with the number of points.";
     case POINTS_FILE_NEGATIVE_COUNT: return L"The number of points in the file is negative.";
     case POINTS_FILE_COUNT_TOO_LARGE: return L"The file holds more than 1000000 points.";
@@ -143,7 +143,9 @@ PointsFileStatus readPointsStream(FILE* file, PointTable* table, int* declaredCo
     data[0] = 0;
     Reader reader = {file, data, 0, 0, false, false};
     long long count = 0;
-    if (!readCount(&reader, &count)) return reader.failed ? POINTS_FILE_READ_ERROR : POINTS_FILE_NO_COUNT;
+    // An input error before the count (a folder opened as a file, say) leaves nothing loaded: the file
+    // could not be read at all.
+    if (!readCount(&reader, &count)) return reader.failed ? POINTS_FILE_CANNOT_OPEN : POINTS_FILE_NO_COUNT;
     if (declaredCount != NULL) *declaredCount = count < -2147483647 ? -2147483647 : count > 2147483647 ? 2147483647 : (int)count;
     if (count < 0) return POINTS_FILE_NEGATIVE_COUNT;
     if (count > POINT_CAPACITY) return POINTS_FILE_COUNT_TOO_LARGE;

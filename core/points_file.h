@@ -11,7 +11,7 @@ enum PointsFileStatus {
     POINTS_FILE_OK,
     POINTS_FILE_SHORT,           // fewer points than the count: the complete ones were loaded
     POINTS_FILE_READ_ERROR,      // reading stopped on an input error: the complete points before it were loaded
-    POINTS_FILE_CANNOT_OPEN,     // the file could not be opened for reading
+    POINTS_FILE_CANNOT_OPEN,     // the file could not be opened or read from its start
     POINTS_FILE_NO_COUNT,        // the file does not start with a point count
     POINTS_FILE_NEGATIVE_COUNT,  // the count is below zero
     POINTS_FILE_COUNT_TOO_LARGE, // the count is above POINT_CAPACITY
@@ -29,7 +29,7 @@ const WCHAR* pointsFileStatusText(PointsFileStatus status);
 
 // Reads a points file from an open stream into table, as scanf's "%d" and "%lg%lg" would: any white
 // space separates, a number ends where its text ends, whatever follows the last point is ignored.
-// A failure before the first point (no count, negative, above capacity, input error) changes nothing.
+// A failure before the first point (input error, no count, negative, above capacity) changes nothing.
 // Otherwise pointCount becomes the number of complete points read and x[], y[] hold them; entries
 // beyond keep their values. declaredCount receives the count of the file (may be NULL); currentIndex
 // is never touched.

@@ -190,11 +190,15 @@ TEST_P(RefusedFiles, ChangeNothing)
 INSTANTIATE_TEST_SUITE_P(PointsFile, RefusedFiles, testing::ValuesIn(REFUSED_CASES),
                          [](const testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
-TEST_F(PointsFile, MissingFileCannotBeOpenedAndChangesNothing)
+// A missing file cannot be opened; a folder opens but cannot be read.
+TEST_F(PointsFile, UnreadableFilesChangeNothing)
 {
-    EXPECT_EQ(loadPointsFile(widen(pathOf("absent.dat")).c_str(), &g_app.points, nullptr), POINTS_FILE_CANNOT_OPEN);
-    EXPECT_EQ(g_app.points.pointCount, 7);
-    EXPECT_EQ(g_app.points.x[0], SENTINEL);
+    std::filesystem::create_directory(pathOf("folder.dat"));
+    for (const char* name : {"absent.dat", "folder.dat"}) {
+        EXPECT_EQ(loadPointsFile(widen(pathOf(name)).c_str(), &g_app.points, nullptr), POINTS_FILE_CANNOT_OPEN);
+        EXPECT_EQ(g_app.points.pointCount, 7);
+        EXPECT_EQ(g_app.points.x[0], SENTINEL);
+    }
 }
 
 TEST_F(PointsFile, ShortFileReportsItsDeclaredCount)

@@ -169,6 +169,7 @@ static const char* reasonText(PointsFileStatus status)
     case POINTS_FILE_NEGATIVE_COUNT: return "negative point count";
     case POINTS_FILE_COUNT_TOO_LARGE: return "more than 1000000 points";
     case POINTS_FILE_READ_ERROR: return "read error";
+    case POINTS_FILE_CANNOT_OPEN: return "cannot be read";
     default: return "unreadable";
     }
 }
