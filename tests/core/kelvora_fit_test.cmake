@@ -40,3 +40,9 @@ expect_exit(1 "${EXAMPLES}")
 if(NOT last_err MATCHES "cannot be read")
   message(FATAL_ERROR "a folder is not named as unreadable: ${last_err}")
 endif()
+
+# --precise prints seventeen digits: the certified Norris intercept shows its first twelve.
+execute_process(COMMAND "${FIT}" --precise "${NORRIS}" RESULT_VARIABLE status OUTPUT_VARIABLE out)
+if(NOT status EQUAL 0 OR NOT out MATCHES "\nA=-0\\.262323073774[0-9]+\nB=1\\.0021168180204[0-9]+\nS=0\\.87206484898")
+  message(FATAL_ERROR "kelvora-fit --precise on Norris: exit ${status}:\n${out}")
+endif()
