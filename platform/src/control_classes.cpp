@@ -214,6 +214,18 @@ SIZE dialog_base_units()
     return cached;
 }
 
+SIZE outer_size_for_client(HWND hwnd, int width, int height)
+{
+    // Measured on a provisional size large enough to hold any frame: a window smaller than its frame
+    // has an empty client area, which would hide the frame's size.
+    SetWindowPos(hwnd, nullptr, 0, 0, width + 64, height + 64, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT outer{}, client{};
+    GetWindowRect(hwnd, &outer);
+    GetClientRect(hwnd, &client);
+    return SIZE{width + (outer.right - outer.left) - (client.right - client.left),
+                height + (outer.bottom - outer.top) - (client.bottom - client.top)};
+}
+
 RECT work_area()
 {
     RECT area{};

@@ -53,12 +53,7 @@ POINT dialog_origin(const DialogTemplateData& tpl, HWND owner, SIZE outer)
 void fit_client_size(HWND dlg, const DialogTemplateData& tpl, HWND owner)
 {
     const RECT px = to_pixels(tpl.units);
-    RECT outer{}, client{};
-    GetWindowRect(dlg, &outer);
-    GetClientRect(dlg, &client);
-    const int frame_x = (outer.right - outer.left) - (client.right - client.left);
-    const int frame_y = (outer.bottom - outer.top) - (client.bottom - client.top);
-    const SIZE size{px.right - px.left + frame_x, px.bottom - px.top + frame_y};
+    const SIZE size = outer_size_for_client(dlg, px.right - px.left, px.bottom - px.top);
     const POINT at = dialog_origin(tpl, owner, size);
     SetWindowPos(dlg, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -104,8 +99,10 @@ HWND create_dialog(HINSTANCE instance, const DLGTEMPLATE* data, HWND owner, DLGP
     const std::wstring cls = tpl->class_field.kind == TemplateField::Kind::text ? tpl->class_field.text
                                                                                  : std::wstring(kDialogClass);
     const DWORD style = (tpl->style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
-    HWND dlg = CreateWindowExW(tpl->ex_style, cls.c_str(), tpl->title.c_str(), style, 0, 0, 0, 0, owner, nullptr,
-                               instance, nullptr);
+    // Created at the template's size, so that the frame can be measured and added around the client area.
+    const RECT px = to_pixels(tpl->units);
+    HWND dlg = CreateWindowExW(tpl->ex_style, cls.c_str(), tpl->title.c_str(), style, 0, 0, px.right - px.left,
+                               px.bottom - px.top, owner, nullptr, instance, nullptr);
     if (!dlg)
         return nullptr;
     fit_client_size(dlg, *tpl, owner);

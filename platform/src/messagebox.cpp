@@ -143,11 +143,8 @@ void place_buttons(HWND box, const MessageBoxState& st, int width, int y, size_t
 // Sizes the box around its client area and centres it in the work area.
 void size_and_centre(HWND box, int width, int height)
 {
-    RECT outer{}, client{};
-    GetWindowRect(box, &outer);
-    GetClientRect(box, &client);
-    const int cx = width + (outer.right - outer.left) - (client.right - client.left);
-    const int cy = height + (outer.bottom - outer.top) - (client.bottom - client.top);
+    const SIZE outer = outer_size_for_client(box, width, height);
+    const int cx = outer.cx, cy = outer.cy;
     const RECT area = work_area();
     const int x = area.left + std::max(0, static_cast<int>(area.right - area.left - cx) / 2);
     const int y = area.top + std::max(0, static_cast<int>(area.bottom - area.top - cy) / 2);
