@@ -190,6 +190,45 @@ TEST_P(RefusedFiles, ChangeNothing)
 INSTANTIATE_TEST_SUITE_P(PointsFile, RefusedFiles, testing::ValuesIn(REFUSED_CASES),
                          [](const testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
+// Generated files of numbers in every form "%lg" takes, white space of every kind and stray words,
+// read both by the loader and by fscanf itself: the same points must come out.
+TEST_F(PointsFile, ReadsWhatFscanfReads)
+{
+    const char* const pieces[] = {"0", "7", "-3", "+12", "1.5", "-.25", "6.", "1e3", "-2.5E-7", "+4e+02",
+                                  "0x1.8p1", "-0X10", "inf", "-Infinity", "nan", "1e999", "123456789012345678901",
+                                  "3.14159265358979323846", "qz", "--1", "+-2", ".", "-"};
+    const char* const spaces[] = {" ", "\n", "\r\n", "\t", "  \n\n "};
+    const int pieceCount = (int)(sizeof(pieces) / sizeof(pieces[0]));
+    unsigned state = 12345;
+    auto next = [&state](int range) {
+        state = state * 1103515245u + 12345u;
+        return (int)((state >> 8) % (unsigned)range);
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::string text = std::to_string(next(12)) + spaces[next(5)];
+        int length = next(30);
+        for (int i = 0; i < length; ++i) {
+            // Mostly well-formed numbers, now and then one of the stray pieces at the end of the list.
+            int piece = next(10) == 0 ? pieceCount - 1 - next(5) : next(pieceCount - 5);
+            text += std::string(pieces[piece]) + spaces[next(5)];
+        }
+        resetAppState();
+        EXPECT_TRUE(pointsFileLoaded(loadText(text))) << text;
+
+        FILE* file = fopen(pathOf("in.dat").c_str(), "r");
+        int count = 0, read = 0;
+        ASSERT_EQ(fscanf(file, "%d", &count), 1);
+        double x, y;
+        while (read < count && fscanf(file, "%lg%lg", &x, &y) == 2) {
+            EXPECT_TRUE(sameDouble(g_app.points.x[read], x)) << text << " x" << read;
+            EXPECT_TRUE(sameDouble(g_app.points.y[read], y)) << text << " y" << read;
+            ++read;
+        }
+        fclose(file);
+        EXPECT_EQ(g_app.points.pointCount, read) << text;
+    }
+}
+
 // A missing file cannot be opened; a folder opens but cannot be read.
 TEST_F(PointsFile, UnreadableFilesChangeNothing)
 {
