@@ -28,16 +28,7 @@ void removeFolder(const std::string& folder)
 
 std::wstring widen(const std::string& text)
 {
-    std::wstring wide;
-    for (size_t i = 0; i < text.size();) {
-        unsigned char c = (unsigned char)text[i];
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        wchar_t code = extra == 0 ? c : c & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < text.size(); ++k) code = (code << 6) | (text[i + k] & 0x3F);
-        wide += code;
-        i += extra + 1;
-    }
-    return wide;
+    return std::wstring(text.begin(), text.end());
 }
 
 std::string readWholeFile(const std::string& path)

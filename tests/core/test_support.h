@@ -12,7 +12,7 @@ std::string referenceDataPath(const char* name);
 std::string makeTempFolder();
 void removeFolder(const std::string& folder);
 
-// Widens a path (ASCII or UTF-8) to the program's wide text.
+// Widens an ASCII path to the program's wide text.
 std::wstring widen(const std::string& text);
 
 std::string readWholeFile(const std::string& path);
