@@ -908,10 +908,11 @@ BOOL WINAPI SetWindowTextW(HWND hwnd, LPCWSTR text)
 
 int WINAPI GetWindowTextW(HWND hwnd, LPWSTR buffer, int maxCount)
 {
+    if (buffer && maxCount > 0)
+        buffer[0] = 0;
     Window* w = window_from_handle(hwnd);
     if (!w || !buffer || maxCount <= 0)
         return 0;
-    buffer[0] = 0;
     return static_cast<int>(send(w, WM_GETTEXT, maxCount, reinterpret_cast<LPARAM>(buffer)));
 }
 
