@@ -1,0 +1,282 @@
+// The file dialogs and the documents folder on the headless device, over a folder tree made for each test.
+#include "test_controls_support.h"
+
+#include <aygshell.h>
+#include <commdlg.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace controls_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kNameField = 1152;
+constexpr int kFolderLine = 1091;
+constexpr int kList = 1120;
+
+std::wstring wide(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end()); // the test tree uses ASCII names
+}
+
+class FileDialogTest : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        char pattern[] = "/tmp/kelvora-files-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        fs::create_directory(m_root + "/sub");
+        for (const char* name : {"a.dat", "B.DAT", "notes.txt", ".hidden.dat", "sub/c.dat"})
+            std::ofstream(m_root + "/" + name) << "0\n";
+        wcscpy(m_file, L"Kelvora1");
+    }
+    void TearDown() override
+    {
+        fs::remove_all(m_root);
+        DeviceTest::TearDown();
+    }
+
+    OPENFILENAMEW request(DWORD max_file = 1000)
+    {
+        OPENFILENAMEW r{};
+        r.lStructSize = 76;
+        r.hwndOwner = m_parent;
+        r.lpstrFilter = L"Data files (*.dat)\0*.dat\0";
+        r.lpstrFile = m_file;
+        r.nMaxFile = max_file;
+        m_initial_dir = wide(m_root);
+        r.lpstrInitialDir = m_initial_dir.c_str();
+        r.lpstrTitle = L"Load the file:";
+        r.Flags = OFN_HIDEREADONLY;
+        return r;
+    }
+
+    static HWND picker_item(int id) { return GetDlgItem(top_window(), id); }
+    static std::vector<std::wstring> list_items()
+    {
+        std::vector<std::wstring> items;
+        HWND list = picker_item(kList);
+        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[256] = {};
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            items.emplace_back(text);
+        }
+        return items;
+    }
+    // Taps a row of the list without pumping: the picker's own loop handles it.
+    static void tap_row(int index)
+    {
+        HWND list = picker_item(kList);
+        const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+        const POINT pt = on_screen(list, 30, index * height + height / 2);
+        kelvora::device::tap(pt.x, pt.y);
+    }
+
+    std::string m_root;
+    std::wstring m_initial_dir;
+    wchar_t m_file[1000] = {};
+};
+
+TEST_F(FileDialogTest, ConfirmAndCancelFillTheBufferOnlyWhenConfirmed)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> input;
+        BOOL result;
+        std::wstring file;
+    };
+    const std::wstring root = wide(m_root);
+    const Case cases[] = {
+        {"Enter confirms the offered name in the folder shown", [] { kelvora::device::key(VK_RETURN); }, TRUE,
+         root + L"/Kelvora1"},
+        {"typing replaces the selected name", [] { kelvora::device::type(L"x.dat"); kelvora::device::key(VK_RETURN); },
+         TRUE, root + L"/x.dat"},
+        {"an absolute path is taken as it is",
+         [] { kelvora::device::type(L"/tmp/elsewhere.dat"); kelvora::device::key(VK_RETURN); }, TRUE,
+         L"/tmp/elsewhere.dat"},
+        {"the OK button confirms", [] {
+             const POINT pt = on_screen(picker_item(IDOK), 5, 5);
+             kelvora::device::tap(pt.x, pt.y);
+         }, TRUE, root + L"/Kelvora1"},
+        {"Escape cancels", [] { kelvora::device::type(L"y.dat"); kelvora::device::key(VK_ESCAPE); }, FALSE, L"Kelvora1"},
+        {"the Cancel button cancels", [] {
+             const POINT pt = on_screen(picker_item(IDCANCEL), 5, 5);
+             kelvora::device::tap(pt.x, pt.y);
+         }, FALSE, L"Kelvora1"},
+    };
+    for (const Case& c : cases) {
+        wcscpy(m_file, L"Kelvora1");
+        script().push_back(c.input);
+        OPENFILENAMEW r = request();
+        EXPECT_EQ(GetSaveFileNameW(&r), c.result) << c.name;
+        EXPECT_EQ(std::wstring(m_file), c.file) << c.name;
+        EXPECT_TRUE(IsWindowEnabled(m_parent)) << c.name;
+    }
+}
+
+TEST_F(FileDialogTest, OpensWithTheNameFieldFocusedAndSelected)
+{
+    bool checked = false;
+    script().push_back([&] {
+        HWND name = picker_item(kNameField);
+        EXPECT_EQ(GetFocus(), name);
+        EXPECT_EQ(SendMessageW(name, EM_GETSEL, 0, 0), MAKELRESULT(0, 8));
+        EXPECT_EQ(text_of(name), L"Kelvora1");
+        EXPECT_EQ(kelvora::device::top_level_windows().front().title, L"Load the file:");
+        RECT rc{};
+        GetWindowRect(top_window(), &rc);
+        EXPECT_EQ(rc.top, 26) << "full screen below the navigation bar";
+        EXPECT_EQ(rc.right - rc.left, 240);
+        checked = true;
+        kelvora::device::key(VK_ESCAPE);
+    });
+    OPENFILENAMEW r = request();
+    EXPECT_FALSE(GetOpenFileNameW(&r));
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(FileDialogTest, ListShowsTheWayUpFoldersAndMatchingFilesAndNavigates)
+{
+    const std::wstring root = wide(m_root);
+    std::vector<std::vector<std::wstring>> lists;
+    std::vector<std::wstring> folders, names;
+    auto record = [&] {
+        lists.push_back(list_items());
+        folders.push_back(text_of(picker_item(kFolderLine)));
+        names.push_back(text_of(picker_item(kNameField)));
+    };
+    const char* shots = std::getenv("KELVORA_SHOTS");
+    script().push_back([&] {
+        record();
+        if (shots)
+            kelvora::device::save_png(std::string(shots) + "/file_dialog_portrait.png");
+        tap_row(1); // [sub]
+    });
+    script().push_back([&] { record(); tap_row(1); }); // c.dat
+    script().push_back([&] { record(); tap_row(0); }); // [..]
+    script().push_back([&] {
+        record();
+        kelvora::device::rotate();
+    });
+    script().push_back([&] {
+        if (shots)
+            kelvora::device::save_png(std::string(shots) + "/file_dialog_landscape.png");
+        // Keyboard from the name field: Tab to the list, Down twice to [sub], Enter enters it.
+        const POINT name = on_screen(picker_item(kNameField), 5, 5);
+        kelvora::device::tap(name.x, name.y);
+    });
+    script().push_back([] { kelvora::device::key(VK_TAB); });
+    for (UINT vk : {VK_DOWN, VK_DOWN, VK_RETURN})
+        script().push_back([vk] { kelvora::device::key(vk); });
+    script().push_back([&] {
+        record();
+        tap_row(1);
+        kelvora::device::key(VK_RETURN);
+    });
+    OPENFILENAMEW r = request();
+    ASSERT_TRUE(GetOpenFileNameW(&r));
+    EXPECT_EQ(std::wstring(m_file), root + L"/sub/c.dat");
+    ASSERT_EQ(lists.size(), 5u);
+    const std::vector<std::wstring> top{L"[..]", L"[sub]", L"a.dat", L"B.DAT"}, sub{L"[..]", L"c.dat"};
+    EXPECT_EQ(lists[0], top) << "folders first, then the files the filter lets through, case-insensitively";
+    EXPECT_EQ(folders[0], root);
+    EXPECT_EQ(lists[1], sub);
+    EXPECT_EQ(folders[1], root + L"/sub");
+    EXPECT_EQ(names[2], L"c.dat") << "tapping a file puts its name in the name field";
+    EXPECT_EQ(folders[3], root) << "the way up";
+    EXPECT_EQ(folders[4], root + L"/sub") << "Enter on a highlighted folder enters it";
+    EXPECT_EQ(r.nFileOffset, root.size() + 5);
+    EXPECT_EQ(r.nFileExtension, root.size() + 5 + 2);
+}
+
+TEST_F(FileDialogTest, ResultLongerThanTheBufferIsRefusedAndLeavesItUntouched)
+{
+    const std::wstring full = wide(m_root) + L"/Kelvora1";
+    struct Case {
+        DWORD max_file;
+        BOOL result;
+    };
+    for (const Case& c : {Case{static_cast<DWORD>(full.size()), FALSE}, Case{static_cast<DWORD>(full.size() + 1), TRUE},
+                          Case{9, FALSE}}) {
+        wcscpy(m_file, L"Kelvora1");
+        m_file[c.max_file] = L'#'; // a guard just past the buffer the dialog is told about
+        script().push_back([] { kelvora::device::key(VK_RETURN); });
+        OPENFILENAMEW r = request(c.max_file);
+        EXPECT_EQ(GetSaveFileNameW(&r), c.result) << c.max_file;
+        EXPECT_EQ(m_file[c.max_file], L'#') << "nothing written past nMaxFile " << c.max_file;
+        m_file[c.max_file] = L'\0';
+        EXPECT_EQ(std::wstring(m_file), c.result ? full : L"Kelvora1") << c.max_file;
+    }
+}
+
+TEST_F(FileDialogTest, PathInTheFileBufferChoosesTheStartFolder)
+{
+    const std::wstring start = wide(m_root) + L"/sub/c.dat";
+    wcscpy(m_file, start.c_str());
+    std::wstring folder, name;
+    script().push_back([&] {
+        folder = text_of(picker_item(kFolderLine));
+        name = text_of(picker_item(kNameField));
+        kelvora::device::key(VK_ESCAPE);
+    });
+    OPENFILENAMEW r = request();
+    EXPECT_FALSE(GetOpenFileNameW(&r));
+    EXPECT_EQ(folder, wide(m_root) + L"/sub");
+    EXPECT_EQ(name, L"c.dat");
+    EXPECT_EQ(std::wstring(m_file), start);
+}
+
+class DocumentsFolderTest : public FileDialogTest {
+protected:
+    void SetUp() override
+    {
+        FileDialogTest::SetUp();
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) {
+            const char* value = std::getenv(name);
+            m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        }
+        setenv("HOME", (m_root + "/home").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
+    }
+    void TearDown() override
+    {
+        for (const auto& [name, value] : m_saved)
+            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+        FileDialogTest::TearDown();
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+TEST_F(DocumentsFolderTest, FollowsTheUserDirsFileAndCreatesTheFolder)
+{
+    struct Case {
+        const char* user_dirs; // nullptr: no file
+        std::string expected;
+    };
+    const Case cases[] = {
+        {nullptr, m_root + "/home/Documents"},
+        {"XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n", m_root + "/home/Papers"},
+        {"# only comments\nXDG_DOCUMENTS_DIR=\"$HOME/\"\n", m_root + "/home/Documents"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(m_root + "/config");
+        if (c.user_dirs) {
+            fs::create_directories(m_root + "/config");
+            std::ofstream(m_root + "/config/user-dirs.dirs") << c.user_dirs;
+        }
+        wchar_t path[260] = {};
+        ASSERT_TRUE(SHGetSpecialFolderPath(nullptr, path, CSIDL_PERSONAL, FALSE));
+        EXPECT_EQ(std::wstring(path), wide(c.expected));
+        EXPECT_TRUE(fs::is_directory(c.expected)) << "created when missing";
+    }
+    wchar_t path[260] = {};
+    EXPECT_FALSE(SHGetSpecialFolderPath(nullptr, path, 0x0026, FALSE));
+}
+
+} // namespace
