@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cwctype>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
@@ -101,9 +102,17 @@ bool is_alive(const Entry& entry)
     return entry.start_time == 0 || now == 0 || now == entry.start_time;
 }
 
+// Class names compare without regard to case, as window classes do; titles exactly.
+bool same_class(std::wstring_view a, std::wstring_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
+           });
+}
+
 bool matches(const Entry& entry, std::wstring_view class_name, std::wstring_view title)
 {
-    return (class_name.empty() || entry.class_name == class_name) && (title.empty() || entry.title == title);
+    return (class_name.empty() || same_class(entry.class_name, class_name)) && (title.empty() || entry.title == title);
 }
 
 std::vector<std::string> entry_files()

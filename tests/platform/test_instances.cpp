@@ -1,0 +1,164 @@
+// The single-instance rule across processes: a second process finds the first one's window through the
+// registry folder, raises it, and a registration left by a killed process is ignored and cleaned up.
+#include <windows.h>
+
+#include <kelvora_device.h>
+
+#include "instance_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+namespace instances = platform::instances;
+
+namespace {
+
+LRESULT CALLBACK plain_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+class InstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/kelvora-registry-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_folder = pattern;
+        kelvora::device::start_headless();
+        instances::use_registry_folder(m_folder);
+    }
+    void TearDown() override
+    {
+        for (pid_t pid : m_children) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        instances::use_private_registry();
+        kelvora::device::stop();
+        fs::remove_all(m_folder);
+    }
+
+    // A first instance in its own process: it shows its main window, reports through the pipe that it
+    // is up ('U') and, when asked to come to the front, that it was raised ('R').
+    pid_t start_first_instance(int report_fd)
+    {
+        const pid_t pid = fork();
+        if (pid != 0) {
+            m_children.push_back(pid);
+            return pid;
+        }
+        kelvora::device::start_headless();
+        instances::use_registry_folder(m_folder);
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = plain_proc;
+        wc.lpszClassName = L"KELVORA";
+        RegisterClassW(&wc);
+        CreateWindowExW(0, L"KELVORA", L"Kelvora", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr,
+                        nullptr, nullptr);
+        kelvora::device::pump();
+        (void)!write(report_fd, "U", 1);
+        for (int i = 0; i < 5000; ++i) {
+            if (instances::take_raise_request()) {
+                (void)!write(report_fd, "R", 1);
+                break;
+            }
+            usleep(1000);
+        }
+        _exit(0);
+    }
+
+    static char read_report(int fd)
+    {
+        char c = 0;
+        return read(fd, &c, 1) == 1 ? c : 0;
+    }
+
+    size_t entry_count() const
+    {
+        size_t n = 0;
+        for (const auto& e : fs::directory_iterator(m_folder))
+            n += e.path().extension() == ".entry";
+        return n;
+    }
+
+    std::string m_folder;
+    std::vector<pid_t> m_children;
+};
+
+TEST_F(InstanceTest, SecondStartFindsAndRaisesTheFirst)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t first = start_first_instance(fds[1]);
+    ASSERT_EQ(read_report(fds[0]), 'U');
+
+    EXPECT_EQ(FindWindowW(L"KELVORA", L"Other title"), nullptr);
+    HWND found = FindWindowW(L"Kelvora", L"Kelvora"); // class names ignore case
+    ASSERT_NE(found, nullptr) << "the window of the other process is found";
+    EXPECT_EQ(instances::find(L"KELVORA", L""), std::optional<int>(first));
+    EXPECT_TRUE(SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(found) | 1)));
+    EXPECT_EQ(read_report(fds[0]), 'R') << "the first instance was asked to come to the front";
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST_F(InstanceTest, RegistrationOfAKilledProcessNeverBlocksANewStart)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t first = start_first_instance(fds[1]);
+    ASSERT_EQ(read_report(fds[0]), 'U');
+    ASSERT_EQ(entry_count(), 1u);
+    kill(first, SIGKILL);
+    waitpid(first, nullptr, 0);
+    m_children.clear();
+
+    EXPECT_EQ(FindWindowW(L"KELVORA", L"Kelvora"), nullptr);
+    EXPECT_EQ(entry_count(), 0u) << "the stale registration is removed";
+    EXPECT_FALSE(instances::request_raise(first)) << "a dead process is not signalled";
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST_F(InstanceTest, ForgedOrReusedRegistrationsAreIgnored)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+    };
+    // The parent process is alive but is not the one that registered: its start time differs.
+    const std::string parent = std::to_string(getppid());
+    const Case cases[] = {
+        {"pid reused by another program", parent + "\n1\n75 69 76 86 79 82 65 \n75 101 108 118 111 114 97 \n"},
+        {"garbage", "not an entry"},
+        {"truncated", parent + "\n"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(m_folder + "/" + parent + "-1.entry") << c.content;
+        EXPECT_EQ(instances::find(L"KELVORA", L"Kelvora"), std::nullopt) << c.name;
+        EXPECT_EQ(entry_count(), 0u) << c.name;
+        EXPECT_FALSE(instances::request_raise(getppid())) << c.name << ": never signal a process we did not see register";
+    }
+}
+
+TEST_F(InstanceTest, PrivateRegistrySeesNoOtherProcess)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    start_first_instance(fds[1]);
+    ASSERT_EQ(read_report(fds[0]), 'U');
+    instances::use_private_registry();
+    EXPECT_EQ(FindWindowW(L"KELVORA", nullptr), nullptr);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+} // namespace
