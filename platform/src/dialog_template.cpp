@@ -16,11 +16,16 @@ constexpr WORD kMaxItems = 1024;
 
 class TemplateReader {
 public:
-    explicit TemplateReader(const BYTE* base) : m_base(base) {}
+    TemplateReader(const BYTE* base, size_t size) : m_base(base), m_size(size) {}
 
+    bool failed() const { return m_failed; }
     WORD word()
     {
         WORD value = 0;
+        if (m_offset > m_size || m_size - m_offset < sizeof value) {
+            m_failed = true; // reading past the end yields zeros, which also end every field
+            return 0;
+        }
         std::memcpy(&value, m_base + m_offset, sizeof value);
         m_offset += sizeof value;
         return value;
@@ -39,7 +44,7 @@ public:
     {
         out.clear();
         for (WORD ch = word(); ch != 0; ch = word()) {
-            if (out.size() >= kMaxFieldChars)
+            if (out.size() >= kMaxFieldChars || m_failed)
                 return false;
             out.push_back(static_cast<wchar_t>(ch));
         }
@@ -65,7 +70,9 @@ public:
 
 private:
     const BYTE* m_base;
+    size_t m_size;
     size_t m_offset = 0;
+    bool m_failed = false;
 };
 
 RECT read_units(TemplateReader& in)
@@ -84,7 +91,7 @@ bool read_item(TemplateReader& in, TemplateItem& item)
     item.ex_style = in.dword();
     item.units = read_units(in);
     item.id = in.word();
-    if (!in.field(item.class_field) || !in.field(item.title))
+    if (!in.field(item.class_field) || !in.field(item.title) || in.failed())
         return false;
     // The creation-data size counts its own word; the data is not used by the predefined controls.
     const WORD extra = in.word();
@@ -102,11 +109,11 @@ void put_text(std::vector<WORD>& out, std::wstring_view text)
 
 } // namespace
 
-std::optional<DialogTemplateData> decode_dialog_template(const DLGTEMPLATE* data)
+std::optional<DialogTemplateData> decode_dialog_template(const DLGTEMPLATE* data, size_t size)
 {
     if (!data)
         return std::nullopt;
-    TemplateReader in(reinterpret_cast<const BYTE*>(data));
+    TemplateReader in(reinterpret_cast<const BYTE*>(data), size);
     DialogTemplateData out;
     out.style = in.dword();
     if ((out.style & 0xFFFF) == 0x0001 && (out.style >> 16) == 0xFFFF)
@@ -116,7 +123,7 @@ std::optional<DialogTemplateData> decode_dialog_template(const DLGTEMPLATE* data
     if (count > kMaxItems)
         return std::nullopt;
     out.units = read_units(in);
-    if (!in.field(out.menu) || !in.field(out.class_field) || !in.text(out.title))
+    if (!in.field(out.menu) || !in.field(out.class_field) || !in.text(out.title) || in.failed())
         return std::nullopt;
     if (out.style & DS_SETFONT) {
         out.point_size = in.word();
@@ -129,6 +136,8 @@ std::optional<DialogTemplateData> decode_dialog_template(const DLGTEMPLATE* data
     for (TemplateItem& item : out.items)
         if (!read_item(in, item))
             return std::nullopt;
+    if (in.failed())
+        return std::nullopt;
     return out;
 }
 

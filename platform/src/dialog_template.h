@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,9 +37,11 @@ struct DialogTemplateData {
     std::vector<TemplateItem> items;
 };
 
-// Decodes a classic template; nullopt for the extended layout or implausible content. Strings are read
-// up to a fixed cap, so damaged data cannot make the reader run on without end.
-std::optional<DialogTemplateData> decode_dialog_template(const DLGTEMPLATE* data);
+// Decodes a classic template of at most `size` bytes; nullopt for the extended layout, a template cut
+// short, or implausible content. The dialog calls receive no size, so they pass a generous cap; strings
+// are read up to a fixed length, so damaged data cannot make the reader run on without end.
+constexpr size_t kMaxTemplateBytes = 0x10000;
+std::optional<DialogTemplateData> decode_dialog_template(const DLGTEMPLATE* data, size_t size = kMaxTemplateBytes);
 
 // The window class a template item names: "Button", "Edit", "Static", "LISTBOX" ... for ordinals.
 std::wstring item_class_name(const TemplateField& field);

@@ -166,6 +166,7 @@ public:
         return *this;
     }
     const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
+    size_t size_in_bytes() const { return m_words.size() * sizeof(WORD); }
 
 private:
     void word(WORD w) { m_words.push_back(w); }

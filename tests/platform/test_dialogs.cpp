@@ -4,6 +4,8 @@
 
 #include <aygshell.h>
 
+#include "dialog_template.h"
+
 #include <cstdlib>
 
 using namespace controls_test;
@@ -229,6 +231,24 @@ TEST_F(DialogTest, TemplateDecodingToleratesOddItemsAndRefusesTheExtendedLayout)
     EXPECT_EQ(CreateDialogIndirectParamW(nullptr, reinterpret_cast<const DLGTEMPLATE*>(extended), m_parent,
                                          logging_dialog, 0),
               nullptr);
+}
+
+TEST(DialogTemplateDecoding, EveryTruncationIsRefusedWithoutReadingPastTheEnd)
+{
+    const TemplateBuilder t = sample_template();
+    const size_t full = t.size_in_bytes();
+    // Each cut copies the prefix into a buffer of exactly that size, so a read past it trips the sanitizer.
+    for (size_t cut = 0; cut < full; ++cut) {
+        std::vector<BYTE> prefix(reinterpret_cast<const BYTE*>(t.get()), reinterpret_cast<const BYTE*>(t.get()) + cut);
+        EXPECT_FALSE(platform::controls::decode_dialog_template(reinterpret_cast<const DLGTEMPLATE*>(prefix.data()), cut))
+            << "cut at " << cut;
+    }
+    const auto decoded = platform::controls::decode_dialog_template(t.get(), full);
+    ASSERT_TRUE(decoded);
+    ASSERT_EQ(decoded->items.size(), 5u);
+    EXPECT_EQ(decoded->items[3].id, 0xFFFF);
+    EXPECT_EQ(decoded->items[4].class_field.ordinal, kList);
+    EXPECT_EQ(decoded->face, L"MS Shell Dlg");
 }
 
 INT_PTR CALLBACK full_screen_dialog(HWND dlg, UINT msg, WPARAM wp, LPARAM)
