@@ -193,7 +193,8 @@ INT_PTR picker_on_init(HWND dlg, FileDialogState* st)
 {
     g_pickers.create(dlg) = st;
     create_children(dlg, *st);
-    SHINITDLGINFO info{SHIDIM_FLAGS, dlg, SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN};
+    // An empty menu bar of its own keeps the owner's bar from covering the OK and Cancel buttons.
+    SHINITDLGINFO info{SHIDIM_FLAGS, dlg, SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU};
     SHInitDialog(&info);
     layout(dlg);
     show_folder(dlg, *st);
