@@ -184,6 +184,10 @@ TEST_F(DeviceTest, GetDlgItemTextLimitCountsTheTerminatingZero)
     wchar_t buffer[8] = L"old";
     EXPECT_EQ(GetDlgItemTextW(m_parent, 4242, buffer, 8), 0u);
     EXPECT_STREQ(buffer, L"") << "a missing control still leaves a terminated buffer";
+    wcscpy(buffer, L"old");
+    EXPECT_EQ(GetDlgItemTextW(reinterpret_cast<HWND>(0x5150), 1001, buffer, 8), 0u);
+    EXPECT_STREQ(buffer, L"") << "so does a made-up parent handle";
+    EXPECT_EQ(GetDlgItemTextW(m_parent, 1001, nullptr, 8), 0u);
 }
 
 TEST_F(DeviceTest, GetDlgItemIntReadsOnlyWholeNumbers)
