@@ -1,0 +1,88 @@
+// The program driven by replay scripts through its own message loop: accelerators, the demo script,
+// and the exit statuses of kelvora-replay.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+
+#include "app_state.h"
+#include "replay.h"
+
+namespace {
+
+struct ReplayRun {
+    int status;
+    std::string output;
+};
+
+// Runs the program's WinMain on a fresh device with the script, here in this process.
+ReplayRun runInProcess(const std::string& script)
+{
+    resetAppState();
+    testing::internal::CaptureStdout();
+    int status = kelvora::replay::run_script_text(script, WinMain);
+    return {status, testing::internal::GetCapturedStdout()};
+}
+
+// Runs the kelvora-replay tool on a script file, as a user or a bug report does.
+ReplayRun runTool(const std::string& scriptPath)
+{
+    std::string command = std::string(KELVORA_REPLAY_EXE) + " " + scriptPath + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return {-1, ""};
+    std::string output;
+    char buffer[512];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+std::string writeScript(const std::string& name, const std::string& text)
+{
+    std::string path = testing::TempDir() + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+} // namespace
+
+TEST(ReplayScripts, AcceleratorsReachTheMainWindowOnlyWhenItHasTheFocus)
+{
+    ReplayRun run = runInProcess("key Ctrl+A\n" // the main window has the focus at start
+                                 "windows\n"
+                                 "tap 228 13\n" // the About box's "ok"
+                                 "key Ctrl+Q\n"
+                                 "windows\n"
+                                 "key Escape\n"
+                                 "tap 40 56\n" // the count field takes the focus
+                                 "key Ctrl+Q\n"
+                                 "key Ctrl+A\n"
+                                 "windows\n");
+    EXPECT_EQ(run.status, 0);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = run.output.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(run.output.substr(start, end - start));
+    }
+    ASSERT_EQ(lines.size(), 5u) << run.output;
+    EXPECT_NE(lines[0].find("title=\"About Kelvora\""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[2].find("class=#32770 title=\"Kelvora\""), std::string::npos) << lines[2]; // "Exit ?"
+    EXPECT_NE(lines[4].find("class=KELVORA"), std::string::npos) << lines[4];
+}
+
+TEST(ReplayScripts, DemoScriptFitsItsPointsAndEndsCleanly)
+{
+    ReplayRun run = runTool(std::string(KELVORA_EXAMPLES_DIR) + "/demo.replay");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find("pointCount=3\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("a=1\nb=2\n"), std::string::npos) << run.output;
+}
+
+TEST(ReplayScripts, ExitStatusesSayHowTheScriptEnded)
+{
+    EXPECT_EQ(runTool(writeScript("ended.replay", "key F1\nkey Enter\nstate\n")).status, 3);
+    EXPECT_EQ(runTool(writeScript("bad.replay", "tap 1\n")).status, 1);
+    EXPECT_EQ(runTool(writeScript("missing-dir/none.replay", "")).status, 1);
+}

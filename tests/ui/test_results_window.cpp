@@ -1,0 +1,176 @@
+// Calculate and the results window: the fitted numbers, their text lines and the plot's pixels.
+#include "ui_test_support.h"
+
+#include <cmath>
+
+#include "models.h"
+#include "plot.h"
+
+namespace device = kelvora::device;
+
+namespace {
+
+constexpr COLORREF kResultsBackground = RGB(190, 180, 255);
+constexpr COLORREF kResultsText = RGB(100, 0, 0);
+constexpr COLORREF kGrid = RGB(150, 150, 150);
+constexpr COLORREF kFill = RGB(250, 250, 250);
+constexpr COLORREF kMarker = RGB(180, 0, 0);
+constexpr COLORREF kCurve = RGB(0, 0, 255);
+
+int countColour(HWND window, int left, int top, int right, int bottom, COLORREF colour)
+{
+    int found = 0;
+    for (int y = top; y < bottom; y++) {
+        for (int x = left; x < right; x++) {
+            POINT p{x, y};
+            ClientToScreen(window, &p);
+            if (device::pixel(p.x, p.y) == colour) found++;
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+class ResultsTest : public ProgramTest {
+protected:
+    HWND calculate()
+    {
+        tapControl(IDC_CALCULATE);
+        HWND results = frontWindow();
+        EXPECT_EQ(windowText(results), L"Calculate");
+        return results;
+    }
+};
+
+TEST_F(ResultsTest, StraightLineThroughThreePointsIsDrawnThroughItsMarkers)
+{
+    enterPoints({{1, 3}, {2, 5}, {3, 7}});
+    HWND results = calculate();
+    EXPECT_DOUBLE_EQ(g_app.fit.a, 1);
+    EXPECT_DOUBLE_EQ(g_app.fit.b, 2);
+    EXPECT_EQ(g_app.fit.s, 0);
+
+    RECT client;
+    GetClientRect(results, &client);
+    ASSERT_EQ(client.right, 240);
+    ASSERT_EQ(client.bottom, 268);
+    // Markers start at (60, 248), (145, 149) and (230, 50); the 3-pixel pen fills their middle.
+    EXPECT_EQ(clientPixel(results, 61, 249), kMarker);
+    EXPECT_EQ(clientPixel(results, 146, 150), kMarker);
+    EXPECT_EQ(clientPixel(results, 231, 51), kMarker);
+    // Grid lines at x = 60, 77, ... and y = 58, 77, ...; the frame's inside is light.
+    EXPECT_EQ(clientPixel(results, 77, 200), kGrid);
+    EXPECT_EQ(clientPixel(results, 200, 77), kGrid);
+    EXPECT_EQ(clientPixel(results, 70, 70), kFill);
+    // The fitted line between the markers.
+    EXPECT_GT(countColour(results, 90, 180, 120, 230, kCurve), 10);
+    // Text lines in their colour; no N line for the straight line.
+    EXPECT_GT(countColour(results, 10, 0, 100, 13, kResultsText), 5);
+    EXPECT_GT(countColour(results, 10, 15, 60, 28, kResultsText), 3);
+    EXPECT_GT(countColour(results, 130, 30, 180, 43, kResultsText), 3);
+    EXPECT_EQ(countColour(results, 130, 15, 200, 28, kResultsText), 0);
+    EXPECT_EQ(clientPixel(results, 200, 5), kResultsBackground);
+}
+
+TEST_F(ResultsTest, PowerModelShowsItsExponentBesideA)
+{
+    enterPoints({{1, 3}, {2, 9}, {3, 19}});
+    g_app.modelId = MODEL_POWER_N;
+    HWND results = calculate();
+    EXPECT_NEAR(g_app.fit.a, 1, 1e-12);
+    EXPECT_NEAR(g_app.fit.b, 2, 1e-12);
+    EXPECT_GT(countColour(results, 130, 15, 180, 28, kResultsText), 3);
+}
+
+TEST_F(ResultsTest, EmptyTableGivesZerosAndAPlotWithoutCurveOrMarkers)
+{
+    HWND results = calculate();
+    EXPECT_EQ(g_app.fit.a, 0);
+    EXPECT_EQ(g_app.fit.b, 0);
+    EXPECT_EQ(g_app.fit.s, 0);
+    EXPECT_EQ(countColour(results, 60, 50, 231, 249, kMarker), 0);
+    EXPECT_EQ(countColour(results, 60, 50, 231, 249, kCurve), 0);
+    EXPECT_EQ(clientPixel(results, 60, 100), kGrid);
+}
+
+TEST_F(ResultsTest, OnePointAndUndefinedValuesDrawWhatCanBeDrawn)
+{
+    enterPoints({{2, 4}});
+    HWND results = calculate();
+    EXPECT_TRUE(std::isnan(g_app.fit.a));
+    // Both axes collapse to one value: the marker sits in the middle of the frame.
+    EXPECT_EQ(clientPixel(results, 146, 150), kMarker);
+
+    key(VK_F1); // back to the data-entry window
+    enterPoints({{0, 1}, {1, 2}, {2, 3}});
+    g_app.modelId = 2; // Y=A+B/X is undefined at x = 0
+    HWND second = calculate();
+    EXPECT_NE(second, results);
+    EXPECT_TRUE(IsWindow(second));
+}
+
+TEST_F(ResultsTest, EachCalculateOpensItsOwnWindowClosedByItsOwnOk)
+{
+    enterPoints({{1, 1}, {2, 2}});
+    HWND first = calculate();
+    SetForegroundWindow(mainWindow());
+    device::pump();
+    HWND second = calculate();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(topLevelCount(), 3);
+    key(VK_F1);
+    EXPECT_FALSE(IsWindow(second));
+    EXPECT_TRUE(IsWindow(first));
+    EXPECT_EQ(g_app.points.pointCount, 2);
+}
+
+TEST_F(ResultsTest, HelpMenuItemsDoNothingThere)
+{
+    enterPoints({{1, 1}, {2, 2}});
+    HWND results = calculate();
+    for (int id : {IDM_NEW, IDM_ABOUT, IDM_LOAD, IDM_SAVE}) {
+        SendMessageW(results, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    }
+    device::pump();
+    EXPECT_EQ(g_app.points.pointCount, 2);
+    EXPECT_EQ(topLevelCount(), 2);
+}
+
+struct MapCase {
+    double value, lo, hi;
+    int p0, p1, expected;
+};
+
+TEST(PlotMapping, TruncatesTowardZeroAndHitsTheEnds)
+{
+    const MapCase cases[] = {
+        {2, 1, 5, 60, 230, 102}, {3, 0, 10, 248, 50, 188}, {5, 1, 5, 60, 230, 230},
+        {0, 0, 10, 248, 50, 248}, {10, 0, 10, 248, 50, 50},
+    };
+    for (const MapCase& c : cases) {
+        EXPECT_EQ(mapToPixel(c.value, c.lo, c.hi, c.p0, c.p1), c.expected) << c.value << " in " << c.lo << ".." << c.hi;
+    }
+    // No number, or beyond an int: still a defined pixel.
+    EXPECT_EQ(mapToPixel(NAN, 0, 1, 60, 230), 60);
+    EXPECT_EQ(mapToPixel(1e300, 0, 1, 60, 230), 2147483647);
+}
+
+TEST(PlotBoundsTest, FittedValuesWidenTheVerticalRange)
+{
+    resetAppState();
+    g_app.points.pointCount = 3;
+    double xs[] = {3, 1, 2};
+    double ys[] = {1, 1, 1};
+    for (int i = 0; i < 3; i++) {
+        g_app.points.x[i] = xs[i];
+        g_app.points.y[i] = ys[i];
+    }
+    g_app.fit.a = 0;
+    g_app.fit.b = 2; // Y=A+B*X gives 6 at x = 3
+    computePlotBounds();
+    EXPECT_EQ(g_plotBounds.xMin, 1);
+    EXPECT_EQ(g_plotBounds.xMax, 3);
+    EXPECT_EQ(g_plotBounds.yMin, 1);
+    EXPECT_EQ(g_plotBounds.yMax, 6);
+}

@@ -1,0 +1,136 @@
+// The model selection window and the exponent dialog of the power model.
+#include "ui_test_support.h"
+
+#include "models.h"
+
+namespace device = kelvora::device;
+
+class SelectionTest : public ProgramTest {
+protected:
+    HWND openSelection()
+    {
+        tapControl(IDC_FUNCTION);
+        HWND selection = frontWindow();
+        EXPECT_EQ(windowText(selection), L"F(x):");
+        return selection;
+    }
+    HWND list(HWND selection) { return GetDlgItem(selection, IDC_MODEL_LIST); }
+    void choose(HWND selection, int id)
+    {
+        SendMessageW(list(selection), LB_SETCURSEL, (WPARAM)id, 0);
+    }
+    // Confirms the selection with the exponent dialog answered by `answer` (run inside its loop).
+    void confirmWithExponent(std::function<void(HWND dialog)> answer)
+    {
+        whenWaiting([answer] { answer(frontWindow()); });
+        key(VK_F1);
+    }
+};
+
+TEST_F(SelectionTest, ListsTheSixteenModelsInModelOrderWithTheCurrentOneSelected)
+{
+    g_app.modelId = 7;
+    HWND selection = openSelection();
+    HWND models = list(selection);
+    ASSERT_EQ(SendMessageW(models, LB_GETCOUNT, 0, 0), MODEL_COUNT);
+    for (int id = 0; id < MODEL_COUNT; id++) {
+        WCHAR entry[64];
+        SendMessageW(models, LB_GETTEXT, (WPARAM)id, (LPARAM)entry);
+        EXPECT_STREQ(entry, modelText(id));
+    }
+    EXPECT_EQ(SendMessageW(models, LB_GETCURSEL, 0, 0), 7);
+    RECT r;
+    GetWindowRect(models, &r);
+    EXPECT_EQ(r.left, 20);
+    EXPECT_EQ(r.top, 20 + kNavBarHeight);
+    EXPECT_EQ(r.right - r.left, 200);
+    EXPECT_EQ(r.bottom - r.top, 238);
+}
+
+TEST_F(SelectionTest, OkStoresTheChosenModelWithoutTouchingTheExponent)
+{
+    HWND selection = openSelection();
+    choose(selection, 4);
+    key(VK_F1);
+    EXPECT_EQ(g_app.modelId, 4);
+    EXPECT_EQ(g_app.exponentN, 2.0);
+    EXPECT_FALSE(IsWindow(selection));
+    EXPECT_EQ(frontWindow(), mainWindow());
+}
+
+struct ExponentCase {
+    const char* name;
+    const wchar_t* typed;
+    double expected;
+};
+
+class ExponentDialogTest : public SelectionTest, public ::testing::WithParamInterface<ExponentCase> {};
+
+TEST_P(ExponentDialogTest, ReadsTheFirstFiveCharactersAsANumber)
+{
+    const ExponentCase& c = GetParam();
+    HWND selection = openSelection();
+    choose(selection, MODEL_POWER_N);
+    std::wstring shown;
+    confirmWithExponent([&shown, &c](HWND dialog) {
+        WCHAR text[64];
+        GetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, text, 64);
+        shown = text;
+        SetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, c.typed);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_EXPONENT_OK, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(shown, L"2");
+    EXPECT_EQ(g_app.modelId, MODEL_POWER_N);
+    EXPECT_DOUBLE_EQ(g_app.exponentN, c.expected);
+    EXPECT_FALSE(IsWindow(selection));
+}
+
+INSTANTIATE_TEST_SUITE_P(Typed, ExponentDialogTest,
+                         ::testing::Values(ExponentCase{"LongNumberCut", L"2.12345", 2.123},
+                                           ExponentCase{"TrailingLetters", L"3x", 3},
+                                           ExponentCase{"Negative", L"-1", -1},
+                                           ExponentCase{"LettersKeepOld", L"abc", 2},
+                                           ExponentCase{"EmptyKeepsOld", L"", 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SelectionTest, CancelInTheExponentDialogKeepsThePowerModelAndTheOldExponent)
+{
+    HWND selection = openSelection();
+    choose(selection, MODEL_POWER_N);
+    confirmWithExponent([](HWND) { device::key(VK_ESCAPE); });
+    EXPECT_EQ(g_app.modelId, MODEL_POWER_N);
+    EXPECT_EQ(g_app.exponentN, 2.0);
+    EXPECT_FALSE(IsWindow(selection));
+}
+
+TEST_F(SelectionTest, ExponentDialogOpensAgainOnAnUntouchedPowerModel)
+{
+    g_app.modelId = MODEL_POWER_N;
+    g_app.exponentN = 1.0 / 3.0;
+    openSelection();
+    std::wstring shown;
+    confirmWithExponent([&shown](HWND dialog) {
+        WCHAR text[64];
+        GetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, text, 64);
+        shown = text;
+        device::key(VK_RETURN); // the default button, OK
+    });
+    // Every digit is shown; the dialog reads five characters of it.
+    EXPECT_EQ(shown, L"0.3333333333333333");
+    EXPECT_DOUBLE_EQ(g_app.exponentN, 0.333);
+}
+
+TEST_F(SelectionTest, RotationRelaysTheListToTheNewClientArea)
+{
+    HWND selection = openSelection();
+    device::rotate();
+    device::pump();
+    RECT client;
+    GetClientRect(selection, &client);
+    EXPECT_EQ(client.right, 320);
+    EXPECT_EQ(client.bottom, 188);
+    RECT r;
+    GetWindowRect(list(selection), &r);
+    EXPECT_EQ(r.right - r.left, 280);
+    EXPECT_EQ(r.bottom - r.top, 158);
+}
