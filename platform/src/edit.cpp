@@ -294,17 +294,16 @@ size_t edit_hit(HWND hwnd, const EditState& st, int x)
     return best;
 }
 
-LRESULT edit_on_lbutton_down(HWND hwnd, EditState& st, LPARAM pos)
+LRESULT edit_on_lbutton_down(HWND hwnd, LPARAM pos)
 {
     if (GetFocus() != hwnd)
         SetFocus(hwnd);
-    EditState* again = g_edits.find(hwnd); // focus notifications may have run arbitrary code
-    if (!again)
+    EditState* st = g_edits.find(hwnd); // the focus notifications may have run any code
+    if (!st)
         return 0;
-    (void)st;
     SetCapture(hwnd);
     const bool shift = GetKeyState(VK_SHIFT) < 0;
-    edit_move_caret(hwnd, *again, edit_hit(hwnd, *again, GET_X_LPARAM(pos)), shift);
+    edit_move_caret(hwnd, *st, edit_hit(hwnd, *st, GET_X_LPARAM(pos)), shift);
     return 0;
 }
 
@@ -416,7 +415,7 @@ LRESULT edit_dispatch(HWND hwnd, EditState& st, UINT msg, WPARAM wp, LPARAM lp)
     case WM_GETTEXTLENGTH: return static_cast<LRESULT>(st.text.size());
     case WM_CHAR: return edit_on_char(hwnd, st, static_cast<wchar_t>(wp));
     case WM_KEYDOWN: return edit_on_key_down(hwnd, st, wp);
-    case WM_LBUTTONDOWN: return edit_on_lbutton_down(hwnd, st, lp);
+    case WM_LBUTTONDOWN: return edit_on_lbutton_down(hwnd, lp);
     case WM_MOUSEMOVE: return edit_on_mouse_move(hwnd, st, lp);
     case WM_LBUTTONUP:
         if (GetCapture() == hwnd)

@@ -82,12 +82,12 @@ std::vector<std::string> filter_patterns(const OPENFILENAMEW& request)
     const DWORD wanted = request.nFilterIndex ? request.nFilterIndex : 1;
     std::wstring chosen;
     for (DWORD index = 1; p && *p && index <= kMaxFilterPairs; ++index) {
-        const wchar_t* spec = p + wcslen(p) + 1; // description, then its patterns
-        if (!*spec)
+        const wchar_t* list = p + wcslen(p) + 1; // description, then its patterns
+        if (!*list)
             break;
         if (index == wanted || index == 1)
-            chosen = spec;
-        p = spec + wcslen(spec) + 1;
+            chosen = list;
+        p = list + wcslen(list) + 1;
     }
     size_t start = 0;
     while (start <= chosen.size()) {

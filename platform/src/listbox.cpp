@@ -112,9 +112,9 @@ LRESULT listbox_on_insert_string(HWND hwnd, ListState& st, WPARAM index, LPARAM 
 {
     // Inserts at the index given and never sorts, whatever the style says.
     const auto at = static_cast<int>(static_cast<INT_PTR>(index));
-    const int pos = (at < 0 || at > count(st)) ? count(st) : at;
     if (at > count(st))
         return LB_ERR;
+    const int pos = at < 0 ? count(st) : at; // -1 appends
     st.items.insert(st.items.begin() + pos, text_from(text));
     if (st.selected >= pos)
         ++st.selected;

@@ -14,7 +14,7 @@ constexpr int kButtonHeight = 20;
 constexpr int kButtonGap = 6;
 constexpr int kMaxWidth = 232;
 
-struct ButtonSpec {
+struct BoxButton {
     int id;
     const wchar_t* label;
 };
@@ -22,14 +22,14 @@ struct ButtonSpec {
 struct MessageBoxState {
     std::wstring text;
     UINT type = 0;
-    std::vector<ButtonSpec> buttons;
+    std::vector<BoxButton> buttons;
     std::vector<std::wstring> lines;
     int text_x = kMargin;
 };
 
 StateTable<MessageBoxState> g_boxes;
 
-std::vector<ButtonSpec> buttons_for(UINT type)
+std::vector<BoxButton> buttons_for(UINT type)
 {
     switch (type & MB_TYPEMASK) {
     case MB_OKCANCEL: return {{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}};
@@ -50,7 +50,7 @@ bool has_icon(UINT type)
 int cancel_answer(const MessageBoxState& st)
 {
     for (int wanted : {IDCANCEL, IDNO})
-        for (const ButtonSpec& b : st.buttons)
+        for (const BoxButton& b : st.buttons)
             if (b.id == wanted)
                 return wanted;
     return st.buttons.size() == 1 ? st.buttons.front().id : 0;
@@ -189,7 +189,7 @@ void message_box_paint(HWND box, const MessageBoxState& st)
 
 INT_PTR message_box_on_command(HWND box, const MessageBoxState& st, int id)
 {
-    const bool is_button = std::any_of(st.buttons.begin(), st.buttons.end(), [&](const ButtonSpec& b) { return b.id == id; });
+    const bool is_button = std::any_of(st.buttons.begin(), st.buttons.end(), [&](const BoxButton& b) { return b.id == id; });
     const int answer = is_button ? id : id == IDCANCEL ? cancel_answer(st) : 0;
     if (answer)
         EndDialog(box, answer);
