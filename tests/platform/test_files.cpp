@@ -195,6 +195,37 @@ TEST_F(FileDialogTest, ListShowsTheWayUpFoldersAndMatchingFilesAndNavigates)
     EXPECT_EQ(r.nFileExtension, root.size() + 5 + 2);
 }
 
+TEST_F(FileDialogTest, FilterChoosesTheFilesShown)
+{
+    struct Case {
+        const char* name;
+        const wchar_t* filter; // nullptr: no filter
+        DWORD index;
+        std::vector<std::wstring> files;
+    };
+    const Case cases[] = {
+        {"no filter shows every visible file", nullptr, 0, {L"a.dat", L"B.DAT", L"notes.txt"}},
+        {"several patterns", L"Data\0*.dat; *.TXT\0", 0, {L"a.dat", L"B.DAT", L"notes.txt"}},
+        {"the second filter by index", L"Data\0*.dat\0Text\0*.txt\0", 2, {L"notes.txt"}},
+        {"an index beyond the list falls back to the first", L"Data\0*.dat\0", 5, {L"a.dat", L"B.DAT"}},
+        {"single-character wildcard", L"One\0?.dat\0", 1, {L"a.dat"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::wstring> shown;
+        script().push_back([&] {
+            for (const std::wstring& item : list_items())
+                if (item.front() != L'[')
+                    shown.push_back(item);
+            kelvora::device::key(VK_ESCAPE);
+        });
+        OPENFILENAMEW r = request();
+        r.lpstrFilter = c.filter;
+        r.nFilterIndex = c.index;
+        EXPECT_FALSE(GetOpenFileNameW(&r));
+        EXPECT_EQ(shown, c.files) << c.name;
+    }
+}
+
 TEST_F(FileDialogTest, ResultLongerThanTheBufferIsRefusedAndLeavesItUntouched)
 {
     const std::wstring full = wide(m_root) + L"/Kelvora1";
