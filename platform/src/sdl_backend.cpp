@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace platform {
 namespace {
@@ -229,6 +230,14 @@ using namespace platform;
 
 bool start_desktop(std::string* error)
 {
+    // Without a display server SDL may fall back to the console or an invisible driver; the user would
+    // see nothing, so that case is refused up front unless a driver was chosen on purpose.
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x11 || !*x11) && (!wayland || !*wayland) && !std::getenv("SDL_VIDEODRIVER")) {
+        *error = "kelvora: no display available (DISPLAY and WAYLAND_DISPLAY are not set); run it in a desktop session or under Xvfb";
+        return false;
+    }
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         *error = std::string("kelvora: no display available (") + SDL_GetError() + "); set DISPLAY or run it under Xvfb";
         return false;
