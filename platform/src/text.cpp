@@ -50,6 +50,7 @@ std::string find_font_file()
         if (match)
             FcPatternDestroy(match);
         FcPatternDestroy(pattern);
+        FcFini(); // the path is all we keep: fontconfig's tables go now
     }
     if (path.empty())
         path = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";

@@ -49,9 +49,10 @@ void PlatformTest::SetUp()
 
 void PlatformTest::TearDown()
 {
+    // The hooks of a test capture its locals: they must not outlive it.
+    g_hook = nullptr;
     kelvora::device::set_idle_handler(nullptr);
     kelvora::device::stop();
-    g_hook = nullptr;
     message_log().clear();
 }
 

@@ -160,7 +160,9 @@ TEST(DesktopDevice, RunsUnderXvfb)
     char self[4096] = {};
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     ASSERT_GT(n, 0);
-    std::string command = std::string("env ") + child_flag + "=1 SDL_VIDEODRIVER=x11 xvfb-run -a '" + self +
+    // The X11 and D-Bus libraries keep allocations for the life of the process: not ours to report.
+    std::string command = std::string("ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" ") + child_flag +
+                          "=1 SDL_VIDEODRIVER=x11 xvfb-run -a '" + self +
                           "' --gtest_filter=DesktopDevice.DemoInAnSdlWindow >/dev/null 2>&1";
     int status = run_command(command);
     ASSERT_TRUE(WIFEXITED(status));
