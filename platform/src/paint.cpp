@@ -188,15 +188,36 @@ BOOL WINAPI GetUpdateRect(HWND hwnd, LPRECT rect, BOOL)
     return !IsRectEmpty(&w->m_update);
 }
 
-BOOL WINAPI UpdateWindow(HWND hwnd)
+namespace {
+
+// The window, then its children: each paints now if it has something to paint (as Win32's
+// UpdateWindow does for the whole family).
+void update_now(HWND hwnd)
 {
     Window* w = window_from_handle(hwnd);
-    if (!w)
-        return FALSE;
+    if (!w || !is_really_visible(w))
+        return;
     if (w->m_frame_dirty)
         draw_non_client(w);
-    if (!IsRectEmpty(&w->m_update) && is_really_visible(w))
+    if (!IsRectEmpty(&w->m_update))
         send(w, WM_PAINT, 0, 0);
+    w = window_from_handle(hwnd);
+    if (!w)
+        return;
+    std::vector<HWND> children;
+    for (auto it = w->m_children.rbegin(); it != w->m_children.rend(); ++it)
+        children.push_back((*it)->m_handle);
+    for (HWND c : children)
+        update_now(c);
+}
+
+} // namespace
+
+BOOL WINAPI UpdateWindow(HWND hwnd)
+{
+    if (!window_from_handle(hwnd))
+        return FALSE;
+    update_now(hwnd);
     return TRUE;
 }
 

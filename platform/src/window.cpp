@@ -1125,9 +1125,8 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE) {
             HWND focus = GetFocus();
-            if (!focus || !IsChild(hwnd, focus) || focus == hwnd)
-                if (focus != hwnd)
-                    SetFocus(hwnd);
+            if (focus != hwnd && !IsChild(hwnd, focus))
+                SetFocus(hwnd);
         }
         return 0;
     default: return 0;

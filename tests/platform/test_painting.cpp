@@ -268,3 +268,37 @@ TEST_F(PlatformTest, ClassBrushErasesAndSystemColourIndexBrushesWork)
     device::pump();
     EXPECT_EQ(screen(100, 100), GetSysColor(COLOR_BTNFACE));
 }
+
+TEST_F(PlatformTest, UpdateWindowPaintsTheWindowAndItsChildrenAtOnce)
+{
+    HWND w = top_level();
+    HWND kid = child(w, 1, RECT{0, 0, 20, 20});
+    message_log().clear();
+    UpdateWindow(w);
+    EXPECT_EQ(count_logged(WM_PAINT, w), 1);
+    EXPECT_EQ(count_logged(WM_PAINT, kid), 1);
+    device::pump();
+    EXPECT_EQ(count_logged(WM_PAINT), 2); // nothing left for the loop
+}
+
+TEST_F(PlatformTest, HidingAChildRepaintsWhatItCovered)
+{
+    HWND w = top_level();
+    HWND kid = child(w, 1, RECT{10, 10, 50, 50});
+    paint_with([&](HWND h, HDC dc) {
+        RECT r;
+        GetClientRect(h, &r);
+        HBRUSH b = CreateSolidBrush(h == w ? red : blue);
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+    });
+    device::pump();
+    EXPECT_EQ(screen(20, top + 20), blue);
+    ShowWindow(kid, SW_HIDE);
+    device::pump();
+    EXPECT_EQ(screen(20, top + 20), red);
+    EXPECT_FALSE(IsWindowVisible(kid));
+    ShowWindow(kid, SW_SHOW);
+    device::pump();
+    EXPECT_EQ(screen(20, top + 20), blue);
+}

@@ -1,6 +1,8 @@
 // Window manager and message semantics that the program relies on.
 #include "platform_test_support.h"
 
+#include <aygshell.h>
+
 #include <algorithm>
 
 using namespace kelvora;
@@ -331,4 +333,26 @@ TEST_F(PlatformTest, WindowTextAndLongsRoundTrip)
     EXPECT_EQ(GetDlgCtrlID(c), 321);
     EXPECT_EQ(GetParent(c), w);
     EXPECT_TRUE(IsChild(w, c));
+}
+
+TEST_F(PlatformTest, ShellActivationHandlerGivesTheFocusBackToTheControlThatHadIt)
+{
+    SHACTIVATEINFO info{};
+    info.cbSize = sizeof info;
+    HWND first = nullptr;
+    set_hook([&](HWND h, UINT m, WPARAM w, LPARAM l, LRESULT*) {
+        if (m == WM_ACTIVATE && h == first) {
+            SHHandleWMActivate(h, w, l, &info, 0);
+            return true; // as the program's frame does: no DefWindowProcW
+        }
+        return false;
+    });
+    first = top_level(WS_VISIBLE, L"First");
+    HWND field = child(first, 1, RECT{0, 0, 10, 10});
+    SetFocus(field);
+    HWND second = top_level(WS_VISIBLE, L"Second");
+    EXPECT_EQ(GetFocus(), second);
+    DestroyWindow(second);
+    EXPECT_EQ(GetActiveWindow(), first);
+    EXPECT_EQ(GetFocus(), field);
 }
