@@ -32,6 +32,8 @@ struct Surface {
 };
 
 inline uint32_t to_pixel(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
+inline int rect_width(const RECT& r) { return r.right - r.left; }
+inline int rect_height(const RECT& r) { return r.bottom - r.top; }
 inline COLORREF to_colorref(uint32_t p) { return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); }
 
 // A clip region: disjoint rectangles in surface coordinates.
@@ -94,6 +96,20 @@ struct Window {
 
     bool is_top_level() const { return m_parent == nullptr; }
 };
+
+// The window manager's own record: the z-order, the bars, who is active, has the keyboard and the stylus.
+struct WindowState {
+    std::vector<Window*> m_top_levels; // top first
+    std::vector<Window*> m_menu_bars;
+    Window* m_active = nullptr;
+    Window* m_focus = nullptr;
+    Window* m_capture = nullptr;
+    uint64_t m_creation_counter = 0;
+};
+WindowState& state();
+bool same_name(std::wstring_view a, std::wstring_view b); // class names: case-insensitive
+bool is_inside(const Window* w, const Window* ancestor);   // w is ancestor or one of its descendants
+void publish_if_shown(Window* w, bool shown);              // the registry seen by other processes
 
 Window* window_from_handle(HWND hwnd);      // nullptr for stale or made-up handles
 Window* top_level_of(Window* w);
