@@ -158,6 +158,24 @@ TEST_F(DialogTest, KeysAndClosingAnswerWithTheRightCommand)
     }
 }
 
+TEST_F(DialogTest, SetDefIdMovesTheDefaultButton)
+{
+    const TemplateBuilder t = sample_template();
+    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), m_parent, logging_dialog, 0);
+    EXPECT_EQ(SendMessageW(dlg, DM_GETDEFID, 0, 0), MAKELRESULT(kGoId, DC_HASDEFID)) << "found from the button style";
+    SendMessageW(dlg, DM_SETDEFID, IDCANCEL, 0);
+    EXPECT_EQ(SendMessageW(dlg, DM_GETDEFID, 0, 0), MAKELRESULT(IDCANCEL, DC_HASDEFID));
+    EXPECT_EQ(GetWindowLongW(GetDlgItem(dlg, kGoId), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    EXPECT_EQ(GetWindowLongW(GetDlgItem(dlg, IDCANCEL), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    SetFocus(GetDlgItem(dlg, kEditId));
+    MSG enter{GetFocus(), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    log().end_on_commands = false;
+    IsDialogMessageW(dlg, &enter);
+    ASSERT_EQ(log().commands.size(), 1u);
+    EXPECT_EQ(log().commands[0], IDCANCEL);
+    DestroyWindow(dlg);
+}
+
 TEST_F(DialogTest, EnterWithoutDefaultButtonSendsIdOk)
 {
     TemplateBuilder t(WS_POPUP | WS_CAPTION, 0, 0, 100, 40, L"Plain");
