@@ -243,12 +243,16 @@ bool start_desktop(std::string* error)
         return false;
     }
     SdlState& s = sdl();
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest"); // whole device pixels, no blur
     SDL_DisplayMode mode;
     int zoom = 2;
     if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
-        // Somewhat over half of the desktop height: 2x on a common display, never below 1x.
+        // About 60 % of the desktop, whole pixels: 2x on a common display, never below 1x, never taller
+        // than the desktop leaves room for.
         double fit = std::min(mode.w / 240.0, mode.h / 320.0);
-        zoom = std::max(1, static_cast<int>(fit * 0.6));
+        zoom = std::max(1, static_cast<int>(fit * 0.6 + 0.5));
+        while (zoom > 1 && 320 * zoom > mode.h - 60)
+            --zoom;
     }
     s.m_zoom = zoom;
     s.m_window = SDL_CreateWindow("Kelvora", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 240 * zoom, 320 * zoom,
