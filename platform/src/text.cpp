@@ -35,6 +35,8 @@ struct Font {
     std::unordered_map<wchar_t, Glyph> m_glyphs;
 };
 
+const Glyph& glyph(wchar_t ch);
+
 std::string find_font_file()
 {
     std::string path;
@@ -80,6 +82,7 @@ Font& font()
     f.m_metrics.m_ascent = static_cast<int>((m.ascender + 63) >> 6);
     f.m_metrics.m_descent = static_cast<int>((-m.descender + 63) >> 6);
     f.m_metrics.m_max_width = static_cast<int>((m.max_advance + 63) >> 6);
+    f.m_metrics.m_average_width = glyph(L'x').m_advance; // Win32's average width: that of the "x"
     return f;
 }
 
@@ -211,15 +214,7 @@ std::vector<std::wstring> break_lines(const std::wstring& text, UINT format, int
 
 } // namespace
 
-const FontMetrics& font_metrics()
-{
-    Font& f = font();
-    if (f.m_face && f.m_metrics.m_average_width == 6 && !f.m_glyphs.count(L'x')) {
-        // Average width in the Win32 sense: of the lower-case x.
-        f.m_metrics.m_average_width = glyph(L'x').m_advance;
-    }
-    return f.m_metrics;
-}
+const FontMetrics& font_metrics() { return font().m_metrics; }
 
 int char_advance(wchar_t ch) { return glyph(ch).m_advance; }
 
