@@ -3,7 +3,12 @@
 
 #include <aygshell.h>
 
+#include "instance_registry.h"
+
 #include <algorithm>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kelvora;
 
@@ -355,4 +360,51 @@ TEST_F(PlatformTest, ShellActivationHandlerGivesTheFocusBackToTheControlThatHadI
     DestroyWindow(second);
     EXPECT_EQ(GetActiveWindow(), first);
     EXPECT_EQ(GetFocus(), field);
+}
+
+// Another process's window: FindWindowW finds it through the shared registry, and SetForegroundWindow on
+// the handle with its low bit set (as the single-instance rule passes it) asks that process to come up.
+TEST_F(PlatformTest, FindWindowReachesAnotherProcessAndRaisesIt)
+{
+    char folder[] = "/tmp/kelvora-find-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child_pid = fork();
+    ASSERT_GE(child_pid, 0);
+    if (child_pid == 0) {
+        device::start_headless();
+        platform::instances::use_registry_folder(folder);
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = L"Elsewhere";
+        RegisterClassW(&wc);
+        CreateWindowExW(0, L"Elsewhere", L"Other", WS_VISIBLE, 0, 26, 100, 100, nullptr, nullptr, nullptr, nullptr);
+        char byte = 1;
+        if (write(ready[1], &byte, 1) != 1)
+            _exit(3);
+        for (int i = 0; i < 500; ++i) {
+            if (platform::instances::take_raise_request())
+                _exit(0);
+            usleep(10000);
+        }
+        _exit(2);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    platform::instances::use_registry_folder(folder);
+    HWND found = FindWindowW(L"Elsewhere", L"Other");
+    EXPECT_NE(found, nullptr);
+    EXPECT_FALSE(IsWindow(found)); // not a window of this process: no message reaches it
+    EXPECT_EQ(SendMessageW(found, WM_CLOSE, 0, 0), 0);
+    EXPECT_EQ(FindWindowW(L"Elsewhere", L"Nobody"), nullptr);
+    EXPECT_TRUE(SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(found) | 1)));
+    int status = 0;
+    waitpid(child_pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    platform::instances::use_private_registry();
+    close(ready[0]);
+    close(ready[1]);
+    std::string cleanup = std::string("rm -rf '") + folder + "'";
+    EXPECT_EQ(std::system(cleanup.c_str()), 0);
 }
