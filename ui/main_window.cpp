@@ -124,8 +124,7 @@ void paintMainWindow(HWND window)
     int count = g_app.points.pointCount;
     int number = g_app.points.currentIndex + 1;
     if (count > 0) {
-        // 64-bit product: number * 140 would overflow an int near the table's capacity.
-        int split = BAR_LEFT + (int)(((long long)number * (BAR_RIGHT - BAR_LEFT)) / count);
+        int split = BAR_LEFT + (number * (BAR_RIGHT - BAR_LEFT)) / count;
         fillArea(dc, BAR_LEFT, BAR_TOP, split, BAR_BOTTOM, doneBrush);
         fillArea(dc, split, BAR_TOP, BAR_RIGHT, BAR_BOTTOM, restBrush);
     }
