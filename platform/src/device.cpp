@@ -39,6 +39,30 @@ void blit(Surface& screen, const Surface& from, int left, int top)
     }
 }
 
+// After the turn, a smaller window left partly off the screen or under the menu bar (a message box
+// placed for the other orientation) is centred in the space between the bars; its size is kept.
+void keep_popups_on_screen()
+{
+    Device& d = device();
+    RECT area{0, nav_bar_height, d.m_width, d.m_height - (menu_bar_shown() ? menu_bar_height : 0)};
+    std::vector<HWND> moves;
+    for (Window* w : top_level_order())
+        if ((w->m_style & WS_VISIBLE) && w->m_rect.right - w->m_rect.left <= area.right - area.left &&
+            w->m_rect.bottom - w->m_rect.top <= area.bottom - area.top) {
+            RECT inside;
+            IntersectRect(&inside, &w->m_rect, &area);
+            if (!EqualRect(&inside, &w->m_rect))
+                moves.push_back(w->m_handle);
+        }
+    for (HWND h : moves) {
+        RECT r;
+        GetWindowRect(h, &r);
+        int x = area.left + (area.right - area.left - (r.right - r.left)) / 2;
+        int y = area.top + (area.bottom - area.top - (r.bottom - r.top)) / 2;
+        SetWindowPos(h, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 } // namespace
 
 Device& device()
@@ -99,6 +123,7 @@ void rotate_screen()
         MoveWindow(h, 0, nav_bar_height, d.m_width, d.m_height - nav_bar_height - correction, TRUE);
     }
     send_setting_change();
+    keep_popups_on_screen();
     invalidate_all();
 }
 

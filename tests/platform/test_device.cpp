@@ -334,3 +334,22 @@ TEST_F(PlatformTest, MenuBarFromAMissingResourceFailsAndAnEmptyBarIsAWindow)
     DestroyWindow(w);
     EXPECT_FALSE(IsWindow(info.hwndMB)); // destroyed with its owner
 }
+
+TEST_F(PlatformTest, RotationBringsAPopupLeftOffTheScreenBackAndLeavesOthersInPlace)
+{
+    HWND low = CreateWindowExW(0, L"LogWindow", L"Low", WS_POPUP | WS_CAPTION | WS_VISIBLE, 7, 200, 226, 90, nullptr,
+                               nullptr, nullptr, nullptr);
+    HWND high = CreateWindowExW(0, L"LogWindow", L"High", WS_POPUP | WS_VISIBLE, 10, 30, 100, 50, nullptr, nullptr,
+                                nullptr, nullptr);
+    device::rotate();
+    device::pump();
+    RECT r;
+    GetWindowRect(low, &r);
+    EXPECT_EQ(r.left, (320 - 226) / 2);
+    EXPECT_EQ(r.top, 26 + (240 - 26 - 90) / 2);
+    EXPECT_EQ(r.bottom - r.top, 90);
+    GetWindowRect(high, &r);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 30);
+    EXPECT_EQ(count_logged(WM_SETTINGCHANGE, low), 1);
+}
