@@ -302,3 +302,54 @@ TEST_F(PlatformTest, HidingAChildRepaintsWhatItCovered)
     device::pump();
     EXPECT_EQ(screen(20, top + 20), blue);
 }
+
+TEST_F(PlatformTest, DrawTextMeasuresLinesWordBreaksAndAlignments)
+{
+    HDC dc = GetDC(nullptr);
+    struct Case {
+        const char* name;
+        const wchar_t* text;
+        UINT format;
+        int width;
+        int lines;
+    };
+    const Case cases[] = {
+        {"SingleLineIgnoresNewlines", L"one\ntwo", DT_SINGLELINE | DT_CALCRECT, 200, 1},
+        {"NewlinesBreakWithoutSingleLine", L"one\r\ntwo\nthree", DT_CALCRECT, 200, 3},
+        {"WordBreakWrapsAtSpaces", L"aaaa bbbb cccc dddd", DT_WORDBREAK | DT_CALCRECT, 40, 4},
+        {"AWordWiderThanTheRectStaysWhole", L"abcdefghijkl", DT_WORDBREAK | DT_CALCRECT, 10, 1},
+        {"EmptyTextIsOneLine", L"", DT_CALCRECT, 100, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RECT r{0, 0, c.width, 0};
+        int height = DrawTextW(dc, c.text, -1, &r, c.format);
+        EXPECT_EQ(height, 13 * c.lines);
+        EXPECT_EQ(r.bottom, 13 * c.lines);
+    }
+    // Prefix characters: "&&" shows one ampersand, "&x" shows x; DT_NOPREFIX shows them as written.
+    RECT plain{0, 0, 0, 0}, prefixed{0, 0, 0, 0}, raw{0, 0, 0, 0};
+    DrawTextW(dc, L"a&b", -1, &plain, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, L"a&&b", -1, &prefixed, DT_CALCRECT | DT_SINGLELINE);
+    DrawTextW(dc, L"a&&b", -1, &raw, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    EXPECT_EQ(plain.right, prefixed.right);
+    EXPECT_GT(raw.right, prefixed.right);
+    ReleaseDC(nullptr, dc);
+    // Right alignment ends the text at the rectangle's right edge.
+    top_level();
+    paint_with([](HWND, HDC pdc) {
+        RECT r{0, 0, 100, 20};
+        SetTextColor(pdc, RGB(0, 0, 0));
+        DrawTextW(pdc, L"WWW", -1, &r, DT_SINGLELINE | DT_RIGHT);
+    });
+    device::pump();
+    bool ink_left = false, ink_right = false;
+    for (int y = top; y < top + 13; ++y) {
+        for (int x = 0; x < 60; ++x)
+            ink_left = ink_left || screen(x, y) != white;
+        for (int x = 80; x < 100; ++x)
+            ink_right = ink_right || screen(x, y) != white;
+    }
+    EXPECT_FALSE(ink_left);
+    EXPECT_TRUE(ink_right);
+}
