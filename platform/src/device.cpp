@@ -110,18 +110,7 @@ void rotate_screen()
         bars.push_back(b->m_handle);
     for (HWND b : bars)
         MoveWindow(b, 0, d.m_height - menu_bar_height, d.m_width, menu_bar_height, FALSE);
-    // Full-screen dialogs follow the screen on their own; program windows do it in WM_SETTINGCHANGE.
-    std::vector<HWND> dialogs;
-    for (Window* w : top_level_order())
-        if (w->m_fullscreen_dialog)
-            dialogs.push_back(w->m_handle);
-    for (HWND h : dialogs) {
-        Window* w = window_from_handle(h);
-        if (!w)
-            continue;
-        int correction = w->m_rect.bottom == d.m_old_height - menu_bar_height ? menu_bar_height : 0;
-        MoveWindow(h, 0, nav_bar_height, d.m_width, d.m_height - nav_bar_height - correction, TRUE);
-    }
+    // Windows follow the screen in their WM_SETTINGCHANGE (SHHandleWMSettingChange, the dialog manager).
     send_setting_change();
     keep_popups_on_screen();
     invalidate_all();

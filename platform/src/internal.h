@@ -92,7 +92,6 @@ struct Window {
     // Shell: a menu bar is a window of its own, owned by the window it serves.
     bool m_is_menu_bar = false;
     std::vector<MenuBarButton> m_bar_buttons;
-    bool m_fullscreen_dialog = false;
 
     bool is_top_level() const { return m_parent == nullptr; }
 };
@@ -242,7 +241,6 @@ void reset_resource_handles();
 void reset_shell();
 HBITMAP make_bitmap(Surface pixels);
 Surface* surface_for_dc(Dc& dc);
-void set_fullscreen_dialog(HWND hwnd, bool on); // resized to the work area when the screen turns
 
 // Starts the device with a backend (the headless one, or SDL); a full reset of every part.
 void start_device(const Backend& backend);

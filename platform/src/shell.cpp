@@ -361,12 +361,6 @@ void draw_shell_bars(Surface& screen)
     draw_menu(screen);
 }
 
-void set_fullscreen_dialog(HWND hwnd, bool on)
-{
-    if (Window* w = window_from_handle(hwnd))
-        w->m_fullscreen_dialog = on;
-}
-
 } // namespace platform
 
 using namespace platform;
