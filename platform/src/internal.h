@@ -109,6 +109,7 @@ WindowState& state();
 bool same_name(std::wstring_view a, std::wstring_view b); // class names: case-insensitive
 bool is_inside(const Window* w, const Window* ancestor);   // w is ancestor or one of its descendants
 void publish_if_shown(Window* w, bool shown);              // the registry seen by other processes
+void bring_to_top(Window* w);                              // its owned windows stay above it
 
 Window* window_from_handle(HWND hwnd);      // nullptr for stale or made-up handles
 Window* top_level_of(Window* w);

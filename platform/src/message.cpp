@@ -320,7 +320,7 @@ BOOL WINAPI PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, U
 
 BOOL WINAPI GetMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax)
 {
-    if (!msg)
+    if (!msg || (hwnd && !window_from_handle(hwnd)))
         return -1;
     Device& d = device();
     for (;;) {

@@ -43,6 +43,7 @@ void publish_if_shown(Window* w, bool shown)
         instances::withdraw(w->m_class->m_name, w->m_text);
 }
 
+
 namespace {
 
 // Window records stay allocated until the device is reset, so code that holds a Window* across a
@@ -97,21 +98,6 @@ void remove_from(std::vector<Window*>& list, Window* w)
 
 
 
-// Keeps owned windows above their owner, as the Win32 z-order does.
-void bring_to_top(Window* w)
-{
-    auto& order = state().m_top_levels;
-    remove_from(order, w);
-    order.insert(order.begin(), w);
-    std::vector<Window*> owned;
-    for (Window* o : order)
-        if (o != w && o->m_owner == w)
-            owned.push_back(o);
-    for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
-        remove_from(order, *it);
-        order.insert(order.begin(), *it);
-    }
-}
 
 Window* next_activatable(const Window* skip)
 {
@@ -282,6 +268,22 @@ void show(Window* w, bool visible, bool activate)
 } // namespace
 
 // ---- Internal interface ----------------------------------------------------------------------------
+
+// Keeps owned windows above their owner, as the Win32 z-order does.
+void bring_to_top(Window* w)
+{
+    auto& order = state().m_top_levels;
+    remove_from(order, w);
+    order.insert(order.begin(), w);
+    std::vector<Window*> owned;
+    for (Window* o : order)
+        if (o != w && o->m_owner == w)
+            owned.push_back(o);
+    for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
+        remove_from(order, *it);
+        order.insert(order.begin(), *it);
+    }
+}
 
 Window* window_from_handle(HWND hwnd)
 {

@@ -265,6 +265,15 @@ BOOL WINAPI SetForegroundWindow(HWND hwnd)
     w = top_level_of(w);
     if (!(w->m_style & WS_VISIBLE) || w->m_is_menu_bar)
         return FALSE;
+    // A window disabled by its modal dialog comes forward with the dialog active on top of it.
+    if (w->m_style & WS_DISABLED) {
+        bring_to_top(w);
+        for (Window* o : state().m_top_levels)
+            if (o->m_owner == w && (o->m_style & WS_VISIBLE) && !(o->m_style & WS_DISABLED)) {
+                w = o;
+                break;
+            }
+    }
     activate_window(w, WA_ACTIVE);
     return TRUE;
 }

@@ -408,3 +408,21 @@ TEST_F(PlatformTest, FindWindowReachesAnotherProcessAndRaisesIt)
     std::string cleanup = std::string("rm -rf '") + folder + "'";
     EXPECT_EQ(std::system(cleanup.c_str()), 0);
 }
+
+TEST_F(PlatformTest, ForegroundOnAWindowDisabledByItsDialogActivatesTheDialog)
+{
+    HWND owner = top_level(WS_VISIBLE, L"Owner");
+    HWND dialog = CreateWindowExW(0, L"LogWindow", L"Dialog", WS_POPUP | WS_VISIBLE, 20, 60, 100, 80, owner, nullptr,
+                                  nullptr, nullptr);
+    EnableWindow(owner, FALSE);
+    HWND other = top_level(WS_VISIBLE, L"Other");
+    EXPECT_EQ(GetActiveWindow(), other);
+    EXPECT_TRUE(SetForegroundWindow(owner));
+    EXPECT_EQ(GetActiveWindow(), dialog);
+    auto tops = device::top_level_windows();
+    ASSERT_EQ(tops.size(), 3u);
+    EXPECT_EQ(tops[0].hwnd, dialog); // owned windows stay above their owner
+    EXPECT_EQ(tops[1].hwnd, owner);
+    MSG msg;
+    EXPECT_EQ(GetMessageW(&msg, reinterpret_cast<HWND>(0x999), 0, 0), -1); // a bad window filter
+}
