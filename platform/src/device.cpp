@@ -125,9 +125,7 @@ void start_device(const Backend& backend)
     reset_gdi();
     clear_message_state();
     Device& d = device();
-    uint64_t session = d.m_session + 1;
     d = Device{};
-    d.m_session = session;
     d.m_backend = backend;
     d.m_screen.resize(d.m_width, d.m_height, 0xFFFFFF);
     headless().m_quit_seen = false;

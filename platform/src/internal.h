@@ -216,7 +216,6 @@ struct Device {
     bool m_control = false;
     Backend m_backend;
     std::wstring m_clipboard;
-    uint64_t m_session = 1;
 };
 Device& device();
 void push_input(const InputEvent& event);
