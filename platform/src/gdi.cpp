@@ -106,6 +106,11 @@ Surface* dc_surface(Dc& dc)
         GdiObject* b = object_of(dc.m_bitmap);
         return b && b->m_type == GdiType::Bitmap ? &b->m_bitmap : &stock().m_dummy;
     }
+    if (dc.m_window) {
+        // Looked up on every use: a DC kept after its window was destroyed draws nowhere.
+        Surface* s = dc.m_window->m_alive ? surface_of(dc.m_window) : nullptr;
+        return s ? s : &stock().m_dummy;
+    }
     return dc.m_surface ? dc.m_surface : &stock().m_dummy;
 }
 

@@ -353,3 +353,24 @@ TEST_F(PlatformTest, DrawTextMeasuresLinesWordBreaksAndAlignments)
     EXPECT_FALSE(ink_left);
     EXPECT_TRUE(ink_right);
 }
+
+TEST_F(PlatformTest, ADcKeptAfterItsWindowIsDestroyedDrawsNowhere)
+{
+    HWND w = top_level();
+    device::pump();
+    HDC dc = GetDC(w);
+    DestroyWindow(w);
+    HWND other = top_level(); // may reuse nothing of the old window's pixels
+    device::pump();
+    RECT all{0, 0, 240, 320};
+    HBRUSH b = CreateSolidBrush(red);
+    FillRect(dc, &all, b);
+    Rectangle(dc, 0, 0, 100, 100);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, 200, 200);
+    DrawTextW(dc, L"gone", -1, &all, 0);
+    ReleaseDC(w, dc);
+    DeleteObject(b);
+    EXPECT_EQ(screen(50, 100), white);
+    EXPECT_TRUE(IsWindow(other));
+}
