@@ -2,7 +2,14 @@
 // backend runs it. Not part of Win32; only build files, tools and tests use it.
 #pragma once
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 // Registers the bytes of a compiled .res file as the resources of the running module. The build links
 // a generated source that calls it during static initialisation.
 bool kelvora_register_resources(const unsigned char* data, std::size_t size);
+
+// UTF-8 text of the host (scripts, the desktop clipboard and text input) to and from the wide text of
+// the program. Broken UTF-8 reads as U+FFFD; characters that UTF-8 cannot hold are dropped.
+std::string kelvora_to_utf8(std::wstring_view text);
+std::wstring kelvora_from_utf8(std::string_view text);

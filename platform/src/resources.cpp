@@ -95,6 +95,16 @@ const Resource* find(const ResId& type, const ResId& name)
     return nullptr;
 }
 
+// A resource of a standard type (RT_BITMAP ...) named as the program names it; nullptr without a name.
+const Resource* find_typed(uint16_t type, LPCWSTR name)
+{
+    if (!name)
+        return nullptr;
+    ResId t;
+    t.m_ordinal = type;
+    return find(t, id_from(name));
+}
+
 const Resource* find_ordinal(uint16_t type, uint16_t name)
 {
     ResId t, n;
@@ -392,11 +402,7 @@ int WINAPI LoadStringW(HINSTANCE, UINT id, LPWSTR buffer, int maxCount)
 
 HICON WINAPI LoadIconW(HINSTANCE, LPCWSTR name)
 {
-    if (!name)
-        return nullptr;
-    ResId group_type;
-    group_type.m_ordinal = 14;
-    const Resource* group = find(group_type, id_from(name));
+    const Resource* group = find_typed(14, name);
     if (!group || group->m_size < 6)
         return nullptr;
     const unsigned char* p = bytes(group);
@@ -437,11 +443,7 @@ BOOL WINAPI DestroyIcon(HICON icon) { return icon_from_handle(icon) ? TRUE : FAL
 
 HBITMAP WINAPI LoadBitmapW(HINSTANCE, LPCWSTR name)
 {
-    if (!name)
-        return nullptr;
-    ResId type;
-    type.m_ordinal = 2;
-    const Resource* r = find(type, id_from(name));
+    const Resource* r = find_typed(2, name);
     if (!r)
         return nullptr;
     Surface pixels;
@@ -452,11 +454,7 @@ HBITMAP WINAPI LoadBitmapW(HINSTANCE, LPCWSTR name)
 
 HACCEL WINAPI LoadAcceleratorsW(HINSTANCE, LPCWSTR name)
 {
-    if (!name)
-        return nullptr;
-    ResId type;
-    type.m_ordinal = 9;
-    const Resource* r = find(type, id_from(name));
+    const Resource* r = find_typed(9, name);
     if (!r)
         return nullptr;
     auto table = std::make_unique<std::vector<ACCEL>>();

@@ -4,6 +4,7 @@
 #include "internal.h"
 
 #include <kelvora_device.h>
+#include <kelvora_host.h>
 
 #include <SDL.h>
 
@@ -28,55 +29,6 @@ SdlState& sdl()
 {
     static SdlState s;
     return s;
-}
-
-std::string narrow(std::wstring_view text)
-{
-    std::string out;
-    for (wchar_t wc : text) {
-        uint32_t c = static_cast<uint32_t>(wc);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        } else if (c < 0x10000) {
-            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                    static_cast<char>(0x80 | (c & 0x3F))};
-        } else {
-            out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                    static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        }
-    }
-    return out;
-}
-
-std::wstring widen(const char* text)
-{
-    std::wstring out;
-    if (!text)
-        return out;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p) {
-        uint32_t c = *p;
-        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        if (extra < 0) {
-            ++p;
-            continue;
-        }
-        c = extra == 0 ? c : c & (0x3F >> extra);
-        ++p;
-        bool ok = true;
-        for (int k = 0; k < extra; ++k, ++p) {
-            if ((*p & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (*p & 0x3F);
-        }
-        if (ok)
-            out.push_back(static_cast<wchar_t>(c));
-    }
-    return out;
 }
 
 UINT virtual_key(SDL_Keycode k)
@@ -155,7 +107,7 @@ void handle_event(const SDL_Event& e)
         break;
     case SDL_TEXTINPUT:
         // A space also arrives as its key, which TranslateMessage turns into the character.
-        for (wchar_t ch : widen(e.text.text))
+        for (wchar_t ch : kelvora_from_utf8(e.text.text))
             if (ch != L' ')
                 push_input({InputKind::Char, 0, 0, 0, ch});
         break;
@@ -272,11 +224,11 @@ bool start_desktop(std::string* error)
     b.m_present = present;
     b.m_get_clipboard = [] {
         char* text = SDL_GetClipboardText();
-        std::wstring out = widen(text);
+        std::wstring out = kelvora_from_utf8(text ? text : "");
         SDL_free(text);
         return out;
     };
-    b.m_set_clipboard = [](std::wstring_view text) { SDL_SetClipboardText(narrow(text).c_str()); };
+    b.m_set_clipboard = [](std::wstring_view text) { SDL_SetClipboardText(kelvora_to_utf8(text).c_str()); };
     start_device(b);
     instances::use_shared_registry();
     return true;

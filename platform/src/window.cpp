@@ -713,27 +713,20 @@ BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect)
     return TRUE;
 }
 
-BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point)
+// Moves `point` by the client origin on the screen, `sign` +1 (to the screen) or -1 (from it).
+static BOOL shift_by_client_origin(HWND hwnd, LPPOINT point, int sign)
 {
     Window* w = window_from_handle(hwnd);
     if (!w || !point)
         return FALSE;
     POINT o = client_origin_on_screen(w);
-    point->x += o.x;
-    point->y += o.y;
+    point->x += sign * o.x;
+    point->y += sign * o.y;
     return TRUE;
 }
 
-BOOL WINAPI ScreenToClient(HWND hwnd, LPPOINT point)
-{
-    Window* w = window_from_handle(hwnd);
-    if (!w || !point)
-        return FALSE;
-    POINT o = client_origin_on_screen(w);
-    point->x -= o.x;
-    point->y -= o.y;
-    return TRUE;
-}
+BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point) { return shift_by_client_origin(hwnd, point, 1); }
+BOOL WINAPI ScreenToClient(HWND hwnd, LPPOINT point) { return shift_by_client_origin(hwnd, point, -1); }
 
 int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count)
 {

@@ -5,6 +5,8 @@
 #include "demo_program.h"
 #include "replay.h"
 
+#include <kelvora_host.h>
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -69,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Replay, RegisteredQueriesPrintAndTypeFeedsCharacters)
 {
     replay::register_query("typed", 0, [](const std::vector<std::string>&, std::string* out) {
-        *out = replay::to_utf8(g_demo.typed) + "\n";
+        *out = kelvora_to_utf8(g_demo.typed) + "\n";
         return true;
     });
     replay::register_query("echo", 1, [](const std::vector<std::string>& args, std::string* out) {
@@ -101,12 +103,12 @@ TEST(Replay, ShotWritesAPngOfTheScreen)
     EXPECT_EQ(status, 1);
 }
 
-TEST(Replay, Utf8RoundTripAndBrokenInput)
+TEST(HostText, Utf8RoundTripAndBrokenInput)
 {
     std::wstring text = L"aé€\U0001F600";
-    EXPECT_EQ(replay::from_utf8(replay::to_utf8(text)), text);
-    EXPECT_EQ(replay::from_utf8("a\xC3"), L"a\xFFFD");    // cut short
-    EXPECT_EQ(replay::from_utf8("\xFF" "b"), L"\xFFFD" L"b"); // not UTF-8 at all
+    EXPECT_EQ(kelvora_from_utf8(kelvora_to_utf8(text)), text);
+    EXPECT_EQ(kelvora_from_utf8("a\xC3"), L"a\xFFFD");    // cut short
+    EXPECT_EQ(kelvora_from_utf8("\xFF" "b"), L"\xFFFD" L"b"); // not UTF-8 at all
 }
 
 // ---- The desktop device ----------------------------------------------------------------------------

@@ -22,15 +22,21 @@ void put32(Bytes& b, uint32_t v)
     put16(b, v >> 16);
 }
 
-// One .res entry: type by ordinal, name by string (names keep these tests apart from the demo's ids).
-Bytes entry(unsigned type, const char* name, const Bytes& data)
+// One .res entry: type by ordinal; name by string (keeping these tests apart from the demo's ids), or by
+// ordinal when `name` is null.
+Bytes entry(unsigned type, const char* name, const Bytes& data, unsigned ordinal = 0)
 {
     Bytes header;
     put16(header, 0xFFFF);
     put16(header, type);
-    for (const char* p = name; *p; ++p)
-        put16(header, static_cast<unsigned char>(*p));
-    put16(header, 0);
+    if (name) {
+        for (const char* p = name; *p; ++p)
+            put16(header, static_cast<unsigned char>(*p));
+        put16(header, 0);
+    } else {
+        put16(header, 0xFFFF);
+        put16(header, ordinal);
+    }
     while (header.size() % 4)
         header.push_back(0);
     put32(header, 0); // data version
@@ -125,30 +131,9 @@ TEST_F(PlatformTest, IconGroupPointsAtItsImageAndDamagedImagesAreRefused)
         put16(g, id);
         return g;
     };
-    // The images are found by ordinal, so they live under ordinal names.
-    auto ordinal_entry = [](unsigned type, unsigned id, const Bytes& data) {
-        Bytes header;
-        put16(header, 0xFFFF);
-        put16(header, type);
-        put16(header, 0xFFFF);
-        put16(header, id);
-        put32(header, 0);
-        put16(header, 0);
-        put16(header, 0x409);
-        put32(header, 0);
-        put32(header, 0);
-        Bytes out;
-        put32(out, static_cast<uint32_t>(data.size()));
-        put32(out, static_cast<uint32_t>(header.size() + 8));
-        out.insert(out.end(), header.begin(), header.end());
-        out.insert(out.end(), data.begin(), data.end());
-        while (out.size() % 4)
-            out.push_back(0);
-        return out;
-    };
     Bytes truncated(icon.begin(), icon.begin() + 60);
-    Bytes image = ordinal_entry(3, 9001, icon);
-    for (const Bytes& e : {ordinal_entry(3, 9002, truncated), entry(14, "ICGOOD", group(9001)),
+    Bytes image = entry(3, nullptr, icon, 9001); // images are found by ordinal
+    for (const Bytes& e : {entry(3, nullptr, truncated, 9002), entry(14, "ICGOOD", group(9001)),
                            entry(14, "ICCUT", group(9002)), entry(14, "ICMISSING", group(9003))})
         image.insert(image.end(), e.begin(), e.end());
     ASSERT_TRUE(register_bytes(image));

@@ -3,6 +3,7 @@
 #include "replay.h"
 
 #include <kelvora_device.h>
+#include <kelvora_host.h>
 
 #include <cstdio>
 #include <fstream>
@@ -169,7 +170,7 @@ std::string window_text(HWND hwnd)
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     int got = GetWindowTextW(hwnd, text.data(), length + 1);
     text.resize(static_cast<size_t>(got < 0 ? 0 : got));
-    return to_utf8(text);
+    return kelvora_to_utf8(text);
 }
 
 // The control `id` of the active window, or else of any top-level window, top first.
@@ -198,7 +199,7 @@ void execute(const Line& line)
     } else if (c == "drag") {
         device::drag(num(0), num(1), num(2), num(3));
     } else if (c == "type") {
-        device::type(from_utf8(a[0]));
+        device::type(kelvora_from_utf8(a[0]));
     } else if (c == "key") {
         UINT vk = 0;
         bool ctrl = false;
@@ -216,9 +217,9 @@ void execute(const Line& line)
         std::cout << int(GetRValue(p)) << " " << int(GetGValue(p)) << " " << int(GetBValue(p)) << "\n";
     } else if (c == "windows") {
         for (const auto& w : device::top_level_windows())
-            std::cout << "class=" << to_utf8(w.class_name) << " title=\"" << to_utf8(w.title) << "\" rect="
-                      << rect_text(w.rect) << " visible=" << (w.visible ? 1 : 0) << " enabled=" << (w.enabled ? 1 : 0)
-                      << "\n";
+            std::cout << "class=" << kelvora_to_utf8(w.class_name) << " title=\"" << kelvora_to_utf8(w.title)
+                      << "\" rect=" << rect_text(w.rect) << " visible=" << (w.visible ? 1 : 0)
+                      << " enabled=" << (w.enabled ? 1 : 0) << "\n";
     } else if (c == "text") {
         HWND control = control_for_text(num(0));
         if (!control)
@@ -288,59 +289,6 @@ int run_script(const std::string& path, Program program)
     std::stringstream text;
     text << file.rdbuf();
     return run_script_text(text.str(), program, path);
-}
-
-std::string to_utf8(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t wc : text) {
-        uint32_t c = static_cast<uint32_t>(wc);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
-
-std::wstring from_utf8(const std::string& text)
-{
-    std::wstring out;
-    for (size_t i = 0; i < text.size();) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
-        int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || i + static_cast<size_t>(extra) >= text.size()) {
-            out.push_back(L'\xFFFD'); // a broken sequence stands as the replacement character
-            ++i;
-            continue;
-        }
-        uint32_t c = extra == 0 ? b : b & (0x3F >> extra);
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char n = static_cast<unsigned char>(text[i + k]);
-            ok = ok && (n & 0xC0) == 0x80;
-            c = (c << 6) | (n & 0x3F);
-        }
-        if (!ok) {
-            out.push_back(L'\xFFFD');
-            ++i;
-            continue;
-        }
-        out.push_back(static_cast<wchar_t>(c));
-        i += static_cast<size_t>(extra) + 1;
-    }
-    return out;
 }
 
 } // namespace kelvora::replay

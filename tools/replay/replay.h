@@ -28,8 +28,4 @@ int run_script(const std::string& path, Program program);
 // The same with the script's text (tests).
 int run_script_text(const std::string& text, Program program, const std::string& name = "script");
 
-// UTF-8 <-> wide text, for queries that print program text.
-std::string to_utf8(const std::wstring& text);
-std::wstring from_utf8(const std::string& text);
-
 } // namespace kelvora::replay
