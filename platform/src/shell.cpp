@@ -367,6 +367,68 @@ using namespace platform;
 
 BOOL WINAPI SHInitExtraControls(void) { return TRUE; }
 
+namespace {
+
+// The buttons of an SHMENUBAR record: words menu id, button count, then seven words per button (image,
+// command, state, style, caption string, reserved, pop-up index or NOMENU). False when it is missing
+// or shorter than it says.
+bool read_menu_bar_record(HINSTANCE instance, UINT id, std::vector<MenuBarButton>* buttons)
+{
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_RCDATA);
+    const uint8_t* p = static_cast<const uint8_t*>(LockResource(LoadResource(instance, found)));
+    DWORD size = SizeofResource(instance, found);
+    if (!p || size < 4)
+        return false;
+    auto word = [&](size_t i) { return static_cast<uint16_t>(p[2 * i] | (p[2 * i + 1] << 8)); };
+    size_t count = word(1);
+    if (size / 2 < 2 + count * 7)
+        return false;
+    bool menu_ok = false;
+    std::vector<MenuItem> menu = load_menu_items(instance, word(0), &menu_ok);
+    for (size_t i = 0; i < count; ++i) {
+        size_t at = 2 + i * 7;
+        MenuBarButton b;
+        b.m_command = word(at + 1);
+        b.m_enabled = (word(at + 2) & TBSTATE_ENABLED) != 0;
+        b.m_dropdown = (word(at + 3) & TBSTYLE_DROPDOWN) != 0;
+        wchar_t caption[64] = {};
+        if (LoadStringW(instance, word(at + 4), caption, 64) > 0)
+            b.m_caption = caption;
+        uint16_t sub = word(at + 6);
+        if (menu_ok && sub != NOMENU && sub < menu.size() && menu[sub].m_popup)
+            b.m_menu = menu[sub].m_children;
+        buttons->push_back(std::move(b));
+    }
+    return true;
+}
+
+// The bar is a window of its own class, owned by the window it serves, kept out of the z-order of
+// ordinary windows: the screen draws it at the bottom for the topmost window that has one.
+HWND create_bar_window(HWND owner, HINSTANCE instance, std::vector<MenuBarButton> buttons)
+{
+    WNDCLASSW wc{};
+    if (!GetClassInfoW(nullptr, L"menu_worker", &wc)) {
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = L"menu_worker";
+        RegisterClassW(&wc);
+    }
+    Device& d = device();
+    HWND h = CreateWindowExW(0, L"menu_worker", L"", WS_POPUP, 0, d.m_height - menu_bar_height, d.m_width,
+                             menu_bar_height, owner, nullptr, instance, nullptr);
+    Window* bar = window_from_handle(h);
+    if (!bar)
+        return nullptr;
+    auto& tops = top_level_order();
+    tops.erase(std::remove(tops.begin(), tops.end(), bar), tops.end());
+    menu_bars().push_back(bar);
+    bar->m_is_menu_bar = true;
+    bar->m_bar_buttons = std::move(buttons);
+    bar->m_style |= WS_VISIBLE;
+    return h;
+}
+
+} // namespace
+
 BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info)
 {
     if (!info)
@@ -376,54 +438,10 @@ BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info)
     if (!owner || !owner->is_top_level() || owner->m_is_menu_bar)
         return FALSE;
     std::vector<MenuBarButton> buttons;
-    if (!(info->dwFlags & SHCMBF_EMPTYBAR)) {
-        HRSRC found = FindResourceW(info->hInstRes, MAKEINTRESOURCEW(info->nToolBarId), RT_RCDATA);
-        const uint8_t* p = static_cast<const uint8_t*>(LockResource(LoadResource(info->hInstRes, found)));
-        DWORD size = SizeofResource(info->hInstRes, found);
-        if (!p || size < 4)
-            return FALSE;
-        auto word = [&](size_t i) { return static_cast<uint16_t>(p[2 * i] | (p[2 * i + 1] << 8)); };
-        UINT menu_id = word(0);
-        size_t count = word(1);
-        if (size / 2 < 2 + count * 7)
-            return FALSE;
-        bool menu_ok = false;
-        std::vector<MenuItem> menu = load_menu_items(info->hInstRes, menu_id, &menu_ok);
-        for (size_t i = 0; i < count; ++i) {
-            size_t at = 2 + i * 7;
-            MenuBarButton b;
-            b.m_command = word(at + 1);
-            b.m_enabled = (word(at + 2) & TBSTATE_ENABLED) != 0;
-            b.m_dropdown = (word(at + 3) & TBSTYLE_DROPDOWN) != 0;
-            wchar_t caption[64] = {};
-            if (LoadStringW(info->hInstRes, word(at + 4), caption, 64) > 0)
-                b.m_caption = caption;
-            uint16_t sub = word(at + 6);
-            if (menu_ok && sub != NOMENU && sub < menu.size() && menu[sub].m_popup)
-                b.m_menu = menu[sub].m_children;
-            buttons.push_back(std::move(b));
-        }
-    }
-    WNDCLASSW wc{};
-    if (!GetClassInfoW(nullptr, L"menu_worker", &wc)) {
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"menu_worker";
-        RegisterClassW(&wc);
-    }
-    Device& d = device();
-    HWND h = CreateWindowExW(0, L"menu_worker", L"", WS_POPUP, 0, d.m_height - menu_bar_height, d.m_width,
-                             menu_bar_height, info->hwndParent, nullptr, info->hInstRes, nullptr);
-    Window* bar = window_from_handle(h);
-    if (!bar)
+    if (!(info->dwFlags & SHCMBF_EMPTYBAR) && !read_menu_bar_record(info->hInstRes, info->nToolBarId, &buttons))
         return FALSE;
-    auto& tops = top_level_order();
-    tops.erase(std::remove(tops.begin(), tops.end(), bar), tops.end());
-    menu_bars().push_back(bar);
-    bar->m_is_menu_bar = true;
-    bar->m_bar_buttons = std::move(buttons);
-    bar->m_style |= WS_VISIBLE;
-    info->hwndMB = h;
-    return TRUE;
+    info->hwndMB = create_bar_window(info->hwndParent, info->hInstRes, std::move(buttons));
+    return info->hwndMB != nullptr;
 }
 
 BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO* info, DWORD)

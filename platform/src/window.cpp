@@ -540,43 +540,34 @@ int WINAPI GetClassNameW(HWND hwnd, LPWSTR buffer, int maxCount)
 
 // ---- Creation and destruction --------------------------------------------------------------------------
 
-HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                            int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
-{
-    WindowClass* c = find_class(className);
-    if (!c)
-        return nullptr;
-    Window* parent_window = nullptr;
-    if (parent) {
-        parent_window = window_from_handle(parent);
-        if (!parent_window || parent_window->m_destroying)
-            return nullptr;
-    }
-    bool child = (style & WS_CHILD) != 0;
-    if (child && !parent_window)
-        return nullptr;
+namespace {
 
+// A new record in the family of its parent (child) or among the top-level windows (at the bottom until
+// shown). CW_USEDEFAULT places a top-level window on the work area below the navigation bar.
+Window* new_window(WindowClass* c, Window* parent, DWORD style, DWORD ex_style, int x, int y, int width,
+                   int height, HMENU menu, HINSTANCE instance)
+{
     auto record = std::make_unique<Window>();
     Window* w = record.get();
     w->m_handle = reinterpret_cast<HWND>(window_table().add(std::move(record)));
     w->m_class = c;
     w->m_proc = c->m_info.lpfnWndProc;
-    w->m_text = windowName && !IS_INTRESOURCE(windowName) ? windowName : L"";
     w->m_style = style & ~WS_VISIBLE;
-    w->m_ex_style = exStyle;
+    w->m_ex_style = ex_style;
     w->m_instance = instance;
     w->m_extra.assign((std::max(0, c->m_info.cbWndExtra) + sizeof(LONG_PTR) - 1) / sizeof(LONG_PTR) + 1, 0);
     w->m_created_order = ++state().m_creation_counter;
-
     Device& d = device();
-    if (child) {
-        w->m_parent = parent_window;
+    if (style & WS_CHILD) {
+        w->m_parent = parent;
         w->m_id = reinterpret_cast<LONG_PTR>(menu);
-        if (x == CW_USEDEFAULT) x = y = 0;
-        if (width == CW_USEDEFAULT) width = height = 0;
-        parent_window->m_children.push_back(w);
+        if (x == CW_USEDEFAULT)
+            x = y = 0;
+        if (width == CW_USEDEFAULT)
+            width = height = 0;
+        parent->m_children.push_back(w);
     } else {
-        w->m_owner = parent_window ? top_level_of(parent_window) : nullptr;
+        w->m_owner = parent ? top_level_of(parent) : nullptr;
         if (x == CW_USEDEFAULT) {
             x = 0;
             y = nav_bar_height;
@@ -585,22 +576,32 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
             width = d.m_width;
             height = d.m_height - nav_bar_height;
         }
-        state().m_top_levels.push_back(w); // placed on top when shown
+        state().m_top_levels.push_back(w);
     }
     w->m_rect = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
     resize_surface(w);
     invalidate_window(w, nullptr, true);
+    return w;
+}
 
+} // namespace
+
+HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                            int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+{
+    WindowClass* c = find_class(className);
+    Window* parent_window = parent ? window_from_handle(parent) : nullptr;
+    if (!c || (parent && (!parent_window || parent_window->m_destroying)) || ((style & WS_CHILD) && !parent_window))
+        return nullptr;
+    Window* w = new_window(c, parent_window, style, exStyle, x, y, width, height, menu, instance);
+    w->m_text = windowName && !IS_INTRESOURCE(windowName) ? windowName : L"";
     HWND h = w->m_handle;
-    CREATESTRUCTW cs{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
-                     windowName, className, exStyle};
-    if (!send(w, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) && window_from_handle(h)) {
-        DestroyWindow(h);
-        return nullptr;
-    }
-    if (!window_from_handle(h))
-        return nullptr;
-    if (send(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+    // WM_CREATE sees the place and size given, CW_USEDEFAULT already resolved.
+    const RECT& r = w->m_rect;
+    CREATESTRUCTW cs{param, instance, menu, parent, rect_height(r), rect_width(r), static_cast<int>(r.top),
+                     static_cast<int>(r.left), static_cast<LONG>(style), windowName, className, exStyle};
+    if (!send(w, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) || !window_from_handle(h) ||
+        send(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(h);
         return nullptr;
     }
