@@ -190,6 +190,9 @@ bool start_desktop(std::string* error)
         *error = "kelvora: no display available (DISPLAY and WAYLAND_DISPLAY are not set); run it in a desktop session or under Xvfb";
         return false;
     }
+    // Only the window's close button goes through the program's exit question; SIGTERM and SIGINT keep
+    // their usual meaning instead of SDL's quit event (a session ending must not hang on a dialog).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         *error = std::string("kelvora: no display available (") + SDL_GetError() + "); set DISPLAY or run it under Xvfb";
         return false;
