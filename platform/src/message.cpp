@@ -326,6 +326,8 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax)
     for (;;) {
         if (take_message(msg, hwnd, filterMin, filterMax, true))
             return msg->message != WM_QUIT;
+        if (hwnd && !window_from_handle(hwnd)) // the filter window went away while waiting
+            return -1;
         compose_screen();
         if (d.m_backend.m_present)
             d.m_backend.m_present();
