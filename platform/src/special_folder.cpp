@@ -2,6 +2,7 @@
 #include <aygshell.h>
 
 #include "controls_common.h"
+#include "utf8.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -11,25 +12,6 @@
 
 namespace platform::controls {
 namespace {
-
-void append_utf8(std::string& out, unsigned long cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Length of the UTF-8 sequence starting with `lead`, 0 for a byte that cannot start one.
 size_t sequence_length(unsigned char lead)
@@ -90,8 +72,8 @@ std::string to_utf8(std::wstring_view text)
     std::string out;
     for (wchar_t ch : text) {
         const auto cp = static_cast<unsigned long>(ch);
-        if (cp != 0 && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF))
-            append_utf8(out, cp);
+        if (cp != 0)
+            platform::append_utf8(out, cp); // a value that is no character is left out
     }
     return out;
 }

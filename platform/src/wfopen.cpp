@@ -2,6 +2,8 @@
 // wide paths, which this host's file system takes as UTF-8.
 #include <windows.h>
 
+#include "utf8.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,29 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Appends the UTF-8 form of one code point; false for a value that is no Unicode scalar value.
-bool append_utf8(std::string& out, unsigned long cp)
-{
-    if (cp >= 0xD800 && cp <= 0xDFFF) return false;
-    if (cp > 0x10FFFF) return false;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return true;
-}
 
 // Converts a zero-terminated wide string to UTF-8. Text that came through UTF-16 may hold surrogate
 // pairs, which are joined; a lone surrogate or a value beyond U+10FFFF (a negative wchar_t included)
@@ -50,7 +29,7 @@ bool to_utf8(const wchar_t* text, std::string& out)
             cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<unsigned long>(p[1]) - 0xDC00);
             ++p;
         }
-        if (!append_utf8(out, cp)) {
+        if (!platform::append_utf8(out, cp)) {
             errno = EILSEQ;
             return false;
         }
