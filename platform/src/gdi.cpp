@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -395,37 +396,29 @@ int WINAPI GetBkMode(HDC hdc)
     return dc ? dc->m_bk_mode : 0;
 }
 
-COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color)
+namespace {
+
+constexpr COLORREF invalid_color = 0xFFFFFFFF;
+
+// Replaces one colour of a DC and returns the old one; invalid_color for a bad handle.
+COLORREF exchange_color(HDC hdc, COLORREF Dc::*field, COLORREF color)
 {
     Dc* dc = dc_from_handle(hdc);
-    if (!dc)
-        return 0xFFFFFFFF;
-    COLORREF old = dc->m_bk_color;
-    dc->m_bk_color = color;
-    return old;
+    return dc ? std::exchange(dc->*field, color) : invalid_color;
 }
 
-COLORREF WINAPI GetBkColor(HDC hdc)
+COLORREF read_color(HDC hdc, COLORREF Dc::*field)
 {
     Dc* dc = dc_from_handle(hdc);
-    return dc ? dc->m_bk_color : 0xFFFFFFFF;
+    return dc ? dc->*field : invalid_color;
 }
 
-COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color)
-{
-    Dc* dc = dc_from_handle(hdc);
-    if (!dc)
-        return 0xFFFFFFFF;
-    COLORREF old = dc->m_text_color;
-    dc->m_text_color = color;
-    return old;
-}
+} // namespace
 
-COLORREF WINAPI GetTextColor(HDC hdc)
-{
-    Dc* dc = dc_from_handle(hdc);
-    return dc ? dc->m_text_color : 0xFFFFFFFF;
-}
+COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) { return exchange_color(hdc, &Dc::m_bk_color, color); }
+COLORREF WINAPI GetBkColor(HDC hdc) { return read_color(hdc, &Dc::m_bk_color); }
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) { return exchange_color(hdc, &Dc::m_text_color, color); }
+COLORREF WINAPI GetTextColor(HDC hdc) { return read_color(hdc, &Dc::m_text_color); }
 
 int WINAPI IntersectClipRect(HDC hdc, int left, int top, int right, int bottom)
 {
