@@ -1,0 +1,45 @@
+// Fuzz target: any bytes as a points file. The reader must stay inside the table, keep the count within
+// 0..capacity, and change nothing when it reports that nothing was loaded.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "points_file.h"
+
+namespace {
+
+PointTable g_table;
+
+void require(bool condition)
+{
+    if (!condition) std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // A marker value in the first slots shows whether a refused file touched the table.
+    g_table.pointCount = 2;
+    g_table.currentIndex = 1;
+    g_table.x[0] = 42.0;
+    g_table.y[0] = -42.0;
+
+    FILE* file = size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "rb") : std::tmpfile();
+    if (file == nullptr) return 0;
+    int declared = -1;
+    PointsFileStatus status = readPointsStream(file, &g_table, &declared);
+    std::fclose(file);
+
+    require(g_table.pointCount >= 0 && g_table.pointCount <= POINT_CAPACITY);
+    require(g_table.currentIndex == 1);
+    if (pointsFileLoaded(status)) {
+        require(g_table.pointCount <= declared);
+        require(status != POINTS_FILE_OK || g_table.pointCount == declared);
+    } else {
+        require(g_table.pointCount == 2 && g_table.x[0] == 42.0 && g_table.y[0] == -42.0);
+    }
+    require(pointsFileStatusText(status) != nullptr);
+    return 0;
+}
