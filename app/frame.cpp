@@ -9,6 +9,7 @@
 
 static FrameRecord* findFrame(HWND window)
 {
+    if (window == NULL) return NULL; // free slots hold no window
     for (int i = 0; i < FRAME_CAPACITY; i++) {
         if (g_app.ui.frames[i].window == window) return &g_app.ui.frames[i];
     }

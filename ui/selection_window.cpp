@@ -21,6 +21,7 @@ void openSelectionWindow()
     HWND window = CreateWindowExW(0, L"CaseF", L"F(x):", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, NULL,
                                   NULL, g_app.ui.instance, NULL);
     g_app.ui.selectionWindow = window;
+    if (window == NULL) return;
     fitBelowMenuBar(window);
     createModelList(window);
 }
