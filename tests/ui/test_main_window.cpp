@@ -12,24 +12,15 @@ constexpr COLORREF kBackground = RGB(200, 200, 255);
 constexpr COLORREF kBarDone = RGB(100, 100, 255);
 constexpr COLORREF kBarRest = RGB(230, 230, 255);
 
+// Dark pixels: text was drawn there.
+bool isInk(COLORREF c)
+{
+    return GetRValue(c) < 100 && GetGValue(c) < 100;
+}
+
 bool isReadOnly(HWND field)
 {
     return (GetWindowLongW(field, GWL_STYLE) & ES_READONLY) != 0;
-}
-
-// Dark pixels in a label's box of the client area: text was drawn there.
-int inkIn(HWND window, int left, int top, int right, int bottom)
-{
-    int ink = 0;
-    for (int y = top; y < bottom; y++) {
-        for (int x = left; x < right; x++) {
-            POINT p{x, y};
-            ClientToScreen(window, &p);
-            COLORREF c = device::pixel(p.x, p.y);
-            if (GetRValue(c) < 100 && GetGValue(c) < 100) ink++;
-        }
-    }
-    return ink;
 }
 
 } // namespace
@@ -48,9 +39,9 @@ TEST_F(ProgramTest, StartsWithZeroInEveryFieldReadOnlyValuesAndNoBar)
     EXPECT_EQ(client.right, 240);
     EXPECT_EQ(client.bottom, 268);
     for (int x = 10; x < 150; x += 7) EXPECT_EQ(clientPixel(mainWindow(), x, 144), kBackground) << x;
-    EXPECT_GT(inkIn(mainWindow(), 10, 0, 40, 14), 10) << "N: label";
-    EXPECT_GT(inkIn(mainWindow(), 10, 50, 50, 64), 10) << "X[1]: label";
-    EXPECT_GT(inkIn(mainWindow(), 10, 100, 50, 114), 10) << "Y[1]: label";
+    EXPECT_GT(countPixels(mainWindow(), {10, 0, 40, 14}, isInk), 10) << "N: label";
+    EXPECT_GT(countPixels(mainWindow(), {10, 50, 50, 64}, isInk), 10) << "X[1]: label";
+    EXPECT_GT(countPixels(mainWindow(), {10, 100, 50, 114}, isInk), 10) << "Y[1]: label";
 
     // Typing into a read-only field changes nothing.
     tapControl(IDC_X_FIELD);

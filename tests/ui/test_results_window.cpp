@@ -17,30 +17,11 @@ constexpr COLORREF kFill = RGB(250, 250, 250);
 constexpr COLORREF kMarker = RGB(180, 0, 0);
 constexpr COLORREF kCurve = RGB(0, 0, 255);
 
-int countColour(HWND window, int left, int top, int right, int bottom, COLORREF colour)
-{
-    int found = 0;
-    for (int y = top; y < bottom; y++) {
-        for (int x = left; x < right; x++) {
-            POINT p{x, y};
-            ClientToScreen(window, &p);
-            if (device::pixel(p.x, p.y) == colour) found++;
-        }
-    }
-    return found;
-}
-
 } // namespace
 
 class ResultsTest : public ProgramTest {
 protected:
-    HWND calculate()
-    {
-        tapControl(IDC_CALCULATE);
-        HWND results = frontWindow();
-        EXPECT_EQ(windowText(results), L"Calculate");
-        return results;
-    }
+    HWND calculate() { return openWith(IDC_CALCULATE, L"Calculate"); }
 };
 
 TEST_F(ResultsTest, StraightLineThroughThreePointsIsDrawnThroughItsMarkers)
@@ -64,12 +45,12 @@ TEST_F(ResultsTest, StraightLineThroughThreePointsIsDrawnThroughItsMarkers)
     EXPECT_EQ(clientPixel(results, 200, 77), kGrid);
     EXPECT_EQ(clientPixel(results, 70, 70), kFill);
     // The fitted line between the markers.
-    EXPECT_GT(countColour(results, 90, 180, 120, 230, kCurve), 10);
+    EXPECT_GT(countColour(results, {90, 180, 120, 230}, kCurve), 10);
     // Text lines in their colour; no N line for the straight line.
-    EXPECT_GT(countColour(results, 10, 0, 100, 13, kResultsText), 5);
-    EXPECT_GT(countColour(results, 10, 15, 60, 28, kResultsText), 3);
-    EXPECT_GT(countColour(results, 130, 30, 180, 43, kResultsText), 3);
-    EXPECT_EQ(countColour(results, 130, 15, 200, 28, kResultsText), 0);
+    EXPECT_GT(countColour(results, {10, 0, 100, 13}, kResultsText), 5);
+    EXPECT_GT(countColour(results, {10, 15, 60, 28}, kResultsText), 3);
+    EXPECT_GT(countColour(results, {130, 30, 180, 43}, kResultsText), 3);
+    EXPECT_EQ(countColour(results, {130, 15, 200, 28}, kResultsText), 0);
     EXPECT_EQ(clientPixel(results, 200, 5), kResultsBackground);
 }
 
@@ -80,7 +61,7 @@ TEST_F(ResultsTest, PowerModelShowsItsExponentBesideA)
     HWND results = calculate();
     EXPECT_NEAR(g_app.fit.a, 1, 1e-12);
     EXPECT_NEAR(g_app.fit.b, 2, 1e-12);
-    EXPECT_GT(countColour(results, 130, 15, 180, 28, kResultsText), 3);
+    EXPECT_GT(countColour(results, {130, 15, 180, 28}, kResultsText), 3);
 }
 
 TEST_F(ResultsTest, EmptyTableGivesZerosAndAPlotWithoutCurveOrMarkers)
@@ -89,8 +70,8 @@ TEST_F(ResultsTest, EmptyTableGivesZerosAndAPlotWithoutCurveOrMarkers)
     EXPECT_EQ(g_app.fit.a, 0);
     EXPECT_EQ(g_app.fit.b, 0);
     EXPECT_EQ(g_app.fit.s, 0);
-    EXPECT_EQ(countColour(results, 60, 50, 231, 249, kMarker), 0);
-    EXPECT_EQ(countColour(results, 60, 50, 231, 249, kCurve), 0);
+    EXPECT_EQ(countColour(results, {60, 50, 231, 249}, kMarker), 0);
+    EXPECT_EQ(countColour(results, {60, 50, 231, 249}, kCurve), 0);
     EXPECT_EQ(clientPixel(results, 60, 100), kGrid);
 }
 

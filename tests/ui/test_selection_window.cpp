@@ -7,13 +7,7 @@ namespace device = kelvora::device;
 
 class SelectionTest : public ProgramTest {
 protected:
-    HWND openSelection()
-    {
-        tapControl(IDC_FUNCTION);
-        HWND selection = frontWindow();
-        EXPECT_EQ(windowText(selection), L"F(x):");
-        return selection;
-    }
+    HWND openSelection() { return openWith(IDC_FUNCTION, L"F(x):"); }
     HWND list(HWND selection) { return GetDlgItem(selection, IDC_MODEL_LIST); }
     void choose(HWND selection, int id)
     {

@@ -97,6 +97,25 @@ COLORREF ProgramTest::clientPixel(HWND hwnd, int x, int y) const
     return device::pixel(p.x, p.y);
 }
 
+int ProgramTest::countPixels(HWND hwnd, RECT box, const std::function<bool(COLORREF)>& wanted) const
+{
+    int found = 0;
+    for (int y = box.top; y < box.bottom; y++) {
+        for (int x = box.left; x < box.right; x++) {
+            if (wanted(clientPixel(hwnd, x, y))) found++;
+        }
+    }
+    return found;
+}
+
+HWND ProgramTest::openWith(int buttonId, const std::wstring& title)
+{
+    tapControl(buttonId);
+    HWND opened = frontWindow();
+    EXPECT_EQ(windowText(opened), title);
+    return opened;
+}
+
 HWND frontWindow()
 {
     auto windows = device::top_level_windows();

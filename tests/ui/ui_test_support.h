@@ -38,6 +38,14 @@ protected:
 
     // Screen pixel at client coordinates of a window.
     COLORREF clientPixel(HWND hwnd, int x, int y) const;
+    // Pixels of a client-area box (right and bottom excluded) for which `wanted` holds.
+    int countPixels(HWND hwnd, RECT box, const std::function<bool(COLORREF)>& wanted) const;
+    int countColour(HWND hwnd, RECT box, COLORREF colour) const
+    {
+        return countPixels(hwnd, box, [colour](COLORREF c) { return c == colour; });
+    }
+    // Taps a button of the main window and returns the top-level window it opened, checking its title.
+    HWND openWith(int buttonId, const std::wstring& title);
 
     // Work to do inside the next modal loops, one step each time the program waits for input.
     void whenWaiting(std::function<void()> step) { m_steps.push_back(std::move(step)); }
