@@ -10,11 +10,15 @@ function(kelvora_add_resources target script)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   get_filename_component(script "${script}" ABSOLUTE)
   get_filename_component(script_dir "${script}" DIRECTORY)
+  get_filename_component(script_name "${script}" NAME)
   set(res "${CMAKE_CURRENT_BINARY_DIR}/${target}.res")
   set(cpp "${CMAKE_CURRENT_BINARY_DIR}/${target}_res.cpp")
+  # llvm-rc reads any argument that starts with "/" as an option, so an absolute input path such as
+  # /check/... would parse as the code-page option "/c". The script is named relative to its own folder,
+  # which is the working directory; the include folders and the output are values of /I and /FO.
   add_custom_command(
     OUTPUT "${res}"
-    COMMAND "${LLVM_RC}" /I "${script_dir}" /I "${PROJECT_SOURCE_DIR}/platform/include" /FO "${res}" "${script}"
+    COMMAND "${LLVM_RC}" /I "${script_dir}" /I "${PROJECT_SOURCE_DIR}/platform/include" /FO "${res}" "${script_name}"
     DEPENDS "${script}" ${ARG_DEPENDS}
     WORKING_DIRECTORY "${script_dir}"
     COMMENT "Compiling resources ${script}"
