@@ -231,7 +231,9 @@ TEST_F(FileDialogTest, FilterChoosesTheFilesShown)
     }
 }
 
-TEST_F(FileDialogTest, ResultLongerThanTheBufferIsRefusedAndLeavesItUntouched)
+// A path longer than the caller's buffer is not handed back: the user is told and may pick a shorter
+// name; the buffer is left as it was.
+TEST_F(FileDialogTest, ResultLongerThanTheBufferIsToldAndLeavesItUntouched)
 {
     const std::wstring full = wide(m_root) + L"/Kelvora1";
     struct Case {
@@ -242,13 +244,68 @@ TEST_F(FileDialogTest, ResultLongerThanTheBufferIsRefusedAndLeavesItUntouched)
                           Case{9, FALSE}}) {
         wcscpy(m_file, L"Kelvora1");
         m_file[c.max_file] = L'#'; // a guard just past the buffer the dialog is told about
+        std::wstring told;
         script().push_back([] { kelvora::device::key(VK_RETURN); });
+        if (!c.result) {
+            script().push_back([&] {
+                told = kelvora::device::top_level_windows().front().title;
+                kelvora::device::key(VK_RETURN); // closes the message
+            });
+            script().push_back([&] {
+                EXPECT_NE(picker_item(kNameField), nullptr) << "the picker is still open";
+                kelvora::device::key(VK_ESCAPE);
+            });
+        }
         OPENFILENAMEW r = request(c.max_file);
         EXPECT_EQ(GetSaveFileNameW(&r), c.result) << c.max_file;
+        EXPECT_EQ(told, c.result ? L"" : L"File") << c.max_file << ": a message box tells the user";
         EXPECT_EQ(m_file[c.max_file], L'#') << "nothing written past nMaxFile " << c.max_file;
         m_file[c.max_file] = L'\0';
         EXPECT_EQ(std::wstring(m_file), c.result ? full : L"Kelvora1") << c.max_file;
     }
+}
+
+// A name whose bytes are not UTF-8 is listed with U+FFFD for them and still opens when chosen, from
+// the list and when offered again from the file buffer.
+TEST_F(FileDialogTest, NamesThatAreNotUtf8OpenWithTheirOwnBytes)
+{
+    const std::string bytes = "m\xff\xc3(.dat";
+    std::ofstream(m_root + "/" + bytes) << "1\n2 3\n";
+    const std::wstring label = L"m\uFFFD\uFFFD(.dat";
+    std::vector<std::wstring> items;
+    std::wstring field;
+    script().push_back([&] {
+        items = list_items();
+        const auto at = std::find(items.begin(), items.end(), label);
+        ASSERT_NE(at, items.end());
+        tap_row(static_cast<int>(at - items.begin()));
+    });
+    script().push_back([&] {
+        field = text_of(picker_item(kNameField));
+        kelvora::device::key(VK_RETURN);
+    });
+    OPENFILENAMEW r = request();
+    ASSERT_TRUE(GetOpenFileNameW(&r));
+    EXPECT_EQ(field, label);
+    auto content_of = [](const wchar_t* path) {
+        std::string text;
+        if (FILE* f = _wfopen(path, L"rt")) {
+            for (int ch; (ch = fgetc(f)) != EOF;)
+                text.push_back(static_cast<char>(ch));
+            fclose(f);
+        }
+        return text;
+    };
+    EXPECT_EQ(content_of(m_file), "1\n2 3\n") << "the chosen name opens";
+
+    script().push_back([&] {
+        field = text_of(picker_item(kNameField));
+        kelvora::device::key(VK_RETURN);
+    });
+    r = request();
+    ASSERT_TRUE(GetOpenFileNameW(&r));
+    EXPECT_EQ(field, label) << "offered again as shown before";
+    EXPECT_EQ(content_of(m_file), "1\n2 3\n") << "and still opens";
 }
 
 TEST(FileNames, HostBytesSurviveTheWideName)
