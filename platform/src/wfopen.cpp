@@ -1,6 +1,7 @@
 // Wide-path file access: _wfopen, MoveFileExW, ReplaceFileW, DeleteFileW and the final path of an open
 // file, on a host whose file names are bytes (UTF-8 by convention).
 #include <windows.h>
+#include <kelvora_host.h>
 
 #include "file_names.h"
 #include "handles.h"
@@ -209,6 +210,11 @@ void ignore_file_size_signal()
 } // namespace platform::files
 
 using platform::files::host_argument;
+
+std::wstring kelvora_file_name_from_host(std::string_view name)
+{
+    return platform::files::from_host_name(name);
+}
 
 FILE* _wfopen(const wchar_t* path, const wchar_t* mode)
 {

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <kelvora_host.h>
 
 #include "app_state.h"
 #include "fit.h"
@@ -180,7 +181,8 @@ int main(int argc, char** argv)
     int status = parseOptions(argc, argv, &options);
     if (status >= 0) return status;
 
-    FILE* file = fopen(options.path, "rb");
+    // Through the program's own opener: only a regular file, and never waiting on a pipe.
+    FILE* file = _wfopen(kelvora_file_name_from_host(options.path).c_str(), L"rb");
     if (file == NULL) {
         fprintf(stderr, "kelvora-fit: %s: %s\n", options.path, strerror(errno));
         return 1;
