@@ -40,6 +40,17 @@ expect_exit(1 "${EXAMPLES}")
 if(NOT last_err MATCHES "cannot be read")
   message(FATAL_ERROR "a folder is not named as unreadable: ${last_err}")
 endif()
+# A pipe named as the file is refused at once, never waited on.
+set(pipe "${CMAKE_CURRENT_BINARY_DIR}/kelvora-fit-pipe-test.dat")
+file(REMOVE "${pipe}")
+execute_process(COMMAND mkfifo "${pipe}" RESULT_VARIABLE made)
+if(made EQUAL 0)
+  execute_process(COMMAND "${FIT}" "${pipe}" TIMEOUT 20 RESULT_VARIABLE status ERROR_VARIABLE err)
+  file(REMOVE "${pipe}")
+  if(NOT status EQUAL 1 OR NOT err MATCHES "cannot be read")
+    message(FATAL_ERROR "kelvora-fit on a pipe: ${status} ${err}")
+  endif()
+endif()
 
 # --precise prints seventeen digits: the certified Norris intercept shows its first twelve.
 execute_process(COMMAND "${FIT}" --precise "${NORRIS}" RESULT_VARIABLE status OUTPUT_VARIABLE out)

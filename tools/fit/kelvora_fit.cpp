@@ -184,7 +184,9 @@ int main(int argc, char** argv)
     // Through the program's own opener: only a regular file, and never waiting on a pipe.
     FILE* file = _wfopen(kelvora_file_name_from_host(options.path).c_str(), L"rb");
     if (file == NULL) {
-        fprintf(stderr, "kelvora-fit: %s: %s\n", options.path, strerror(errno));
+        // A name that exists but is no readable regular file (a folder, a pipe) reads as unreadable.
+        const char* reason = errno == ENOENT ? strerror(errno) : reasonText(POINTS_FILE_CANNOT_OPEN);
+        fprintf(stderr, "kelvora-fit: %s: %s\n", options.path, reason);
         return 1;
     }
     int declared = 0;
