@@ -1,6 +1,8 @@
 // kelvora-fit's command line. Every option is one row of OPTIONS: its name, the name of its value (none
 // for a switch), one line of help and the action that stores it. "--name=value" and "--name value" are
 // the same; options and files may come in any order; "--" ends the options; "-" is standard input.
+// A switch or a text value needs no action of its own: setSwitch<&FitOptions::field> and
+// setText<&FitOptions::field> store it.
 #include "options.h"
 
 #include <errno.h>
@@ -9,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 
 #include "kelvora_version.h"
@@ -50,6 +53,13 @@ template <bool FitOptions::*Member>
 bool setSwitch(FitOptions* options, const char*, std::string*)
 {
     options->*Member = true;
+    return true;
+}
+
+template <const char* FitOptions::*Member>
+bool setText(FitOptions* options, const char* value, std::string*)
+{
+    options->*Member = value;
     return true;
 }
 
@@ -103,17 +113,22 @@ const OptionRow OPTIONS[] = {
     {"--version", nullptr, "print the version", showVersion},
 };
 
+// "--name VALUE" as the help shows it.
+std::string optionSynopsis(const OptionRow& row)
+{
+    return row.valueName != nullptr ? std::string(row.name) + " " + row.valueName : std::string(row.name);
+}
+
 bool showHelp(FitOptions* options, const char*, std::string*)
 {
     printf("usage: kelvora-fit [OPTION]... FILE...\n"
            "Fits a two-parameter model to the points of each FILE by least squares on the linearised\n"
            "model; S is the residual standard deviation measured on Y. FILE - is standard input.\n\n"
            "Options (--name=value and --name value are the same):\n");
+    int width = 0;
+    for (const OptionRow& row : OPTIONS) width = std::max(width, (int)optionSynopsis(row).size());
     for (const OptionRow& row : OPTIONS) {
-        if (row.help == nullptr) continue;
-        std::string left = row.name;
-        if (row.valueName != nullptr) left = left + " " + row.valueName;
-        printf("  %-15s %s\n", left.c_str(), row.help);
+        if (row.help != nullptr) printf("  %-*s  %s\n", width, optionSynopsis(row).c_str(), row.help);
     }
     printf("\nModels:\n");
     printModelList();
