@@ -136,8 +136,8 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "Each FILE gives one block: the formula, then A=, B=, N= (model 15 only) and S=; with --all,\n"
            "sixteen lines S=... A=... B=... Y=.... With several files each block starts with the file's\n"
            "name and a colon, and an empty line separates the blocks.\n\n"
-           "Exit status: 0 fitted, 1 a file cannot be used, 2 wrong usage, 3 a fit printed with a\n"
-           "non-finite A, B or S (with --all: no model fits with finite values).\n");
+           "Exit status: 0 fitted, 1 a file cannot be used or the output not written, 2 wrong usage,\n"
+           "3 a fit printed with a non-finite A, B or S (with --all: no model fits with finite values).\n");
     options->finished = true;
     return true;
 }
