@@ -73,7 +73,8 @@ static FitResult finishFit(const double* x, const double* y, int count, int mode
         line->a0 = a0;
         line->b0 = b0;
         line->meanY = originY + sumY / (double)count;
-        line->spreadYY = fmax(0.0, sumYY - sumY * (sumY / (double)count));
+        line->spreadYY = sumYY - sumY * (sumY / (double)count);
+        if (line->spreadYY < 0.0) line->spreadYY = 0.0; // rounding; a NaN Y keeps it NaN
     }
     return fit;
 }

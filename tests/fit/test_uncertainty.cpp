@@ -82,6 +82,21 @@ TEST(Uncertainty, ExactLineHasNoScatterAndTwoPointsHaveNoEstimate)
     EXPECT_EQ(u.r2, 1.0);
 }
 
+TEST(Uncertainty, PointsOutsideTheLineDomainLeaveEveryMeasureUndefined)
+{
+    // Y = A*X^B takes logarithms of X: negative X give NaN everywhere, R2 of the line included.
+    double x[] = {-1, -2, -3}, y[] = {1, 2, 3};
+    LineFit line;
+    FitResult fit = fitPointsWithLine(x, y, 3, 8, 2.0, &line);
+    FitUncertainty u = linearisedUncertainty(8, 3, &fit, &line);
+    EXPECT_TRUE(isnan(u.seA) && isnan(u.seB) && isnan(u.r2) && isnan(u.r2Line) && isnan(u.sN2));
+    // A NaN Y under the straight line: no R2 on Y either.
+    double yNan[] = {1, NAN, 3};
+    fit = fitPointsWithLine(y, yNan, 3, 0, 2.0, &line);
+    u = linearisedUncertainty(0, 3, &fit, &line);
+    EXPECT_TRUE(isnan(u.r2) && isnan(u.r2Line));
+}
+
 TEST(Uncertainty, AFarFromTheOriginKeepsItsDigits)
 {
     // Time stamps around 1.7e9 with a spread of seconds: the plain sums would lose the slope entirely.

@@ -60,7 +60,8 @@ FitUncertainty uncertaintyFromVariances(double a, double b, double varA, double 
 FitUncertainty linearisedUncertainty(int modelId, int count, const FitResult* fit, const LineFit* line)
 {
     // Residual sum on the line from the spreads: sum (z - a0 - b0 t)^2 = Szz - Stz^2 / Stt.
-    double lineResidualSum = fmax(0.0, line->spreadZZ - line->b0 * line->spreadTZ);
+    double lineResidualSum = line->spreadZZ - line->b0 * line->spreadTZ;
+    if (lineResidualSum < 0.0) lineResidualSum = 0.0; // rounding below an exact fit; NaN stays NaN
     double variance = count > 2 ? lineResidualSum / (double)(count - 2) : NAN;
     double varB0 = variance / line->spreadTT;
     double varA0 = variance * (1.0 / (double)count + line->meanT * line->meanT / line->spreadTT);

@@ -113,7 +113,8 @@ void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int u
         sumYY += dy * dy;
     }
     fit->s = sqrt(fit->residualSum / (double)(used - 1));
-    double spreadYY = fmax(0.0, sumYY - sumY * (sumY / (double)used));
+    double spreadYY = sumYY - sumY * (sumY / (double)used);
+    if (spreadYY < 0.0) spreadYY = 0.0;
 
     gsl_matrix* covariance = gsl_matrix_alloc(2, 2);
     gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, covariance);

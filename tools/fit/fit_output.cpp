@@ -1,6 +1,6 @@
 // JSON and CSV writers. Numbers are written with 17 significant digits so they read back to the same
 // double; JSON has no NaN or infinity, so those are written as null.
-#include "fit_report.h"
+#include "fit_output.h"
 
 #include <kelvora_host.h>
 #include <math.h>

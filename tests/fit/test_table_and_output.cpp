@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "fit_report.h"
+#include "fit_output.h"
 #include "plain_table.h"
 #include "test_support.h"
 

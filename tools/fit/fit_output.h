@@ -1,6 +1,6 @@
 // Machine-readable output of kelvora-fit: one JSON object per fit, and the residuals of a fit as CSV.
-#ifndef KELVORA_FIT_REPORT_H
-#define KELVORA_FIT_REPORT_H
+#ifndef KELVORA_FIT_OUTPUT_H
+#define KELVORA_FIT_OUTPUT_H
 
 #include <stdio.h>
 
