@@ -15,30 +15,7 @@ file(WRITE "${WORK}/--all" "4\n0 2\n1 5\n2 8\n3 11\n")
 
 set(EXACT_BLOCK "Y=A\\+B\\*X\nA=2\nB=3\nS=0\nse_A=0\nse_B=0\nci_A=\\[2, 2\\]\nci_B=\\[3, 3\\]\ns_n2=0\nr2=1\nr2_line=1\n")
 
-# run(<args>...) runs kelvora-fit in WORK; INPUT <file> feeds standard input. Sets status, out, err.
-macro(run)
-  cmake_parse_arguments(RUN "" "INPUT" "" ${ARGN})
-  set(input_option)
-  if(RUN_INPUT)
-    set(input_option INPUT_FILE "${RUN_INPUT}")
-  endif()
-  execute_process(COMMAND "${FIT}" ${RUN_UNPARSED_ARGUMENTS} ${input_option} WORKING_DIRECTORY "${WORK}"
-                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-endmacro()
-
-# expect(<exit> <stdout regex> <stderr regex> [INPUT file] <args>...): one case of the matrix.
-function(expect expected out_regex err_regex)
-  run(${ARGN})
-  if(NOT status STREQUAL expected OR NOT out MATCHES "${out_regex}" OR NOT err MATCHES "${err_regex}")
-    message(SEND_ERROR "kelvora-fit ${ARGN}: exit ${status} (expected ${expected})\n"
-                       "stdout:\n${out}\nstderr:\n${err}\nexpected stdout ~ ${out_regex}\nstderr ~ ${err_regex}")
-  endif()
-endfunction()
-
-# A usage error is exactly one line on standard error, nothing on standard output.
-function(expect_usage reason_regex)
-  expect(2 "^$" "^kelvora-fit: ${reason_regex}[^\n]*\n$" ${ARGN})
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/kelvora_fit_expect.cmake")
 
 # --- results and the option forms
 expect(0 "^${EXACT_BLOCK}$" "^$" exact.dat)

@@ -18,18 +18,7 @@ file(WRITE "${WORK}/bad.csv" "x;y\n1;2\n3;4;5\n")
 file(WRITE "${WORK}/tail.dat" "17\n0 5.08453\n0.5 2.72076\n1 1.50761\n1.5 0.84687\n2 0.414144\n2.5 0.249039\n3 0.136574\n3.5 -0.0127583\n4 0.0920316\n4.5 0.0526078\n5 -0.0188777\n5.5 -0.00177557\n6 0.0289979\n6.5 -0.0110191\n7 -0.0110131\n7.5 -0.072045\n8 0.0280677\n")
 file(WRITE "${WORK}/negative.dat" "3\n1 -1\n2 -2\n3 -3\n")
 
-macro(run)
-  execute_process(COMMAND "${FIT}" ${ARGN} WORKING_DIRECTORY "${WORK}"
-                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-endmacro()
-
-function(expect expected out_regex err_regex)
-  run(${ARGN})
-  if(NOT status STREQUAL expected OR NOT out MATCHES "${out_regex}" OR NOT err MATCHES "${err_regex}")
-    message(SEND_ERROR "kelvora-fit ${ARGN}: exit ${status} (expected ${expected})\n"
-                       "stdout:\n${out}\nstderr:\n${err}\nexpected stdout ~ ${out_regex}\nstderr ~ ${err_regex}")
-  endif()
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/../core/kelvora_fit_expect.cmake")
 
 # --- the refinement agrees with the independent solver; the linearised fit does not
 expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA=4\\.79426\nB=-0\\.478407\n" "^$" --model 5 decay.dat)
@@ -111,5 +100,5 @@ foreach(case
   list(GET parts 0 arguments)
   list(GET parts 1 reason)
   separate_arguments(arguments)
-  expect(2 "^$" "^kelvora-fit: ${reason}[^\n]*\n$" ${arguments})
+  expect_usage("${reason}" ${arguments})
 endforeach()
