@@ -26,9 +26,10 @@ int residuals(const gsl_vector* p, void* data, gsl_vector* f)
 {
     const Problem* problem = static_cast<const Problem*>(data);
     double a = gsl_vector_get(p, 0), b = gsl_vector_get(p, 1);
+    double* out = f->data;
     for (size_t i = 0; i < f->size; ++i) {
-        double value = evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]);
-        gsl_vector_set(f, i, value - problem->y[i]);
+        out[i * f->stride] = evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) -
+                             problem->y[i];
     }
     return GSL_SUCCESS;
 }
@@ -38,32 +39,50 @@ int jacobian(const gsl_vector* p, void* data, gsl_matrix* j)
     const Problem* problem = static_cast<const Problem*>(data);
     double a = gsl_vector_get(p, 0), b = gsl_vector_get(p, 1);
     for (size_t i = 0; i < j->size1; ++i) {
-        double dA, dB;
-        modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &dA, &dB);
-        gsl_matrix_set(j, i, 0, dA);
-        gsl_matrix_set(j, i, 1, dB);
+        double* row = j->data + i * j->tda;
+        modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &row[0], &row[1]);
     }
     return GSL_SUCCESS;
+}
+
+// The points of x, y for which keep(x, y) holds: the arrays themselves when all do (no copy of a
+// million points), else copies in kept.
+template <typename Keep>
+int keptPoints(const double* x, const double* y, int count, Keep keep, std::vector<double>* keptX,
+               std::vector<double>* keptY, const double** outX, const double** outY)
+{
+    int kept = 0;
+    for (int i = 0; i < count; ++i) kept += keep(x[i], y[i]) ? 1 : 0;
+    *outX = x;
+    *outY = y;
+    if (kept == count) return kept;
+    keptX->reserve(kept);
+    keptY->reserve(kept);
+    for (int i = 0; i < count; ++i) {
+        if (keep(x[i], y[i])) {
+            keptX->push_back(x[i]);
+            keptY->push_back(y[i]);
+        }
+    }
+    *outX = keptX->data();
+    *outY = keptY->data();
+    return kept;
 }
 
 // The linearised fit of the points whose transform is finite; counts those left out.
 bool findStart(const double* x, const double* y, int count, int modelId, double exponentN, RefineResult* result)
 {
-    std::vector<double> xs, ys;
-    xs.reserve(count);
-    ys.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        double t, z;
-        lineariseModel(modelId, exponentN, x[i], y[i], &t, &z);
-        if (isfinite(t) && isfinite(z)) {
-            xs.push_back(x[i]);
-            ys.push_back(y[i]);
-        }
-    }
-    // The fit of all points when all are inside, so the start is exactly the plain linearised fit.
-    int inside = (int)xs.size();
-    FitResult start = inside == count ? fitPoints(x, y, count, modelId, exponentN)
-                                      : fitPoints(xs.data(), ys.data(), inside, modelId, exponentN);
+    std::vector<double> keptX, keptY;
+    const double *startX, *startY;
+    int inside = keptPoints(
+        x, y, count,
+        [modelId, exponentN](double px, double py) {
+            double t, z;
+            lineariseModel(modelId, exponentN, px, py, &t, &z);
+            return isfinite(t) && isfinite(z);
+        },
+        &keptX, &keptY, &startX, &startY);
+    FitResult start = fitPoints(startX, startY, inside, modelId, exponentN);
     result->startA = start.a;
     result->startB = start.b;
     result->leftOutOfStart = count - inside;
@@ -169,14 +188,15 @@ RefineResult refineFit(const double* x, const double* y, int count, int modelId,
     if (!findStart(x, y, count, modelId, exponentN, &result)) return result;
 
     // The points where the model has a value at the start; the others have none to compare with Y.
-    std::vector<double> xs, ys;
-    for (int i = 0; i < count; ++i) {
-        if (isfinite(evaluateModelWith(modelId, result.startA, result.startB, exponentN, x[i]))) {
-            xs.push_back(x[i]);
-            ys.push_back(y[i]);
-        }
-    }
-    int used = (int)xs.size();
+    std::vector<double> keptX, keptY;
+    const double *usedX, *usedY;
+    double startA = result.startA, startB = result.startB;
+    int used = keptPoints(
+        x, y, count,
+        [modelId, exponentN, startA, startB](double px, double) {
+            return isfinite(evaluateModelWith(modelId, startA, startB, exponentN, px)) != 0;
+        },
+        &keptX, &keptY, &usedX, &usedY);
     result.pointsUsed = used;
     result.leftOut = count - used;
     if (used < 2) {
@@ -185,7 +205,7 @@ RefineResult refineFit(const double* x, const double* y, int count, int modelId,
     }
 
     gsl_error_handler_t* previousHandler = gsl_set_error_handler_off();
-    Problem problem = {xs.data(), ys.data(), modelId, exponentN};
+    Problem problem = {usedX, usedY, modelId, exponentN};
     gsl_multifit_nlinear_fdf fdf = {};
     fdf.f = residuals;
     fdf.df = jacobian;
