@@ -11,6 +11,7 @@ packages=(
   libgsl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  python3 desktop-file-utils man-db
 )
 
 missing=()

@@ -1,6 +1,7 @@
 # kelvora-fit as a command-line tool: every example file, the option forms, standard input, several
 # files, and the exit status of each kind of failure.
 #   cmake -DFIT=<kelvora-fit> -DEXAMPLES=<examples/> -DNORRIS=<norris.dat> -DWORK=<scratch dir> -P this
+cmake_policy(VERSION 3.25)
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 # Exact data: Y = 2 + 3*X, so model 0 gives A=2, B=3, S=0.

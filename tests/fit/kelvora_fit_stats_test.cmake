@@ -94,7 +94,7 @@ foreach(case
     "--size 5000x200 --plot a.png decay.dat|--size is WIDTHxHEIGHT"
     "--size 300x200 decay.dat|--size applies to --plot"
     "--plot a.png decay.dat decay.txt|--plot and --plot-residuals draw one points file"
-    "--plot= decay.dat|--plot needs a file name"
+    "--plot= decay.dat|--plot and --plot-residuals need a file name"
     "--json --residuals decay.dat|--json and --residuals exclude each other")
   string(REPLACE "|" ";" parts "${case}")
   list(GET parts 0 arguments)

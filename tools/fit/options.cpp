@@ -1,6 +1,8 @@
 // kelvora-fit's command line. Every option is one row of OPTIONS: its name, the name of its value (none
 // for a switch), one line of help and the action that stores it. "--name=value" and "--name value" are
 // the same; options and files may come in any order; "--" ends the options; "-" is standard input.
+// A switch or a text value needs no action of its own: setSwitch<&FitOptions::field> and
+// setText<&FitOptions::field> store it.
 #include "options.h"
 
 #include <errno.h>
@@ -9,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 
 #include "kelvora_version.h"
@@ -53,6 +56,13 @@ bool setSwitch(FitOptions* options, const char*, std::string*)
     return true;
 }
 
+template <const char* FitOptions::*Member>
+bool setText(FitOptions* options, const char* value, std::string*)
+{
+    options->*Member = value;
+    return true;
+}
+
 bool setModel(FitOptions* options, const char* value, std::string* reason)
 {
     int id = 0;
@@ -72,26 +82,6 @@ bool setExponent(FitOptions* options, const char* value, std::string* reason)
         return false;
     }
     options->exponentGiven = true;
-    return true;
-}
-
-bool setPlotPath(FitOptions* options, const char* value, std::string* reason)
-{
-    if (value[0] == 0) {
-        *reason = "--plot needs a file name";
-        return false;
-    }
-    options->plotPath = value;
-    return true;
-}
-
-bool setResidualPlotPath(FitOptions* options, const char* value, std::string* reason)
-{
-    if (value[0] == 0) {
-        *reason = "--plot-residuals needs a file name";
-        return false;
-    }
-    options->residualPlotPath = value;
     return true;
 }
 
@@ -138,8 +128,8 @@ const OptionRow OPTIONS[] = {
      setSwitch<&FitOptions::refine>},
     {"--json", nullptr, "print one JSON object per fit, one per line", setSwitch<&FitOptions::json>},
     {"--residuals", nullptr, "print x,y,fitted,residual of every point as CSV", setSwitch<&FitOptions::residuals>},
-    {"--plot", "FILE.png", "draw the results window into FILE.png", setPlotPath},
-    {"--plot-residuals", "FILE.png", "draw the residuals against X into FILE.png", setResidualPlotPath},
+    {"--plot", "FILE.png", "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
+    {"--plot-residuals", "FILE.png", "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
     {"--size", "WxH", "size of the pictures in pixels (default 480x536)", setSize},
     {"--columns", nullptr, "read plain tables: X and Y per line, see below", setSwitch<&FitOptions::columns>},
     {"--list-models", nullptr, "print the model numbers and formulas", showModels},
@@ -148,17 +138,22 @@ const OptionRow OPTIONS[] = {
     {"--version", nullptr, "print the version", showVersion},
 };
 
+// "--name VALUE" as the help shows it.
+std::string optionSynopsis(const OptionRow& row)
+{
+    return row.valueName != nullptr ? std::string(row.name) + " " + row.valueName : std::string(row.name);
+}
+
 bool showHelp(FitOptions* options, const char*, std::string*)
 {
     printf("usage: kelvora-fit [OPTION]... FILE...\n"
            "Fits a two-parameter model to the points of each FILE by least squares on the linearised\n"
            "model; S is the residual standard deviation measured on Y. FILE - is standard input.\n\n"
            "Options (--name=value and --name value are the same):\n");
+    int width = 0;
+    for (const OptionRow& row : OPTIONS) width = std::max(width, (int)optionSynopsis(row).size());
     for (const OptionRow& row : OPTIONS) {
-        if (row.help == nullptr) continue;
-        std::string left = row.name;
-        if (row.valueName != nullptr) left = left + " " + row.valueName;
-        printf("  %-25s %s\n", left.c_str(), row.help);
+        if (row.help != nullptr) printf("  %-*s  %s\n", width, optionSynopsis(row).c_str(), row.help);
     }
     printf("\nModels:\n");
     printModelList();
@@ -231,6 +226,9 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "no points file given (- reads standard input)";
     } else if (options.all && options.modelGiven) {
         *reason = "--all and --model exclude each other";
+    } else if ((options.plotPath != nullptr && options.plotPath[0] == 0) ||
+               (options.residualPlotPath != nullptr && options.residualPlotPath[0] == 0)) {
+        *reason = "--plot and --plot-residuals need a file name";
     } else if (options.files.size() > 1 && (options.plotPath != nullptr || options.residualPlotPath != nullptr)) {
         *reason = "--plot and --plot-residuals draw one points file, not " + std::to_string(options.files.size());
     } else if (options.sizeGiven && options.plotPath == nullptr && options.residualPlotPath == nullptr) {
