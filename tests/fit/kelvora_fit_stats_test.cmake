@@ -86,6 +86,15 @@ foreach(picture fit.png residuals.png)
   endif()
 endforeach()
 expect(1 "" "no-such-folder/fit.png: cannot write the picture" --plot no-such-folder/fit.png decay.dat)
+# An empty table and a fit without a value still give both pictures (frame, grid and labels only).
+file(WRITE "${WORK}/empty.dat" "0\n")
+expect(3 "\nx,y,fitted,residual\n$" "no start" --model 8 --refine --residuals --plot e.png --plot-residuals er.png empty.dat)
+expect(3 "" "^$" --model 5 --plot n.png --plot-residuals nr.png negative.dat)
+foreach(picture e.png er.png n.png nr.png)
+  if(NOT EXISTS "${WORK}/${picture}")
+    message(SEND_ERROR "${picture} was not written")
+  endif()
+endforeach()
 
 # --- wrong usage
 foreach(case

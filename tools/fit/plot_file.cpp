@@ -147,7 +147,7 @@ bool writeResidualsPicture(const char* path, int width, int height)
                                   NULL, NULL, g_app.ui.instance, NULL);
     bool saved = paintAndSave(window, path, width, height);
 
-    memcpy(points->y, measured.data(), (size_t)count * sizeof(double));
+    if (count > 0) memcpy(points->y, measured.data(), (size_t)count * sizeof(double));
     g_app.modelId = modelId;
     g_app.fit = fit;
     return saved;
