@@ -82,9 +82,11 @@ bool findStart(const double* x, const double* y, int count, int modelId, double 
             return isfinite(t) && isfinite(z);
         },
         &keptX, &keptY, &startX, &startY);
-    FitResult start = fitPoints(startX, startY, inside, modelId, exponentN);
+    LineFit line;
+    FitResult start = fitPointsWithLine(startX, startY, inside, modelId, exponentN, &line);
     result->startA = start.a;
     result->startB = start.b;
+    result->startR2Line = linearisedUncertainty(modelId, inside, &start, &line).r2Line;
     result->leftOutOfStart = count - inside;
     return inside >= 2 && isfinite(start.a) && isfinite(start.b);
 }
@@ -222,6 +224,7 @@ RefineResult refineFit(const double* x, const double* y, int count, int modelId,
 
     bool converged = iterate(work, maxIterations, &result);
     measure(work, &problem, used, &result);
+    result.uncertainty.r2Line = result.startR2Line;
     if (!isfinite(result.fit.a) || !isfinite(result.fit.b) || !isfinite(result.fit.residualSum)) {
         converged = false;
         if (result.reason[0] == 0) result.reason = "the parameters left the finite numbers";

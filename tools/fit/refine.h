@@ -16,13 +16,14 @@ enum RefineStatus {
 struct RefineResult {
     RefineStatus status;
     FitResult fit;             // A, B, residual sum and S (n - 1) over the points used
-    FitUncertainty uncertainty; // standard errors from the Jacobian at the solution
+    FitUncertainty uncertainty; // standard errors from the Jacobian at the solution; r2Line the start's
     int iterations;
     int pointsUsed;            // points whose residuals were minimised
     int leftOutOfStart;        // of those, the points the line could not take (y <= 0 under a log ...)
     int leftOut;               // points where the model has no finite value at the start, not used at all
     double startA;
     double startB;
+    double startR2Line;        // R2 of the straight line the start came from (its points only)
     const char* reason;        // what stopped a refinement that did not converge
 };
 

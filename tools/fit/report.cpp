@@ -57,10 +57,8 @@ ModelFit fitOneModel(int modelId, bool refine)
         m.refinement = refineFit(points.x, points.y, points.pointCount, modelId, g_app.exponentN,
                                  REFINE_MAX_ITERATIONS);
         if (m.refinement.status == REFINE_CONVERGED) {
-            double r2Line = m.uncertainty.r2Line;
             m.fit = m.refinement.fit;
             m.uncertainty = m.refinement.uncertainty;
-            m.uncertainty.r2Line = r2Line; // the line the refinement started from
             m.count = m.refinement.pointsUsed;
         }
     }
