@@ -68,6 +68,13 @@ expect(1 "^$" "^kelvora-fit: [^\n]*no-such-file.dat: No such file or directory\n
 expect(1 "^$" "^kelvora-fit: [^\n]*: cannot be read\n$" "${EXAMPLES}")
 expect(1 "^$" "^kelvora-fit: standard input: no point count at the start[^\n]*--columns[^\n]*\n$" INPUT "${WORK}/no-count.dat" -)
 
+# --- results that cannot be written are a failure, not a success: standard output opened read-only
+execute_process(COMMAND sh -c "exec \"$0\" \"$1\" 1<\"$1\"" "${FIT}" "${WORK}/exact.dat"
+                RESULT_VARIABLE status ERROR_VARIABLE err)
+if(NOT status EQUAL 1 OR NOT err MATCHES "^kelvora-fit: standard output: [^\n]+\n$")
+  message(SEND_ERROR "kelvora-fit with a read-only standard output: exit ${status}\n${err}")
+endif()
+
 # --- every example: sixteen ranked lines; model 15 with its exponent
 file(GLOB examples "${EXAMPLES}/*.dat")
 if(NOT examples)

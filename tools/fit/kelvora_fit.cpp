@@ -128,5 +128,10 @@ int main(int argc, char** argv)
         int fileStatus = loadPoints(path, options.columns) ? reportFit(options, path) : FIT_EXIT_BAD_FILE;
         status = worseStatus(status, fileStatus);
     }
+    // Results that never reached their destination (a full disk, a closed pipe) are a failure.
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "kelvora-fit: standard output: %s\n", strerror(errno));
+        return FIT_EXIT_BAD_FILE;
+    }
     return status;
 }

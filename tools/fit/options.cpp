@@ -169,9 +169,9 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "sixteen lines S=... A=... B=... se_A=... se_B=... r2=... Y=..., smallest S first; --plot,\n"
            "--residuals and --plot-residuals then show the first. With several files each block starts\n"
            "with the file's name and a colon, and an empty line separates the blocks.\n\n"
-           "Exit status: 0 fitted, 1 a file cannot be used or a picture not written, 2 wrong usage,\n"
-           "3 a fit printed with a non-finite A, B or S, or a refinement that did not converge (with\n"
-           "--all: no model fits with finite values).\n");
+           "Exit status: 0 fitted, 1 a file cannot be used, the output or a picture not written, 2 wrong\n"
+           "usage, 3 a fit printed with a non-finite A, B or S, or a refinement that did not converge\n"
+           "(with --all: no model fits with finite values).\n");
     options->finished = true;
     return true;
 }

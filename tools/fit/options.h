@@ -12,9 +12,9 @@
 // Exit statuses of kelvora-fit.
 enum FitExitStatus {
     FIT_EXIT_FITTED = 0,     // every file fitted with finite A, B and S
-    FIT_EXIT_BAD_FILE = 1,   // a file could not be used
+    FIT_EXIT_BAD_FILE = 1,   // a file could not be used, or the results or a picture could not be written
     FIT_EXIT_USAGE = 2,      // the command line is wrong (one line on standard error says why)
-    FIT_EXIT_NOT_FINITE = 3, // a fit was printed but its A, B or S is not finite
+    FIT_EXIT_NOT_FINITE = 3, // a fit was printed but its A, B or S is not finite, or its refinement failed
 };
 
 // What the command line asks for. Adding an option: a field here and a row in the table of options.cpp.
