@@ -37,8 +37,10 @@ BOOL WINAPI SHInitDialog(SHINITDLGINFO* info)
     const DWORD flags = info->dwFlags;
     if (flags & SHIDIF_DONEBUTTON)
         SetWindowLongW(dialog, GWL_EXSTYLE, GetWindowLongW(dialog, GWL_EXSTYLE) | static_cast<LONG>(WS_EX_CAPTIONOKBTN));
+    // Lowered once the dialog is up and its owner has been left, so the owner gets the panel back when
+    // it is active again.
     if (flags & SHIDIF_SIPDOWN)
-        SipShowIM(SIPF_OFF);
+        SHSipPreference(dialog, SIP_DOWN);
     DialogShell* shell = dialog_shell(dialog);
     if ((flags & SHIDIF_EMPTYMENU) && shell) {
         SHMENUBARINFO bar{};
