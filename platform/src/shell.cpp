@@ -57,7 +57,8 @@ RECT panel_button_rect(const Window* bar)
     return RECT{left, d.m_height - menu_bar_height, left + width, d.m_height};
 }
 
-// The first half of the buttons share the space left of the input panel's button, the others the right.
+// The first half of the buttons share the space left of the input panel's button, the others the right;
+// a lone button of a bar without that button takes the whole width.
 RECT button_rect(const Window* bar, int index)
 {
     Device& d = device();
@@ -68,7 +69,8 @@ RECT button_rect(const Window* bar, int index)
     int first = on_left ? 0 : left_count;
     int n = std::max(1, on_left ? left_count : count - left_count);
     int from = on_left ? 0 : static_cast<int>(middle.right);
-    int to = on_left ? static_cast<int>(middle.left) : d.m_width;
+    bool whole_width = count == 1 && !bar->m_bar_panel_button;
+    int to = on_left && !whole_width ? static_cast<int>(middle.left) : d.m_width;
     int w = (to - from) / n;
     int left = from + (index - first) * w;
     int right = index - first == n - 1 ? to : left + w;

@@ -326,3 +326,15 @@ TEST_F(InputPanelTest, ThePanelButtonWorksBehindAMessageBoxWhichMovesAboveThePan
     EXPECT_LE(box.bottom, 214);
     EXPECT_GT(box.bottom - box.top, 0);
 }
+
+TEST_F(PlatformTest, ABarMadeWithoutThePanelButtonLeavesThePanelAlone)
+{
+    HWND window = top_level();
+    SHMENUBARINFO bar{};
+    bar.cbSize = sizeof bar;
+    bar.hwndParent = window;
+    bar.dwFlags = SHCMBF_EMPTYBAR | SHCMBF_HIDESIPBUTTON;
+    ASSERT_TRUE(SHCreateMenuBar(&bar));
+    tap_panel_button();
+    EXPECT_FALSE(device::input_panel());
+}
