@@ -1,0 +1,276 @@
+// kelvora-fit's command line. Every option is one row of OPTIONS: its name, the name of its value (none
+// for a switch), one line of help and the action that stores it. "--name=value" and "--name value" are
+// the same; options and files may come in any order; "--" ends the options; "-" is standard input.
+// A switch or a text value needs no action of its own: setSwitch<&FitOptions::field> and
+// setText<&FitOptions::field> store it.
+#include "options.h"
+
+#include <errno.h>
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+
+#include "kelvora_version.h"
+#include "models.h"
+#include "report.h"
+
+namespace {
+
+// Stores an option; false with a one-line reason when its value is not usable.
+using OptionAction = bool (*)(FitOptions* options, const char* value, std::string* reason);
+
+struct OptionRow {
+    const char* name;      // with its leading dashes
+    const char* valueName; // shown in the help; nullptr for a switch that takes no value
+    const char* help;      // nullptr keeps the row out of the help (aliases)
+    OptionAction action;
+};
+
+bool parseInt(const char* text, int* value)
+{
+    char* end = nullptr;
+    errno = 0;
+    long parsed = strtol(text, &end, 10);
+    if (end == text || *end != 0 || errno != 0 || parsed < -2147483647 || parsed > 2147483647) return false;
+    *value = (int)parsed;
+    return true;
+}
+
+bool parseFiniteDouble(const char* text, double* value)
+{
+    char* end = nullptr;
+    double parsed = strtod(text, &end);
+    if (end == text || *end != 0 || !isfinite(parsed)) return false;
+    *value = parsed;
+    return true;
+}
+
+template <bool FitOptions::*Member>
+bool setSwitch(FitOptions* options, const char*, std::string*)
+{
+    options->*Member = true;
+    return true;
+}
+
+template <const char* FitOptions::*Member>
+bool setText(FitOptions* options, const char* value, std::string*)
+{
+    options->*Member = value;
+    return true;
+}
+
+bool setModel(FitOptions* options, const char* value, std::string* reason)
+{
+    int id = 0;
+    if (!parseInt(value, &id) || id < 0 || id >= MODEL_COUNT) {
+        *reason = std::string("no model '") + value + "'; the models are 0 to 15";
+        return false;
+    }
+    options->modelId = id;
+    options->modelGiven = true;
+    return true;
+}
+
+bool setExponent(FitOptions* options, const char* value, std::string* reason)
+{
+    if (!parseFiniteDouble(value, &options->exponentN)) {
+        *reason = std::string("--exponent needs a finite number, not '") + value + "'";
+        return false;
+    }
+    options->exponentGiven = true;
+    return true;
+}
+
+bool setSize(FitOptions* options, const char* value, std::string* reason)
+{
+    int width = 0, height = 0;
+    const char* cross = strchr(value, 'x');
+    std::string widthText = cross != nullptr ? std::string(value, cross) : std::string();
+    if (cross == nullptr || !parseInt(widthText.c_str(), &width) || !parseInt(cross + 1, &height) ||
+        width < PLOT_SIZE_MIN || width > PLOT_SIZE_MAX || height < PLOT_SIZE_MIN || height > PLOT_SIZE_MAX) {
+        *reason = std::string("--size is WIDTHxHEIGHT in pixels, each ") + std::to_string(PLOT_SIZE_MIN) + " to " +
+                  std::to_string(PLOT_SIZE_MAX) + ", not '" + value + "'";
+        return false;
+    }
+    options->plotWidth = width;
+    options->plotHeight = height;
+    options->sizeGiven = true;
+    return true;
+}
+
+bool showHelp(FitOptions* options, const char*, std::string*);
+
+bool showVersion(FitOptions* options, const char*, std::string*)
+{
+    printf("kelvora-fit %s\n", KELVORA_VERSION);
+    options->finished = true;
+    return true;
+}
+
+bool showModels(FitOptions* options, const char*, std::string*)
+{
+    printModelList();
+    options->finished = true;
+    return true;
+}
+
+const OptionRow OPTIONS[] = {
+    {"--model", "K", "fit model K, 0 to 15 (default 0, Y=A+B*X)", setModel},
+    {"--exponent", "N", "the exponent N of model 15, Y=A+B*X^N (default 2)", setExponent},
+    {"--all", nullptr, "fit all sixteen models, one line each, smallest S first", setSwitch<&FitOptions::all>},
+    {"--precise", nullptr, "print numbers with 17 significant digits instead of 6",
+     setSwitch<&FitOptions::precise>},
+    {"--refine", nullptr, "refine A and B by least squares on Y (Levenberg-Marquardt)",
+     setSwitch<&FitOptions::refine>},
+    {"--json", nullptr, "print one JSON object per fit, one per line", setSwitch<&FitOptions::json>},
+    {"--residuals", nullptr, "print x,y,fitted,residual of every point as CSV", setSwitch<&FitOptions::residuals>},
+    {"--plot", "FILE.png", "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
+    {"--plot-residuals", "FILE.png", "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
+    {"--size", "WxH", "size of the pictures in pixels (default 480x536)", setSize},
+    {"--columns", nullptr, "read plain tables: X and Y per line, see below", setSwitch<&FitOptions::columns>},
+    {"--list-models", nullptr, "print the model numbers and formulas", showModels},
+    {"--help", nullptr, "print this text", showHelp},
+    {"-h", nullptr, nullptr, showHelp},
+    {"--version", nullptr, "print the version", showVersion},
+};
+
+// "--name VALUE" as the help shows it.
+std::string optionSynopsis(const OptionRow& row)
+{
+    return row.valueName != nullptr ? std::string(row.name) + " " + row.valueName : std::string(row.name);
+}
+
+bool showHelp(FitOptions* options, const char*, std::string*)
+{
+    printf("usage: kelvora-fit [OPTION]... FILE...\n"
+           "Fits a two-parameter model to the points of each FILE by least squares on the linearised\n"
+           "model; S is the residual standard deviation measured on Y. FILE - is standard input.\n\n"
+           "Options (--name=value and --name value are the same):\n");
+    int width = 0;
+    for (const OptionRow& row : OPTIONS) width = std::max(width, (int)optionSynopsis(row).size());
+    for (const OptionRow& row : OPTIONS) {
+        if (row.help != nullptr) printf("  %-*s  %s\n", width, optionSynopsis(row).c_str(), row.help);
+    }
+    printf("\nModels:\n");
+    printModelList();
+    printf("\nA FILE holds the number of points, then X and Y of each point, separated by white space.\n"
+           "A plain table (--columns, or found by itself when its first line holds two numbers) holds X\n"
+           "and Y per line, separated by a comma, semicolon, tab or spaces; '#' starts a comment and one\n"
+           "header line may come before the first point.\n\n"
+           "Each FILE gives one block: the formula, then A=, B=, N= (model 15 only) and S= (n-1), then\n"
+           "the standard errors se_A= and se_B=, the 95%% intervals ci_A= and ci_B= (Student t, n-2),\n"
+           "s_n2= (residual standard deviation with n-2), r2= (on Y) and r2_line= (on the straight line).\n"
+           "The linearised fit's errors are its line's, carried through the back-transformation (delta\n"
+           "method); --refine gives them from the Jacobian at the least-squares solution. With --all,\n"
+           "sixteen lines S=... A=... B=... se_A=... se_B=... r2=... Y=..., smallest S first; --plot,\n"
+           "--residuals and --plot-residuals then show the first. With several files each block starts\n"
+           "with the file's name and a colon, and an empty line separates the blocks.\n\n"
+           "Exit status: 0 fitted, 1 a file cannot be used, the output or a picture not written, 2 wrong\n"
+           "usage, 3 a fit printed with a non-finite A, B or S, or a refinement that did not converge\n"
+           "(with --all: no model fits with finite values).\n");
+    options->finished = true;
+    return true;
+}
+
+const OptionRow* findOption(const std::string& name)
+{
+    for (const OptionRow& row : OPTIONS) {
+        if (name == row.name) return &row;
+    }
+    return nullptr;
+}
+
+int usageError(const std::string& reason)
+{
+    fprintf(stderr, "kelvora-fit: %s (see kelvora-fit --help)\n", reason.c_str());
+    return FIT_EXIT_USAGE;
+}
+
+// Takes the option at argv[*index] (and its value, which may be the next argument). Returns false with
+// the reason when the option is unknown, lacks its value or refuses it.
+bool takeOption(int argc, char** argv, int* index, FitOptions* options, std::string* reason)
+{
+    const char* arg = argv[*index];
+    const char* equals = strncmp(arg, "--", 2) == 0 ? strchr(arg, '=') : nullptr;
+    std::string name = equals != nullptr ? std::string(arg, equals) : std::string(arg);
+    const OptionRow* row = findOption(name);
+    if (row == nullptr) {
+        *reason = "unknown option '" + name + "'";
+        return false;
+    }
+    const char* value = nullptr;
+    if (row->valueName == nullptr) {
+        if (equals != nullptr) {
+            *reason = name + " takes no value";
+            return false;
+        }
+    } else if (equals != nullptr) {
+        value = equals + 1;
+    } else if (*index + 1 < argc) {
+        value = argv[++*index];
+    } else {
+        *reason = name + " needs a value " + row->valueName;
+        return false;
+    }
+    return row->action(options, value, reason);
+}
+
+// The rules between options, checked once all are read.
+bool checkCombination(const FitOptions& options, std::string* reason)
+{
+    if (options.files.empty()) {
+        *reason = "no points file given (- reads standard input)";
+    } else if (options.all && options.modelGiven) {
+        *reason = "--all and --model exclude each other";
+    } else if ((options.plotPath != nullptr && options.plotPath[0] == 0) ||
+               (options.residualPlotPath != nullptr && options.residualPlotPath[0] == 0)) {
+        *reason = "--plot and --plot-residuals need a file name";
+    } else if (options.files.size() > 1 && (options.plotPath != nullptr || options.residualPlotPath != nullptr)) {
+        *reason = "--plot and --plot-residuals draw one points file, not " + std::to_string(options.files.size());
+    } else if (options.sizeGiven && options.plotPath == nullptr && options.residualPlotPath == nullptr) {
+        *reason = "--size applies to --plot and --plot-residuals";
+    } else if (options.json && options.residuals) {
+        *reason = "--json and --residuals exclude each other (both print on standard output)";
+    } else if (options.exponentGiven && !options.all && options.modelId != MODEL_POWER_N) {
+        *reason = "--exponent applies to model 15 (Y=A+B*X^N) only; model " + std::to_string(options.modelId) +
+                  " has no exponent";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void printModelList()
+{
+    for (int id = 0; id < MODEL_COUNT; ++id) {
+        printf("%2d  ", id);
+        printFormula(stdout, id);
+        putchar('\n');
+    }
+}
+
+int parseFitOptions(int argc, char** argv, FitOptions* options)
+{
+    bool optionsEnded = false;
+    std::string reason;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (!optionsEnded && strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+        } else if (optionsEnded || arg[0] != '-' || arg[1] == 0) {
+            options->files.push_back(arg);
+        } else if (!takeOption(argc, argv, &i, options, &reason)) {
+            return usageError(reason);
+        } else if (options->finished) {
+            return FIT_EXIT_FITTED;
+        }
+    }
+    if (!checkCombination(*options, &reason)) return usageError(reason);
+    return -1;
+}
