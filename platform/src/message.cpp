@@ -201,14 +201,9 @@ bool next_paint(MSG* msg, HWND filter)
 bool take_message(MSG* msg, HWND hwnd, UINT min, UINT max, bool remove)
 {
     Device& d = device();
+    // Messages to windows that are gone are dropped before the search, so the search never erases.
+    std::erase_if(d.m_posted, [](const MSG& m) { return m.hwnd && !window_from_handle(m.hwnd); });
     for (auto it = d.m_posted.begin(); it != d.m_posted.end(); ++it) {
-        if (it->hwnd && !window_from_handle(it->hwnd)) { // its window is gone
-            it = d.m_posted.erase(it);
-            if (it == d.m_posted.end())
-                break;
-            --it;
-            continue;
-        }
         if (matches(*it, hwnd, min, max)) {
             *msg = *it;
             if (remove)
