@@ -341,6 +341,33 @@ TEST_F(DeviceTest, StaticImagesAreSwappedAndReturned)
     EXPECT_EQ(SendMessageW(icon_static, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
 }
 
+TEST_F(DeviceTest, ListShowsWholeRowsUnlessAskedNotTo)
+{
+    // Rows are the font's 13 pixels plus 2; the standard list has a one-pixel border.
+    struct Case {
+        DWORD style;
+        int asked, expected, expected_a_row_taller;
+    } const cases[] = {
+        {LBS_STANDARD, 100, 92, 107},   // 98 of client: six rows (90) and the border
+        {LBS_STANDARD, 92, 92, 107},    // already whole rows
+        {LBS_STANDARD, 12, 12, 17},     // less than one row: kept; 25 of client: one row
+        {LBS_STANDARD | LBS_NOINTEGRALHEIGHT, 100, 100, 115},
+        {WS_VSCROLL | LBS_NOTIFY, 100, 90, 105}, // no border: 100 of client
+    };
+    for (const Case& c : cases) {
+        HWND list = child(L"LISTBOX", nullptr, c.style, 342, 20, 20, 150, c.asked);
+        ASSERT_EQ(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0), 15);
+        RECT r{};
+        GetWindowRect(list, &r);
+        EXPECT_EQ(r.bottom - r.top, c.expected) << c.asked;
+        EXPECT_EQ(r.right - r.left, 150);
+        MoveWindow(list, 10, 10, 150, c.asked + 15, TRUE);
+        GetWindowRect(list, &r);
+        EXPECT_EQ(r.bottom - r.top, c.expected_a_row_taller) << c.asked;
+        DestroyWindow(list);
+    }
+}
+
 TEST_F(DeviceTest, StaticTextWrapsAndShowsTheParentBackground)
 {
     HWND label = child(L"Static", L"one two three four five six", SS_LEFT, 202, 10, 10, 60, 40);
