@@ -100,6 +100,15 @@ void draw_cross(HDC dc, int x, int y)
     DeleteObject(pen);
 }
 
+// The warning sign's mark, drawn in pixels rather than with the small text font: a bar and a dot,
+// three pixels wide, centred in the lower part of the triangle where it is widest.
+void draw_exclamation(HDC dc, int x, int y, COLORREF color)
+{
+    const int left = x + kIconSize / 2 - 1;
+    fill_rect(dc, RECT{left, y + 11, left + 3, y + 22}, color);
+    fill_rect(dc, RECT{left, y + 24, left + 3, y + 27}, color);
+}
+
 void draw_icon(HDC dc, UINT type, int x, int y)
 {
     switch (type & MB_ICONMASK) {
@@ -113,7 +122,7 @@ void draw_icon(HDC dc, UINT type, int x, int y)
         break;
     case MB_ICONEXCLAMATION:
         draw_triangle(dc, x, y, RGB(255, 204, 0), RGB(0, 0, 0));
-        draw_glyph(dc, x, y, L"!", RGB(0, 0, 0));
+        draw_exclamation(dc, x, y, RGB(0, 0, 0));
         break;
     case MB_ICONASTERISK:
         draw_disc(dc, x, y, RGB(0, 80, 200));

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -23,6 +24,7 @@ struct SdlState {
     int m_zoom = 2;
     SDL_Rect m_dest{};
     bool m_button = false;
+    bool m_icon_set = false;
 };
 
 SdlState& sdl()
@@ -115,6 +117,34 @@ void handle_event(const SDL_Event& e)
     }
 }
 
+// The host window carries the program's icon: the class icon of its first window, which the program
+// loaded from its icon resource. Transparent pixels of the icon's mask stay transparent.
+void set_window_icon()
+{
+    SdlState& s = sdl();
+    if (s.m_icon_set || !s.m_window)
+        return;
+    const Icon* icon = nullptr;
+    for (Window* w : top_level_order())
+        if (w->m_class && (icon = icon_from_handle(w->m_class->m_info.hIcon)))
+            break;
+    if (!icon || icon->m_color.m_width <= 0 || icon->m_color.m_height <= 0)
+        return;
+    std::vector<uint32_t> argb(icon->m_color.m_pixels);
+    for (size_t i = 0; i < argb.size(); ++i) {
+        const bool transparent = i < icon->m_mask.size() && icon->m_mask[i];
+        argb[i] = transparent ? 0 : (argb[i] | 0xFF000000u);
+    }
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(argb.data(), icon->m_color.m_width,
+                                                              icon->m_color.m_height, 32, icon->m_color.m_width * 4,
+                                                              SDL_PIXELFORMAT_ARGB8888);
+    if (!surface)
+        return;
+    SDL_SetWindowIcon(s.m_window, surface); // SDL keeps its own copy
+    SDL_FreeSurface(surface);
+    s.m_icon_set = true;
+}
+
 void present()
 {
     SdlState& s = sdl();
@@ -129,9 +159,12 @@ void present()
                                         d.m_width, d.m_height);
         s.m_texture_width = d.m_width;
         s.m_texture_height = d.m_height;
+        // Never smaller than the device screen at zoom 1, in the orientation it has now.
+        SDL_SetWindowMinimumSize(s.m_window, d.m_width, d.m_height);
         if (rotated)
             SDL_SetWindowSize(s.m_window, d.m_width * s.m_zoom, d.m_height * s.m_zoom);
     }
+    set_window_icon();
     if (!s.m_texture)
         return;
     SDL_UpdateTexture(s.m_texture, nullptr, d.m_screen.m_pixels.data(), d.m_width * 4);
@@ -212,8 +245,10 @@ bool start_desktop(std::string* error)
     s.m_zoom = zoom;
     s.m_window = SDL_CreateWindow("Kelvora", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 240 * zoom, 320 * zoom,
                                   SDL_WINDOW_RESIZABLE);
-    if (s.m_window)
+    if (s.m_window) {
+        SDL_SetWindowMinimumSize(s.m_window, 240, 320);
         s.m_renderer = SDL_CreateRenderer(s.m_window, -1, 0);
+    }
     if (!s.m_window || !s.m_renderer) {
         *error = std::string("kelvora: cannot open a window (") + SDL_GetError() + ")";
         close_sdl();

@@ -137,6 +137,14 @@ TEST(DesktopDevice, DemoInAnSdlWindow)
     std::string error;
     ASSERT_TRUE(device::start_desktop(&error)) << error;
     ASSERT_TRUE(demo_start(GetModuleHandleW(nullptr), SW_SHOW));
+    device::pump();
+    // The host window cannot be made smaller than the device screen at zoom 1.
+    SDL_Window* window = SDL_GetWindowFromID(1);
+    ASSERT_NE(window, nullptr);
+    int min_width = 0, min_height = 0;
+    SDL_GetWindowMinimumSize(window, &min_width, &min_height);
+    EXPECT_EQ(min_width, 240);
+    EXPECT_EQ(min_height, 320);
     // Ctrl+R through SDL key events (an accelerator), then the close button of the host window,
     // which presses the demo's left soft key: its OK ends it.
     push_key(SDL_KEYDOWN, SDLK_LCTRL);
