@@ -52,7 +52,7 @@ TemplateBuilder sample_template(DWORD extra_style = 0)
         .item(kButton, L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 70, 62, 50, 14, IDCANCEL)
         .item(kEdit, L"2", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 26, 113, 16, kEditId, 6)
         .item(kStatic, L"N:", WS_CHILD | WS_VISIBLE | SS_LEFT, 27, 7, 10, 8, 0xFFFF)
-        .item(kList, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 7, 45, 60, 14, kListId);
+        .item(kList, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | LBS_NOINTEGRALHEIGHT, 7, 45, 60, 14, kListId);
     return t;
 }
 
