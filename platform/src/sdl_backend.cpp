@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -207,25 +208,10 @@ void close_sdl()
     s = SdlState{};
 }
 
-} // namespace
-} // namespace platform
-
-namespace kelvora::device {
-using namespace platform;
-
-bool start_desktop(std::string* error)
+// The backend's start: the video subsystem and a window at a zoom that suits the desktop. The window
+// starts at zoom 2 unless the desktop is small or large; `error` explains a failure in one line.
+bool open_window(std::string* error)
 {
-    // Without a display server SDL may fall back to the console or an invisible driver; the user would
-    // see nothing, so that case is refused up front unless a driver was chosen on purpose.
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((!x11 || !*x11) && (!wayland || !*wayland) && !std::getenv("SDL_VIDEODRIVER")) {
-        *error = "kelvora: no display available (DISPLAY and WAYLAND_DISPLAY are not set); run it in a desktop session or under Xvfb";
-        return false;
-    }
-    // Only the window's close button goes through the program's exit question; SIGTERM and SIGINT keep
-    // their usual meaning instead of SDL's quit event (a session ending must not hang on a dialog).
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         *error = std::string("kelvora: no display available (") + SDL_GetError() + "); set DISPLAY or run it under Xvfb";
         return false;
@@ -256,8 +242,32 @@ bool start_desktop(std::string* error)
         return false;
     }
     SDL_StartTextInput();
+    return true;
+}
+
+} // namespace
+} // namespace platform
+
+namespace kelvora::device {
+using namespace platform;
+
+bool start_desktop(std::string* error)
+{
+    // Without a display server SDL may fall back to the console or an invisible driver; the user would
+    // see nothing, so that case is refused up front unless a driver was chosen on purpose.
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x11 || !*x11) && (!wayland || !*wayland) && !std::getenv("SDL_VIDEODRIVER")) {
+        *error = "kelvora: no display available (DISPLAY and WAYLAND_DISPLAY are not set); run it in a desktop session or under Xvfb";
+        return false;
+    }
+    // Only the window's close button goes through the program's exit question; SIGTERM and SIGINT keep
+    // their usual meaning instead of SDL's quit event (a session ending must not hang on a dialog).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     Backend b;
     b.m_name = "sdl";
+    b.m_start = [error] { return open_window(error); };
+    b.m_stop = close_sdl;
     b.m_wait = wait_for_events;
     b.m_present = present;
     b.m_get_clipboard = [] {
@@ -267,13 +277,10 @@ bool start_desktop(std::string* error)
         return out;
     };
     b.m_set_clipboard = [](std::wstring_view text) { SDL_SetClipboardText(kelvora_to_utf8(text).c_str()); };
-    start_device(b);
+    if (!start_device(b))
+        return false;
     instances::use_shared_registry();
     return true;
 }
 
 } // namespace kelvora::device
-
-namespace platform {
-void close_desktop_window() { close_sdl(); }
-} // namespace platform
