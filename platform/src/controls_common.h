@@ -99,7 +99,7 @@ private:
     int m_mode;
 };
 
-int text_width(HDC dc, std::wstring_view text);
+int dc_text_width(HDC dc, std::wstring_view text);
 int line_height(HDC dc);
 // x of each caret position 0..n of the text (edges[0] = 0, edges[n] = width of the text).
 std::vector<int> caret_edges(HDC dc, std::wstring_view text);
@@ -124,7 +124,7 @@ LRESULT paint_window(HWND hwnd, Draw&& draw)
 
 void fill_rect(HDC dc, const RECT& rect, COLORREF color);
 void frame_rect(HDC dc, const RECT& rect, COLORREF color, int thickness);
-void draw_text_line(HDC dc, std::wstring_view text, int x, int y, COLORREF color);
+void draw_text_in_color(HDC dc, std::wstring_view text, int x, int y, COLORREF color);
 
 // Dialog base units of the default font: x from the average width of the 52 letters, y its height.
 SIZE dialog_base_units();

@@ -1,6 +1,6 @@
 // The dialog manager: dialogs from classic templates, the default dialog procedure, the modal loop.
 #include "controls_common.h"
-#include "dialog_template.h"
+#include "dialog_template_decoder.h"
 
 #include <algorithm>
 
@@ -18,7 +18,9 @@ struct DialogState {
 
 StateTable<DialogState> g_dialogs;
 
-HWND top_level_of(HWND hwnd)
+// Win32 gives a dialog the top-level window of the handle passed as its owner: a control or other child
+// window hands its ownership up to the first ancestor that is not a child.
+HWND dialog_owner_for(HWND hwnd)
 {
     while (hwnd && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
         hwnd = GetParent(hwnd);
@@ -95,7 +97,7 @@ HWND create_dialog(HINSTANCE instance, const DLGTEMPLATE* data, HWND owner, DLGP
     const std::optional<DialogTemplateData> tpl = decode_dialog_template(data);
     if (!tpl)
         return nullptr;
-    owner = top_level_of(owner);
+    owner = dialog_owner_for(owner);
     const std::wstring cls = tpl->class_field.kind == TemplateField::Kind::text ? tpl->class_field.text
                                                                                  : std::wstring(kDialogClass);
     const DWORD style = (tpl->style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
@@ -362,7 +364,7 @@ HWND WINAPI CreateDialogIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlgTe
 INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlgTemplate, HWND owner,
                                        DLGPROC dialogProc, LPARAM initParam)
 {
-    owner = top_level_of(owner);
+    owner = dialog_owner_for(owner);
     HWND dlg = create_dialog(instance, dlgTemplate, owner, dialogProc, initParam);
     if (!dlg)
         return -1;

@@ -164,9 +164,9 @@ struct FontMetrics {
     int m_max_width = 10;
 };
 const FontMetrics& font_metrics();
-int text_width(std::wstring_view text);
+int device_text_width(std::wstring_view text); // in the device font, whatever a DC holds
 int char_advance(wchar_t ch);
-void draw_text_line(Dc& dc, int x, int y, std::wstring_view text); // (x, y) top-left, logical coords
+void draw_device_text(Dc& dc, int x, int y, std::wstring_view text); // (x, y) top-left, logical coords
 void draw_text_on_surface(Surface& surface, const RECT& clip, int x, int y, std::wstring_view text,
                           uint32_t color);
 

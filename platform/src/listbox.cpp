@@ -333,7 +333,7 @@ void listbox_paint_items(HWND hwnd, HDC dc, const ListState& st, const RECT& are
         const COLORREF ink = !enabled  ? GetSysColor(COLOR_GRAYTEXT)
                              : selected ? GetSysColor(COLOR_HIGHLIGHTTEXT)
                                         : GetSysColor(COLOR_WINDOWTEXT);
-        draw_text_line(dc, st.items[static_cast<size_t>(i)], area.left + 2, y + kItemPadding / 2, ink);
+        draw_text_in_color(dc, st.items[static_cast<size_t>(i)], area.left + 2, y + kItemPadding / 2, ink);
         if (selected && st.focused)
             DrawFocusRect(dc, &row);
     }

@@ -213,27 +213,42 @@ void host_close()
         restore_top_levels(saved, active);
 }
 
-// The next window to paint: parents before their children, bottom windows before top ones. Frames are
-// drawn on the way, at the moment their window's turn comes, so a parent's paint never covers them.
-Window* find_paint(Window* w, HWND filter)
+bool paint_due(const Window* w, HWND filter)
+{
+    return !IsRectEmpty(&w->m_update) && (!filter || matches(make_msg(w->m_handle, WM_PAINT, 0, 0), filter, 0, 0));
+}
+
+// The next window with something due, in paint order (parents before their children, bottom windows
+// before top ones): a frame to draw, or an update region that passes the filter. Only searches.
+Window* find_due(Window* w, HWND filter)
 {
     if (!(w->m_style & WS_VISIBLE))
         return nullptr;
-    if (w->m_frame_dirty)
-        draw_non_client(w);
-    if (!IsRectEmpty(&w->m_update) && (!filter || matches(make_msg(w->m_handle, WM_PAINT, 0, 0), filter, 0, 0)))
+    if (w->m_frame_dirty || paint_due(w, filter))
         return w;
     for (auto it = w->m_children.rbegin(); it != w->m_children.rend(); ++it)
-        if (Window* found = find_paint(*it, filter))
+        if (Window* found = find_due(*it, filter))
             return found;
     return nullptr;
 }
 
-bool next_paint(MSG* msg, HWND filter)
+Window* find_due_anywhere(HWND filter)
 {
     auto& order = top_level_order();
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        if (Window* w = find_paint(*it, filter)) {
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if (Window* w = find_due(*it, filter))
+            return w;
+    return nullptr;
+}
+
+// The next WM_PAINT. Frames are drawn on the way, when their window's turn comes, so a parent's paint
+// never covers the frame of a child.
+bool next_paint(MSG* msg, HWND filter)
+{
+    while (Window* w = find_due_anywhere(filter)) {
+        if (w->m_frame_dirty)
+            draw_non_client(w);
+        if (paint_due(w, filter)) {
             *msg = make_msg(w->m_handle, WM_PAINT, 0, 0);
             return true;
         }

@@ -84,8 +84,8 @@ void draw_triangle(HDC dc, int x, int y, COLORREF fill, COLORREF edge)
 
 void draw_glyph(HDC dc, int x, int y, const wchar_t* glyph, COLORREF color)
 {
-    const int width = text_width(dc, glyph);
-    draw_text_line(dc, glyph, x + (kIconSize - width) / 2, y + (kIconSize - line_height(dc)) / 2 + 2, color);
+    const int width = dc_text_width(dc, glyph);
+    draw_text_in_color(dc, glyph, x + (kIconSize - width) / 2, y + (kIconSize - line_height(dc)) / 2 + 2, color);
 }
 
 void draw_cross(HDC dc, int x, int y)
@@ -190,7 +190,7 @@ void message_box_paint(HWND box, const MessageBoxState& st)
             draw_icon(dc, st.type, kMargin, kMargin);
         int y = kMargin;
         for (const std::wstring& line : st.lines) {
-            draw_text_line(dc, line, st.text_x, y, GetSysColor(COLOR_WINDOWTEXT));
+            draw_text_in_color(dc, line, st.text_x, y, GetSysColor(COLOR_WINDOWTEXT));
             y += line_height(dc);
         }
     });

@@ -111,13 +111,13 @@ void static_paint_text(HWND hwnd, HDC dc, const StaticState& st, const RECT& rc)
     const int height = line_height(dc);
     int y = rc.top;
     for (const std::wstring& line : wrap_lines(dc, st.text, rc.right - rc.left)) {
-        const int width = text_width(dc, line);
+        const int width = dc_text_width(dc, line);
         int x = rc.left;
         if (type == SS_CENTER)
             x += (rc.right - rc.left - width) / 2;
         else if (type == SS_RIGHT)
             x = rc.right - width;
-        draw_text_line(dc, line, x, y, ink);
+        draw_text_in_color(dc, line, x, y, ink);
         y += height;
         if (y >= rc.bottom)
             break;

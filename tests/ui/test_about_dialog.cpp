@@ -2,7 +2,7 @@
 #include "ui_test_support.h"
 
 #include "about_dialog.h"
-#include "dialog_template.h"
+#include "dialog_relayout.h"
 
 namespace device = kelvora::device;
 
