@@ -14,32 +14,9 @@ file(WRITE "${WORK}/no-count.dat" "x y\n")
 # A file whose name looks like an option, reachable only after "--".
 file(WRITE "${WORK}/--all" "4\n0 2\n1 5\n2 8\n3 11\n")
 
-set(EXACT_BLOCK "Y=A\\+B\\*X\nA=2\nB=3\nS=0\n")
+set(EXACT_BLOCK "Y=A\\+B\\*X\nA=2\nB=3\nS=0\nse_A=0\nse_B=0\nci_A=\\[2, 2\\]\nci_B=\\[3, 3\\]\ns_n2=0\nr2=1\nr2_line=1\n")
 
-# run(<args>...) runs kelvora-fit in WORK; INPUT <file> feeds standard input. Sets status, out, err.
-macro(run)
-  cmake_parse_arguments(RUN "" "INPUT" "" ${ARGN})
-  set(input_option)
-  if(RUN_INPUT)
-    set(input_option INPUT_FILE "${RUN_INPUT}")
-  endif()
-  execute_process(COMMAND "${FIT}" ${RUN_UNPARSED_ARGUMENTS} ${input_option} WORKING_DIRECTORY "${WORK}"
-                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-endmacro()
-
-# expect(<exit> <stdout regex> <stderr regex> [INPUT file] <args>...): one case of the matrix.
-function(expect expected out_regex err_regex)
-  run(${ARGN})
-  if(NOT status STREQUAL expected OR NOT out MATCHES "${out_regex}" OR NOT err MATCHES "${err_regex}")
-    message(SEND_ERROR "kelvora-fit ${ARGN}: exit ${status} (expected ${expected})\n"
-                       "stdout:\n${out}\nstderr:\n${err}\nexpected stdout ~ ${out_regex}\nstderr ~ ${err_regex}")
-  endif()
-endfunction()
-
-# A usage error is exactly one line on standard error, nothing on standard output.
-function(expect_usage reason_regex)
-  expect(2 "^$" "^kelvora-fit: ${reason_regex}[^\n]*\n$" ${ARGN})
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/kelvora_fit_expect.cmake")
 
 # --- results and the option forms
 expect(0 "^${EXACT_BLOCK}$" "^$" exact.dat)
@@ -48,7 +25,7 @@ expect(0 "^${EXACT_BLOCK}$" "^$" exact.dat --model 0)
 expect(0 "^${EXACT_BLOCK}$" "^$" INPUT "${WORK}/exact.dat" -)
 expect(0 "^${EXACT_BLOCK}$" "^$" INPUT "${WORK}/exact.dat" --model 0 -- -)
 expect(0 "^${EXACT_BLOCK}$" "^$" -- --all)
-expect(0 "^Y=A\\+B\\*X\\^N\nA=2\nB=3\nN=1\nS=0\n$" "^$" exact.dat --exponent=1 --model=15)
+expect(0 "^Y=A\\+B\\*X\\^N\nA=2\nB=3\nN=1\nS=0\nse_A=0\n" "^$" exact.dat --exponent=1 --model=15)
 expect(0 "^ 0  Y=A\\+B\\*X\n 1  Y=1/\\(A\\+B\\*X\\)\n.*\n15  Y=A\\+B\\*X\\^N\n$" "^$" --list-models)
 expect(0 "^kelvora-fit [0-9]+\\.[0-9]+[^\n]*\n$" "^$" --version)
 expect(0 "^usage: kelvora-fit.*--model.*--list-models.*\n 5  Y=A\\*EXP\\(B\\*X\\)\n.*Exit status" "^$" --help)
@@ -61,9 +38,9 @@ expect(1 "^no-count.dat:\n\nexact.dat:\n${EXACT_BLOCK}$" "^kelvora-fit: no-count
        no-count.dat exact.dat)
 
 # --- fits that are not finite: printed, then exit 3; a file that cannot be used outweighs them
-expect(3 "^Y=A\\*X\\^B\nA=-?nan\nB=-?nan\nS=-?nan\n$" "^$" --model 8 negative.dat)
+expect(3 "^Y=A\\*X\\^B\nA=-?nan\nB=-?nan\nS=-?nan\nse_A=-?nan\n" "^$" --model 8 negative.dat)
 expect(0 "^S=[^\n]*Y=A\\+B\\*X\n" "^$" --all negative.dat)
-expect(3 "^(S=0 A=-?nan B=-?nan [^\n]+\n)+$" "^$" --all single.dat)
+expect(3 "^(S=0 A=-?nan B=-?nan se_A=-?nan se_B=-?nan r2=-?nan [^\n]+\n)+$" "^$" --all single.dat)
 expect(3 "exact.dat:\n${EXACT_BLOCK}\nsingle.dat:\nY=A\\+B\\*X\nA=-?nan" "^$" exact.dat single.dat)
 expect(1 "single.dat:\n" "no-such-file.dat" single.dat no-such-file.dat)
 
@@ -89,7 +66,7 @@ expect_usage("--all and --model exclude each other" --all --model 3 exact.dat)
 # --- files that cannot be used: exit 1, the file named
 expect(1 "^$" "^kelvora-fit: [^\n]*no-such-file.dat: No such file or directory\n$" "${EXAMPLES}/no-such-file.dat")
 expect(1 "^$" "^kelvora-fit: [^\n]*: cannot be read\n$" "${EXAMPLES}")
-expect(1 "^$" "^kelvora-fit: standard input: no point count at the start\n$" INPUT "${WORK}/no-count.dat" -)
+expect(1 "^$" "^kelvora-fit: standard input: no point count at the start[^\n]*--columns[^\n]*\n$" INPUT "${WORK}/no-count.dat" -)
 
 # --- results that cannot be written are a failure, not a success: standard output opened read-only
 execute_process(COMMAND sh -c "exec \"$0\" \"$1\" 1<\"$1\"" "${FIT}" "${WORK}/exact.dat"
@@ -110,7 +87,7 @@ foreach(example IN LISTS examples)
   if(NOT status EQUAL 0 OR NOT count EQUAL 16)
     message(SEND_ERROR "${example}: exit ${status}, ${count} ranked lines:\n${out}")
   endif()
-  expect(0 "^Y=A\\+B\\*X\\^N\nA=[^\n]+\nB=[^\n]+\nN=3\nS=[^\n]+\n$" "^$" --model 15 --exponent 3 "${example}")
+  expect(0 "^Y=A\\+B\\*X\\^N\nA=[^\n]+\nB=[^\n]+\nN=3\nS=[^\n]+\nse_A=[^\n]+\n" "^$" --model 15 --exponent 3 "${example}")
 endforeach()
 
 # --precise prints seventeen digits: the certified Norris intercept shows its first twelve.
