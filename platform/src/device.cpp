@@ -1,6 +1,7 @@
 // The emulated device: screen, rotation, composition of the window surfaces, starting and stopping it
 // on a backend, and the device interface that tests and tools use.
 #include "control_classes.h"
+#include "file_names.h"
 #include "internal.h"
 
 #include <kelvora_device.h>
@@ -114,6 +115,7 @@ bool start_device(const Backend& backend)
     d.m_backend = backend;
     d.m_screen.resize(d.m_width, d.m_height, 0xFFFFFF);
     register_control_classes();
+    files::ignore_file_size_signal();
     if (d.m_backend.m_start && !d.m_backend.m_start()) {
         stop_device();
         return false;
