@@ -214,6 +214,13 @@ SIZE dialog_base_units()
     return cached;
 }
 
+RECT dialog_units_to_pixels(RECT units)
+{
+    const SIZE base = dialog_base_units();
+    return RECT{MulDiv(units.left, base.cx, 4), MulDiv(units.top, base.cy, 8), MulDiv(units.right, base.cx, 4),
+                MulDiv(units.bottom, base.cy, 8)};
+}
+
 SIZE outer_size_for_client(HWND hwnd, int width, int height)
 {
     // Measured on a provisional size large enough to hold any frame: a window smaller than its frame

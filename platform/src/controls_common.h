@@ -128,6 +128,8 @@ void draw_text_in_color(HDC dc, std::wstring_view text, int x, int y, COLORREF c
 
 // Dialog base units of the default font: x from the average width of the 52 letters, y its height.
 SIZE dialog_base_units();
+// Dialog units to pixels, as MapDialogRect does: x by base.cx / 4, y by base.cy / 8, each rounded.
+RECT dialog_units_to_pixels(RECT units);
 // The window size whose client area is width x height, whatever frame (border, caption) the window has.
 SIZE outer_size_for_client(HWND hwnd, int width, int height);
 // The part of the screen below the navigation bar.

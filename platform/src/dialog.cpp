@@ -27,18 +27,11 @@ HWND dialog_owner_for(HWND hwnd)
     return hwnd;
 }
 
-RECT to_pixels(RECT units)
-{
-    const SIZE base = dialog_base_units();
-    return RECT{MulDiv(units.left, base.cx, 4), MulDiv(units.top, base.cy, 8), MulDiv(units.right, base.cx, 4),
-                MulDiv(units.bottom, base.cy, 8)};
-}
-
 // Where the dialog's window goes: relative to the owner's client origin, or centred with DS_CENTER,
 // then moved so that it stays on the screen below the navigation bar.
 POINT dialog_origin(const DialogTemplateData& tpl, HWND owner, SIZE outer)
 {
-    const RECT px = to_pixels(tpl.units);
+    const RECT px = dialog_units_to_pixels(tpl.units);
     POINT pt{px.left, px.top};
     const RECT area = work_area();
     if (tpl.style & DS_CENTER) {
@@ -54,7 +47,7 @@ POINT dialog_origin(const DialogTemplateData& tpl, HWND owner, SIZE outer)
 // Sizes the window so that its client area has the template's size, whatever frame the window has.
 void fit_client_size(HWND dlg, const DialogTemplateData& tpl, HWND owner)
 {
-    const RECT px = to_pixels(tpl.units);
+    const RECT px = dialog_units_to_pixels(tpl.units);
     const SIZE size = outer_size_for_client(dlg, px.right - px.left, px.bottom - px.top);
     const POINT at = dialog_origin(tpl, owner, size);
     SetWindowPos(dlg, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -73,7 +66,7 @@ void create_items(HWND dlg, HINSTANCE instance, const DialogTemplateData& tpl)
     for (const TemplateItem& item : tpl.items) {
         const std::wstring cls = item_class_name(item.class_field);
         const std::wstring title = item_title(item.title);
-        const RECT px = to_pixels(item.units);
+        const RECT px = dialog_units_to_pixels(item.units);
         // A control whose class does not exist is left out; the rest of the dialog still works.
         CreateWindowExW(item.ex_style, cls.c_str(), title.c_str(), (item.style | WS_CHILD) & ~WS_POPUP, px.left,
                         px.top, px.right - px.left, px.bottom - px.top, dlg,
@@ -102,7 +95,7 @@ HWND create_dialog(HINSTANCE instance, const DLGTEMPLATE* data, HWND owner, DLGP
                                                                                  : std::wstring(kDialogClass);
     const DWORD style = (tpl->style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
     // Created at the template's size, so that the frame can be measured and added around the client area.
-    const RECT px = to_pixels(tpl->units);
+    const RECT px = dialog_units_to_pixels(tpl->units);
     HWND dlg = CreateWindowExW(tpl->ex_style, cls.c_str(), tpl->title.c_str(), style, 0, 0, px.right - px.left,
                                px.bottom - px.top, owner, nullptr, instance, nullptr);
     if (!dlg)
