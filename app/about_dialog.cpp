@@ -5,7 +5,7 @@
 #include <aygshell.h>
 
 #include "app_state.h"
-#include "dialog_template.h"
+#include "dialog_relayout.h"
 #include "resource.h"
 
 #define ABOUT_INIT_FLAGS (SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU)

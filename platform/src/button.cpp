@@ -87,7 +87,7 @@ void button_paint_face(HWND hwnd, HDC dc, const ButtonState& st, const RECT& rc)
     RECT text_rc = rc;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, !enabled ? GetSysColor(COLOR_GRAYTEXT) : st.pressed ? GetSysColor(COLOR_WINDOW) : ink);
-    const int width = text_width(dc, st.text);
+    const int width = dc_text_width(dc, st.text);
     const int x = rc.left + (rc.right - rc.left - width) / 2;
     const int y = rc.top + (rc.bottom - rc.top - line_height(dc)) / 2;
     IntersectClipRect(dc, rc.left + 1, rc.top + 1, rc.right - 1, rc.bottom - 1);

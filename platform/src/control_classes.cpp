@@ -83,7 +83,7 @@ SavedDcState::~SavedDcState()
         SetBkMode(m_dc, m_mode);
 }
 
-int text_width(HDC dc, std::wstring_view text)
+int dc_text_width(HDC dc, std::wstring_view text)
 {
     if (text.empty())
         return 0;
@@ -120,7 +120,7 @@ namespace {
 size_t fitting_prefix(HDC dc, std::wstring_view word, int width)
 {
     size_t n = 1;
-    while (n < word.size() && text_width(dc, word.substr(0, n + 1)) <= width)
+    while (n < word.size() && dc_text_width(dc, word.substr(0, n + 1)) <= width)
         ++n;
     return n;
 }
@@ -133,7 +133,7 @@ void wrap_paragraph(HDC dc, std::wstring_view text, int width, std::vector<std::
         const size_t end = std::min(text.find(L' ', pos), text.size());
         std::wstring_view word = text.substr(pos, end - pos);
         const std::wstring candidate = line.empty() ? std::wstring(word) : line + L' ' + std::wstring(word);
-        if (text_width(dc, candidate) <= width || (line.empty() && word.empty())) {
+        if (dc_text_width(dc, candidate) <= width || (line.empty() && word.empty())) {
             line = candidate;
         } else if (!line.empty()) {
             lines.push_back(line);
@@ -188,7 +188,7 @@ void frame_rect(HDC dc, const RECT& rect, COLORREF color, int thickness)
     DeleteObject(brush);
 }
 
-void draw_text_line(HDC dc, std::wstring_view text, int x, int y, COLORREF color)
+void draw_text_in_color(HDC dc, std::wstring_view text, int x, int y, COLORREF color)
 {
     if (text.empty())
         return;
@@ -208,12 +208,19 @@ SIZE dialog_base_units()
     static constexpr std::wstring_view letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     TEXTMETRICW tm{};
     const bool have_metrics = GetTextMetricsW(dc, &tm) && tm.tmHeight > 0;
-    const int width = text_width(dc, letters);
+    const int width = dc_text_width(dc, letters);
     ReleaseDC(nullptr, dc);
     if (!have_metrics || width <= 0)
         return SIZE{6, 13};
     cached = SIZE{(width / 26 + 1) / 2, tm.tmHeight};
     return cached;
+}
+
+RECT dialog_units_to_pixels(RECT units)
+{
+    const SIZE base = dialog_base_units();
+    return RECT{MulDiv(units.left, base.cx, 4), MulDiv(units.top, base.cy, 8), MulDiv(units.right, base.cx, 4),
+                MulDiv(units.bottom, base.cy, 8)};
 }
 
 SIZE outer_size_for_client(HWND hwnd, int width, int height)

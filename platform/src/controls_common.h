@@ -99,7 +99,7 @@ private:
     int m_mode;
 };
 
-int text_width(HDC dc, std::wstring_view text);
+int dc_text_width(HDC dc, std::wstring_view text);
 int line_height(HDC dc);
 // x of each caret position 0..n of the text (edges[0] = 0, edges[n] = width of the text).
 std::vector<int> caret_edges(HDC dc, std::wstring_view text);
@@ -124,10 +124,12 @@ LRESULT paint_window(HWND hwnd, Draw&& draw)
 
 void fill_rect(HDC dc, const RECT& rect, COLORREF color);
 void frame_rect(HDC dc, const RECT& rect, COLORREF color, int thickness);
-void draw_text_line(HDC dc, std::wstring_view text, int x, int y, COLORREF color);
+void draw_text_in_color(HDC dc, std::wstring_view text, int x, int y, COLORREF color);
 
 // Dialog base units of the default font: x from the average width of the 52 letters, y its height.
 SIZE dialog_base_units();
+// Dialog units to pixels, as MapDialogRect does: x by base.cx / 4, y by base.cy / 8, each rounded.
+RECT dialog_units_to_pixels(RECT units);
 // The window size whose client area is width x height, whatever frame (border, caption) the window has.
 SIZE outer_size_for_client(HWND hwnd, int width, int height);
 // The part of the screen below the navigation bar that the input panel, when up, leaves free.

@@ -1,33 +1,18 @@
-// The emulated device: screen, rotation, composition of the window surfaces, the headless backend and
-// the device interface that tests and tools use.
-#include "clipboard.h"
+// The emulated device: screen, rotation, composition of the window surfaces, starting and stopping it
+// on a backend, and the device interface that tests and tools use.
 #include "control_classes.h"
 #include "file_names.h"
 #include "input_panel.h"
-#include "instance_registry.h"
 #include "internal.h"
 
 #include <kelvora_device.h>
 
-#include <png.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace platform {
 namespace {
-
-struct HeadlessState {
-    std::function<bool()> m_idle;
-    bool m_quit_seen = false;
-    int m_quit_code = 0;
-};
-
-HeadlessState& headless()
-{
-    static HeadlessState s;
-    return s;
-}
 
 void blit(Surface& screen, const Surface& from, int left, int top)
 {
@@ -121,7 +106,7 @@ void rotate_screen()
     invalidate_all();
 }
 
-void start_device(const Backend& backend)
+bool start_device(const Backend& backend)
 {
     destroy_all_windows();
     reset_windows();
@@ -133,9 +118,13 @@ void start_device(const Backend& backend)
     d = Device{};
     d.m_backend = backend;
     d.m_screen.resize(d.m_width, d.m_height, 0xFFFFFF);
-    headless().m_quit_seen = false;
     register_control_classes();
     files::ignore_file_size_signal();
+    if (d.m_backend.m_start && !d.m_backend.m_start()) {
+        stop_device();
+        return false;
+    }
+    return true;
 }
 
 void stop_device()
@@ -149,88 +138,17 @@ void stop_device()
     d.m_posted.clear();
     d.m_input.clear();
     d.m_quit_posted = false;
-    d.m_backend = Backend{};
-}
-
-bool write_png(const Surface& surface, const std::string& path)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    std::vector<png_byte> row(static_cast<size_t>(surface.m_width) * 3);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, surface.m_width, surface.m_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < surface.m_height; ++y) {
-        for (int x = 0; x < surface.m_width; ++x) {
-            uint32_t p = surface.row(y)[x];
-            row[3 * x] = static_cast<png_byte>(p >> 16);
-            row[3 * x + 1] = static_cast<png_byte>(p >> 8);
-            row[3 * x + 2] = static_cast<png_byte>(p);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
-}
-
-std::wstring clipboard_text()
-{
-    Device& d = device();
-    return d.m_backend.m_get_clipboard ? d.m_backend.m_get_clipboard() : d.m_clipboard;
-}
-
-void set_clipboard_text(std::wstring_view text)
-{
-    Device& d = device();
-    if (d.m_backend.m_set_clipboard)
-        d.m_backend.m_set_clipboard(text);
-    else
-        d.m_clipboard = std::wstring(text);
+    const Backend stopped = std::exchange(d.m_backend, Backend{});
+    if (stopped.m_stop)
+        stopped.m_stop();
 }
 
 } // namespace platform
 
-namespace platform {
-void close_desktop_window();
-}
-
 namespace kelvora::device {
 using namespace platform;
 
-void start_headless()
-{
-    Backend b;
-    b.m_name = "headless";
-    b.m_wait = [] {
-        auto& idle = headless().m_idle;
-        return idle ? idle() : false;
-    };
-    start_device(b);
-    instances::use_private_registry();
-}
-
-void stop()
-{
-    stop_device();
-    close_desktop_window();
-}
-
-void set_idle_handler(std::function<bool()> handler) { headless().m_idle = std::move(handler); }
+void stop() { stop_device(); }
 
 void press(int x, int y) { push_input({InputKind::Down, x, y}); }
 void move(int x, int y) { push_input({InputKind::Move, x, y}); }
@@ -284,8 +202,8 @@ int pump()
     // A window that never validates its update region would repaint forever; stop after a generous amount.
     while (count < 200000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            headless().m_quit_seen = true;
-            headless().m_quit_code = static_cast<int>(msg.wParam);
+            platform::device().m_pump_saw_quit = true;
+            platform::device().m_pump_quit_code = static_cast<int>(msg.wParam);
             break;
         }
         TranslateMessage(&msg);
@@ -298,8 +216,8 @@ int pump()
 bool quit_requested(int* exit_code)
 {
     if (exit_code)
-        *exit_code = headless().m_quit_code;
-    return headless().m_quit_seen;
+        *exit_code = platform::device().m_pump_quit_code;
+    return platform::device().m_pump_saw_quit;
 }
 
 int screen_width() { return platform::device().m_width; }

@@ -1,6 +1,6 @@
 // The dialog manager: dialogs from classic templates, the default dialog procedure, the modal loop.
 #include "controls_common.h"
-#include "dialog_template.h"
+#include "dialog_template_decoder.h"
 
 #include <algorithm>
 
@@ -18,25 +18,20 @@ struct DialogState {
 
 StateTable<DialogState> g_dialogs;
 
-HWND top_level_of(HWND hwnd)
+// Win32 gives a dialog the top-level window of the handle passed as its owner: a control or other child
+// window hands its ownership up to the first ancestor that is not a child.
+HWND dialog_owner_for(HWND hwnd)
 {
     while (hwnd && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
         hwnd = GetParent(hwnd);
     return hwnd;
 }
 
-RECT to_pixels(RECT units)
-{
-    const SIZE base = dialog_base_units();
-    return RECT{MulDiv(units.left, base.cx, 4), MulDiv(units.top, base.cy, 8), MulDiv(units.right, base.cx, 4),
-                MulDiv(units.bottom, base.cy, 8)};
-}
-
 // Where the dialog's window goes: relative to the owner's client origin, or centred with DS_CENTER,
 // then moved so that it stays on the screen below the navigation bar.
 POINT dialog_origin(const DialogTemplateData& tpl, HWND owner, SIZE outer)
 {
-    const RECT px = to_pixels(tpl.units);
+    const RECT px = dialog_units_to_pixels(tpl.units);
     POINT pt{px.left, px.top};
     const RECT area = work_area();
     if (tpl.style & DS_CENTER) {
@@ -52,7 +47,7 @@ POINT dialog_origin(const DialogTemplateData& tpl, HWND owner, SIZE outer)
 // Sizes the window so that its client area has the template's size, whatever frame the window has.
 void fit_client_size(HWND dlg, const DialogTemplateData& tpl, HWND owner)
 {
-    const RECT px = to_pixels(tpl.units);
+    const RECT px = dialog_units_to_pixels(tpl.units);
     const SIZE size = outer_size_for_client(dlg, px.right - px.left, px.bottom - px.top);
     const POINT at = dialog_origin(tpl, owner, size);
     SetWindowPos(dlg, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -71,7 +66,7 @@ void create_items(HWND dlg, HINSTANCE instance, const DialogTemplateData& tpl)
     for (const TemplateItem& item : tpl.items) {
         const std::wstring cls = item_class_name(item.class_field);
         const std::wstring title = item_title(item.title);
-        const RECT px = to_pixels(item.units);
+        const RECT px = dialog_units_to_pixels(item.units);
         // A control whose class does not exist is left out; the rest of the dialog still works.
         CreateWindowExW(item.ex_style, cls.c_str(), title.c_str(), (item.style | WS_CHILD) & ~WS_POPUP, px.left,
                         px.top, px.right - px.left, px.bottom - px.top, dlg,
@@ -95,12 +90,12 @@ HWND create_dialog(HINSTANCE instance, const DLGTEMPLATE* data, HWND owner, DLGP
     const std::optional<DialogTemplateData> tpl = decode_dialog_template(data);
     if (!tpl)
         return nullptr;
-    owner = top_level_of(owner);
+    owner = dialog_owner_for(owner);
     const std::wstring cls = tpl->class_field.kind == TemplateField::Kind::text ? tpl->class_field.text
                                                                                  : std::wstring(kDialogClass);
     const DWORD style = (tpl->style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
     // Created at the template's size, so that the frame can be measured and added around the client area.
-    const RECT px = to_pixels(tpl->units);
+    const RECT px = dialog_units_to_pixels(tpl->units);
     HWND dlg = CreateWindowExW(tpl->ex_style, cls.c_str(), tpl->title.c_str(), style, 0, 0, px.right - px.left,
                                px.bottom - px.top, owner, nullptr, instance, nullptr);
     if (!dlg)
@@ -362,7 +357,7 @@ HWND WINAPI CreateDialogIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlgTe
 INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlgTemplate, HWND owner,
                                        DLGPROC dialogProc, LPARAM initParam)
 {
-    owner = top_level_of(owner);
+    owner = dialog_owner_for(owner);
     HWND dlg = create_dialog(instance, dlgTemplate, owner, dialogProc, initParam);
     if (!dlg)
         return -1;

@@ -143,11 +143,7 @@ BOOL WINAPI MapDialogRect(HWND dialog, LPRECT rect)
 {
     if (!rect || !IsWindow(dialog))
         return FALSE;
-    const SIZE base = dialog_base_units();
-    rect->left = MulDiv(rect->left, base.cx, 4);
-    rect->right = MulDiv(rect->right, base.cx, 4);
-    rect->top = MulDiv(rect->top, base.cy, 8);
-    rect->bottom = MulDiv(rect->bottom, base.cy, 8);
+    *rect = dialog_units_to_pixels(*rect);
     return TRUE;
 }
 

@@ -52,7 +52,7 @@ int inner_width(HWND hwnd)
 int measure(HWND hwnd, std::wstring_view text)
 {
     MeasureDc dc(hwnd);
-    return dc.get() ? text_width(dc.get(), text) : static_cast<int>(text.size()) * 6;
+    return dc.get() ? dc_text_width(dc.get(), text) : static_cast<int>(text.size()) * 6;
 }
 
 // Offset of the text's first character from the inner left edge when it fits (alignment).
@@ -365,14 +365,14 @@ void edit_paint_text(HWND hwnd, HDC dc, const EditState& st, const RECT& rc)
     const int origin = kMargin + align_offset(hwnd, edges.back(), avail) - st.scroll;
     const int top = std::max(0, static_cast<int>(rc.bottom - line_height(dc)) / 2);
     const bool enabled = IsWindowEnabled(hwnd);
-    draw_text_line(dc, st.text, origin, top, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    draw_text_in_color(dc, st.text, origin, top, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     if (!st.focused)
         return;
     const size_t s = sel_start(st), e = sel_end(st);
     if (e > s) {
         RECT sel{origin + edges[s], top, origin + edges[e], top + line_height(dc)};
         fill_rect(dc, sel, GetSysColor(COLOR_HIGHLIGHT));
-        draw_text_line(dc, std::wstring_view(st.text).substr(s, e - s), origin + edges[s], top,
+        draw_text_in_color(dc, std::wstring_view(st.text).substr(s, e - s), origin + edges[s], top,
                        GetSysColor(COLOR_HIGHLIGHTTEXT));
     }
     const int x = origin + edges[std::min(st.caret, st.text.size())];

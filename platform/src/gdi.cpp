@@ -157,6 +157,74 @@ void stamp(Dc& dc, Surface& s, int x, int y, int width, uint32_t pixel)
         fill_span(s, dc.m_clip, yy, x0, x0 + width, pixel);
 }
 
+// The pixels of a line are those of Bresenham's walk from the first end towards the second, the second end
+// excluded as LineTo does. Step i of a line whose major axis runs `major` pixels and minor axis `minor`
+// lies `i` along the major axis and floor((2 * minor * i + major) / (2 * major)) along the minor one:
+// the walk's own rounding, in closed form, so any stretch of the walk can be drawn without the rest.
+struct StepPoint {
+    int64_t x, y;
+};
+
+struct LineWalk {
+    int64_t x0, y0;   // first end, surface coordinates
+    int64_t major, minor;
+    int sx, sy;       // direction of each axis: +1 or -1
+    bool x_major;
+
+    int64_t steps() const { return major; }
+    int64_t minor_at(int64_t i) const
+    {
+        const auto num = static_cast<__int128>(2) * minor * i + major;
+        return static_cast<int64_t>(num / (2 * static_cast<__int128>(major)));
+    }
+    StepPoint at(int64_t i) const
+    {
+        const int64_t a = i, b = minor_at(i);
+        return x_major ? StepPoint{x0 + sx * a, y0 + sy * b} : StepPoint{x0 + sx * b, y0 + sy * a};
+    }
+};
+
+LineWalk line_walk(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
+{
+    const int64_t dx = x1 > x0 ? x1 - x0 : x0 - x1;
+    const int64_t dy = y1 > y0 ? y1 - y0 : y0 - y1;
+    const bool x_major = dx >= dy;
+    return LineWalk{x0, y0, x_major ? dx : dy, x_major ? dy : dx, x0 < x1 ? 1 : -1, y0 < y1 ? 1 : -1, x_major};
+}
+
+// The first step in [lo, hi) whose coordinate `coord(i)` (monotone in i) has passed `bound` in the
+// direction `dir`, or hi when none has.
+template <class Coord>
+int64_t first_step_past(int64_t lo, int64_t hi, Coord coord, int64_t bound, int dir)
+{
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if ((coord(mid) - bound) * dir > 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+// The steps of the walk that can touch `box` (the surface widened by the pen): the walk is clipped to
+// the box on its parameter, so a line from the screen to a far-away point costs only its visible part.
+std::pair<int64_t, int64_t> visible_steps(const LineWalk& walk, const RECT& box)
+{
+    int64_t lo = 0, hi = walk.steps();
+    for (bool x_axis : {true, false}) {
+        const int dir = x_axis ? walk.sx : walk.sy;
+        const int64_t low = x_axis ? box.left : box.top, high = x_axis ? box.right : box.bottom;
+        auto coord = [&](int64_t i) { return x_axis ? walk.at(i).x : walk.at(i).y; };
+        // Entering: the first step no longer before the box; leaving: the first step beyond it.
+        const int64_t before = dir > 0 ? low - 1 : high;
+        const int64_t beyond = dir > 0 ? high - 1 : low;
+        lo = std::max(lo, first_step_past(0, walk.steps(), coord, before, dir));
+        hi = std::min(hi, first_step_past(0, walk.steps(), coord, beyond, dir));
+    }
+    return {lo, hi};
+}
+
 void draw_line(Dc& dc, int x0, int y0, int x1, int y1)
 {
     const GdiObject* pen = dc_pen(dc);
@@ -164,10 +232,6 @@ void draw_line(Dc& dc, int x0, int y0, int x1, int y1)
         return;
     Surface& s = *dc_surface(dc);
     uint32_t pixel = to_pixel(pen->m_color);
-    x0 += dc.m_origin.x;
-    x1 += dc.m_origin.x;
-    y0 += dc.m_origin.y;
-    y1 += dc.m_origin.y;
     // Dashes and dots for thin pens; wide pens are always solid, as in Win32.
     int on = 0, period = 0;
     if (pen->m_width <= 1 && pen->m_style == PS_DASH) {
@@ -177,21 +241,15 @@ void draw_line(Dc& dc, int x0, int y0, int x1, int y1)
         on = 3;
         period = 6;
     }
-    int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
-    int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    int err = dx + dy;
-    // Bresenham, the end point excluded as LineTo does.
-    for (int step = 0; !(x0 == x1 && y0 == y1); ++step) {
-        if (period == 0 || step % period < on)
-            stamp(dc, s, x0, y0, pen->m_width, pixel);
-        int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
+    const LineWalk walk = line_walk(int64_t{x0} + dc.m_origin.x, int64_t{y0} + dc.m_origin.y,
+                                    int64_t{x1} + dc.m_origin.x, int64_t{y1} + dc.m_origin.y);
+    const int reach = std::max(1, pen->m_width);
+    const RECT box{-reach, -reach, s.m_width + reach, s.m_height + reach};
+    const auto [first, last] = visible_steps(walk, box);
+    for (int64_t step = first; step < last; ++step) {
+        if (period == 0 || step % period < on) {
+            const StepPoint p = walk.at(step);
+            stamp(dc, s, static_cast<int>(p.x), static_cast<int>(p.y), pen->m_width, pixel);
         }
     }
 }
@@ -508,12 +566,8 @@ BOOL WINAPI LineTo(HDC hdc, int x, int y)
     Dc* dc = dc_from_handle(hdc);
     if (!dc)
         return FALSE;
-    // Far-away end points (a fit gone to infinity) are drawn clipped without walking every pixel.
-    const long limit = 1 << 15;
-    long x0 = dc->m_position.x, y0 = dc->m_position.y;
-    if (std::labs(x0) < limit && std::labs(y0) < limit && std::labs(static_cast<long>(x)) < limit &&
-        std::labs(static_cast<long>(y)) < limit)
-        draw_line(*dc, static_cast<int>(x0), static_cast<int>(y0), x, y);
+    // Far-away end points (a fit gone to infinity) are clipped, so only the visible part is walked.
+    draw_line(*dc, dc->m_position.x, dc->m_position.y, x, y);
     dc->m_position = POINT{x, y};
     return TRUE;
 }

@@ -146,7 +146,7 @@ void draw_key(Surface& screen, const PanelKey& key, bool pressed, bool shift)
     }
     const std::wstring label = label_of(key, shift);
     const int line = font_metrics().m_ascent + font_metrics().m_descent;
-    const int x = (outline.left + outline.right - text_width(label) + 1) / 2;
+    const int x = (outline.left + outline.right - device_text_width(label) + 1) / 2;
     const int y = (outline.top + outline.bottom - line + 1) / 2;
     draw_text_on_surface(screen, outline, x, y, label, colour);
 }

@@ -165,9 +165,9 @@ struct FontMetrics {
     int m_max_width = 10;
 };
 const FontMetrics& font_metrics();
-int text_width(std::wstring_view text);
+int device_text_width(std::wstring_view text); // in the device font, whatever a DC holds
 int char_advance(wchar_t ch);
-void draw_text_line(Dc& dc, int x, int y, std::wstring_view text); // (x, y) top-left, logical coords
+void draw_device_text(Dc& dc, int x, int y, std::wstring_view text); // (x, y) top-left, logical coords
 void draw_text_on_surface(Surface& surface, const RECT& clip, int x, int y, std::wstring_view text,
                           uint32_t color);
 
@@ -195,6 +195,11 @@ struct InputEvent {
 // A backend is a small table of functions; the device calls them from the message loop.
 struct Backend {
     const char* m_name = "";
+    // Called once the device is reset, before any window exists: open what the backend shows the device
+    // in. False when that cannot be done; the device is then stopped again.
+    std::function<bool()> m_start;
+    // Called when the device stops, after every window is gone: close what m_start opened.
+    std::function<void()> m_stop;
     // Called when the program waits and nothing is due: get input into the device. False when no input
     // will ever come (the headless device without a script), which ends the waiting loop.
     std::function<bool()> m_wait;
@@ -217,6 +222,8 @@ struct Device {
     bool m_control = false;
     Backend m_backend;
     std::wstring m_clipboard;
+    bool m_pump_saw_quit = false; // a WM_QUIT met by kelvora::device::pump, and its code
+    int m_pump_quit_code = 0;
 };
 Device& device();
 void push_input(const InputEvent& event);
@@ -245,8 +252,9 @@ void reset_shell();
 HBITMAP make_bitmap(Surface pixels);
 Surface* surface_for_dc(Dc& dc);
 
-// Starts the device with a backend (the headless one, or SDL); a full reset of every part.
-void start_device(const Backend& backend);
+// Starts the device with a backend (the headless one, or SDL): a full reset of every part, then the
+// backend's own start. False when the backend could not start.
+bool start_device(const Backend& backend);
 void stop_device();
-bool write_png(const Surface& surface, const std::string& path);
+bool write_png(const Surface& surface, const std::string& path); // RGB, 8 bits a channel
 } // namespace platform

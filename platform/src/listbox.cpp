@@ -333,7 +333,7 @@ void listbox_paint_items(HWND hwnd, HDC dc, const ListState& st, const RECT& are
         const COLORREF ink = !enabled  ? GetSysColor(COLOR_GRAYTEXT)
                              : selected ? GetSysColor(COLOR_HIGHLIGHTTEXT)
                                         : GetSysColor(COLOR_WINDOWTEXT);
-        draw_text_line(dc, st.items[static_cast<size_t>(i)], area.left + 2, y + kItemPadding / 2, ink);
+        draw_text_in_color(dc, st.items[static_cast<size_t>(i)], area.left + 2, y + kItemPadding / 2, ink);
         if (selected && st.focused)
             DrawFocusRect(dc, &row);
     }
@@ -361,6 +361,32 @@ LRESULT listbox_on_focus(HWND hwnd, ListState& st, bool focused)
     return 0;
 }
 
+// Without LBS_NOINTEGRALHEIGHT the list shows whole rows only, as in Win32: it gives back the part of a
+// row at its bottom. The resize sends WM_SIZE again, with a height that leaves nothing over.
+void listbox_trim_to_whole_rows(HWND hwnd)
+{
+    if (GetWindowLongW(hwnd, GWL_STYLE) & LBS_NOINTEGRALHEIGHT)
+        return;
+    const int height = item_height(hwnd);
+    const RECT client = client_rect(hwnd);
+    const int client_height = client.bottom - client.top;
+    const int over = client_height % height;
+    if (client_height <= height || over == 0)
+        return;
+    RECT outer{};
+    GetWindowRect(hwnd, &outer);
+    SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top - over,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT listbox_on_size(HWND hwnd, ListState& st)
+{
+    listbox_trim_to_whole_rows(hwnd);
+    st.top = std::clamp(st.top, 0, max_top(hwnd, st));
+    InvalidateRect(hwnd, nullptr, TRUE);
+    return 0;
+}
+
 LRESULT listbox_dispatch(HWND hwnd, ListState& st, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
@@ -385,10 +411,7 @@ LRESULT listbox_dispatch(HWND hwnd, ListState& st, UINT msg, WPARAM wp, LPARAM l
     case WM_KEYDOWN: return listbox_on_key_down(hwnd, st, wp);
     case WM_SETFOCUS: return listbox_on_focus(hwnd, st, true);
     case WM_KILLFOCUS: return listbox_on_focus(hwnd, st, false);
-    case WM_SIZE:
-        st.top = std::clamp(st.top, 0, max_top(hwnd, st));
-        InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
+    case WM_SIZE: return listbox_on_size(hwnd, st);
     case WM_PAINT: return listbox_on_paint(hwnd, st);
     case WM_ERASEBKGND: return 1;
     case WM_ENABLE: InvalidateRect(hwnd, nullptr, TRUE); return 0;

@@ -2,6 +2,7 @@
 #include "input_panel.h"
 #include "internal.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace platform {
@@ -153,16 +154,56 @@ void process_key(const InputEvent& e)
     ready_input().push_back(make_msg(target->m_handle, down ? WM_KEYDOWN : WM_KEYUP, e.m_key, lp));
 }
 
-void host_close()
+// The window a modal loop is waiting on: the topmost visible, enabled window whose owner it disabled.
+Window* open_modal_window()
 {
-    // The first top-level window of the program gets a press of its left soft key, so the program's own
-    // exit confirmation runs; while a modal dialog disables it the request is ignored.
+    for (Window* w : top_level_order())
+        if (w->m_alive && (w->m_style & WS_VISIBLE) && !(w->m_style & WS_DISABLED) && w->m_owner &&
+            (w->m_owner->m_style & WS_DISABLED))
+            return w;
+    return nullptr;
+}
+
+Window* first_created_top_level()
+{
     Window* first = nullptr;
     for (Window* w : top_level_order())
         if (w->m_alive && (!first || w->m_created_order < first->m_created_order))
             first = w;
+    return first;
+}
+
+// Puts the surviving windows of `saved` (top first) back in that order below any window made since,
+// and gives the activation back to `active`.
+void restore_top_levels(const std::vector<HWND>& saved, HWND active)
+{
+    if (Window* w = window_from_handle(active); w && (w->m_style & WS_VISIBLE) && !(w->m_style & WS_DISABLED))
+        activate_window(w, WA_ACTIVE);
+    auto rank = [&](const Window* w) {
+        auto it = std::find(saved.begin(), saved.end(), w->m_handle);
+        return it == saved.end() ? -1 : static_cast<int>(it - saved.begin());
+    };
+    std::ranges::stable_sort(top_level_order(), {}, rank);
+}
+
+void host_close()
+{
+    // While a modal dialog or message box runs, the request brings it forward: the program can answer
+    // nothing else until it is closed.
+    if (Window* modal = open_modal_window()) {
+        activate_window(modal, WA_ACTIVE);
+        return;
+    }
+    // Otherwise the first top-level window of the program gets a press of its left soft key, so the
+    // program's own exit confirmation runs. It is sent at once, and when the program goes on (the
+    // question was answered Cancel) its windows stand again as they stood.
+    Window* first = first_created_top_level();
     if (!first || (first->m_style & WS_DISABLED))
         return;
+    std::vector<HWND> saved;
+    for (Window* w : top_level_order())
+        saved.push_back(w->m_handle);
+    HWND active = active_window() ? active_window()->m_handle : nullptr;
     HWND h = first->m_handle;
     if (first->m_style & WS_VISIBLE)
         activate_window(first, WA_ACTIVE);
@@ -170,34 +211,52 @@ void host_close()
     for (Window* b : menu_bars())
         if (b->m_owner == first)
             bar = b;
-    if (bar && !bar->m_bar_buttons.empty()) {
-        PostMessageW(h, WM_COMMAND, MAKEWPARAM(bar->m_bar_buttons[0].m_command, 0), 0);
-    } else if (window_from_handle(h)) {
-        PostMessageW(h, WM_CLOSE, 0, 0);
-    }
+    if (!window_from_handle(h))
+        return;
+    if (bar && !bar->m_bar_buttons.empty())
+        SendMessageW(h, WM_COMMAND, MAKEWPARAM(bar->m_bar_buttons[0].m_command, 0), 0);
+    else
+        SendMessageW(h, WM_CLOSE, 0, 0);
+    if (window_from_handle(h))
+        restore_top_levels(saved, active);
 }
 
-// The next window to paint: parents before their children, bottom windows before top ones. Frames are
-// drawn on the way, at the moment their window's turn comes, so a parent's paint never covers them.
-Window* find_paint(Window* w, HWND filter)
+bool paint_due(const Window* w, HWND filter)
+{
+    return !IsRectEmpty(&w->m_update) && (!filter || matches(make_msg(w->m_handle, WM_PAINT, 0, 0), filter, 0, 0));
+}
+
+// The next window with something due, in paint order (parents before their children, bottom windows
+// before top ones): a frame to draw, or an update region that passes the filter. Only searches.
+Window* find_due(Window* w, HWND filter)
 {
     if (!(w->m_style & WS_VISIBLE))
         return nullptr;
-    if (w->m_frame_dirty)
-        draw_non_client(w);
-    if (!IsRectEmpty(&w->m_update) && (!filter || matches(make_msg(w->m_handle, WM_PAINT, 0, 0), filter, 0, 0)))
+    if (w->m_frame_dirty || paint_due(w, filter))
         return w;
     for (auto it = w->m_children.rbegin(); it != w->m_children.rend(); ++it)
-        if (Window* found = find_paint(*it, filter))
+        if (Window* found = find_due(*it, filter))
             return found;
     return nullptr;
 }
 
-bool next_paint(MSG* msg, HWND filter)
+Window* find_due_anywhere(HWND filter)
 {
     auto& order = top_level_order();
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        if (Window* w = find_paint(*it, filter)) {
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if (Window* w = find_due(*it, filter))
+            return w;
+    return nullptr;
+}
+
+// The next WM_PAINT. Frames are drawn on the way, when their window's turn comes, so a parent's paint
+// never covers the frame of a child.
+bool next_paint(MSG* msg, HWND filter)
+{
+    while (Window* w = find_due_anywhere(filter)) {
+        if (w->m_frame_dirty)
+            draw_non_client(w);
+        if (paint_due(w, filter)) {
             *msg = make_msg(w->m_handle, WM_PAINT, 0, 0);
             return true;
         }
@@ -209,14 +268,9 @@ bool next_paint(MSG* msg, HWND filter)
 bool take_message(MSG* msg, HWND hwnd, UINT min, UINT max, bool remove)
 {
     Device& d = device();
+    // Messages to windows that are gone are dropped before the search, so the search never erases.
+    std::erase_if(d.m_posted, [](const MSG& m) { return m.hwnd && !window_from_handle(m.hwnd); });
     for (auto it = d.m_posted.begin(); it != d.m_posted.end(); ++it) {
-        if (it->hwnd && !window_from_handle(it->hwnd)) { // its window is gone
-            it = d.m_posted.erase(it);
-            if (it == d.m_posted.end())
-                break;
-            --it;
-            continue;
-        }
         if (matches(*it, hwnd, min, max)) {
             *msg = *it;
             if (remove)

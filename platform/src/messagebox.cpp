@@ -84,8 +84,8 @@ void draw_triangle(HDC dc, int x, int y, COLORREF fill, COLORREF edge)
 
 void draw_glyph(HDC dc, int x, int y, const wchar_t* glyph, COLORREF color)
 {
-    const int width = text_width(dc, glyph);
-    draw_text_line(dc, glyph, x + (kIconSize - width) / 2, y + (kIconSize - line_height(dc)) / 2 + 2, color);
+    const int width = dc_text_width(dc, glyph);
+    draw_text_in_color(dc, glyph, x + (kIconSize - width) / 2, y + (kIconSize - line_height(dc)) / 2 + 2, color);
 }
 
 void draw_cross(HDC dc, int x, int y)
@@ -98,6 +98,15 @@ void draw_cross(HDC dc, int x, int y)
     LineTo(dc, x + 10, y + 22);
     SelectObject(dc, old);
     DeleteObject(pen);
+}
+
+// The warning sign's mark, drawn in pixels rather than with the small text font: a bar and a dot,
+// three pixels wide, centred in the lower part of the triangle where it is widest.
+void draw_exclamation(HDC dc, int x, int y, COLORREF color)
+{
+    const int left = x + kIconSize / 2 - 1;
+    fill_rect(dc, RECT{left, y + 11, left + 3, y + 22}, color);
+    fill_rect(dc, RECT{left, y + 24, left + 3, y + 27}, color);
 }
 
 void draw_icon(HDC dc, UINT type, int x, int y)
@@ -113,7 +122,7 @@ void draw_icon(HDC dc, UINT type, int x, int y)
         break;
     case MB_ICONEXCLAMATION:
         draw_triangle(dc, x, y, RGB(255, 204, 0), RGB(0, 0, 0));
-        draw_glyph(dc, x, y, L"!", RGB(0, 0, 0));
+        draw_exclamation(dc, x, y, RGB(0, 0, 0));
         break;
     case MB_ICONASTERISK:
         draw_disc(dc, x, y, RGB(0, 80, 200));
@@ -181,7 +190,7 @@ void message_box_paint(HWND box, const MessageBoxState& st)
             draw_icon(dc, st.type, kMargin, kMargin);
         int y = kMargin;
         for (const std::wstring& line : st.lines) {
-            draw_text_line(dc, line, st.text_x, y, GetSysColor(COLOR_WINDOWTEXT));
+            draw_text_in_color(dc, line, st.text_x, y, GetSysColor(COLOR_WINDOWTEXT));
             y += line_height(dc);
         }
     });

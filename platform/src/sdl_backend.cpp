@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -23,6 +25,7 @@ struct SdlState {
     int m_zoom = 2;
     SDL_Rect m_dest{};
     bool m_button = false;
+    bool m_icon_set = false;
 };
 
 SdlState& sdl()
@@ -115,6 +118,34 @@ void handle_event(const SDL_Event& e)
     }
 }
 
+// The host window carries the program's icon: the class icon of its first window, which the program
+// loaded from its icon resource. Transparent pixels of the icon's mask stay transparent.
+void set_window_icon()
+{
+    SdlState& s = sdl();
+    if (s.m_icon_set || !s.m_window)
+        return;
+    const Icon* icon = nullptr;
+    for (Window* w : top_level_order())
+        if (w->m_class && (icon = icon_from_handle(w->m_class->m_info.hIcon)))
+            break;
+    if (!icon || icon->m_color.m_width <= 0 || icon->m_color.m_height <= 0)
+        return;
+    std::vector<uint32_t> argb(icon->m_color.m_pixels);
+    for (size_t i = 0; i < argb.size(); ++i) {
+        const bool transparent = i < icon->m_mask.size() && icon->m_mask[i];
+        argb[i] = transparent ? 0 : (argb[i] | 0xFF000000u);
+    }
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(argb.data(), icon->m_color.m_width,
+                                                              icon->m_color.m_height, 32, icon->m_color.m_width * 4,
+                                                              SDL_PIXELFORMAT_ARGB8888);
+    if (!surface)
+        return;
+    SDL_SetWindowIcon(s.m_window, surface); // SDL keeps its own copy
+    SDL_FreeSurface(surface);
+    s.m_icon_set = true;
+}
+
 void present()
 {
     SdlState& s = sdl();
@@ -129,9 +160,12 @@ void present()
                                         d.m_width, d.m_height);
         s.m_texture_width = d.m_width;
         s.m_texture_height = d.m_height;
+        // Never smaller than the device screen at zoom 1, in the orientation it has now.
+        SDL_SetWindowMinimumSize(s.m_window, d.m_width, d.m_height);
         if (rotated)
             SDL_SetWindowSize(s.m_window, d.m_width * s.m_zoom, d.m_height * s.m_zoom);
     }
+    set_window_icon();
     if (!s.m_texture)
         return;
     SDL_UpdateTexture(s.m_texture, nullptr, d.m_screen.m_pixels.data(), d.m_width * 4);
@@ -174,25 +208,10 @@ void close_sdl()
     s = SdlState{};
 }
 
-} // namespace
-} // namespace platform
-
-namespace kelvora::device {
-using namespace platform;
-
-bool start_desktop(std::string* error)
+// The backend's start: the video subsystem and a window at a zoom that suits the desktop. The window
+// starts at zoom 2 unless the desktop is small or large; `error` explains a failure in one line.
+bool open_window(std::string* error)
 {
-    // Without a display server SDL may fall back to the console or an invisible driver; the user would
-    // see nothing, so that case is refused up front unless a driver was chosen on purpose.
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((!x11 || !*x11) && (!wayland || !*wayland) && !std::getenv("SDL_VIDEODRIVER")) {
-        *error = "kelvora: no display available (DISPLAY and WAYLAND_DISPLAY are not set); run it in a desktop session or under Xvfb";
-        return false;
-    }
-    // Only the window's close button goes through the program's exit question; SIGTERM and SIGINT keep
-    // their usual meaning instead of SDL's quit event (a session ending must not hang on a dialog).
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         *error = std::string("kelvora: no display available (") + SDL_GetError() + "); set DISPLAY or run it under Xvfb";
         return false;
@@ -212,8 +231,10 @@ bool start_desktop(std::string* error)
     s.m_zoom = zoom;
     s.m_window = SDL_CreateWindow("Kelvora", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 240 * zoom, 320 * zoom,
                                   SDL_WINDOW_RESIZABLE);
-    if (s.m_window)
+    if (s.m_window) {
+        SDL_SetWindowMinimumSize(s.m_window, 240, 320);
         s.m_renderer = SDL_CreateRenderer(s.m_window, -1, 0);
+    }
     if (!s.m_window || !s.m_renderer) {
         *error = std::string("kelvora: cannot open a window (") + SDL_GetError() + ")";
         close_sdl();
@@ -221,8 +242,32 @@ bool start_desktop(std::string* error)
         return false;
     }
     SDL_StartTextInput();
+    return true;
+}
+
+} // namespace
+} // namespace platform
+
+namespace kelvora::device {
+using namespace platform;
+
+bool start_desktop(std::string* error)
+{
+    // Without a display server SDL may fall back to the console or an invisible driver; the user would
+    // see nothing, so that case is refused up front unless a driver was chosen on purpose.
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x11 || !*x11) && (!wayland || !*wayland) && !std::getenv("SDL_VIDEODRIVER")) {
+        *error = "kelvora: no display available (DISPLAY and WAYLAND_DISPLAY are not set); run it in a desktop session or under Xvfb";
+        return false;
+    }
+    // Only the window's close button goes through the program's exit question; SIGTERM and SIGINT keep
+    // their usual meaning instead of SDL's quit event (a session ending must not hang on a dialog).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     Backend b;
     b.m_name = "sdl";
+    b.m_start = [error] { return open_window(error); };
+    b.m_stop = close_sdl;
     b.m_wait = wait_for_events;
     b.m_present = present;
     b.m_get_clipboard = [] {
@@ -232,13 +277,10 @@ bool start_desktop(std::string* error)
         return out;
     };
     b.m_set_clipboard = [](std::wstring_view text) { SDL_SetClipboardText(kelvora_to_utf8(text).c_str()); };
-    start_device(b);
+    if (!start_device(b))
+        return false;
     instances::use_shared_registry();
     return true;
 }
 
 } // namespace kelvora::device
-
-namespace platform {
-void close_desktop_window() { close_sdl(); }
-} // namespace platform

@@ -114,7 +114,7 @@ void open_menu(Window* bar, int button, bool highlight_first)
     m.m_highlight = -1;
     int width = 40, height = 2;
     for (size_t i = 0; i < items.size(); ++i) {
-        width = std::max(width, text_width(items[i].m_text) + 24);
+        width = std::max(width, device_text_width(items[i].m_text) + 24);
         height += items[i].m_separator ? separator_height : item_height;
         if (highlight_first && m.m_highlight < 0 && !items[i].m_separator && !items[i].m_popup)
             m.m_highlight = static_cast<int>(i);
@@ -367,7 +367,7 @@ void draw_shell_bars(Surface& screen)
         uint32_t ink = shell().m_pressed_ok ? nav_colour : 0xFFFFFF;
         fill_rect_pixels(dc, ok, 0xFFFFFF);
         fill_rect_pixels(dc, RECT{ok.left + 1, ok.top + 1, ok.right - 1, ok.bottom - 1}, face);
-        int w = text_width(L"ok");
+        int w = device_text_width(L"ok");
         draw_text_on_surface(screen, ok, (ok.left + ok.right - w) / 2, ok.top + (ok.bottom - ok.top - line) / 2, L"ok", ink);
     }
     if (active)
@@ -391,7 +391,7 @@ void draw_shell_bars(Surface& screen)
             }
             if (i > 0 && r.left != panel_button_rect(bar).right)
                 fill_rect_pixels(dc, RECT{r.left, r.top + 5, r.left + 1, r.bottom - 5}, 0x7F8FB0);
-            int w = text_width(b.m_caption);
+            int w = device_text_width(b.m_caption);
             draw_text_on_surface(screen, r, (r.left + r.right - w) / 2, r.top + 1 + (menu_bar_height - 1 - line) / 2,
                                  b.m_caption, ink);
         }

@@ -1,5 +1,6 @@
 // The "Static" control: wrapped text drawn over its parent's background, or an icon or bitmap.
 #include "controls_common.h"
+#include "internal.h"
 
 namespace platform::controls {
 namespace {
@@ -49,6 +50,21 @@ void static_load_image(HWND hwnd, StaticState& st, const CREATESTRUCTW* cs)
         st.bitmap = LoadBitmapW(cs->hInstance, name);
 }
 
+// An icon static takes the size of its icon, as in Win32, unless it centres the image in the size it was
+// given (SS_CENTERIMAGE) or scales the image to it (SS_REALSIZECONTROL).
+void static_fit_icon(HWND hwnd, const StaticState& st)
+{
+    const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+    const Icon* icon = icon_from_handle(st.icon);
+    if ((style & SS_TYPEMASK) != SS_ICON || (style & (SS_CENTERIMAGE | SS_REALSIZECONTROL)) || !icon)
+        return;
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    if (rc.right - rc.left != icon->m_color.m_width || rc.bottom - rc.top != icon->m_color.m_height)
+        SetWindowPos(hwnd, nullptr, 0, 0, icon->m_color.m_width, icon->m_color.m_height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT static_on_create(HWND hwnd, StaticState& st, const CREATESTRUCTW* cs)
 {
     if (!cs)
@@ -58,6 +74,7 @@ LRESULT static_on_create(HWND hwnd, StaticState& st, const CREATESTRUCTW* cs)
         st.text = cs->lpszName[0] == 0xFFFF ? std::wstring(cs->lpszName, 2) : std::wstring(cs->lpszName);
     }
     static_load_image(hwnd, st, cs);
+    static_fit_icon(hwnd, st);
     return 0;
 }
 
@@ -74,6 +91,7 @@ LRESULT static_on_set_image(HWND hwnd, StaticState& st, WPARAM type, LPARAM imag
         return 0;
     }
     static_invalidate(hwnd);
+    static_fit_icon(hwnd, st);
     return old;
 }
 
@@ -93,13 +111,13 @@ void static_paint_text(HWND hwnd, HDC dc, const StaticState& st, const RECT& rc)
     const int height = line_height(dc);
     int y = rc.top;
     for (const std::wstring& line : wrap_lines(dc, st.text, rc.right - rc.left)) {
-        const int width = text_width(dc, line);
+        const int width = dc_text_width(dc, line);
         int x = rc.left;
         if (type == SS_CENTER)
             x += (rc.right - rc.left - width) / 2;
         else if (type == SS_RIGHT)
             x = rc.right - width;
-        draw_text_line(dc, line, x, y, ink);
+        draw_text_in_color(dc, line, x, y, ink);
         y += height;
         if (y >= rc.bottom)
             break;
@@ -147,6 +165,7 @@ LRESULT static_dispatch(HWND hwnd, StaticState& st, UINT msg, WPARAM wp, LPARAM 
     case WM_GETTEXT: return copy_text_out(st.text, wp, lp);
     case WM_GETTEXTLENGTH: return static_cast<LRESULT>(st.text.size());
     case WM_PAINT: return static_on_paint(hwnd, st);
+    case WM_SIZE: static_fit_icon(hwnd, st); return 0; // a move to another size, a relayout's among them
     case WM_ERASEBKGND: return 1; // transparent: the parent's background shows through
     case WM_ENABLE: static_invalidate(hwnd); return 0;
     case WM_GETDLGCODE: return DLGC_STATIC;

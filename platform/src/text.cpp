@@ -201,7 +201,7 @@ std::vector<std::wstring> break_lines(const std::wstring& text, UINT format, int
         while (end < text.size() && text[end] != L' ' && text[end] != L'\n' && text[end] != L'\r')
             ++end;
         std::wstring word = text.substr(i, end - i);
-        if (!current.empty() && text_width(current + word) > width) {
+        if (!current.empty() && device_text_width(current + word) > width) {
             flush();
             size_t s = word.find_first_not_of(L' ');
             word = s == std::wstring::npos ? L"" : word.substr(s);
@@ -218,7 +218,7 @@ const FontMetrics& font_metrics() { return font().m_metrics; }
 
 int char_advance(wchar_t ch) { return glyph(ch).m_advance; }
 
-int text_width(std::wstring_view text)
+int device_text_width(std::wstring_view text)
 {
     int w = 0;
     for (wchar_t ch : text)
@@ -231,12 +231,12 @@ void draw_text_on_surface(Surface& surface, const RECT& clip, int x, int y, std:
     draw_glyphs(surface, {clip}, x, y, text, color);
 }
 
-void draw_text_line(Dc& dc, int x, int y, std::wstring_view text)
+void draw_device_text(Dc& dc, int x, int y, std::wstring_view text)
 {
     Surface& s = *surface_for_dc(dc);
     int sx = x + dc.m_origin.x, sy = y + dc.m_origin.y;
     if (dc.m_bk_mode == OPAQUE) {
-        RECT cell{sx, sy, sx + text_width(text), sy + font_metrics().m_ascent + font_metrics().m_descent};
+        RECT cell{sx, sy, sx + device_text_width(text), sy + font_metrics().m_ascent + font_metrics().m_descent};
         fill_rect_pixels(dc, cell, to_pixel(dc.m_bk_color));
     }
     draw_glyphs(s, dc.m_clip, sx, sy, text, to_pixel(dc.m_text_color));
@@ -262,7 +262,7 @@ int WINAPI DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format)
     if (format & DT_CALCRECT) {
         int widest = 0;
         for (const auto& l : lines)
-            widest = std::max(widest, text_width(l));
+            widest = std::max(widest, device_text_width(l));
         if (!(format & DT_WORDBREAK) || widest > width)
             rect->right = rect->left + widest;
         rect->bottom = rect->top + total;
@@ -282,13 +282,13 @@ int WINAPI DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format)
         dc->m_clip = region_intersect(dc->m_clip, r);
     }
     for (const auto& line : lines) {
-        int w = text_width(line);
+        int w = device_text_width(line);
         int x = rect->left;
         if (format & DT_CENTER)
             x = rect->left + (width - w) / 2;
         else if (format & DT_RIGHT)
             x = rect->right - w;
-        draw_text_line(*dc, x, y, line);
+        draw_device_text(*dc, x, y, line);
         y += line_height;
     }
     dc->m_clip = std::move(saved);
@@ -312,7 +312,7 @@ BOOL WINAPI ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, L
         dc->m_clip = region_intersect(dc->m_clip, r);
     }
     if (text)
-        draw_text_line(*dc, x, y, std::wstring_view(text, count));
+        draw_device_text(*dc, x, y, std::wstring_view(text, count));
     dc->m_clip = std::move(saved);
     return TRUE;
 }

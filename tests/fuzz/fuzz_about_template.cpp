@@ -9,7 +9,7 @@
 
 #include "about_dialog.h"
 #include "app_state.h"
-#include "dialog_template.h"
+#include "dialog_relayout.h"
 #include "resource.h"
 
 namespace {

@@ -341,6 +341,59 @@ TEST_F(DeviceTest, StaticImagesAreSwappedAndReturned)
     EXPECT_EQ(SendMessageW(icon_static, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
 }
 
+TEST_F(DeviceTest, IconStaticTakesTheIconsSizeUnlessItCentresTheImage)
+{
+    // The demo icon is 32 x 32; the control is asked for 30 x 30 at creation, by a move, by a new icon.
+    struct Case {
+        DWORD style;
+        int width, height;
+    } const cases[] = {{SS_ICON | SS_REALSIZEIMAGE, 32, 32}, {SS_ICON | SS_CENTERIMAGE, 30, 30}};
+    for (const Case& c : cases) {
+        HWND icon_static = CreateWindowExW(0, L"Static", L"#101", WS_CHILD | WS_VISIBLE | c.style, 10, 10, 30, 30,
+                                           m_parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(SendMessageW(icon_static, STM_GETIMAGE, IMAGE_ICON, 0), 0);
+        for (int step = 0; step < 3; ++step) {
+            if (step == 1)
+                MoveWindow(icon_static, 12, 14, 30, 30, TRUE);
+            if (step == 2)
+                SendMessageW(icon_static, STM_SETIMAGE, IMAGE_ICON,
+                             reinterpret_cast<LPARAM>(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(101))));
+            RECT r{};
+            GetWindowRect(icon_static, &r);
+            EXPECT_EQ(r.right - r.left, c.width) << c.style << " step " << step;
+            EXPECT_EQ(r.bottom - r.top, c.height) << c.style << " step " << step;
+        }
+        DestroyWindow(icon_static);
+    }
+}
+
+TEST_F(DeviceTest, ListShowsWholeRowsUnlessAskedNotTo)
+{
+    // Rows are the font's 13 pixels plus 2; the standard list has a one-pixel border.
+    struct Case {
+        DWORD style;
+        int asked, expected, expected_a_row_taller;
+    } const cases[] = {
+        {LBS_STANDARD, 100, 92, 107},   // 98 of client: six rows (90) and the border
+        {LBS_STANDARD, 92, 92, 107},    // already whole rows
+        {LBS_STANDARD, 12, 12, 17},     // less than one row: kept; 25 of client: one row
+        {LBS_STANDARD | LBS_NOINTEGRALHEIGHT, 100, 100, 115},
+        {WS_VSCROLL | LBS_NOTIFY, 100, 90, 105}, // no border: 100 of client
+    };
+    for (const Case& c : cases) {
+        HWND list = child(L"LISTBOX", nullptr, c.style, 342, 20, 20, 150, c.asked);
+        ASSERT_EQ(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0), 15);
+        RECT r{};
+        GetWindowRect(list, &r);
+        EXPECT_EQ(r.bottom - r.top, c.expected) << c.asked;
+        EXPECT_EQ(r.right - r.left, 150);
+        MoveWindow(list, 10, 10, 150, c.asked + 15, TRUE);
+        GetWindowRect(list, &r);
+        EXPECT_EQ(r.bottom - r.top, c.expected_a_row_taller) << c.asked;
+        DestroyWindow(list);
+    }
+}
+
 TEST_F(DeviceTest, StaticTextWrapsAndShowsTheParentBackground)
 {
     HWND label = child(L"Static", L"one two three four five six", SS_LEFT, 202, 10, 10, 60, 40);

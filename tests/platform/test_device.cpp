@@ -233,6 +233,24 @@ TEST_F(DemoTest, HostCloseAsksThroughTheLeftSoftKeyUnlessAModalDialogDisablesThe
     EXPECT_EQ(commands(IDM_DEMO_OK).size(), 1u);
 }
 
+TEST_F(PlatformTest, HostCloseWhileAModalDialogRunsBringsThatDialogForward)
+{
+    HWND main = top_level(WS_VISIBLE, L"Main");
+    HWND dialog = CreateWindowExW(0, L"LogWindow", L"Dialog", WS_POPUP | WS_VISIBLE, 20, 60, 200, 100, main, nullptr,
+                                  nullptr, nullptr);
+    EnableWindow(main, FALSE); // as a modal loop does
+    HWND other = top_level(WS_VISIBLE, L"Other");
+    device::pump();
+    ASSERT_EQ(device::top_level_windows().front().hwnd, other);
+    message_log().clear();
+    device::host_close();
+    device::pump();
+    EXPECT_EQ(device::top_level_windows().front().hwnd, dialog);
+    EXPECT_EQ(GetForegroundWindow(), dialog);
+    EXPECT_EQ(count_logged(WM_COMMAND, main) + count_logged(WM_CLOSE, main), 0);
+    EXPECT_TRUE(IsWindow(main));
+}
+
 TEST_F(DemoTest, IconBitmapAndBorderedChildOnScreen)
 {
     // Icon at (16, 100) of the client: blue body, the transparent 4 x 4 corner shows the background.

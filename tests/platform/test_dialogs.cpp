@@ -4,7 +4,7 @@
 
 #include <aygshell.h>
 
-#include "dialog_template.h"
+#include "dialog_template_decoder.h"
 
 #include <cstdlib>
 
@@ -52,7 +52,7 @@ TemplateBuilder sample_template(DWORD extra_style = 0)
         .item(kButton, L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 70, 62, 50, 14, IDCANCEL)
         .item(kEdit, L"2", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 26, 113, 16, kEditId, 6)
         .item(kStatic, L"N:", WS_CHILD | WS_VISIBLE | SS_LEFT, 27, 7, 10, 8, 0xFFFF)
-        .item(kList, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 7, 45, 60, 14, kListId);
+        .item(kList, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | LBS_NOINTEGRALHEIGHT, 7, 45, 60, 14, kListId);
     return t;
 }
 
@@ -354,12 +354,24 @@ TEST_F(DeviceTest, MessageBoxButtonTapAndLook)
 {
     HWND box = nullptr;
     bool icon_yellow = false;
+    std::string mark; // the sign's middle columns from its top down: '#' black, 'y' yellow, '.' other
     script().push_back([&] {
         box = top_window();
         // The exclamation icon: a yellow triangle at the top left of the box's client area.
         for (int y = 12; y < 40 && !icon_yellow; ++y) {
             const POINT pt = on_screen(box, 24, y);
             icon_yellow |= kelvora::device::pixel(pt.x, pt.y) == RGB(255, 204, 0);
+        }
+        // The "!" on it: a bar and a dot, solid black over three columns (the icon is at (8, 8), 32 wide).
+        for (int y = 8 + 9; y < 8 + 29; ++y) {
+            char row = 0;
+            for (int x = 8 + 15; x < 8 + 18; ++x) {
+                const POINT pt = on_screen(box, x, y);
+                const COLORREF c = kelvora::device::pixel(pt.x, pt.y);
+                const char here = c == RGB(0, 0, 0) ? '#' : c == RGB(255, 204, 0) ? 'y' : '.';
+                row = row == 0 || row == here ? here : '.';
+            }
+            mark += row;
         }
         if (const char* dir = std::getenv("KELVORA_SHOTS"))
             kelvora::device::save_png(std::string(dir) + "/messagebox.png");
@@ -371,6 +383,7 @@ TEST_F(DeviceTest, MessageBoxButtonTapAndLook)
                           MB_OKCANCEL | MB_ICONEXCLAMATION),
               IDCANCEL);
     EXPECT_TRUE(icon_yellow);
+    EXPECT_EQ(mark, "yy###########yy###yy");
 }
 
 } // namespace

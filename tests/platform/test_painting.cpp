@@ -174,6 +174,51 @@ TEST_F(PlatformTest, LineToExcludesTheLastPixelAndWidePensCoverTheirWidth)
     EXPECT_EQ(screen(15, top + 32), white);
 }
 
+TEST_F(PlatformTest, AFarLineIsDrawnUpToTheEdgeExactlyAsAShortLineOfTheSameSlope)
+{
+    // Each far line and its short twin have the same start and the same ratio of rise to run, so their
+    // pixels on the screen must agree; the short one is walked whole.
+    struct Case {
+        POINT from, far_end, near_end;
+        int style;
+    };
+    const Case cases[] = {
+        {{10, 10}, {40010, 20010}, {250, 130}, PS_SOLID},
+        {{10, 10}, {40010, 20010}, {250, 130}, PS_DASH},
+        {{200, 200}, {-39800, -19800}, {-40, 80}, PS_SOLID},
+        {{120, 100}, {120, -40000}, {120, -10}, PS_SOLID},
+        {{50, 0}, {20050, 40000}, {200, 300}, PS_SOLID},
+        {{-40000, -40000}, {40000, 40000}, {300, 300}, PS_SOLID},
+    };
+    HWND w = top_level();
+    auto draw = [&](POINT from, POINT to, int style) {
+        paint_with([=](HWND, HDC dc) {
+            HPEN pen = CreatePen(style, 1, red);
+            HGDIOBJ old = SelectObject(dc, pen);
+            MoveToEx(dc, from.x, from.y, nullptr);
+            LineTo(dc, to.x, to.y);
+            SelectObject(dc, old);
+            DeleteObject(pen);
+        });
+        InvalidateRect(w, nullptr, TRUE);
+        device::pump();
+        // Read from the window's own surface: composing the whole screen for every pixel is slow.
+        std::vector<COLORREF> pixels;
+        HDC dc = GetDC(w);
+        for (int y = 0; y < 320 - top; ++y)
+            for (int x = 0; x < 240; ++x)
+                pixels.push_back(GetPixel(dc, x, y));
+        ReleaseDC(w, dc);
+        return pixels;
+    };
+    for (const Case& c : cases) {
+        const std::vector<COLORREF> far = draw(c.from, c.far_end, c.style);
+        const std::vector<COLORREF> near = draw(c.from, c.near_end, c.style);
+        EXPECT_GT(std::count(near.begin(), near.end(), red), 90) << c.far_end.x << "," << c.far_end.y;
+        EXPECT_TRUE(far == near) << c.far_end.x << "," << c.far_end.y;
+    }
+}
+
 TEST_F(PlatformTest, DrawingStaysInsideTheClientAreaAndTheUpdateArea)
 {
     HWND w = top_level();

@@ -73,6 +73,29 @@ TEST_F(PlatformTest, PostedMessagesWaitForTheLoopInOrder)
     EXPECT_LT(index_of(WM_USER + 1, w), index_of(WM_USER + 2, w));
 }
 
+TEST_F(PlatformTest, MessagesToDestroyedWindowsAreDroppedWhereverTheyStandInTheQueue)
+{
+    // 'S' a message to a window destroyed before the loop runs, 'L' one to a live window.
+    for (const char* order : {"SSL", "LSS", "SLS", "SSLSL"}) {
+        HWND live = top_level(WS_VISIBLE, L"Live");
+        HWND gone = top_level(WS_VISIBLE, L"Gone");
+        int live_count = 0;
+        for (const char* c = order; *c; ++c) {
+            PostMessageW(*c == 'L' ? live : gone, WM_USER + 7, 0, 0);
+            live_count += *c == 'L';
+        }
+        DestroyWindow(gone);
+        message_log().clear();
+        MSG msg;
+        for (int i = 0; i < live_count; ++i) {
+            ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER + 7, WM_USER + 7, PM_REMOVE)) << order;
+            EXPECT_EQ(msg.hwnd, live) << order;
+        }
+        EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER + 7, WM_USER + 7, PM_REMOVE)) << order;
+        DestroyWindow(live);
+    }
+}
+
 TEST_F(PlatformTest, DefWindowProcDestroysAtCloseParentDestroyBeforeChildren)
 {
     HWND w = top_level();

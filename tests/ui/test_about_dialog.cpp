@@ -2,7 +2,7 @@
 #include "ui_test_support.h"
 
 #include "about_dialog.h"
-#include "dialog_template.h"
+#include "dialog_relayout.h"
 
 namespace device = kelvora::device;
 
@@ -45,17 +45,19 @@ HWND openModelessAbout()
 
 TEST_F(ProgramTest, AboutBoxFillsTheScreenAndFollowsItsOrientation)
 {
-    RECT portraitName{}, landscapeName{}, portraitAgain{}, window{};
+    RECT portraitName{}, landscapeName{}, portraitAgain{}, window{}, portraitIcon{}, landscapeIcon{};
     bool okButton = false;
     whenWaiting([&] {
         HWND about = frontWindow();
         GetWindowRect(about, &window);
         okButton = (GetWindowLongW(about, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) != 0;
         portraitName = controlRect(about, IDC_ABOUT_NAME);
+        portraitIcon = controlRect(about, IDC_ABOUT_ICON);
         device::rotate();
     });
     whenWaiting([&] {
         landscapeName = controlRect(frontWindow(), IDC_ABOUT_NAME);
+        landscapeIcon = controlRect(frontWindow(), IDC_ABOUT_ICON);
         device::rotate();
     });
     whenWaiting([&] {
@@ -74,6 +76,10 @@ TEST_F(ProgramTest, AboutBoxFillsTheScreenAndFollowsItsOrientation)
     EXPECT_EQ(landscapeName.left, MulDiv(48, 6, 4));
     EXPECT_EQ(landscapeName.top, MulDiv(12, 13, 8));
     expectRect(portraitAgain, portraitName, "back to portrait");
+    // The icon control stands at (12, 12) units and takes the 32 x 32 pixels of the icon, not 20 x 20 units.
+    const RECT icon{18, 20, 18 + 32, 20 + 32};
+    expectRect(portraitIcon, icon, "portrait icon");
+    expectRect(landscapeIcon, icon, "landscape icon");
     EXPECT_EQ(topLevelCount(), 1);
 }
 

@@ -250,6 +250,29 @@ TEST_F(ProgramTest, HostWindowCloseGoesThroughTheExitQuestion)
     EXPECT_TRUE(IsWindow(mainWindow()));
 }
 
+TEST_F(ProgramTest, HostWindowCloseAnsweredCancelLeavesTheWindowsAsTheyStood)
+{
+    for (int button : {IDC_FUNCTION, IDC_CALCULATE}) {
+        HWND secondary = openWith(button, button == IDC_FUNCTION ? L"F(x):" : L"Calculate");
+        ASSERT_EQ(frontWindow(), secondary);
+        HWND during = nullptr;
+        whenWaiting([&] {
+            during = frontWindow(); // the question, over everything
+            device::key(VK_ESCAPE);
+        });
+        device::host_close();
+        device::pump();
+        EXPECT_NE(during, secondary);
+        EXPECT_EQ(frontWindow(), secondary);
+        EXPECT_EQ(GetForegroundWindow(), secondary);
+        EXPECT_EQ(topLevelCount(), 2);
+        // Its own OK still closes it and the main window is back in front.
+        SendMessageW(secondary, WM_CLOSE, 0, 0);
+        device::pump();
+        EXPECT_EQ(frontWindow(), mainWindow());
+    }
+}
+
 TEST_F(ProgramTest, RotationMovesTheButtonsWithTheRightAndBottomEdges)
 {
     device::rotate();

@@ -1,6 +1,6 @@
 // Moving the controls of a running dialog to the places another classic dialog template gives them.
-#ifndef KELVORA_DIALOG_TEMPLATE_H
-#define KELVORA_DIALOG_TEMPLATE_H
+#ifndef KELVORA_DIALOG_RELAYOUT_H
+#define KELVORA_DIALOG_RELAYOUT_H
 
 #include <windows.h>
 

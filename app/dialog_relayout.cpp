@@ -1,7 +1,9 @@
 // Relayout of a running dialog from a classic dialog template: each control named by the template is
 // moved to the template's rectangle (in dialog units of the dialog's own font) and gets the template's
 // text or image again. Templates are read word by word within the resource's size, never beyond it.
-#include "dialog_template.h"
+// The program reads the template itself, with the public calls only, because it must also build and run
+// against the real Windows headers and libraries, where no template decoder is offered to programs.
+#include "dialog_relayout.h"
 
 #include <string.h>
 

@@ -1,6 +1,6 @@
 // Classic dialog templates: decoding for the dialog manager, and building the item-less templates the
 // message box and the file dialogs start from.
-#include "dialog_template.h"
+#include "dialog_template_decoder.h"
 
 #include "controls_common.h"
 
