@@ -286,7 +286,8 @@ static bool readNumber(Reader* reader, double* value)
 
 bool pointsFileLoaded(PointsFileStatus status)
 {
-    return status == POINTS_FILE_OK || status == POINTS_FILE_SHORT || status == POINTS_FILE_READ_ERROR;
+    return status == POINTS_FILE_OK || status == POINTS_FILE_SHORT || status == POINTS_FILE_EXTRA_NUMBERS ||
+           status == POINTS_FILE_READ_ERROR;
 }
 
 const WCHAR* pointsFileStatusText(PointsFileStatus status)
@@ -294,6 +295,8 @@ const WCHAR* pointsFileStatusText(PointsFileStatus status)
     switch (status) {
     case POINTS_FILE_OK: return L"The points were loaded.";
     case POINTS_FILE_SHORT: return L"The file holds fewer points than its count; those it holds were loaded.";
+    case POINTS_FILE_EXTRA_NUMBERS:
+        return L"The file holds more numbers than its count; the points counted were loaded.";
     case POINTS_FILE_READ_ERROR: return L"Reading the file failed; the points before the error were loaded.";
     case POINTS_FILE_CANNOT_OPEN: return L"The file cannot be opened or read.";
     case POINTS_FILE_NO_COUNT: return L"The file does not start with the number of points.";
@@ -328,8 +331,9 @@ PointsFileStatus readPointsStream(FILE* file, PointTable* table, int* declaredCo
         ++read;
     }
     table->pointCount = read;
-    if (read == count) return POINTS_FILE_OK;
-    return reader.failed ? POINTS_FILE_READ_ERROR : POINTS_FILE_SHORT;
+    if (read < count) return reader.failed ? POINTS_FILE_READ_ERROR : POINTS_FILE_SHORT;
+    double extra;
+    return readNumber(&reader, &extra) ? POINTS_FILE_EXTRA_NUMBERS : POINTS_FILE_OK;
 }
 
 PointsFileStatus writePointsStream(FILE* file, const PointTable* table)

@@ -46,3 +46,27 @@ execute_process(COMMAND "${FIT}" --precise "${NORRIS}" RESULT_VARIABLE status OU
 if(NOT status EQUAL 0 OR NOT out MATCHES "\nA=-0\\.262323073774[0-9]+\nB=1\\.0021168180204[0-9]+\nS=0\\.87206484898")
   message(FATAL_ERROR "kelvora-fit --precise on Norris: exit ${status}:\n${out}")
 endif()
+
+# Numbers left after the counted points: the counted points are fitted and the user is warned, since a
+# file of two columns without its count line reads as a count and one point. Text after them is no number.
+set(scratch "${CMAKE_CURRENT_BINARY_DIR}/kelvora-fit-leftovers")
+file(MAKE_DIRECTORY "${scratch}")
+foreach(case "two-columns|1 2\n3 4\n5 6\n|count of 1 point:"
+              "one-extra-number|2\n1 3\n2 5\n7\n|count of 2 points:"
+              "comment-line|2\n1 3\n2 5\n# two runs, 7 samples\n|none")
+  string(REPLACE "|" ";" case "${case}")
+  list(GET case 0 name)
+  list(GET case 1 text)
+  list(GET case 2 warning)
+  file(WRITE "${scratch}/${name}.dat" "${text}")
+  expect_exit(0 "${scratch}/${name}.dat")
+  if(warning STREQUAL "none")
+    if(NOT last_err STREQUAL "")
+      message(FATAL_ERROR "${name}: unexpected warning: ${last_err}")
+    endif()
+  elseif(NOT last_err MATCHES "${name}.dat: warning: holds more numbers than its ${warning} were its columns"
+         OR NOT last_err MATCHES "written without the count line\\?")
+    message(FATAL_ERROR "${name}: no leftover warning: ${last_err}")
+  endif()
+endforeach()
+file(REMOVE_RECURSE "${scratch}")

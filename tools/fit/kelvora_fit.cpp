@@ -188,13 +188,19 @@ int main(int argc, char** argv)
     int declared = 0;
     PointsFileStatus loaded = readPointsStream(file, &g_app.points, &declared);
     fclose(file);
-    if (loaded != POINTS_FILE_OK && loaded != POINTS_FILE_SHORT) {
+    if (loaded != POINTS_FILE_OK && loaded != POINTS_FILE_SHORT && loaded != POINTS_FILE_EXTRA_NUMBERS) {
         fprintf(stderr, "kelvora-fit: %s: %s\n", options.path, reasonText(loaded));
         return 1;
     }
     if (loaded == POINTS_FILE_SHORT) {
         fprintf(stderr, "kelvora-fit: %s: warning: holds %d of its %d points; fitting those\n", options.path,
                 g_app.points.pointCount, declared);
+    }
+    if (loaded == POINTS_FILE_EXTRA_NUMBERS) {
+        fprintf(stderr,
+                "kelvora-fit: %s: warning: holds more numbers than its count of %d point%s: were its "
+                "columns written without the count line? fitting the counted ones\n",
+                options.path, declared, declared == 1 ? "" : "s");
     }
     g_app.exponentN = options.exponentN;
     if (options.all) {
