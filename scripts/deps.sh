@@ -10,6 +10,7 @@ packages=(
   libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  python3 desktop-file-utils man-db
 )
 
 missing=()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds Kelvora (release) when needed and starts it in a desktop window.
+# Builds Kelvora and its command-line tools (release) when needed and starts it in a desktop window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target kelvora
+cmake --build --preset release --target kelvora kelvora-fit kelvora-replay
 exec build/release/app/kelvora "$@"

@@ -2,8 +2,10 @@
 #include "replay.h"
 
 #include <app_state.h>
+#include <kelvora_version.h>
 
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -40,6 +42,17 @@ bool query_point(const std::vector<std::string>& args, std::string* out)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kelvora-replay %s\n", KELVORA_VERSION);
+        return kelvora::replay::exit_ok;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::printf("usage: kelvora-replay SCRIPT\n"
+                    "Runs the program on a headless device and feeds it the lines of SCRIPT as input.\n"
+                    "Exit status: 0 the script ran to its end, 1 a bad line or an unreadable script,\n"
+                    "3 the program ended before the script did.\n");
+        return kelvora::replay::exit_ok;
+    }
     if (argc != 2) {
         std::cerr << "usage: kelvora-replay SCRIPT\n";
         return kelvora::replay::exit_bad_script;

@@ -1,0 +1,34 @@
+// kelvora-fit's command line: the options it takes, read from one table, and the checks between them.
+#ifndef KELVORA_FIT_OPTIONS_H
+#define KELVORA_FIT_OPTIONS_H
+
+#include <vector>
+
+// Exit statuses of kelvora-fit.
+enum FitExitStatus {
+    FIT_EXIT_FITTED = 0,     // every file fitted with finite A, B and S
+    FIT_EXIT_BAD_FILE = 1,   // a file could not be used, or the results could not be written
+    FIT_EXIT_USAGE = 2,      // the command line is wrong (one line on standard error says why)
+    FIT_EXIT_NOT_FINITE = 3, // a fit was printed but its A, B or S is not finite
+};
+
+// What the command line asks for. Adding an option: a field here and a row in the table of options.cpp.
+struct FitOptions {
+    bool all = false;
+    bool precise = false;
+    bool modelGiven = false;
+    int modelId = 0;
+    bool exponentGiven = false;
+    double exponentN = 2.0;
+    bool finished = false;           // help, version or the model list was printed: nothing left to do
+    std::vector<const char*> files;  // in the order given; "-" is standard input
+};
+
+// Reads argv into options. Returns -1 when there are files to fit; otherwise the exit status, after
+// printing what was asked for (help, version, model list) or a one-line reason on standard error.
+int parseFitOptions(int argc, char** argv, FitOptions* options);
+
+// The sixteen model numbers and formulas, one "K  FORMULA" line each.
+void printModelList();
+
+#endif
