@@ -6,4 +6,7 @@
 
 bool initInstance(HINSTANCE instance, int showCommand);
 
+// Registers one of the program's window classes: its procedure, the program's icon, a white background.
+BOOL registerWindowClass(HINSTANCE instance, LPCWSTR className, WNDPROC procedure);
+
 #endif

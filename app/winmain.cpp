@@ -12,7 +12,7 @@
 
 #define NAME_CAPACITY 100
 
-static BOOL registerWindowClass(HINSTANCE instance, LPCWSTR className, WNDPROC procedure)
+BOOL registerWindowClass(HINSTANCE instance, LPCWSTR className, WNDPROC procedure)
 {
     WNDCLASSW windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;

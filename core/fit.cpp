@@ -50,18 +50,32 @@ static void backTransform(int modelId, double a0, double b0, double* a, double* 
     }
 }
 
-// Stores A and B from the line, then the residual sum over the points in their order and S.
+// Stores A and B from the line, then the residual sum over the points in their order and S. With a
+// line record it also takes the spread of Y, about the first Y so that large offsets keep their digits.
 static FitResult finishFit(const double* x, const double* y, int count, int modelId, double exponentN,
-                           double a0, double b0)
+                           double a0, double b0, LineFit* line)
 {
     FitResult fit;
     backTransform(modelId, a0, b0, &fit.a, &fit.b);
     fit.residualSum = 0.0;
+    double originY = y[0], sumY = 0.0, sumYY = 0.0;
     for (int i = 0; i < count; ++i) {
         double r = evaluateModelWith(modelId, fit.a, fit.b, exponentN, x[i]) - y[i];
         fit.residualSum = r * r + fit.residualSum;
+        if (line != NULL) {
+            double dy = y[i] - originY;
+            sumY += dy;
+            sumYY += dy * dy;
+        }
     }
     fit.s = count >= 2 ? sqrt(fit.residualSum / (double)(count - 1)) : 0.0;
+    if (line != NULL) {
+        line->a0 = a0;
+        line->b0 = b0;
+        line->meanY = originY + sumY / (double)count;
+        line->spreadYY = sumYY - sumY * (sumY / (double)count);
+        if (line->spreadYY < 0.0) line->spreadYY = 0.0; // rounding; a NaN Y keeps it NaN
+    }
     return fit;
 }
 
@@ -73,12 +87,19 @@ static FitResult emptyFit()
 
 FitResult fitPoints(const double* x, const double* y, int count, int modelId, double exponentN)
 {
+    return fitPointsWithLine(x, y, count, modelId, exponentN, NULL);
+}
+
+FitResult fitPointsWithLine(const double* x, const double* y, int count, int modelId, double exponentN,
+                            LineFit* line)
+{
+    if (line != NULL) *line = LineFit{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     if (count <= 0) return emptyFit();
     // The first point is the origin of the sums: differences of nearby large values are exact, so the
     // means and spreads are taken of small numbers.
     double originT, originZ;
     linearise(modelId, exponentN, x[0], y[0], &originT, &originZ);
-    double meanT = 0.0, meanZ = 0.0, spreadTT = 0.0, spreadTZ = 0.0;
+    double meanT = 0.0, meanZ = 0.0, spreadTT = 0.0, spreadTZ = 0.0, spreadZZ = 0.0;
     for (int i = 0; i < count; ++i) {
         double t, z;
         linearise(modelId, exponentN, x[i], y[i], &t, &z);
@@ -87,15 +108,23 @@ FitResult fitPoints(const double* x, const double* y, int count, int modelId, do
         double weight = 1.0 / (double)(i + 1);
         double dt = t - meanT;
         meanT = dt * weight + meanT;
-        meanZ = (z - meanZ) * weight + meanZ;
+        double dz = z - meanZ;
+        meanZ = dz * weight + meanZ;
         spreadTT = dt * (t - meanT) + spreadTT;
         spreadTZ = dt * (z - meanZ) + spreadTZ;
+        spreadZZ = dz * (z - meanZ) + spreadZZ;
     }
     double b0 = spreadTZ / spreadTT;
     // The intercept at t = 0 from the first point and the means, in this grouping: z0 - b0*t0 is exact
     // for data on a line through large values, where (z0 + meanZ) would already round.
     double a0 = (originZ - b0 * originT) + (meanZ - b0 * meanT);
-    return finishFit(x, y, count, modelId, exponentN, a0, b0);
+    if (line != NULL) {
+        line->meanT = originT + meanT;
+        line->spreadTT = spreadTT;
+        line->spreadTZ = spreadTZ;
+        line->spreadZZ = spreadZZ;
+    }
+    return finishFit(x, y, count, modelId, exponentN, a0, b0, line);
 }
 
 FitResult fitPointsRawSums(const double* x, const double* y, int count, int modelId, double exponentN)
@@ -113,7 +142,17 @@ FitResult fitPointsRawSums(const double* x, const double* y, int count, int mode
     double nd = (double)count;
     double b0 = (sz * st - nd * stz) / (st * st - nd * stt);
     double a0 = (sz - b0 * st) / nd;
-    return finishFit(x, y, count, modelId, exponentN, a0, b0);
+    return finishFit(x, y, count, modelId, exponentN, a0, b0, NULL);
+}
+
+void lineariseModel(int modelId, double exponentN, double x, double y, double* t, double* z)
+{
+    linearise(modelId, exponentN, x, y, t, z);
+}
+
+void backTransformLine(int modelId, double a0, double b0, double* a, double* b)
+{
+    backTransform(modelId, a0, b0, a, b);
 }
 
 void fitModel()

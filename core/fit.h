@@ -10,6 +10,31 @@
 // give NaN parameters and S = 0 (one point) as the plain formula does.
 FitResult fitPoints(const double* x, const double* y, int count, int modelId, double exponentN);
 
+// The straight line behind a fit and the spreads its uncertainty is measured from. Spreads are sums of
+// products of deviations from the means (spreadTT = sum (t - meanT)^2 ...); they are exact 0 for equal
+// values. meanY and spreadYY are those of the measured Y, for the share of its spread the fit explains.
+struct LineFit {
+    double a0;
+    double b0;
+    double meanT;
+    double spreadTT;
+    double spreadTZ;
+    double spreadZZ;
+    double meanY;
+    double spreadYY;
+};
+
+// fitPoints that also hands back its straight line and spreads (line may be NULL). No point leaves
+// every field of line 0.
+FitResult fitPointsWithLine(const double* x, const double* y, int count, int modelId, double exponentN,
+                            LineFit* line);
+
+// The transform of one point to the straight-line coordinates t and z of model modelId.
+void lineariseModel(int modelId, double exponentN, double x, double y, double* t, double* z);
+
+// The model's A and B from the line's intercept a0 and slope b0.
+void backTransformLine(int modelId, double a0, double b0, double* a, double* b);
+
 // The same fit from the four raw sums St, Sz, Stt, Stz. It loses every digit once the data lie far from
 // the origin; it is kept as the reference the centred fit is compared with.
 FitResult fitPointsRawSums(const double* x, const double* y, int count, int modelId, double exponentN);

@@ -8,6 +8,7 @@ packages=(
   libsdl2-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev
+  libgsl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   python3 desktop-file-utils man-db

@@ -18,13 +18,19 @@
 void openResultsWindow()
 {
     fitModel();
+    createResultsWindow();
+}
+
+HWND createResultsWindow()
+{
     HWND window = CreateWindowExW(0, L"CalcF", L"Calculate", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                   NULL, NULL, g_app.ui.instance, NULL);
     g_app.ui.resultsWindow = window;
     if (window != NULL) fitBelowMenuBar(window);
+    return window;
 }
 
-static void drawNumberLine(HWND window, HDC dc, int x, int y, LPCWSTR format, double value)
+void drawNumberLine(HWND window, HDC dc, int x, int y, LPCWSTR format, double value)
 {
     WCHAR line[TEXT_CAPACITY];
     swprintf(line, TEXT_CAPACITY, format, value);

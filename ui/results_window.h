@@ -6,6 +6,10 @@
 
 LRESULT CALLBACK ResultsWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void openResultsWindow();
+// Opens the results window on the fit already in the state record (openResultsWindow fits first).
+HWND createResultsWindow();
 void paintResultsWindow(HWND window);
+// One text line of a number formatted with format ("A=%g") at (x, y) of the client area.
+void drawNumberLine(HWND window, HDC dc, int x, int y, LPCWSTR format, double value);
 
 #endif

@@ -14,32 +14,9 @@ file(WRITE "${WORK}/no-count.dat" "x y\n")
 # A file whose name looks like an option, reachable only after "--".
 file(WRITE "${WORK}/--all" "4\n0 2\n1 5\n2 8\n3 11\n")
 
-set(EXACT_BLOCK "Y=A\\+B\\*X\nA=2\nB=3\nS=0\n")
+set(EXACT_BLOCK "Y=A\\+B\\*X\nA=2\nB=3\nS=0\nse_A=0\nse_B=0\nci_A=\\[2, 2\\]\nci_B=\\[3, 3\\]\ns_n2=0\nr2=1\nr2_line=1\n")
 
-# run(<args>...) runs kelvora-fit in WORK; INPUT <file> feeds standard input. Sets status, out, err.
-macro(run)
-  cmake_parse_arguments(RUN "" "INPUT" "" ${ARGN})
-  set(input_option)
-  if(RUN_INPUT)
-    set(input_option INPUT_FILE "${RUN_INPUT}")
-  endif()
-  execute_process(COMMAND "${FIT}" ${RUN_UNPARSED_ARGUMENTS} ${input_option} WORKING_DIRECTORY "${WORK}"
-                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-endmacro()
-
-# expect(<exit> <stdout regex> <stderr regex> [INPUT file] <args>...): one case of the matrix.
-function(expect expected out_regex err_regex)
-  run(${ARGN})
-  if(NOT status STREQUAL expected OR NOT out MATCHES "${out_regex}" OR NOT err MATCHES "${err_regex}")
-    message(SEND_ERROR "kelvora-fit ${ARGN}: exit ${status} (expected ${expected})\n"
-                       "stdout:\n${out}\nstderr:\n${err}\nexpected stdout ~ ${out_regex}\nstderr ~ ${err_regex}")
-  endif()
-endfunction()
-
-# A usage error is exactly one line on standard error, nothing on standard output.
-function(expect_usage reason_regex)
-  expect(2 "^$" "^kelvora-fit: ${reason_regex}[^\n]*\n$" ${ARGN})
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/kelvora_fit_expect.cmake")
 
 # --- results and the option forms
 expect(0 "^${EXACT_BLOCK}$" "^$" exact.dat)
@@ -48,7 +25,7 @@ expect(0 "^${EXACT_BLOCK}$" "^$" exact.dat --model 0)
 expect(0 "^${EXACT_BLOCK}$" "^$" INPUT "${WORK}/exact.dat" -)
 expect(0 "^${EXACT_BLOCK}$" "^$" INPUT "${WORK}/exact.dat" --model 0 -- -)
 expect(0 "^${EXACT_BLOCK}$" "^$" -- --all)
-expect(0 "^Y=A\\+B\\*X\\^N\nA=2\nB=3\nN=1\nS=0\n$" "^$" exact.dat --exponent=1 --model=15)
+expect(0 "^Y=A\\+B\\*X\\^N\nA=2\nB=3\nN=1\nS=0\nse_A=0\n" "^$" exact.dat --exponent=1 --model=15)
 expect(0 "^ 0  Y=A\\+B\\*X\n 1  Y=1/\\(A\\+B\\*X\\)\n.*\n15  Y=A\\+B\\*X\\^N\n$" "^$" --list-models)
 expect(0 "^kelvora-fit [0-9]+\\.[0-9]+[^\n]*\n$" "^$" --version)
 expect(0 "^usage: kelvora-fit.*--model.*--list-models.*\n 5  Y=A\\*EXP\\(B\\*X\\)\n.*Exit status" "^$" --help)
@@ -61,9 +38,9 @@ expect(1 "^no-count.dat:\n\nexact.dat:\n${EXACT_BLOCK}$" "^kelvora-fit: no-count
        no-count.dat exact.dat)
 
 # --- fits that are not finite: printed, then exit 3; a file that cannot be used outweighs them
-expect(3 "^Y=A\\*X\\^B\nA=-?nan\nB=-?nan\nS=-?nan\n$" "^$" --model 8 negative.dat)
+expect(3 "^Y=A\\*X\\^B\nA=-?nan\nB=-?nan\nS=-?nan\nse_A=-?nan\n" "^$" --model 8 negative.dat)
 expect(0 "^S=[^\n]*Y=A\\+B\\*X\n" "^$" --all negative.dat)
-expect(3 "^(S=0 A=-?nan B=-?nan [^\n]+\n)+$" "^$" --all single.dat)
+expect(3 "^(S=0 A=-?nan B=-?nan se_A=-?nan se_B=-?nan r2=-?nan [^\n]+\n)+$" "^$" --all single.dat)
 expect(3 "exact.dat:\n${EXACT_BLOCK}\nsingle.dat:\nY=A\\+B\\*X\nA=-?nan" "^$" exact.dat single.dat)
 expect(1 "single.dat:\n" "no-such-file.dat" single.dat no-such-file.dat)
 
@@ -89,7 +66,7 @@ expect_usage("--all and --model exclude each other" --all --model 3 exact.dat)
 # --- files that cannot be used: exit 1, the file named
 expect(1 "^$" "^kelvora-fit: [^\n]*no-such-file.dat: No such file or directory\n$" "${EXAMPLES}/no-such-file.dat")
 expect(1 "^$" "^kelvora-fit: [^\n]*: cannot be read\n$" "${EXAMPLES}")
-expect(1 "^$" "^kelvora-fit: standard input: no point count at the start\n$" INPUT "${WORK}/no-count.dat" -)
+expect(1 "^$" "^kelvora-fit: standard input: no point count at the start[^\n]*--columns[^\n]*\n$" INPUT "${WORK}/no-count.dat" -)
 
 # --- results that cannot be written are a failure, not a success: standard output opened read-only
 execute_process(COMMAND sh -c "exec \"$0\" \"$1\" 1<\"$1\"" "${FIT}" "${WORK}/exact.dat"
@@ -98,21 +75,17 @@ if(NOT status EQUAL 1 OR NOT err MATCHES "^kelvora-fit: standard output: [^\n]+\
   message(SEND_ERROR "kelvora-fit with a read-only standard output: exit ${status}\n${err}")
 endif()
 
-# --- numbers left after the counted points: the counted points are fitted and a warning asks whether
-# the count line is missing (two columns read as a count and points); a comment line after them is no number
-file(WRITE "${WORK}/two-columns.dat" "3 1\n2 3\n4 5\n6 7\n8 9\n")
-file(WRITE "${WORK}/one-row-counted.dat" "1 2\n3 4\n5 6\n")
+# --- numbers left after the counted points of a points file: those points are fitted and a warning asks
+# whether the count line is missing; a comment line after them is no number
 file(WRITE "${WORK}/one-extra.dat" "2\n1 3\n2 5\n7\n")
+file(WRITE "${WORK}/count-one.dat" "1\n2 3\n4\n")
 file(WRITE "${WORK}/comment.dat" "2\n1 3\n2 5\n# two runs, 7 samples\n")
 set(LEFTOVER "warning: holds more numbers than its count of")
 set(COUNT_LINE "were its columns written without the count line\\? fitting the counted ones\n$")
-expect(0 "^Y=A\\+B\\*X\nA=1\nB=1\nS=0\n$" "^kelvora-fit: two-columns.dat: ${LEFTOVER} 3 points: ${COUNT_LINE}"
-       two-columns.dat)
-expect(3 "^Y=A\\+B\\*X\nA=-?nan" "^kelvora-fit: one-row-counted.dat: ${LEFTOVER} 1 point: ${COUNT_LINE}"
-       one-row-counted.dat)
-expect(0 "^Y=A\\+B\\*X\nA=1\nB=2\nS=0\n$" "^kelvora-fit: one-extra.dat: ${LEFTOVER} 2 points: ${COUNT_LINE}"
+expect(0 "^Y=A\\+B\\*X\nA=1\nB=2\nS=0\n" "^kelvora-fit: one-extra.dat: ${LEFTOVER} 2 points: ${COUNT_LINE}"
        one-extra.dat)
-expect(0 "^Y=A\\+B\\*X\nA=1\nB=2\nS=0\n$" "^$" comment.dat)
+expect(3 "^Y=A\\+B\\*X\nA=-?nan" "^kelvora-fit: count-one.dat: ${LEFTOVER} 1 point: ${COUNT_LINE}" count-one.dat)
+expect(0 "^Y=A\\+B\\*X\nA=1\nB=2\nS=0\n" "^$" comment.dat)
 
 # --- every example: sixteen ranked lines; model 15 with its exponent
 file(GLOB examples "${EXAMPLES}/*.dat")
@@ -126,7 +99,7 @@ foreach(example IN LISTS examples)
   if(NOT status EQUAL 0 OR NOT count EQUAL 16)
     message(SEND_ERROR "${example}: exit ${status}, ${count} ranked lines:\n${out}")
   endif()
-  expect(0 "^Y=A\\+B\\*X\\^N\nA=[^\n]+\nB=[^\n]+\nN=3\nS=[^\n]+\n$" "^$" --model 15 --exponent 3 "${example}")
+  expect(0 "^Y=A\\+B\\*X\\^N\nA=[^\n]+\nB=[^\n]+\nN=3\nS=[^\n]+\nse_A=[^\n]+\n" "^$" --model 15 --exponent 3 "${example}")
 endforeach()
 
 # --precise prints seventeen digits: the certified Norris intercept shows its first twelve.

@@ -85,6 +85,23 @@ bool setExponent(FitOptions* options, const char* value, std::string* reason)
     return true;
 }
 
+bool setSize(FitOptions* options, const char* value, std::string* reason)
+{
+    int width = 0, height = 0;
+    const char* cross = strchr(value, 'x');
+    std::string widthText = cross != nullptr ? std::string(value, cross) : std::string();
+    if (cross == nullptr || !parseInt(widthText.c_str(), &width) || !parseInt(cross + 1, &height) ||
+        width < PLOT_SIZE_MIN || width > PLOT_SIZE_MAX || height < PLOT_SIZE_MIN || height > PLOT_SIZE_MAX) {
+        *reason = std::string("--size is WIDTHxHEIGHT in pixels, each ") + std::to_string(PLOT_SIZE_MIN) + " to " +
+                  std::to_string(PLOT_SIZE_MAX) + ", not '" + value + "'";
+        return false;
+    }
+    options->plotWidth = width;
+    options->plotHeight = height;
+    options->sizeGiven = true;
+    return true;
+}
+
 bool showHelp(FitOptions* options, const char*, std::string*);
 
 bool showVersion(FitOptions* options, const char*, std::string*)
@@ -107,6 +124,14 @@ const OptionRow OPTIONS[] = {
     {"--all", nullptr, "fit all sixteen models, one line each, smallest S first", setSwitch<&FitOptions::all>},
     {"--precise", nullptr, "print numbers with 17 significant digits instead of 6",
      setSwitch<&FitOptions::precise>},
+    {"--refine", nullptr, "refine A and B by least squares on Y (Levenberg-Marquardt)",
+     setSwitch<&FitOptions::refine>},
+    {"--json", nullptr, "print one JSON object per fit, one per line", setSwitch<&FitOptions::json>},
+    {"--residuals", nullptr, "print x,y,fitted,residual of every point as CSV", setSwitch<&FitOptions::residuals>},
+    {"--plot", "FILE.png", "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
+    {"--plot-residuals", "FILE.png", "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
+    {"--size", "WxH", "size of the pictures in pixels (default 480x536)", setSize},
+    {"--columns", nullptr, "read plain tables: X and Y per line, see below", setSwitch<&FitOptions::columns>},
     {"--list-models", nullptr, "print the model numbers and formulas", showModels},
     {"--help", nullptr, "print this text", showHelp},
     {"-h", nullptr, nullptr, showHelp},
@@ -133,11 +158,20 @@ bool showHelp(FitOptions* options, const char*, std::string*)
     printf("\nModels:\n");
     printModelList();
     printf("\nA FILE holds the number of points, then X and Y of each point, separated by white space.\n"
-           "Each FILE gives one block: the formula, then A=, B=, N= (model 15 only) and S=; with --all,\n"
-           "sixteen lines S=... A=... B=... Y=.... With several files each block starts with the file's\n"
-           "name and a colon, and an empty line separates the blocks.\n\n"
-           "Exit status: 0 fitted, 1 a file cannot be used or the output not written, 2 wrong usage,\n"
-           "3 a fit printed with a non-finite A, B or S (with --all: no model fits with finite values).\n");
+           "A plain table (--columns, or found by itself when its first line holds two numbers) holds X\n"
+           "and Y per line, separated by a comma, semicolon, tab or spaces; '#' starts a comment and one\n"
+           "header line may come before the first point.\n\n"
+           "Each FILE gives one block: the formula, then A=, B=, N= (model 15 only) and S= (n-1), then\n"
+           "the standard errors se_A= and se_B=, the 95%% intervals ci_A= and ci_B= (Student t, n-2),\n"
+           "s_n2= (residual standard deviation with n-2), r2= (on Y) and r2_line= (on the straight line).\n"
+           "The linearised fit's errors are its line's, carried through the back-transformation (delta\n"
+           "method); --refine gives them from the Jacobian at the least-squares solution. With --all,\n"
+           "sixteen lines S=... A=... B=... se_A=... se_B=... r2=... Y=..., smallest S first; --plot,\n"
+           "--residuals and --plot-residuals then show the first. With several files each block starts\n"
+           "with the file's name and a colon, and an empty line separates the blocks.\n\n"
+           "Exit status: 0 fitted, 1 a file cannot be used, the output or a picture not written, 2 wrong\n"
+           "usage, 3 a fit printed with a non-finite A, B or S, or a refinement that did not converge\n"
+           "(with --all: no model fits with finite values).\n");
     options->finished = true;
     return true;
 }
@@ -192,6 +226,15 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "no points file given (- reads standard input)";
     } else if (options.all && options.modelGiven) {
         *reason = "--all and --model exclude each other";
+    } else if ((options.plotPath != nullptr && options.plotPath[0] == 0) ||
+               (options.residualPlotPath != nullptr && options.residualPlotPath[0] == 0)) {
+        *reason = "--plot and --plot-residuals need a file name";
+    } else if (options.files.size() > 1 && (options.plotPath != nullptr || options.residualPlotPath != nullptr)) {
+        *reason = "--plot and --plot-residuals draw one points file, not " + std::to_string(options.files.size());
+    } else if (options.sizeGiven && options.plotPath == nullptr && options.residualPlotPath == nullptr) {
+        *reason = "--size applies to --plot and --plot-residuals";
+    } else if (options.json && options.residuals) {
+        *reason = "--json and --residuals exclude each other (both print on standard output)";
     } else if (options.exponentGiven && !options.all && options.modelId != MODEL_POWER_N) {
         *reason = "--exponent applies to model 15 (Y=A+B*X^N) only; model " + std::to_string(options.modelId) +
                   " has no exponent";

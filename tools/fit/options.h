@@ -4,12 +4,17 @@
 
 #include <vector>
 
+// Limits of --size: below the plot's margins there is nothing to draw; above, the picture costs memory
+// without showing more.
+#define PLOT_SIZE_MIN 100
+#define PLOT_SIZE_MAX 4096
+
 // Exit statuses of kelvora-fit.
 enum FitExitStatus {
     FIT_EXIT_FITTED = 0,     // every file fitted with finite A, B and S
-    FIT_EXIT_BAD_FILE = 1,   // a file could not be used, or the results could not be written
+    FIT_EXIT_BAD_FILE = 1,   // a file could not be used, or the results or a picture could not be written
     FIT_EXIT_USAGE = 2,      // the command line is wrong (one line on standard error says why)
-    FIT_EXIT_NOT_FINITE = 3, // a fit was printed but its A, B or S is not finite
+    FIT_EXIT_NOT_FINITE = 3, // a fit was printed but its A, B or S is not finite, or its refinement failed
 };
 
 // What the command line asks for. Adding an option: a field here and a row in the table of options.cpp.
@@ -20,6 +25,15 @@ struct FitOptions {
     int modelId = 0;
     bool exponentGiven = false;
     double exponentN = 2.0;
+    bool refine = false;             // least squares on Y, started from the linearised fit
+    bool json = false;               // one JSON object per fit instead of the text blocks
+    bool residuals = false;          // x,y,fitted,residual CSV after each block
+    bool columns = false;            // read plain two-column tables
+    const char* plotPath = nullptr;  // the results window as PNG
+    const char* residualPlotPath = nullptr;
+    bool sizeGiven = false;
+    int plotWidth = 480;             // client area of the drawn window: twice the handheld's
+    int plotHeight = 536;
     bool finished = false;           // help, version or the model list was printed: nothing left to do
     std::vector<const char*> files;  // in the order given; "-" is standard input
 };

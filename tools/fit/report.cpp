@@ -1,17 +1,29 @@
-// kelvora-fit's output: one model's formula, A, B (N) and S, or all sixteen models ranked by S.
+// kelvora-fit's output: one model's formula, A, B (N), S and their uncertainty, or all sixteen models
+// ranked by S; as text blocks or JSON lines; then the residuals and pictures of the fit shown.
 #include "report.h"
 
 #include <math.h>
 
 #include "app_state.h"
 #include "fit.h"
+#include "fit_output.h"
+#include "fit_uncertainty.h"
 #include "models.h"
+#include "plot_file.h"
+#include "refine.h"
 
 namespace {
 
-struct RankedFit {
+// One model fitted to the points: the linearised fit with its uncertainty, replaced by the refinement
+// when one was asked for and converged.
+struct ModelFit {
     int modelId;
+    int count;
     FitResult fit;
+    FitUncertainty uncertainty;
+    FitResult linearised;
+    bool refineAsked;
+    RefineResult refinement;
 };
 
 bool allFinite(const FitResult& fit)
@@ -19,42 +31,129 @@ bool allFinite(const FitResult& fit)
     return isfinite(fit.a) && isfinite(fit.b) && isfinite(fit.s);
 }
 
-int reportSingle(const FitOptions& options)
+bool refined(const ModelFit& m)
 {
-    const char* format = options.precise ? "%s=%.17g\n" : "%s=%g\n";
-    g_app.modelId = options.modelId;
-    fitModel();
-    printFormula(stdout, options.modelId);
-    putchar('\n');
-    printf(format, "A", g_app.fit.a);
-    printf(format, "B", g_app.fit.b);
-    if (options.modelId == MODEL_POWER_N) printf(format, "N", g_app.exponentN);
-    printf(format, "S", g_app.fit.s);
-    return allFinite(g_app.fit) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
+    return m.refineAsked && m.refinement.status == REFINE_CONVERGED;
 }
 
-// Smallest S first; a fit with a non-finite A, B or S goes last; equal ranks keep the catalogue order.
-bool ranksBefore(const RankedFit& left, const RankedFit& right)
+// The fit is usable: finite, and refined when a refinement was asked for.
+bool fitUsable(const ModelFit& m)
 {
-    bool leftFinite = allFinite(left.fit);
-    bool rightFinite = allFinite(right.fit);
-    if (leftFinite != rightFinite) return leftFinite;
-    if (leftFinite && left.fit.s != right.fit.s) return left.fit.s < right.fit.s;
+    return allFinite(m.fit) && (!m.refineAsked || refined(m));
+}
+
+ModelFit fitOneModel(int modelId, bool refine)
+{
+    const PointTable& points = g_app.points;
+    ModelFit m = {};
+    m.modelId = modelId;
+    m.count = points.pointCount;
+    LineFit line;
+    m.linearised = fitPointsWithLine(points.x, points.y, points.pointCount, modelId, g_app.exponentN, &line);
+    m.fit = m.linearised;
+    m.uncertainty = linearisedUncertainty(modelId, points.pointCount, &m.fit, &line);
+    m.refineAsked = refine;
+    if (refine) {
+        m.refinement = refineFit(points.x, points.y, points.pointCount, modelId, g_app.exponentN,
+                                 REFINE_MAX_ITERATIONS);
+        if (m.refinement.status == REFINE_CONVERGED) {
+            m.fit = m.refinement.fit;
+            m.uncertainty = m.refinement.uncertainty;
+            m.count = m.refinement.pointsUsed;
+        }
+    }
+    return m;
+}
+
+// Why a refinement did not give a fit, in one phrase.
+const char* refineFailure(const RefineResult& r)
+{
+    switch (r.status) {
+    case REFINE_NO_START: return "no start: fewer than two points the linearised fit can take";
+    case REFINE_TOO_FEW: return "fewer than two points where the model has a value";
+    case REFINE_NOT_CONVERGED: return r.reason;
+    default: return "";
+    }
+}
+
+void printValue(const FitOptions& options, const char* name, double value)
+{
+    printf(options.precise ? "%s=%.17g\n" : "%s=%g\n", name, value);
+}
+
+void printInterval(const FitOptions& options, const char* name, const double interval[2])
+{
+    printf(options.precise ? "%s=[%.17g, %.17g]\n" : "%s=[%g, %g]\n", name, interval[0], interval[1]);
+}
+
+const char* pointWord(int count)
+{
+    return count == 1 ? "point" : "points";
+}
+
+// Where the refinement came from and what it left out, one line.
+void printRefineNote(const FitOptions& options, const ModelFit& m)
+{
+    const RefineResult& r = m.refinement;
+    printf(options.precise ? "refined: least squares on Y, %d iterations from the linearised A=%.17g B=%.17g"
+                           : "refined: least squares on Y, %d iterations from the linearised A=%g B=%g",
+           r.iterations, r.startA, r.startB);
+    if (r.leftOutOfStart > 0) {
+        printf("; %d %s outside the line's domain left out of the start", r.leftOutOfStart,
+               pointWord(r.leftOutOfStart));
+    }
+    if (r.leftOut > 0) printf("; %d %s where the model has no value left out", r.leftOut, pointWord(r.leftOut));
+    putchar('\n');
+}
+
+void printBlock(const FitOptions& options, const ModelFit& m)
+{
+    printFormula(stdout, m.modelId);
+    putchar('\n');
+    printValue(options, "A", m.fit.a);
+    printValue(options, "B", m.fit.b);
+    if (m.modelId == MODEL_POWER_N) printValue(options, "N", g_app.exponentN);
+    printValue(options, "S", m.fit.s);
+    printValue(options, "se_A", m.uncertainty.seA);
+    printValue(options, "se_B", m.uncertainty.seB);
+    printInterval(options, "ci_A", m.uncertainty.ciA);
+    printInterval(options, "ci_B", m.uncertainty.ciB);
+    printValue(options, "s_n2", m.uncertainty.sN2);
+    printValue(options, "r2", m.uncertainty.r2);
+    printValue(options, "r2_line", m.uncertainty.r2Line);
+    if (refined(m)) printRefineNote(options, m);
+}
+
+void printJson(const ModelFit& m, const char* fileName)
+{
+    FitReport report = {fileName, m.modelId, g_app.exponentN, m.count, m.fit, m.uncertainty, refined(m),
+                        m.refinement.iterations};
+    puts(fitJson(&report).c_str());
+}
+
+void warnNotRefined(const ModelFit& m, const char* fileName)
+{
+    fprintf(stderr, "kelvora-fit: %s: ", fileName);
+    printFormula(stderr, m.modelId);
+    fprintf(stderr, ": the refinement did not converge (%s) after %d iterations; the linearised fit is shown\n",
+            refineFailure(m.refinement), m.refinement.iterations);
+}
+
+// Smallest S first; a fit that is not usable goes last; equal ranks keep the catalogue order.
+bool ranksBefore(const ModelFit& left, const ModelFit& right)
+{
+    bool leftUsable = fitUsable(left);
+    bool rightUsable = fitUsable(right);
+    if (leftUsable != rightUsable) return leftUsable;
+    if (leftUsable && left.fit.s != right.fit.s) return left.fit.s < right.fit.s;
     return left.modelId < right.modelId;
 }
 
-int reportAll(const FitOptions& options)
+void rankAll(ModelFit ranked[MODEL_COUNT])
 {
-    RankedFit ranked[MODEL_COUNT];
-    for (int k = 0; k < MODEL_COUNT; ++k) {
-        g_app.modelId = k;
-        fitModel();
-        ranked[k].modelId = k;
-        ranked[k].fit = g_app.fit;
-    }
     // Insertion sort: sixteen entries, stable.
     for (int i = 1; i < MODEL_COUNT; ++i) {
-        RankedFit moving = ranked[i];
+        ModelFit moving = ranked[i];
         int j = i;
         while (j > 0 && ranksBefore(moving, ranked[j - 1])) {
             ranked[j] = ranked[j - 1];
@@ -62,13 +161,75 @@ int reportAll(const FitOptions& options)
         }
         ranked[j] = moving;
     }
-    const char* format = options.precise ? "S=%.17g A=%.17g B=%.17g " : "S=%g A=%g B=%g ";
-    for (const RankedFit& entry : ranked) {
-        printf(format, entry.fit.s, entry.fit.a, entry.fit.b);
-        printFormula(stdout, entry.modelId);
-        putchar('\n');
+}
+
+void printRankedLine(const FitOptions& options, const ModelFit& m)
+{
+    const char* format = options.precise ? "S=%.17g A=%.17g B=%.17g se_A=%.17g se_B=%.17g r2=%.17g "
+                                         : "S=%g A=%g B=%g se_A=%g se_B=%g r2=%g ";
+    printf(format, m.fit.s, m.fit.a, m.fit.b, m.uncertainty.seA, m.uncertainty.seB, m.uncertainty.r2);
+    printFormula(stdout, m.modelId);
+    if (m.refineAsked && !refined(m)) printf(" (not refined: %s)", refineFailure(m.refinement));
+    if (refined(m) && m.refinement.leftOut > 0) {
+        printf(" (%d of %d points: the model has no value at the others)", m.count, g_app.points.pointCount);
     }
-    return allFinite(ranked[0].fit) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
+    putchar('\n');
+}
+
+// The residuals and pictures of the fit m.
+int writeExtras(const FitOptions& options, const ModelFit& m)
+{
+    g_app.modelId = m.modelId;
+    g_app.fit = m.fit;
+    const PointTable& points = g_app.points;
+    if (options.residuals) {
+        writeResidualsCsv(stdout, points.x, points.y, points.pointCount, m.modelId, m.fit.a, m.fit.b,
+                          g_app.exponentN);
+    }
+    int status = FIT_EXIT_FITTED;
+    if (options.plotPath != nullptr &&
+        !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight)) {
+        status = FIT_EXIT_BAD_FILE;
+    }
+    if (options.residualPlotPath != nullptr &&
+        !writeResidualsPicture(options.residualPlotPath, options.plotWidth, options.plotHeight)) {
+        status = FIT_EXIT_BAD_FILE;
+    }
+    return status;
+}
+
+int worse(int status, int extras)
+{
+    return extras != FIT_EXIT_FITTED ? extras : status;
+}
+
+int reportSingle(const FitOptions& options, const char* fileName)
+{
+    ModelFit m = fitOneModel(options.modelId, options.refine);
+    if (m.refineAsked && !refined(m)) warnNotRefined(m, fileName);
+    if (options.json) {
+        printJson(m, fileName);
+    } else {
+        printBlock(options, m);
+    }
+    int status = fitUsable(m) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
+    return worse(status, writeExtras(options, m));
+}
+
+int reportAll(const FitOptions& options, const char* fileName)
+{
+    ModelFit ranked[MODEL_COUNT];
+    for (int k = 0; k < MODEL_COUNT; ++k) ranked[k] = fitOneModel(k, options.refine);
+    rankAll(ranked);
+    for (const ModelFit& m : ranked) {
+        if (options.json) {
+            printJson(m, fileName);
+        } else {
+            printRankedLine(options, m);
+        }
+    }
+    int status = fitUsable(ranked[0]) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
+    return worse(status, writeExtras(options, ranked[0]));
 }
 
 } // namespace
@@ -78,8 +239,8 @@ void printFormula(FILE* out, int modelId)
     for (const WCHAR* p = modelText(modelId); *p != 0; ++p) fputc((char)*p, out);
 }
 
-int reportFit(const FitOptions& options)
+int reportFit(const FitOptions& options, const char* fileName)
 {
     g_app.exponentN = options.exponentN;
-    return options.all ? reportAll(options) : reportSingle(options);
+    return options.all ? reportAll(options, fileName) : reportSingle(options, fileName);
 }

@@ -9,9 +9,11 @@
 // Prints the formula of model modelId as plain ASCII text.
 void printFormula(FILE* out, int modelId);
 
-// Fits the chosen model (or all sixteen with --all) to g_app.points and prints the block.
-// Returns FIT_EXIT_FITTED, or FIT_EXIT_NOT_FINITE when the printed fit has a non-finite A, B or S
-// (with --all: when no model gives a finite fit).
-int reportFit(const FitOptions& options);
+// Fits the chosen model (or all sixteen with --all) to g_app.points and prints the block (or the JSON
+// lines) for the file named fileName, then the residuals and pictures asked for. Returns
+// FIT_EXIT_FITTED; FIT_EXIT_NOT_FINITE when the printed fit has a non-finite A, B or S or its
+// refinement did not converge (with --all: when no model gives a finite fit); FIT_EXIT_BAD_FILE when a
+// picture could not be written.
+int reportFit(const FitOptions& options, const char* fileName);
 
 #endif

@@ -1,0 +1,143 @@
+// Refinement by least squares on Y against SciPy's curve_fit (MINPACK Levenberg-Marquardt; the data and
+// values were printed by reference_values.py), points outside the line's domain, exact data, and the
+// refusals: no start, no convergence.
+#include <gtest/gtest.h>
+#include <math.h>
+
+#include <vector>
+
+#include "fit.h"
+#include "models.h"
+#include "refine.h"
+
+namespace {
+
+struct RefineCase {
+    const char* name;
+    int modelId;
+    std::vector<double> x, y;
+    double a, b, seA, seB, s;
+    int leftOutOfStart;
+    double startR2Line; // of the points the line can take (NumPy)
+};
+
+const RefineCase REFINE_CASES[] = {
+    {"NoisyDecay", 5, {0, 0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4, 4.5, 5, 5.5, 6},
+     {5.02365, 3.85993, 3.04478, 2.2768, 1.87705, 1.35579, 1.11591, 0.862858, 0.636327, 0.670587, 0.380534,
+      0.343262, 0.303733},
+     4.99114271631048, -0.501130385154762, 0.0499568590019637, 0.00820512040060264, 0.0596027313840915, 0, 0.99150444705474},
+    {"DecayWithTailBelowZero", 5, {0, 0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4, 4.5, 5, 5.5, 6, 6.5, 7, 7.5, 8},
+     {5.08453, 2.72076, 1.50761, 0.84687, 0.414144, 0.249039, 0.136574, -0.0127583, 0.0920316, 0.0526078,
+      -0.0188777, -0.00177557, 0.0289979, -0.0110191, -0.0110131, -0.072045, 0.0280677},
+     5.07542823800587, -1.22374237389123, 0.0368275418497757, 0.016603521930977, 0.0373084039472246, 6, 0.882676071230465},
+    {"Power", 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+     {2.53659, 5.78781, 10.4213, 15.441, 22.2775, 29.2874, 37.0157, 45.0667, 53.9869, 63.1024},
+     1.97777255640153, 1.50410207168543, 0.0421285829215219, 0.0100770370472125, 0.258506604914707, 0, 0.997563122137223},
+    {"Saturation", 12, {0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4, 4.5, 5, 5.5, 6, 6.5, 7, 7.5, 8, 8.5, 9, 9.5, 10},
+     {0.617649, 0.986765, 1.38295, 1.48992, 1.67105, 1.8633, 1.87272, 1.97633, 2.08443, 2.12966, 2.15229, 2.2418,
+      2.27976, 2.35747, 2.30183, 2.37199, 2.47463, 2.52884, 2.41781, 2.52579},
+     2.96950248583108, 1.92567121392094, 0.0372812342813632, 0.0853335610387166, 0.0429696375206888, 0, 0.997317261892253},
+    {"Hyperbola", 11, {0, 0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4, 4.5, 5, 5.5, 6},
+     {2.66669, 1.99421, 1.57768, 1.33308, 1.13529, 0.990377, 0.858542, 0.790183, 0.722459, 0.653708, 0.628102,
+      0.606231, 0.539267},
+     3.9662597013153, 1.489917786059, 0.0378669192071663, 0.0193967356255753, 0.0155733641394031, 0, 0.995592585612878},
+};
+
+class Refine : public testing::TestWithParam<RefineCase> {};
+
+TEST_P(Refine, AgreesWithAnIndependentLeastSquaresSolver)
+{
+    const RefineCase& c = GetParam();
+    int n = (int)c.x.size();
+    RefineResult r = refineFit(c.x.data(), c.y.data(), n, c.modelId, 2.0, REFINE_MAX_ITERATIONS);
+    ASSERT_EQ(r.status, REFINE_CONVERGED) << r.reason;
+    EXPECT_NEAR(r.fit.a, c.a, 1e-8 * fabs(c.a));
+    EXPECT_NEAR(r.fit.b, c.b, 1e-8 * fabs(c.b));
+    EXPECT_NEAR(r.uncertainty.seA, c.seA, 1e-6 * c.seA);
+    EXPECT_NEAR(r.uncertainty.seB, c.seB, 1e-6 * c.seB);
+    EXPECT_NEAR(r.fit.s, c.s, 1e-9 * c.s);
+    EXPECT_EQ(r.pointsUsed, n);
+    EXPECT_EQ(r.leftOutOfStart, c.leftOutOfStart);
+    EXPECT_EQ(r.leftOut, 0);
+    EXPECT_GT(r.iterations, 0);
+    EXPECT_NEAR(r.uncertainty.r2Line, c.startR2Line, 1e-12);
+    // Least squares on Y never does worse on Y than the line it started from (same points).
+    if (c.leftOutOfStart == 0) {
+        FitResult start = fitPoints(c.x.data(), c.y.data(), n, c.modelId, 2.0);
+        EXPECT_EQ(r.startA, start.a);
+        EXPECT_LE(r.fit.residualSum, start.residualSum);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Refine, Refine, testing::ValuesIn(REFINE_CASES),
+                         [](const testing::TestParamInfo<RefineCase>& info) { return info.param.name; });
+
+TEST(RefineEdges, ExactDataStaysWhereTheLineFoundIt)
+{
+    std::vector<double> x, y;
+    for (int i = 0; i < 10; ++i) {
+        x.push_back(i * 0.5);
+        y.push_back(2.0 * exp(0.3 * i * 0.5));
+    }
+    RefineResult r = refineFit(x.data(), y.data(), 10, 5, 2.0, REFINE_MAX_ITERATIONS);
+    ASSERT_EQ(r.status, REFINE_CONVERGED) << r.reason;
+    EXPECT_NEAR(r.fit.a, 2.0, 1e-12);
+    EXPECT_NEAR(r.fit.b, 0.3, 1e-12);
+    EXPECT_LT(r.uncertainty.seA, 1e-12);
+    EXPECT_LE(r.iterations, 2);
+}
+
+TEST(RefineEdges, NoPointInsideTheLineDomainGivesNoStart)
+{
+    double x[] = {1, 2, 3}, y[] = {-1, 0, -2};
+    RefineResult r = refineFit(x, y, 3, 5, 2.0, REFINE_MAX_ITERATIONS);
+    EXPECT_EQ(r.status, REFINE_NO_START);
+    EXPECT_EQ(r.leftOutOfStart, 3);
+    double one[] = {2}, oneY[] = {3};
+    EXPECT_EQ(refineFit(one, oneY, 1, 0, 2.0, REFINE_MAX_ITERATIONS).status, REFINE_NO_START);
+    EXPECT_EQ(refineFit(one, oneY, 0, 0, 2.0, REFINE_MAX_ITERATIONS).status, REFINE_NO_START);
+}
+
+TEST(RefineEdges, AnXWhereTheModelHasNoValueIsLeftOut)
+{
+    // Y = A + B*LOG(X) has no value at X = 0: that point cannot be compared with its Y.
+    double x[] = {0, 1, 2, 3, 4, 5}, y[] = {7, 1.02, 2.37, 3.21, 3.75, 4.24};
+    RefineResult r = refineFit(x, y, 6, 10, 2.0, REFINE_MAX_ITERATIONS);
+    ASSERT_EQ(r.status, REFINE_CONVERGED) << r.reason;
+    EXPECT_EQ(r.leftOut, 1);
+    EXPECT_EQ(r.leftOutOfStart, 1);
+    EXPECT_EQ(r.pointsUsed, 5);
+    // A and B of a model linear in them: the refinement lands on the straight-line fit of the rest.
+    FitResult line = fitPoints(x + 1, y + 1, 5, 10, 2.0);
+    EXPECT_NEAR(r.fit.a, line.a, 1e-10);
+    EXPECT_NEAR(r.fit.b, line.b, 1e-10);
+}
+
+TEST(RefineEdges, StoppingAtTheIterationLimitIsReportedAsNotConverged)
+{
+    const RefineCase& c = REFINE_CASES[3];
+    RefineResult r = refineFit(c.x.data(), c.y.data(), (int)c.x.size(), c.modelId, 2.0, 1);
+    EXPECT_EQ(r.status, REFINE_NOT_CONVERGED);
+    EXPECT_STRNE(r.reason, "");
+    EXPECT_EQ(r.iterations, 1);
+}
+
+// The written-out derivatives against central differences of the model itself, for every model.
+TEST(RefineEdges, ModelGradientsMatchDifferencesOfTheModel)
+{
+    const double a = 1.7, b = 0.6, n = 2.5;
+    const double xs[] = {0.4, 1.3, 2.9};
+    for (int k = 0; k < MODEL_COUNT; ++k) {
+        for (double x : xs) {
+            double dA, dB;
+            modelGradient(k, a, b, n, x, &dA, &dB);
+            double h = 1e-6;
+            double numA = (evaluateModelWith(k, a + h, b, n, x) - evaluateModelWith(k, a - h, b, n, x)) / (2 * h);
+            double numB = (evaluateModelWith(k, a, b + h, n, x) - evaluateModelWith(k, a, b - h, n, x)) / (2 * h);
+            EXPECT_NEAR(dA, numA, 1e-6 * (1 + fabs(numA))) << "model " << k << " x " << x;
+            EXPECT_NEAR(dB, numB, 1e-6 * (1 + fabs(numB))) << "model " << k << " x " << x;
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,181 @@
+// Plain tables (separators, comments, header, bad lines, the choice between table and points file),
+// the JSON object (parsed by Python's json module when it is installed) and the residuals CSV.
+#include <gtest/gtest.h>
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "fit_output.h"
+#include "plain_table.h"
+#include "test_support.h"
+
+namespace {
+
+PointTable g_table;
+
+struct TableCase {
+    const char* name;
+    const char* text;
+    PlainTableStatus status;
+    int count;       // points read, or the bad line's number
+    bool header;
+    double lastX, lastY;
+};
+
+const TableCase TABLE_CASES[] = {
+    {"Commas", "1,2\n3,4.5\n", PLAIN_TABLE_OK, 2, false, 3, 4.5},
+    {"CommasWithSpaces", "1, 2\n 3 ,4.5", PLAIN_TABLE_OK, 2, false, 3, 4.5},
+    {"Semicolons", "1;2\n-3e2;4\n", PLAIN_TABLE_OK, 2, false, -300, 4},
+    {"Tabs", "1\t2\n3\t\t4\n", PLAIN_TABLE_OK, 2, false, 3, 4},
+    {"Spaces", "  1   2  \n3 4\n", PLAIN_TABLE_OK, 2, false, 3, 4},
+    {"WindowsLineEnds", "x;y\r\n1;2\r\n3;4\r\n", PLAIN_TABLE_OK, 2, true, 3, 4},
+    {"HeaderCommentsAndBlankLines", "# measured 2024\n\ntime,signal # s, V\n1,2\n\n# pause\n3,4 # last\n",
+     PLAIN_TABLE_OK, 2, true, 3, 4},
+    {"Empty", "", PLAIN_TABLE_OK, 0, false, 0, 0},
+    {"OnlyAHeader", "x,y\n", PLAIN_TABLE_OK, 0, true, 0, 0},
+    {"TextAfterThePoints", "1,2\n3,4\nend\n", PLAIN_TABLE_BAD_LINE, 3, false, 0, 0},
+    {"SecondHeader", "x,y\nX,Y\n1,2\n", PLAIN_TABLE_BAD_LINE, 2, true, 0, 0},
+    {"ThreeColumns", "1,2\n3,4,5\n", PLAIN_TABLE_BAD_LINE, 2, false, 0, 0},
+    {"EmptyField", "1,2\n3,,4\n", PLAIN_TABLE_BAD_LINE, 2, false, 0, 0},
+    {"OneColumn", "1,2\n3\n", PLAIN_TABLE_BAD_LINE, 2, false, 0, 0},
+    {"NumberWithTrailingText", "1,2\n3,4kg\n", PLAIN_TABLE_BAD_LINE, 2, false, 0, 0},
+};
+
+class PlainTable : public testing::TestWithParam<TableCase> {};
+
+TEST_P(PlainTable, ReadsPointsOrNamesTheBadLine)
+{
+    const TableCase& c = GetParam();
+    g_table.pointCount = 77;
+    PlainTableReport report = readPlainTable(c.text, strlen(c.text), &g_table);
+    EXPECT_EQ(report.status, c.status);
+    EXPECT_EQ(report.hasHeader, c.header);
+    if (c.status == PLAIN_TABLE_OK) {
+        ASSERT_EQ(g_table.pointCount, c.count);
+        if (c.count > 0) {
+            EXPECT_EQ(g_table.x[c.count - 1], c.lastX);
+            EXPECT_EQ(g_table.y[c.count - 1], c.lastY);
+            EXPECT_EQ(g_table.x[0], 1.0);
+        }
+    } else {
+        EXPECT_EQ(report.badLine, c.count);
+        EXPECT_EQ(g_table.pointCount, 77) << "a failed read changes nothing";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PlainTable, testing::ValuesIn(TABLE_CASES),
+                         [](const testing::TestParamInfo<TableCase>& info) { return info.param.name; });
+
+TEST(PlainTableLimits, MoreThanTheCapacityIsRefused)
+{
+    std::string text;
+    text.reserve((size_t)POINT_CAPACITY * 5);
+    for (int i = 0; i <= POINT_CAPACITY; ++i) text += "1 2\n";
+    g_table.pointCount = 5;
+    PlainTableReport report = readPlainTable(text.data(), text.size(), &g_table);
+    EXPECT_EQ(report.status, PLAIN_TABLE_TOO_MANY);
+    EXPECT_EQ(report.badLine, POINT_CAPACITY + 1);
+    EXPECT_EQ(g_table.pointCount, 5);
+    text.resize(text.size() - 4);
+    EXPECT_EQ(readPlainTable(text.data(), text.size(), &g_table).status, PLAIN_TABLE_OK);
+    EXPECT_EQ(g_table.pointCount, POINT_CAPACITY);
+}
+
+TEST(PlainTableLimits, TableOrPointsFile)
+{
+    const struct {
+        const char* text;
+        bool table;
+    } cases[] = {
+        {"3\n1 2\n3 4\n5 6\n", false},   // a points file: the count alone on its line
+        {"1 2\n3 4\n5 6\n", true},       // two numbers first, 5 numbers left: no count fits
+        {"1,2\n3,4\n", true},            // separated by commas
+        {"\n\n  0.5 7\n", true},         // blank lines before the first
+        {"# a comment\n1 2\n", true},    // no points file starts with a comment
+        {"1 2\n3\n", false},             // count 1, then exactly one point (2, 3)
+        {"x,y\n1,2\n", false},           // a header asks for --columns
+        {"2 1 2\n3 4\n", false},         // three numbers on the first line
+        {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(looksLikePlainTable(c.text, strlen(c.text)), c.table) << c.text;
+}
+
+FitReport sampleReport()
+{
+    FitReport r = {};
+    r.file = "data.dat";
+    r.modelId = 15;
+    r.exponentN = 2.0;
+    r.count = 3;
+    r.fit = FitResult{1.0, 2.0, 0.0, 0.0};
+    r.uncertainty = FitUncertainty{0.25, 0.5, {0.0, 2.0}, {1.0, 3.0}, 1.0, 1.0, NAN};
+    r.refined = true;
+    r.iterations = 4;
+    return r;
+}
+
+TEST(Json, KeysInOrderAndNonFiniteAsNull)
+{
+    FitReport r = sampleReport();
+    EXPECT_EQ(fitJson(&r), "{\"file\":\"data.dat\",\"model\":15,\"formula\":\"Y=A+B*X^N\",\"n\":3,\"A\":1,\"B\":2,"
+                           "\"N\":2,\"S\":0,\"s_n2\":null,\"se_A\":0.25,\"se_B\":0.5,\"ci_A\":[0,2],\"ci_B\":[1,3],"
+                           "\"r2\":1,\"r2_line\":1,\"refined\":true,\"iterations\":4}");
+    r.modelId = 5;
+    r.refined = false;
+    r.fit.a = INFINITY;
+    std::string json = fitJson(&r);
+    EXPECT_EQ(json.find("\"N\""), std::string::npos);
+    EXPECT_EQ(json.find("iterations"), std::string::npos);
+    EXPECT_NE(json.find("\"A\":null,"), std::string::npos);
+    EXPECT_NE(json.find("\"refined\":false}"), std::string::npos);
+}
+
+TEST(Json, StringsAreEscapedAndValid)
+{
+    EXPECT_EQ(jsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(jsonString("tab\there\n"), "\"tab\\u0009here\\u000a\"");
+    EXPECT_EQ(jsonString("caf\xc3\xa9"), "\"caf\xc3\xa9\"");
+    EXPECT_EQ(jsonString("bad\xff"), "\"bad\xef\xbf\xbd\"");
+}
+
+// Python's json module reads what we write, names with quotes and broken UTF-8 included.
+TEST(Json, ParsesWithAnIndependentReader)
+{
+    if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/python3";
+    std::string folder = makeTempFolder();
+    std::string path = folder + "/fits.json";
+    FitReport r = sampleReport();
+    r.file = "we\"ird\\name\x01\xfe.dat";
+    std::string text = fitJson(&r) + "\n";
+    r.uncertainty.ciA[0] = NAN;
+    r.fit.b = -1e-300;
+    text += fitJson(&r) + "\n";
+    writeWholeFile(path, text);
+    std::string command = "/usr/bin/python3 -c 'import json,sys\n"
+                          "rows=[json.loads(l) for l in open(sys.argv[1])]\n"
+                          "assert rows[0][\"file\"]==\"we\\\"ird\\\\name\\x01\\ufffd.dat\", rows[0][\"file\"]\n"
+                          "assert rows[1][\"ci_A\"]==[None,2] and rows[1][\"B\"]==-1e-300\n"
+                          "assert list(rows[0])[-2:]==[\"refined\",\"iterations\"]' " + path;
+    EXPECT_EQ(system(command.c_str()), 0);
+    removeFolder(folder);
+}
+
+TEST(ResidualsCsv, OneLinePerPointWithFittedAndResidual)
+{
+    std::string folder = makeTempFolder();
+    std::string path = folder + "/residuals.csv";
+    FILE* out = fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    double x[] = {1, 2, 0.1}, y[] = {3, 6, 1.25};
+    ASSERT_TRUE(writeResidualsCsv(out, x, y, 3, 0, 1.0, 2.0, 2.0));
+    fclose(out);
+    EXPECT_EQ(readWholeFile(path), "x,y,fitted,residual\n1,3,3,0\n2,6,5,1\n"
+                                   "0.10000000000000001,1.25,1.2,0.050000000000000044\n");
+    removeFolder(folder);
+}
+
+} // namespace

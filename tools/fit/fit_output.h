@@ -1,0 +1,35 @@
+// Machine-readable output of kelvora-fit: one JSON object per fit, and the residuals of a fit as CSV.
+#ifndef KELVORA_FIT_OUTPUT_H
+#define KELVORA_FIT_OUTPUT_H
+
+#include <stdio.h>
+
+#include <string>
+
+#include "fit.h"
+#include "fit_uncertainty.h"
+
+struct FitReport {
+    const char* file;     // the name as given on the command line ("-" for standard input)
+    int modelId;
+    double exponentN;     // written for the power model only
+    int count;            // points the fit used
+    FitResult fit;
+    FitUncertainty uncertainty;
+    bool refined;
+    int iterations;       // written for a refined fit only
+};
+
+// The fit as one JSON object on one line, keys in a fixed order; a number that is not finite is null.
+std::string fitJson(const FitReport* report);
+
+// The text as a JSON string literal: quotes, backslashes and control characters escaped, bytes that are
+// no UTF-8 replaced by U+FFFD, so any file name gives valid JSON.
+std::string jsonString(const char* text);
+
+// "x,y,fitted,residual" and one line per point, residual = y - fitted, numbers with 17 digits.
+// Returns false when writing failed.
+bool writeResidualsCsv(FILE* out, const double* x, const double* y, int count, int modelId, double a,
+                       double b, double exponentN);
+
+#endif

@@ -1,0 +1,35 @@
+// Uncertainty of a fitted A and B: standard errors, 95% confidence intervals, R2 and the residual
+// standard deviation with n - 2 degrees of freedom beside the program's S (n - 1).
+#ifndef KELVORA_FIT_UNCERTAINTY_H
+#define KELVORA_FIT_UNCERTAINTY_H
+
+#include "fit.h"
+
+struct FitUncertainty {
+    double seA;       // standard error of A
+    double seB;       // standard error of B
+    double ciA[2];    // 95% confidence interval of A: A -+ t(0.975, n - 2) * seA
+    double ciB[2];
+    double r2;        // share of the spread of Y that the fitted model explains, 1 - RSS / SST on Y
+    double r2Line;    // the same on the straight line z = a0 + b0*t the model was fitted as
+    double sN2;       // sqrt(RSS / (n - 2)) on Y
+};
+
+// Two-sided 95% quantile of Student's t with dof degrees of freedom; NaN for dof < 1.
+double studentT975(int dof);
+
+// Uncertainty of a linearised fit of count points: the line's covariance from its residuals, carried
+// through the back-transformation to A and B to first order (delta method). Fewer than three points
+// leave nothing to estimate the scatter from: the standard errors and intervals are NaN.
+FitUncertainty linearisedUncertainty(int modelId, int count, const FitResult* fit, const LineFit* line);
+
+// Standard errors and intervals from the variances of A and B (n - 2 = dof), R2 and sN2 from the
+// residual sum and the spread of Y; r2Line is left NaN.
+FitUncertainty uncertaintyFromVariances(double a, double b, double varA, double varB, int count,
+                                        double residualSum, double spreadYY);
+
+// d(A, B) / d(a0, b0) of the back-transformation of modelId at the line (a0, b0): jacobian[row][column],
+// rows A and B, columns a0 and b0.
+void backTransformJacobian(int modelId, double a0, double b0, double jacobian[2][2]);
+
+#endif

@@ -1,0 +1,154 @@
+// Pictures of a fit: the device is started in memory, a window of the program is created and sized to
+// the picture, painted by its own WM_PAINT code, and its client area is read back pixel by pixel and
+// written as PNG with libpng. Nothing is shown and no display is needed.
+#include "plot_file.h"
+
+#include <kelvora_device.h>
+#include <png.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <vector>
+
+#include "app_state.h"
+#include "kelvora.h"
+#include "main_window.h"
+#include "models.h"
+#include "plot.h"
+#include "results_window.h"
+
+namespace {
+
+#define PICTURE_TOP 26 // the navigation bar above a full-screen window
+#define RESIDUALS_BACKGROUND RGB(190, 180, 255)
+#define RESIDUALS_TEXT_COLOUR RGB(100, 0, 0)
+
+// What the residuals window shows above its plot: the fit the residuals belong to.
+struct ResidualsCaption {
+    int modelId;
+    double s;
+};
+ResidualsCaption g_residualsCaption;
+
+void startDevice()
+{
+    kelvora::device::start_headless();
+    g_app.ui.instance = GetModuleHandleW(NULL);
+}
+
+// The client area of window, width x height, as RGB rows.
+std::vector<unsigned char> readClientPixels(HWND window, int width, int height)
+{
+    std::vector<unsigned char> rgb((size_t)width * (size_t)height * 3);
+    HDC dc = GetDC(window);
+    size_t at = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            COLORREF c = GetPixel(dc, x, y);
+            rgb[at++] = GetRValue(c);
+            rgb[at++] = GetGValue(c);
+            rgb[at++] = GetBValue(c);
+        }
+    }
+    ReleaseDC(window, dc);
+    return rgb;
+}
+
+bool writePng(const char* path, const std::vector<unsigned char>& rgb, int width, int height)
+{
+    png_image image;
+    memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = (png_uint_32)width;
+    image.height = (png_uint_32)height;
+    image.format = PNG_FORMAT_RGB;
+    if (!png_image_write_to_file(&image, path, 0, rgb.data(), width * 3, NULL)) {
+        fprintf(stderr, "kelvora-fit: %s: cannot write the picture (%s)\n", path, image.message);
+        png_image_free(&image);
+        return false;
+    }
+    return true;
+}
+
+// Sizes the window to the picture, lets it paint, reads it and writes the file; stops the device.
+bool paintAndSave(HWND window, const char* path, int width, int height)
+{
+    bool saved = false;
+    if (window == NULL) {
+        fprintf(stderr, "kelvora-fit: %s: the window to draw could not be created\n", path);
+    } else {
+        MoveWindow(window, 0, PICTURE_TOP, width, height, FALSE);
+        kelvora::device::pump();
+        saved = writePng(path, readClientPixels(window, width, height), width, height);
+    }
+    kelvora::device::stop();
+    return saved;
+}
+
+// Painted like the results window: background, text lines in dark red, then the program's plot.
+void paintResidualsWindow(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    HBRUSH background = CreateSolidBrush(RESIDUALS_BACKGROUND);
+    HBRUSH previousBrush = (HBRUSH)SelectObject(dc, background);
+    FillRect(dc, &client, background);
+
+    COLORREF previousColour = GetTextColor(dc);
+    SetTextColor(dc, RESIDUALS_TEXT_COLOUR);
+    SetBkMode(dc, TRANSPARENT);
+    drawLabel(window, dc, 10, 0, L"Residuals Y - fitted of");
+    drawLabel(window, dc, 10, 15, modelText(g_residualsCaption.modelId));
+    drawNumberLine(window, dc, 130, 30, L"S=%g", g_residualsCaption.s);
+    SetTextColor(dc, previousColour);
+    drawPlot(window, dc, client.left, client.top, client.right, client.bottom);
+
+    SelectObject(dc, previousBrush);
+    DeleteObject(background);
+    EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK ResidualsWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT) {
+        paintResidualsWindow(window);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+bool writeResultsPicture(const char* path, int width, int height)
+{
+    startDevice();
+    registerWindowClass(g_app.ui.instance, L"CalcF", ResultsWindow);
+    return paintAndSave(createResultsWindow(), path, width, height);
+}
+
+bool writeResidualsPicture(const char* path, int width, int height)
+{
+    PointTable* points = &g_app.points;
+    int count = points->pointCount;
+    int modelId = g_app.modelId;
+    FitResult fit = g_app.fit;
+    // The table's Y become the residuals for the drawing and come back afterwards.
+    std::vector<double> measured(points->y, points->y + count);
+    for (int i = 0; i < count; ++i) points->y[i] = measured[i] - evaluateModel(points->x[i]);
+    g_residualsCaption = ResidualsCaption{modelId, fit.s};
+    g_app.modelId = 0;
+    g_app.fit = FitResult{0.0, 0.0, fit.residualSum, fit.s};
+
+    startDevice();
+    registerWindowClass(g_app.ui.instance, L"ResidF", ResidualsWindow);
+    HWND window = CreateWindowExW(0, L"ResidF", L"Residuals", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
+                                  NULL, NULL, g_app.ui.instance, NULL);
+    bool saved = paintAndSave(window, path, width, height);
+
+    if (count > 0) memcpy(points->y, measured.data(), (size_t)count * sizeof(double));
+    g_app.modelId = modelId;
+    g_app.fit = fit;
+    return saved;
+}
