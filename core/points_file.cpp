@@ -9,6 +9,7 @@
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <wchar.h>
 
 #include "number_text.h"
@@ -26,8 +27,10 @@
 // A written exponent stops growing here: far beyond the digits any file can hold before its point.
 #define WRITTEN_EXPONENT_CAP 1000000000000000LL
 #define WRITE_BUFFER_SIZE 65536
-#define TEMP_SUFFIX L".kvtmp"
-#define TEMP_SUFFIX_LENGTH 6
+// The temporary file of a save: ".kv" + 8 hexadecimal digits + ".tmp" beside the target, short so that
+// a target name near the file system's 255-byte limit still saves, and hidden from the file list.
+#define TEMP_NAME_LENGTH 15
+#define TEMP_NAME_ATTEMPTS 100
 
 struct Reader {
     FILE* file;
@@ -365,21 +368,61 @@ PointsFileStatus loadPointsFile(const WCHAR* path, PointTable* table, int* decla
     return status;
 }
 
+// The file a save replaces: the final target when path names a symbolic link, so the link stays and
+// its target gets the points. 1 when a file exists there, 0 when path names nothing yet, -1 when the
+// name (or the final one) is longer than the file system or PATH_CAPACITY allows.
+static int findSaveTarget(const WCHAR* path, size_t length, WCHAR* target)
+{
+    HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        wmemcpy(target, path, length + 1);
+        return errno == ENAMETOOLONG ? -1 : 0;
+    }
+    DWORD finalLength = GetFinalPathNameByHandleW(file, target, PATH_CAPACITY, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(file);
+    if (finalLength == 0) wmemcpy(target, path, length + 1);
+    return finalLength < PATH_CAPACITY ? 1 : -1;
+}
+
+// Creates a new temporary file in the target's folder. The name is made up and created exclusively, so
+// nothing already there under that name (a planted link above all) is ever opened or followed.
+static FILE* createTempBeside(const WCHAR* target, WCHAR* tempPath)
+{
+    const WCHAR* slash = wcsrchr(target, L'/');
+    const WCHAR* backslash = wcsrchr(target, L'\\');
+    if (backslash != NULL && (slash == NULL || backslash > slash)) slash = backslash;
+    size_t folderLength = slash != NULL ? (size_t)(slash - target) + 1 : 0;
+    wmemcpy(tempPath, target, folderLength);
+    unsigned int seed = (unsigned int)time(NULL) ^ (unsigned int)clock() ^ (unsigned int)(size_t)tempPath;
+    for (int attempt = 0; attempt < TEMP_NAME_ATTEMPTS; ++attempt) {
+        seed = seed * 1664525u + 1013904223u;
+        swprintf(tempPath + folderLength, TEMP_NAME_LENGTH + 1, L".kv%08x.tmp", seed);
+        FILE* file = _wfopen(tempPath, L"wtx");
+        if (file != NULL || errno != EEXIST) return file;
+    }
+    return NULL;
+}
+
 PointsFileStatus savePointsFile(const WCHAR* path, const PointTable* table)
 {
     size_t length = path != NULL ? wcsnlen(path, PATH_CAPACITY) : 0;
     if (length == 0) return POINTS_FILE_CANNOT_CREATE;
     if (length >= PATH_CAPACITY) return POINTS_FILE_NAME_TOO_LONG;
-    WCHAR tempPath[PATH_CAPACITY + TEMP_SUFFIX_LENGTH];
-    wmemcpy(tempPath, path, length);
-    wmemcpy(tempPath + length, TEMP_SUFFIX, TEMP_SUFFIX_LENGTH + 1);
-
-    FILE* file = _wfopen(tempPath, L"wt");
+    WCHAR target[PATH_CAPACITY];
+    int targetExists = findSaveTarget(path, length, target);
+    if (targetExists < 0) return POINTS_FILE_NAME_TOO_LONG;
+    WCHAR tempPath[PATH_CAPACITY + TEMP_NAME_LENGTH + 1];
+    FILE* file = createTempBeside(target, tempPath);
     if (file == NULL) return POINTS_FILE_CANNOT_CREATE;
+
     PointsFileStatus status = writePointsStream(file, table);
     if (fclose(file) != 0) status = POINTS_FILE_WRITE_FAILED;
-    if (status == POINTS_FILE_OK && !MoveFileExW(tempPath, path, MOVEFILE_REPLACE_EXISTING)) {
-        status = POINTS_FILE_REPLACE_FAILED;
+    if (status == POINTS_FILE_OK) {
+        // Replacing keeps the old file's mode and owner; both calls reach the disk before they return.
+        BOOL moved = targetExists ? ReplaceFileW(target, tempPath, NULL, 0, NULL, NULL)
+                                  : MoveFileExW(tempPath, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (!moved) status = POINTS_FILE_REPLACE_FAILED;
     }
     if (status != POINTS_FILE_OK) DeleteFileW(tempPath);
     return status;

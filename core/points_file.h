@@ -45,8 +45,10 @@ PointsFileStatus writePointsStream(FILE* file, const PointTable* table);
 // Loads the file named path into table (see readPointsStream).
 PointsFileStatus loadPointsFile(const WCHAR* path, PointTable* table, int* declaredCount);
 
-// Saves table to the file named path: writes a temporary file beside it and renames that over path,
-// so any failure leaves an existing file as it was (and removes the temporary file).
+// Saves table to the file named path: writes a new temporary file beside it and renames that over path,
+// so any failure leaves an existing file as it was (and removes the temporary file). A symbolic link is
+// followed: its final target gets the points and the link stays. A replaced file keeps its mode and,
+// where permitted, its owner; a read-only file is not replaced.
 PointsFileStatus savePointsFile(const WCHAR* path, const PointTable* table);
 
 #endif

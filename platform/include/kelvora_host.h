@@ -13,3 +13,7 @@ bool kelvora_register_resources(const unsigned char* data, std::size_t size);
 // the program. Broken UTF-8 reads as U+FFFD; characters that UTF-8 cannot hold are dropped.
 std::string kelvora_to_utf8(std::wstring_view text);
 std::wstring kelvora_from_utf8(std::string_view text);
+
+// A file name given by the host (a command-line argument) as the wide name _wfopen takes; bytes that
+// are not UTF-8 are kept, so every name the host can give opens.
+std::wstring kelvora_file_name_from_host(std::string_view name);

@@ -2,6 +2,7 @@
 // the device interface that tests and tools use.
 #include "clipboard.h"
 #include "control_classes.h"
+#include "file_names.h"
 #include "instance_registry.h"
 #include "internal.h"
 
@@ -130,6 +131,7 @@ void start_device(const Backend& backend)
     d.m_screen.resize(d.m_width, d.m_height, 0xFFFFFF);
     headless().m_quit_seen = false;
     register_control_classes();
+    files::ignore_file_size_signal();
 }
 
 void stop_device()

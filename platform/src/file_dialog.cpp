@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "controls_common.h"
+#include "file_names.h"
 
 #include <algorithm>
 #include <climits>
@@ -25,14 +26,14 @@ constexpr size_t kMaxFilterPairs = 64;
 
 struct Row {
     bool is_folder = false;
-    std::string name; // UTF-8; ".." for the way up
+    std::string name; // the bytes of the name on disk; ".." for the way up
 };
 
 struct FileDialogState {
     OPENFILENAMEW* request = nullptr;
     bool save = false;
-    std::string folder; // absolute, UTF-8, without a trailing slash except for "/"
-    std::wstring initial_name;
+    std::string folder; // absolute, host bytes, without a trailing slash except for "/"
+    std::wstring initial_name; // wide file name, bytes that are not UTF-8 kept (see file_names.h)
     std::vector<std::string> patterns;
     std::vector<Row> rows;
 };
@@ -136,9 +137,21 @@ void read_folder(FileDialogState& st)
     st.rows.insert(st.rows.end(), files.begin(), files.end());
 }
 
+// A name as the user sees it: bytes that are not UTF-8 shown as U+FFFD.
+std::wstring shown(const std::string& host_name)
+{
+    return files::shown_name(files::from_host_name(host_name));
+}
+
+std::string host_name(const std::wstring& name)
+{
+    std::string out;
+    return files::to_host_name(name, out) ? out : std::string();
+}
+
 std::wstring row_label(const Row& row)
 {
-    return row.is_folder ? L"[" + from_utf8(row.name) + L"]" : from_utf8(row.name);
+    return row.is_folder ? L"[" + shown(row.name) + L"]" : shown(row.name);
 }
 
 void show_folder(HWND dlg, FileDialogState& st)
@@ -148,7 +161,7 @@ void show_folder(HWND dlg, FileDialogState& st)
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (const Row& row : st.rows)
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row_label(row).c_str()));
-    SetDlgItemTextW(dlg, kFolderLineId, from_utf8(st.folder).c_str());
+    SetDlgItemTextW(dlg, kFolderLineId, shown(st.folder).c_str());
 }
 
 void enter_folder(HWND dlg, FileDialogState& st, const Row& row)
@@ -182,7 +195,7 @@ void create_child(HWND dlg, const wchar_t* cls, const wchar_t* text, DWORD style
 void create_children(HWND dlg, const FileDialogState& st)
 {
     create_child(dlg, L"Static", L"Name:", SS_LEFT, kNameLabelId);
-    create_child(dlg, L"Edit", st.initial_name.c_str(), WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, kNameFieldId);
+    create_child(dlg, L"Edit", files::shown_name(st.initial_name).c_str(), WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, kNameFieldId);
     create_child(dlg, L"Static", L"", SS_LEFT | SS_NOPREFIX, kFolderLineId);
     create_child(dlg, L"LISTBOX", nullptr, WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY, kListId);
     create_child(dlg, L"Button", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK);
@@ -213,11 +226,15 @@ std::wstring name_field_text(HWND dlg)
 }
 
 // Hands the chosen path to the caller when it fits in the buffer (the zero counted); never overflows.
+// A longer path is refused with a message and the picker stays open for a shorter name.
 void finish(HWND dlg, const FileDialogState& st, const std::wstring& path)
 {
     OPENFILENAMEW& request = *st.request;
     if (path.size() + 1 > request.nMaxFile) {
-        EndDialog(dlg, FALSE);
+        wchar_t text[160];
+        swprintf(text, 160, L"The name is too long: a path may hold at most %lu characters.",
+                 static_cast<unsigned long>(request.nMaxFile > 0 ? request.nMaxFile - 1 : 0));
+        MessageBoxW(dlg, text, L"File", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     std::copy(path.begin(), path.end(), request.lpstrFile);
@@ -233,14 +250,31 @@ void finish(HWND dlg, const FileDialogState& st, const std::wstring& path)
     EndDialog(dlg, TRUE);
 }
 
+const Row* selected_row(HWND dlg, const FileDialogState& st);
+
+// The name the field stands for: a listed or offered name whose bytes are not UTF-8 is shown with
+// U+FFFD, so the field's text alone would name another file; such a name keeps its own bytes.
+std::wstring chosen_name(HWND dlg, const FileDialogState& st, const std::wstring& typed)
+{
+    if (typed == files::shown_name(st.initial_name))
+        return st.initial_name;
+    const Row* selected = selected_row(dlg, st);
+    if (selected && !selected->is_folder && shown(selected->name) == typed)
+        return files::from_host_name(selected->name);
+    for (const Row& row : st.rows)
+        if (!row.is_folder && shown(row.name) == typed)
+            return files::from_host_name(row.name);
+    return typed;
+}
+
 void confirm(HWND dlg, FileDialogState& st)
 {
-    const std::wstring name = name_field_text(dlg);
+    const std::wstring name = chosen_name(dlg, st, name_field_text(dlg));
     if (name.empty())
         return;
     // A name without a folder is taken in the folder shown, an absolute path as it is.
-    const std::wstring path = name[0] == L'/' ? name : from_utf8(join(st.folder, "")) + name;
-    const std::string on_disk = to_utf8(path);
+    const std::wstring path = name[0] == L'/' ? name : files::from_host_name(join(st.folder, "")) + name;
+    const std::string on_disk = host_name(path);
     if (is_folder(on_disk)) {
         st.folder = canonical(on_disk);
         SetDlgItemTextW(dlg, kNameFieldId, L"");
@@ -272,7 +306,7 @@ void picker_on_list(HWND dlg, FileDialogState& st, int code)
     HWND list = GetDlgItem(dlg, kListId);
     const bool tapped = GetCapture() == list;
     if (!row->is_folder && (code == LBN_SELCHANGE || code == LBN_DBLCLK)) {
-        SetDlgItemTextW(dlg, kNameFieldId, from_utf8(row->name).c_str());
+        SetDlgItemTextW(dlg, kNameFieldId, shown(row->name).c_str());
         if (code == LBN_DBLCLK)
             confirm(dlg, st);
     } else if (row->is_folder && tapped && code == LBN_SELCHANGE) {
@@ -326,9 +360,9 @@ void choose_start(FileDialogState& st)
     st.initial_name = slash == std::wstring::npos ? file : file.substr(slash + 1);
     std::string folder;
     if (slash != std::wstring::npos)
-        folder = canonical(slash == 0 ? "/" : to_utf8(file.substr(0, slash)));
+        folder = canonical(slash == 0 ? "/" : host_name(file.substr(0, slash)));
     if ((folder.empty() || !is_folder(folder)) && request.lpstrInitialDir)
-        folder = canonical(to_utf8(request.lpstrInitialDir));
+        folder = canonical(host_name(request.lpstrInitialDir));
     if (folder.empty() || !is_folder(folder))
         folder = current_folder();
     st.folder = folder;

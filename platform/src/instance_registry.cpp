@@ -1,8 +1,9 @@
-// The registry of top-level windows shared between processes of one user: one small file per window in
-// a private folder, checked for liveness on every lookup.
+// The registry of top-level windows shared between processes of one user on one display: one small
+// file per window in a private folder per display, checked for liveness on every lookup.
 #include "instance_registry.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -94,12 +95,13 @@ bool read_entry(const std::string& path, Entry& entry)
     return entry.pid > 0;
 }
 
+// The process that wrote the entry still runs: its pid exists and started when the entry says. Without
+// a known start time the pid may since have gone to any other program, so such an entry is not trusted.
 bool is_alive(const Entry& entry)
 {
-    if (kill(entry.pid, 0) != 0 && errno == ESRCH)
+    if (entry.start_time == 0 || (kill(entry.pid, 0) != 0 && errno == ESRCH))
         return false;
-    const unsigned long long now = start_time_of(entry.pid);
-    return entry.start_time == 0 || now == 0 || now == entry.start_time;
+    return start_time_of(entry.pid) == entry.start_time;
 }
 
 // Class names compare without regard to case, as window classes do; titles exactly.
@@ -152,15 +154,56 @@ void select_folder(const std::string& folder)
         install_raise_handler();
 }
 
+// Letters, digits, '.', '-' and '_' as they are, every other byte as %XX: a folder name per display.
+std::string folder_name_of(std::string_view text)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || c == '.' || c == '-' || c == '_') {
+            out.push_back(c);
+        } else {
+            out.push_back('%');
+            out.push_back(hex[byte >> 4]);
+            out.push_back(hex[byte & 15]);
+        }
+    }
+    return out;
+}
+
+// The display the desktop window opens on, as the window system names it. SDL takes X11 when DISPLAY
+// is set unless told to use Wayland. An X display's screen number is dropped: ":0" and ":0.0" are one.
+std::string display_key()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    const bool wants_wayland = driver && std::string_view(driver) == "wayland" && wayland && *wayland;
+    if (x11 && *x11 && !wants_wayland) {
+        std::string name = x11;
+        const size_t colon = name.rfind(':');
+        const size_t dot = name.find('.', colon == std::string::npos ? 0 : colon);
+        if (colon != std::string::npos && dot != std::string::npos)
+            name.erase(dot);
+        return "x11-" + folder_name_of(name);
+    }
+    if (wayland && *wayland)
+        return "wayland-" + folder_name_of(wayland);
+    return "no-display";
+}
+
 } // namespace
 
 void use_shared_registry()
 {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime)
-        select_folder(std::string(runtime) + "/kelvora");
+    const std::string user_folder = runtime && *runtime ? std::string(runtime) + "/kelvora"
+                                                        : "/tmp/kelvora-" + std::to_string(getuid());
+    if (prepare_folder(user_folder))
+        select_folder(user_folder + "/" + display_key());
     else
-        select_folder("/tmp/kelvora-" + std::to_string(getuid()));
+        g_folder.clear();
 }
 
 void use_private_registry()
@@ -178,11 +221,14 @@ void publish(std::wstring_view class_name, std::wstring_view title)
     if (g_folder.empty())
         return;
     withdraw(class_name, title);
+    const unsigned long long start_time = start_time_of(getpid());
+    if (start_time == 0)
+        return; // an entry without it would never be trusted
     const std::string base = g_folder + "/" + std::to_string(getpid()) + "-" + std::to_string(++g_sequence);
     {
         std::ofstream out(base + ".tmp", std::ios::trunc);
         out << getpid() << '\n'
-            << start_time_of(getpid()) << '\n'
+            << start_time << '\n'
             << encode(class_name) << '\n'
             << encode(title) << '\n';
         if (!out)

@@ -6,8 +6,9 @@
 
 namespace platform::instances {
 
-// Where registrations live: the desktop device shares one folder per user; a headless device uses
-// none (private: only windows of its own process are found) unless a test names a folder.
+// Where registrations live: the desktop device shares one folder per user and display (a start on
+// another display opens its own window there); a headless device uses none (private: only windows of
+// its own process are found) unless a test names a folder.
 void use_shared_registry();
 void use_private_registry();
 void use_registry_folder(const std::string& folder);

@@ -66,6 +66,14 @@ expect_usage("--all and --model exclude each other" --all --model 3 exact.dat)
 # --- files that cannot be used: exit 1, the file named
 expect(1 "^$" "^kelvora-fit: [^\n]*no-such-file.dat: No such file or directory\n$" "${EXAMPLES}/no-such-file.dat")
 expect(1 "^$" "^kelvora-fit: [^\n]*: cannot be read\n$" "${EXAMPLES}")
+# a pipe named as the file is refused at once, never waited on
+execute_process(COMMAND mkfifo "${WORK}/pipe.dat" RESULT_VARIABLE made)
+if(made EQUAL 0)
+  execute_process(COMMAND "${FIT}" "${WORK}/pipe.dat" TIMEOUT 20 RESULT_VARIABLE status ERROR_VARIABLE err)
+  if(NOT status STREQUAL "1" OR NOT err MATCHES "^kelvora-fit: [^\n]*pipe.dat: cannot be read\n$")
+    message(SEND_ERROR "kelvora-fit on a pipe: exit ${status}\n${err}")
+  endif()
+endif()
 expect(1 "^$" "^kelvora-fit: standard input: no point count at the start[^\n]*--columns[^\n]*\n$" INPUT "${WORK}/no-count.dat" -)
 
 # --- results that cannot be written are a failure, not a success: standard output opened read-only

@@ -1,10 +1,15 @@
 // The file dialogs and the documents folder on the headless device, over a folder tree made for each test.
 #include "test_controls_support.h"
 
+#include "file_names.h"
+
 #include <aygshell.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <filesystem>
 #include <fstream>
 
@@ -226,7 +231,9 @@ TEST_F(FileDialogTest, FilterChoosesTheFilesShown)
     }
 }
 
-TEST_F(FileDialogTest, ResultLongerThanTheBufferIsRefusedAndLeavesItUntouched)
+// A path longer than the caller's buffer is not handed back: the user is told and may pick a shorter
+// name; the buffer is left as it was.
+TEST_F(FileDialogTest, ResultLongerThanTheBufferIsToldAndLeavesItUntouched)
 {
     const std::wstring full = wide(m_root) + L"/Kelvora1";
     struct Case {
@@ -237,13 +244,120 @@ TEST_F(FileDialogTest, ResultLongerThanTheBufferIsRefusedAndLeavesItUntouched)
                           Case{9, FALSE}}) {
         wcscpy(m_file, L"Kelvora1");
         m_file[c.max_file] = L'#'; // a guard just past the buffer the dialog is told about
+        std::wstring told;
         script().push_back([] { kelvora::device::key(VK_RETURN); });
+        if (!c.result) {
+            script().push_back([&] {
+                told = kelvora::device::top_level_windows().front().title;
+                kelvora::device::key(VK_RETURN); // closes the message
+            });
+            script().push_back([&] {
+                EXPECT_NE(picker_item(kNameField), nullptr) << "the picker is still open";
+                kelvora::device::key(VK_ESCAPE);
+            });
+        }
         OPENFILENAMEW r = request(c.max_file);
         EXPECT_EQ(GetSaveFileNameW(&r), c.result) << c.max_file;
+        EXPECT_EQ(told, c.result ? L"" : L"File") << c.max_file << ": a message box tells the user";
         EXPECT_EQ(m_file[c.max_file], L'#') << "nothing written past nMaxFile " << c.max_file;
         m_file[c.max_file] = L'\0';
         EXPECT_EQ(std::wstring(m_file), c.result ? full : L"Kelvora1") << c.max_file;
     }
+}
+
+// A name whose bytes are not UTF-8 is listed with U+FFFD for them and still opens when chosen, from
+// the list and when offered again from the file buffer.
+TEST_F(FileDialogTest, NamesThatAreNotUtf8OpenWithTheirOwnBytes)
+{
+    const std::string bytes = "m\xff\xc3(.dat";
+    std::ofstream(m_root + "/" + bytes) << "1\n2 3\n";
+    const std::wstring label = L"m\uFFFD\uFFFD(.dat";
+    std::vector<std::wstring> items;
+    std::wstring field;
+    script().push_back([&] {
+        items = list_items();
+        const auto at = std::find(items.begin(), items.end(), label);
+        ASSERT_NE(at, items.end());
+        tap_row(static_cast<int>(at - items.begin()));
+    });
+    script().push_back([&] {
+        field = text_of(picker_item(kNameField));
+        kelvora::device::key(VK_RETURN);
+    });
+    OPENFILENAMEW r = request();
+    ASSERT_TRUE(GetOpenFileNameW(&r));
+    EXPECT_EQ(field, label);
+    auto content_of = [](const wchar_t* path) {
+        std::string text;
+        if (FILE* f = _wfopen(path, L"rt")) {
+            for (int ch; (ch = fgetc(f)) != EOF;)
+                text.push_back(static_cast<char>(ch));
+            fclose(f);
+        }
+        return text;
+    };
+    EXPECT_EQ(content_of(m_file), "1\n2 3\n") << "the chosen name opens";
+
+    script().push_back([&] {
+        field = text_of(picker_item(kNameField));
+        kelvora::device::key(VK_RETURN);
+    });
+    r = request();
+    ASSERT_TRUE(GetOpenFileNameW(&r));
+    EXPECT_EQ(field, label) << "offered again as shown before";
+    EXPECT_EQ(content_of(m_file), "1\n2 3\n") << "and still opens";
+}
+
+TEST(FileNames, HostBytesSurviveTheWideName)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::wstring shown;
+    };
+    const Case cases[] = {
+        {"UTF-8", "Me\xc3\x9f \xe6\xb8\xa9 \xf0\x9f\x98\x80", L"Me\u00df \u6e29 \U0001F600"},
+        {"Latin-1 byte", "caf\xe9.dat", L"caf\uFFFD.dat"},
+        {"cut sequence at the end", "a\xe6\xb8", L"a\uFFFD\uFFFD"},
+        {"overlong slash", "\xc0\xaf", L"\uFFFD\uFFFD"},
+        {"encoded surrogate", "\xed\xa0\x80", L"\uFFFD\uFFFD\uFFFD"},
+        {"beyond U+10FFFF", "\xf4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
+    };
+    for (const Case& c : cases) {
+        const std::wstring wide_name = platform::files::from_host_name(c.bytes);
+        std::string back;
+        EXPECT_TRUE(platform::files::to_host_name(wide_name, back)) << c.name;
+        EXPECT_EQ(back, c.bytes) << c.name;
+        EXPECT_EQ(platform::files::shown_name(wide_name), c.shown) << c.name;
+    }
+}
+
+// A file-size limit makes the write fail with an error the program reports, not a signal that ends it.
+TEST(FileSizeLimit, WritingPastItFailsInsteadOfEndingTheProgram)
+{
+    char pattern[] = "/tmp/kelvora-limit-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::wstring path = wide(std::string(pattern) + "/big.dat");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        kelvora::device::start_headless();
+        const rlimit limit{65536, 65536};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        FILE* file = _wfopen(path.c_str(), L"wt");
+        if (file == nullptr)
+            _exit(2);
+        const std::string block(4096, 'x');
+        bool failed = false;
+        for (int i = 0; i < 64 && !failed; ++i)
+            failed = fwrite(block.data(), 1, block.size(), file) != block.size();
+        failed = fclose(file) != 0 || failed;
+        _exit(failed ? 0 : 3);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    fs::remove_all(pattern);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "the write reports its failure";
 }
 
 TEST_F(FileDialogTest, PathInTheFileBufferChoosesTheStartFolder)

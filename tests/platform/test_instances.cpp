@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,7 +50,7 @@ protected:
 
     // A first instance in its own process: it shows its main window, reports through the pipe that it
     // is up ('U') and, when asked to come to the front, that it was raised ('R').
-    pid_t start_first_instance(int report_fd)
+    pid_t start_first_instance(int report_fd, const std::function<void()>& choose_registry = {})
     {
         const pid_t pid = fork();
         if (pid != 0) {
@@ -56,7 +58,10 @@ protected:
             return pid;
         }
         kelvora::device::start_headless();
-        instances::use_registry_folder(m_folder);
+        if (choose_registry)
+            choose_registry();
+        else
+            instances::use_registry_folder(m_folder);
         WNDCLASSW wc{};
         wc.lpfnWndProc = plain_proc;
         wc.lpszClassName = L"KELVORA";
@@ -138,6 +143,7 @@ TEST_F(InstanceTest, ForgedOrReusedRegistrationsAreIgnored)
     const std::string parent = std::to_string(getppid());
     const Case cases[] = {
         {"pid reused by another program", parent + "\n1\n75 69 76 86 79 82 65 \n75 101 108 118 111 114 97 \n"},
+        {"start time unknown", parent + "\n0\n75 69 76 86 79 82 65 \n75 101 108 118 111 114 97 \n"},
         {"garbage", "not an entry"},
         {"truncated", parent + "\n"},
     };
@@ -157,6 +163,44 @@ TEST_F(InstanceTest, PrivateRegistrySeesNoOtherProcess)
     ASSERT_EQ(read_report(fds[0]), 'U');
     instances::use_private_registry();
     EXPECT_EQ(FindWindowW(L"KELVORA", nullptr), nullptr);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+// The shared registry is kept per user and per display: a start on another X display does not find the
+// window on the first one (it opens its own there), while another screen of the same display does.
+TEST_F(InstanceTest, EachDisplayHasItsOwnRegistry)
+{
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    setenv("XDG_RUNTIME_DIR", m_folder.c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
+    setenv("DISPLAY", ":7", 1);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t first = start_first_instance(fds[1], [] { instances::use_shared_registry(); });
+    ASSERT_EQ(read_report(fds[0]), 'U');
+
+    struct Case {
+        const char* display;
+        const char* wayland;
+        bool found;
+    };
+    for (const Case& c : {Case{":7", nullptr, true}, Case{":7.1", nullptr, true}, Case{":8", nullptr, false},
+                          Case{"otherhost:7", nullptr, false}, Case{nullptr, "wayland-0", false}}) {
+        c.display ? setenv("DISPLAY", c.display, 1) : unsetenv("DISPLAY");
+        c.wayland ? setenv("WAYLAND_DISPLAY", c.wayland, 1) : unsetenv("WAYLAND_DISPLAY");
+        instances::use_shared_registry();
+        EXPECT_EQ(instances::find(L"KELVORA", L"Kelvora"), c.found ? std::optional<int>(first) : std::nullopt)
+            << (c.display ? c.display : c.wayland);
+    }
+    instances::use_private_registry();
+    for (const auto& [name, value] : saved)
+        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
     close(fds[0]);
     close(fds[1]);
 }

@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <kelvora_host.h>
 
 #include <string>
 
@@ -97,9 +98,12 @@ static bool readPointsFilePoints(const char* name, std::string& text)
 static bool loadPoints(const char* path, bool columns)
 {
     const char* name = displayName(path);
-    FILE* file = isStandardInput(path) ? stdin : fopen(path, "rb");
+    // A named file goes through the program's own opener: only a regular file, never waiting on a pipe.
+    FILE* file = isStandardInput(path) ? stdin : _wfopen(kelvora_file_name_from_host(path).c_str(), L"rb");
     if (file == NULL) {
-        fprintf(stderr, "kelvora-fit: %s: %s\n", name, strerror(errno));
+        // A name that exists but is no readable regular file (a folder, a pipe) reads as unreadable.
+        const char* reason = errno == ENOENT ? strerror(errno) : reasonText(POINTS_FILE_CANNOT_OPEN);
+        fprintf(stderr, "kelvora-fit: %s: %s\n", name, reason);
         return false;
     }
     std::string text;
