@@ -171,9 +171,15 @@ bool relayoutDialog(HINSTANCE instance, HWND dialog, int templateId)
     HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(templateId), RT_DIALOG);
     HGLOBAL data = resource ? LoadResource(instance, resource) : NULL;
     if (data == NULL) return false;
+    return relayoutDialogFromTemplate(instance, dialog, (const BYTE*)LockResource(data),
+                                      SizeofResource(instance, resource));
+}
+
+bool relayoutDialogFromTemplate(HINSTANCE instance, HWND dialog, const BYTE* dialogTemplate, DWORD size)
+{
     TemplateReader reader;
-    reader.base = (const BYTE*)LockResource(data);
-    reader.size = SizeofResource(instance, resource);
+    reader.base = dialogTemplate;
+    reader.size = size;
     reader.offset = 0;
     reader.failed = reader.base == NULL;
 

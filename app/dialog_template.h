@@ -34,6 +34,8 @@ struct TemplateItem {
 };
 
 bool relayoutDialog(HINSTANCE instance, HWND dialog, int templateId);
+// The same walk over the `size` bytes of a template held in memory (the resource's, or any other).
+bool relayoutDialogFromTemplate(HINSTANCE instance, HWND dialog, const BYTE* dialogTemplate, DWORD size);
 void refreshControlFromTemplate(HINSTANCE instance, HWND dialog, const TemplateReader* reader,
                                 const TemplateItem* item, const TemplateField* classField,
                                 const TemplateField* titleField);

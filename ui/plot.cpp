@@ -3,6 +3,7 @@
 #include "plot.h"
 
 #include <math.h>
+#include <string.h>
 #include <wchar.h>
 
 #include "app_state.h"
@@ -14,8 +15,21 @@
 #define CURVE_COLOUR RGB(0, 0, 255)
 #define MARKER_COLOUR RGB(180, 0, 0)
 #define LABEL_CAPACITY 64
+#define SEGMENT_SLOTS 65536 // a power of two
+#define MARKER_GRID 1024    // markers are remembered for pixels 0..1023 on both axes
 
 PlotBounds g_plotBounds;
+
+// The fitted value of every point, computed once for the bounds and used again by the polyline.
+static double g_fittedValues[POINT_CAPACITY];
+
+// Thousands of points share a pixel when there are many. Drawing a segment or a marker again sets the
+// same pixels in the same colour, and every segment is drawn before every marker, so each distinct
+// segment and marker is drawn once: the picture stays exactly the same at a fraction of the work.
+// Segments drawn so far (key + 1; 0 is a free slot), and markers drawn so far, one bit per pixel.
+static unsigned long long g_segmentsDrawn[SEGMENT_SLOTS];
+static int g_segmentCount;
+static unsigned char g_markersDrawn[MARKER_GRID * MARKER_GRID / 8];
 
 struct PlotArea {
     int left;
@@ -34,6 +48,7 @@ void computePlotBounds()
         double x = table->x[i];
         double y = table->y[i];
         double fitted = evaluateModel(x);
+        g_fittedValues[i] = fitted;
         if (x > bounds->xMax) bounds->xMax = x;
         if (x < bounds->xMin) bounds->xMin = x;
         if (y > bounds->yMax) bounds->yMax = y;
@@ -43,11 +58,14 @@ void computePlotBounds()
     }
 }
 
-// Truncates toward zero. A result that is no number, or lies beyond the range of an int, comes back
-// at the nearer end of that range (or at p0), so the conversion is always defined.
+// Truncates toward zero. Bounds whose difference overflows (-1e308 and 1e308) are halved first, which
+// is exact for such large numbers, so values between them still spread across the axis. A result that
+// is no number, or lies beyond the range of an int, comes back at the nearer end of that range (or at
+// p0), so the conversion is always defined.
 int mapToPixel(double value, double lo, double hi, int p0, int p1)
 {
     double t = (value - lo) / (hi - lo);
+    if (isinf(hi - lo) && isfinite(hi) && isfinite(lo)) t = (value * 0.5 - lo * 0.5) / (hi * 0.5 - lo * 0.5);
     double span = (double)(p1 - p0);
     double r = t * span + (double)p0;
     if (isnan(r)) return p0;
@@ -135,20 +153,60 @@ static void drawGrid(HDC dc, const PlotArea* area)
     }
 }
 
+// TRUE the first time a segment comes up in this drawing. Far-away ends, or a full table, are never
+// remembered, so such segments are simply drawn each time.
+static BOOL firstTimeSegment(POINT from, POINT to)
+{
+    if (from.x < 0 || from.x > 0xFFFF || from.y < 0 || from.y > 0xFFFF || to.x < 0 || to.x > 0xFFFF || to.y < 0 ||
+        to.y > 0xFFFF || g_segmentCount >= SEGMENT_SLOTS / 2) {
+        return TRUE;
+    }
+    unsigned long long key = ((unsigned long long)from.x << 48 | (unsigned long long)from.y << 32 |
+                              (unsigned long long)to.x << 16 | (unsigned long long)to.y) + 1;
+    unsigned long long slot = (key * 0x9E3779B97F4A7C15ULL) >> 48;
+    while (g_segmentsDrawn[slot] != 0) {
+        if (g_segmentsDrawn[slot] == key) return FALSE;
+        slot = (slot + 1) & (SEGMENT_SLOTS - 1);
+    }
+    g_segmentsDrawn[slot] = key;
+    g_segmentCount++;
+    return TRUE;
+}
+
+static BOOL firstTimeMarker(POINT at)
+{
+    if (at.x < 0 || at.x >= MARKER_GRID || at.y < 0 || at.y >= MARKER_GRID) return TRUE;
+    int bit = at.y * MARKER_GRID + at.x;
+    if (g_markersDrawn[bit / 8] & (1 << (bit % 8))) return FALSE;
+    g_markersDrawn[bit / 8] |= (unsigned char)(1 << (bit % 8));
+    return TRUE;
+}
+
 // A point whose fitted value has no pixel breaks the polyline; it goes on from the next one that has.
+// A segment from a pixel to itself draws nothing and is left out like one drawn before.
 static void drawFittedLine(HDC dc, const PlotArea* area)
 {
     const PointTable* table = &g_app.points;
     BOOL drawing = FALSE;
+    BOOL penAtFrom = FALSE; // the DC's current position is `from`
+    POINT from = {0, 0};
     POINT pixel;
+    memset(g_segmentsDrawn, 0, sizeof(g_segmentsDrawn));
+    g_segmentCount = 0;
     for (int i = 0; i < table->pointCount; i++) {
-        double x = table->x[i];
-        if (!plotPixel(area, x, evaluateModel(x), &pixel)) {
+        if (!plotPixel(area, table->x[i], g_fittedValues[i], &pixel)) {
             drawing = FALSE;
             continue;
         }
-        if (!drawing) MoveToEx(dc, pixel.x, pixel.y, NULL);
-        LineTo(dc, pixel.x, pixel.y);
+        BOOL moved = pixel.x != from.x || pixel.y != from.y;
+        if (drawing && moved && firstTimeSegment(from, pixel)) {
+            if (!penAtFrom) MoveToEx(dc, from.x, from.y, NULL);
+            LineTo(dc, pixel.x, pixel.y);
+            penAtFrom = TRUE;
+        } else if (!drawing || moved) {
+            penAtFrom = FALSE;
+        }
+        from = pixel;
         drawing = TRUE;
     }
 }
@@ -157,8 +215,9 @@ static void drawMarkers(HDC dc, const PlotArea* area)
 {
     const PointTable* table = &g_app.points;
     POINT pixel;
+    memset(g_markersDrawn, 0, sizeof(g_markersDrawn));
     for (int i = 0; i < table->pointCount; i++) {
-        if (plotPixel(area, table->x[i], table->y[i], &pixel)) {
+        if (plotPixel(area, table->x[i], table->y[i], &pixel) && firstTimeMarker(pixel)) {
             Rectangle(dc, pixel.x, pixel.y, pixel.x + 2, pixel.y + 2);
         }
     }

@@ -2,6 +2,7 @@
 #ifndef KELVORA_AYGSHELL_H
 #define KELVORA_AYGSHELL_H
 
+#include <sipapi.h>
 #include <windows.h>
 
 // Menu-bar button records (SHMENUBAR RCDATA): these values also appear in resource scripts.
@@ -64,6 +65,8 @@ typedef struct tagSHACTIVATEINFO {
     UINT fReserved : 29;
 } SHACTIVATEINFO, *PSHACTIVATEINFO;
 
+typedef enum tagSIPSTATE { SIP_UP = 0, SIP_DOWN, SIP_FORCEDOWN, SIP_UNCHANGED, SIP_INPUTDIALOG } SIPSTATE;
+
 typedef struct tagSHINITDLGINFO {
     DWORD dwMask;
     HWND hDlg;
@@ -75,6 +78,8 @@ BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info);
 BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO* info, DWORD flags);
 BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO* info);
 BOOL WINAPI SHInitDialog(SHINITDLGINFO* info);
+BOOL WINAPI SHSipPreference(HWND hwnd, SIPSTATE state);
+BOOL WINAPI SHSipInfo(UINT action, UINT param, PVOID value, UINT winIni);
 BOOL WINAPI SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL create);
 
 #endif // RC_INVOKED

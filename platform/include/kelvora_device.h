@@ -47,6 +47,8 @@ int screen_width();
 int screen_height();
 COLORREF pixel(int x, int y); // 0xFFFFFFFF outside the screen
 bool save_png(const std::string& path);
+// The input panel: true while it is up; `rect` gets where it is, or would be when raised.
+bool input_panel(RECT* rect = nullptr);
 
 struct TopLevel {
     HWND hwnd;

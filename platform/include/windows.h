@@ -138,6 +138,9 @@
 #define VK_F8 0x77
 #define VK_F9 0x78
 #define VK_F10 0x79
+#define VK_OEM_PLUS 0xBB
+#define VK_OEM_MINUS 0xBD
+#define VK_OEM_PERIOD 0xBE
 
 #ifndef RC_INVOKED
 
@@ -523,6 +526,8 @@ DECLARE_HANDLE(HDWP);
 #define SM_CYICON 12
 #define SM_CYMENU 15
 #define SPI_GETWORKAREA 48
+#define SPI_SETSIPINFO 224
+#define SPI_GETSIPINFO 225
 #define SETTINGCHANGE_RESET 0x3002
 
 #define PM_NOREMOVE 0x0000

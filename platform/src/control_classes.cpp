@@ -3,6 +3,8 @@
 
 #include "controls_common.h"
 
+#include <sipapi.h>
+
 #include <algorithm>
 
 namespace platform {
@@ -231,6 +233,10 @@ RECT work_area()
     RECT area{};
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0) || IsRectEmpty(&area))
         SetRect(&area, 0, 26, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    SIPINFO panel{};
+    panel.cbSize = sizeof panel;
+    if (SipGetInfo(&panel) && (panel.fdwFlags & SIPF_ON))
+        area.bottom = std::min(area.bottom, panel.rcVisibleDesktop.bottom);
     return area;
 }
 

@@ -130,7 +130,7 @@ void draw_text_line(HDC dc, std::wstring_view text, int x, int y, COLORREF color
 SIZE dialog_base_units();
 // The window size whose client area is width x height, whatever frame (border, caption) the window has.
 SIZE outer_size_for_client(HWND hwnd, int width, int height);
-// The part of the screen below the navigation bar.
+// The part of the screen below the navigation bar that the input panel, when up, leaves free.
 RECT work_area();
 
 // Paths: wide text on the API, UTF-8 on disk. Invalid code values are dropped on the way out; invalid

@@ -3,6 +3,7 @@
 #include "clipboard.h"
 #include "control_classes.h"
 #include "file_names.h"
+#include "input_panel.h"
 #include "instance_registry.h"
 #include "internal.h"
 
@@ -40,31 +41,33 @@ void blit(Surface& screen, const Surface& from, int left, int top)
     }
 }
 
-// After the turn, a smaller window left partly off the screen or under the menu bar (a message box
-// placed for the other orientation) is centred in the space between the bars; its size is kept.
+} // namespace
+
+// After the turn of the screen or a move of the input panel, a smaller window left partly off the free
+// space (a message box placed for the other orientation, a dialog the panel now covers) is centred in the
+// space between the bars and the panel; one too tall for it keeps its size and moves up to its top.
 void keep_popups_on_screen()
 {
-    Device& d = device();
-    RECT area{0, nav_bar_height, d.m_width, d.m_height - (menu_bar_shown() ? menu_bar_height : 0)};
+    RECT area = visible_desktop();
+    if (!input_panel_is_up() && menu_bar_shown())
+        area.bottom -= menu_bar_height;
     std::vector<HWND> moves;
     for (Window* w : top_level_order())
-        if ((w->m_style & WS_VISIBLE) && w->m_rect.right - w->m_rect.left <= area.right - area.left &&
-            w->m_rect.bottom - w->m_rect.top <= area.bottom - area.top) {
+        if ((w->m_style & WS_VISIBLE) && rect_width(w->m_rect) <= rect_width(area)) {
             RECT inside;
             IntersectRect(&inside, &w->m_rect, &area);
-            if (!EqualRect(&inside, &w->m_rect))
+            const bool fits = rect_height(w->m_rect) <= rect_height(area);
+            if ((fits && !EqualRect(&inside, &w->m_rect)) || (!fits && w->m_rect.top > area.top))
                 moves.push_back(w->m_handle);
         }
     for (HWND h : moves) {
         RECT r;
         GetWindowRect(h, &r);
-        int x = area.left + (area.right - area.left - (r.right - r.left)) / 2;
-        int y = area.top + (area.bottom - area.top - (r.bottom - r.top)) / 2;
+        int x = area.left + (rect_width(area) - rect_width(r)) / 2;
+        int y = area.top + std::max(0, (rect_height(area) - rect_height(r)) / 2);
         SetWindowPos(h, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
-
-} // namespace
 
 Device& device()
 {
@@ -89,13 +92,13 @@ void compose_screen()
     draw_shell_bars(screen);
 }
 
-void send_setting_change()
+void send_setting_change(WPARAM what)
 {
     std::vector<HWND> targets;
     for (Window* w : top_level_order())
         targets.push_back(w->m_handle);
     for (HWND h : targets)
-        SendMessageW(h, WM_SETTINGCHANGE, SETTINGCHANGE_RESET, 0);
+        SendMessageW(h, WM_SETTINGCHANGE, what, 0);
 }
 
 void rotate_screen()
@@ -111,8 +114,9 @@ void rotate_screen()
         bars.push_back(b->m_handle);
     for (HWND b : bars)
         MoveWindow(b, 0, d.m_height - menu_bar_height, d.m_width, menu_bar_height, FALSE);
+    input_panel_on_rotate();
     // Windows follow the screen in their WM_SETTINGCHANGE (SHHandleWMSettingChange, the dialog manager).
-    send_setting_change();
+    send_setting_change(SETTINGCHANGE_RESET);
     keep_popups_on_screen();
     invalidate_all();
 }

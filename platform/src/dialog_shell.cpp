@@ -14,11 +14,12 @@ void resize_full_screen(HWND dialog)
         return;
     const RECT area = work_area();
     int bottom = area.bottom;
-    // The work area reaches the screen's bottom; a dialog with a menu bar ends above it.
+    // The work area reaches the screen's bottom or the raised input panel; a dialog with a menu bar ends
+    // above the bar.
     if (shell->menu_bar && IsWindow(shell->menu_bar) && IsWindowVisible(shell->menu_bar)) {
         RECT bar{};
         GetWindowRect(shell->menu_bar, &bar);
-        bottom -= bar.bottom - bar.top;
+        bottom = std::min<int>(bottom, bar.top);
     }
     SetWindowPos(dialog, nullptr, area.left, area.top, area.right - area.left, std::max<int>(0, bottom - area.top),
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -36,6 +37,10 @@ BOOL WINAPI SHInitDialog(SHINITDLGINFO* info)
     const DWORD flags = info->dwFlags;
     if (flags & SHIDIF_DONEBUTTON)
         SetWindowLongW(dialog, GWL_EXSTYLE, GetWindowLongW(dialog, GWL_EXSTYLE) | static_cast<LONG>(WS_EX_CAPTIONOKBTN));
+    // Lowered once the dialog is up and its owner has been left, so the owner gets the panel back when
+    // it is active again.
+    if (flags & SHIDIF_SIPDOWN)
+        SHSipPreference(dialog, SIP_DOWN);
     DialogShell* shell = dialog_shell(dialog);
     if ((flags & SHIDIF_EMPTYMENU) && shell) {
         SHMENUBARINFO bar{};

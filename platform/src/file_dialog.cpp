@@ -206,8 +206,9 @@ INT_PTR picker_on_init(HWND dlg, FileDialogState* st)
 {
     g_pickers.create(dlg) = st;
     create_children(dlg, *st);
-    // An empty menu bar of its own keeps the owner's bar from covering the OK and Cancel buttons.
-    SHINITDLGINFO info{SHIDIM_FLAGS, dlg, SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU};
+    // An empty menu bar of its own keeps the owner's bar from covering the OK and Cancel buttons. The input
+    // panel stays as the user left it: the name is typed here.
+    SHINITDLGINFO info{SHIDIM_FLAGS, dlg, SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_EMPTYMENU};
     SHInitDialog(&info);
     layout(dlg);
     show_folder(dlg, *st);

@@ -92,6 +92,7 @@ struct Window {
     // Shell: a menu bar is a window of its own, owned by the window it serves.
     bool m_is_menu_bar = false;
     std::vector<MenuBarButton> m_bar_buttons;
+    bool m_bar_panel_button = true; // the input panel's button in the middle of the bar
 
     bool is_top_level() const { return m_parent == nullptr; }
 };
@@ -222,7 +223,9 @@ void push_input(const InputEvent& event);
 bool process_one_input(); // false when the input queue is empty
 void rotate_screen();
 void compose_screen();
-void send_setting_change();
+// WM_SETTINGCHANGE with `what` (SETTINGCHANGE_RESET after a turn, SPI_SETSIPINFO) to every top-level window.
+void send_setting_change(WPARAM what);
+void keep_popups_on_screen();
 
 // Shell: menu bar and pop-up menu.
 bool menu_is_open();

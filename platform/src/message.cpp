@@ -1,4 +1,5 @@
 // The message queue: sent, posted and input messages, WM_PAINT from update regions, and the wait for input.
+#include "input_panel.h"
 #include "internal.h"
 
 #include <cstdio>
@@ -16,6 +17,7 @@ std::deque<MSG>& ready_input()
 struct StylusState {
     bool m_down = false;
     bool m_on_shell = false; // the stroke began on a bar or on the open menu
+    bool m_on_panel = false; // the stroke began on the input panel
 };
 
 StylusState& stylus()
@@ -74,8 +76,14 @@ void process_stylus(const InputEvent& e)
     if (e.m_kind == InputKind::Down) {
         st.m_down = true;
         st.m_on_shell = menu_is_open() ? menu_handle_tap(e.m_kind, p) : shell_stylus(e.m_kind, p);
-        if (st.m_on_shell)
+        st.m_on_panel = !st.m_on_shell && input_panel_stylus(e.m_kind, p);
+        if (st.m_on_shell || st.m_on_panel)
             return;
+    } else if (st.m_on_panel) {
+        input_panel_stylus(e.m_kind, p);
+        if (e.m_kind == InputKind::Up)
+            st = StylusState{};
+        return;
     } else if (st.m_on_shell) {
         if (menu_is_open())
             menu_handle_tap(e.m_kind, p);
@@ -239,6 +247,9 @@ bool take_message(MSG* msg, HWND hwnd, UINT min, UINT max, bool remove)
         if (!d.m_posted.empty() || d.m_quit_posted)
             return take_message(msg, hwnd, min, max, remove);
     }
+    // A deferred raise or lower of the input panel waits until everything before it has been handled.
+    if (settle_input_panel())
+        return take_message(msg, hwnd, min, max, remove);
     if (min == 0 && max == 0 ? true : (WM_PAINT >= min && WM_PAINT <= max))
         return next_paint(msg, hwnd);
     return false;

@@ -1,5 +1,6 @@
 // The Pocket PC shell: navigation bar, menu bars with their soft keys, the pop-up menu, and the
 // SH* helpers for activation and setting changes.
+#include "input_panel.h"
 #include "internal.h"
 
 #include <aygshell.h>
@@ -10,6 +11,7 @@ namespace platform {
 namespace {
 
 constexpr int item_height = 20;
+constexpr int panel_button_width = 36;
 constexpr int separator_height = 7;
 constexpr uint32_t nav_colour = 0x0A3D8F;
 constexpr uint32_t bar_colour = 0xD6DFF0;
@@ -27,6 +29,7 @@ struct ShellState {
     int m_pressed_button = -1; // a stylus held on a menu-bar button
     HWND m_pressed_bar = nullptr;
     bool m_pressed_ok = false;
+    bool m_pressed_panel_button = false;
 };
 
 ShellState& shell()
@@ -46,13 +49,31 @@ const std::vector<MenuItem>* open_items()
     return &bar->m_bar_buttons[b].m_menu;
 }
 
+RECT panel_button_rect(const Window* bar)
+{
+    Device& d = device();
+    int width = bar->m_bar_panel_button ? panel_button_width : 0;
+    int left = (d.m_width - width) / 2;
+    return RECT{left, d.m_height - menu_bar_height, left + width, d.m_height};
+}
+
+// The first half of the buttons share the space left of the input panel's button, the others the right;
+// a lone button of a bar without that button takes the whole width.
 RECT button_rect(const Window* bar, int index)
 {
     Device& d = device();
-    int count = std::max<int>(1, static_cast<int>(bar->m_bar_buttons.size()));
-    int w = d.m_width / count;
-    int left = index * w;
-    int right = index == count - 1 ? d.m_width : left + w;
+    RECT middle = panel_button_rect(bar);
+    int count = static_cast<int>(bar->m_bar_buttons.size());
+    int left_count = (count + 1) / 2;
+    bool on_left = index < left_count;
+    int first = on_left ? 0 : left_count;
+    int n = std::max(1, on_left ? left_count : count - left_count);
+    int from = on_left ? 0 : static_cast<int>(middle.right);
+    bool whole_width = count == 1 && !bar->m_bar_panel_button;
+    int to = on_left && !whole_width ? static_cast<int>(middle.left) : d.m_width;
+    int w = (to - from) / n;
+    int left = from + (index - first) * w;
+    int right = index - first == n - 1 ? to : left + w;
     return RECT{left, d.m_height - menu_bar_height, right, d.m_height};
 }
 
@@ -248,6 +269,7 @@ bool shell_stylus(InputKind kind, POINT p)
         s.m_pressed_button = -1;
         s.m_pressed_bar = nullptr;
         s.m_pressed_ok = false;
+        s.m_pressed_panel_button = false;
         if (p.y < nav_bar_height) {
             RECT ok = ok_button_rect();
             s.m_pressed_ok = active_has_ok() && PtInRect(&ok, p);
@@ -256,6 +278,12 @@ bool shell_stylus(InputKind kind, POINT p)
         Window* shown = menu_bar_shown();
         if (!shown || p.y < d.m_height - menu_bar_height)
             return false;
+        // The input panel's button belongs to the shell: it works behind a modal dialog too.
+        RECT middle = panel_button_rect(shown);
+        if (shown->m_bar_panel_button && PtInRect(&middle, p)) {
+            s.m_pressed_panel_button = true;
+            return true;
+        }
         Window* bar = usable_bar();
         if (!bar)
             return true; // the bar of a window behind a modal dialog takes no taps
@@ -276,6 +304,10 @@ bool shell_stylus(InputKind kind, POINT p)
         RECT ok = ok_button_rect();
         if (s.m_pressed_ok && PtInRect(&ok, p) && active_has_ok())
             PostMessageW(active_window()->m_handle, WM_COMMAND, IDOK, 0);
+        Window* shown = menu_bar_shown();
+        RECT middle = shown ? panel_button_rect(shown) : RECT{};
+        if (s.m_pressed_panel_button && PtInRect(&middle, p))
+            set_input_panel(!input_panel_is_up());
         Window* bar = window_from_handle(s.m_pressed_bar);
         if (bar && s.m_pressed_button >= 0) {
             RECT r = button_rect(bar, s.m_pressed_button);
@@ -285,6 +317,7 @@ bool shell_stylus(InputKind kind, POINT p)
         s.m_pressed_button = -1;
         s.m_pressed_bar = nullptr;
         s.m_pressed_ok = false;
+        s.m_pressed_panel_button = false;
     }
     return true;
 }
@@ -308,7 +341,11 @@ void on_menu_bar_destroyed(Window* bar)
         menu_close();
 }
 
-void reset_shell() { shell() = ShellState{}; }
+void reset_shell()
+{
+    shell() = ShellState{};
+    reset_input_panel();
+}
 
 void draw_shell_bars(Surface& screen)
 {
@@ -317,6 +354,7 @@ void draw_shell_bars(Surface& screen)
     dc.m_surface = &screen;
     dc.m_clip = {RECT{0, 0, screen.m_width, screen.m_height}};
     int line = font_metrics().m_ascent + font_metrics().m_descent;
+    draw_input_panel(screen);
     // Navigation bar: the active window's title, and its "ok" button.
     RECT nav{0, 0, d.m_width, nav_bar_height};
     fill_rect_pixels(dc, nav, nav_colour);
@@ -351,11 +389,17 @@ void draw_shell_bars(Surface& screen)
                 fill_rect_pixels(dc, RECT{r.left + 1, r.top + 2, r.right - 1, r.bottom - 1}, highlight_colour);
                 ink = 0xFFFFFF;
             }
-            if (i > 0)
+            if (i > 0 && r.left != panel_button_rect(bar).right)
                 fill_rect_pixels(dc, RECT{r.left, r.top + 5, r.left + 1, r.bottom - 5}, 0x7F8FB0);
             int w = text_width(b.m_caption);
             draw_text_on_surface(screen, r, (r.left + r.right - w) / 2, r.top + 1 + (menu_bar_height - 1 - line) / 2,
                                  b.m_caption, ink);
+        }
+        if (bar->m_bar_panel_button) {
+            RECT middle = panel_button_rect(bar);
+            for (LONG x : {middle.left, middle.right - 1})
+                fill_rect_pixels(dc, RECT{x, middle.top + 5, x + 1, middle.bottom - 5}, 0x7F8FB0);
+            draw_input_panel_button(screen, middle, shell().m_pressed_panel_button);
         }
     }
     draw_menu(screen);
@@ -404,7 +448,7 @@ bool read_menu_bar_record(HINSTANCE instance, UINT id, std::vector<MenuBarButton
 
 // The bar is a window of its own class, owned by the window it serves, kept out of the z-order of
 // ordinary windows: the screen draws it at the bottom for the topmost window that has one.
-HWND create_bar_window(HWND owner, HINSTANCE instance, std::vector<MenuBarButton> buttons)
+HWND create_bar_window(HWND owner, HINSTANCE instance, std::vector<MenuBarButton> buttons, bool panel_button)
 {
     WNDCLASSW wc{};
     if (!GetClassInfoW(nullptr, L"menu_worker", &wc)) {
@@ -423,6 +467,7 @@ HWND create_bar_window(HWND owner, HINSTANCE instance, std::vector<MenuBarButton
     menu_bars().push_back(bar);
     bar->m_is_menu_bar = true;
     bar->m_bar_buttons = std::move(buttons);
+    bar->m_bar_panel_button = panel_button;
     bar->m_style |= WS_VISIBLE;
     return h;
 }
@@ -440,7 +485,8 @@ BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info)
     std::vector<MenuBarButton> buttons;
     if (!(info->dwFlags & SHCMBF_EMPTYBAR) && !read_menu_bar_record(info->hInstRes, info->nToolBarId, &buttons))
         return FALSE;
-    info->hwndMB = create_bar_window(info->hwndParent, info->hInstRes, std::move(buttons));
+    info->hwndMB = create_bar_window(info->hwndParent, info->hInstRes, std::move(buttons),
+                                     !(info->dwFlags & SHCMBF_HIDESIPBUTTON));
     return info->hwndMB != nullptr;
 }
 
@@ -453,11 +499,15 @@ BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO*
         if (info) {
             info->hwndLastFocus = focus && (focus == hwnd || IsChild(hwnd, focus)) ? focus : nullptr;
             info->fActive = 0;
+            info->fSipUp = info->fSipOnDeactivation = input_panel_is_up();
         }
         return TRUE;
     }
-    if (info)
+    if (info) {
         info->fActive = 1;
+        // The panel goes back to where it was when the window was left; a window never left yet had it down.
+        request_input_panel(info->fSipOnDeactivation);
+    }
     // Back to the control that had the keyboard when the window was left.
     if (info && info->hwndLastFocus && IsChild(hwnd, info->hwndLastFocus) && IsWindowVisible(info->hwndLastFocus)) {
         if (focus != info->hwndLastFocus)
@@ -468,21 +518,17 @@ BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO*
     return TRUE;
 }
 
-BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM, LPARAM, SHACTIVATEINFO*)
+BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM, LPARAM, SHACTIVATEINFO* info)
 {
     Window* w = window_from_handle(hwnd);
     if (!w || !w->is_top_level())
         return FALSE;
-    Device& d = device();
-    // A window that covered the old work area, with or without the menu-bar correction, covers the new one.
-    RECT r = w->m_rect;
-    for (int correction : {0, menu_bar_height}) {
-        RECT old_area{0, nav_bar_height, d.m_old_width, d.m_old_height - correction};
-        if (EqualRect(&r, &old_area)) {
-            MoveWindow(hwnd, 0, nav_bar_height, d.m_width, d.m_height - nav_bar_height - correction, TRUE);
-            return TRUE;
-        }
-    }
+    if (info)
+        info->fSipUp = input_panel_is_up();
+    // A window that covered the work area covers it after the turn of the screen or the move of the panel.
+    RECT now;
+    if (work_area_fill_now(w, &now) && !EqualRect(&now, &w->m_rect))
+        MoveWindow(hwnd, now.left, now.top, now.right - now.left, now.bottom - now.top, TRUE);
     return TRUE;
 }
 
@@ -508,9 +554,17 @@ int WINAPI GetSystemMetrics(int index)
 
 BOOL WINAPI SystemParametersInfoW(UINT action, UINT, PVOID value, UINT)
 {
-    if (action != SPI_GETWORKAREA || !value)
+    if (!value)
         return FALSE;
     Device& d = device();
-    *static_cast<RECT*>(value) = RECT{0, nav_bar_height, d.m_width, d.m_height};
-    return TRUE;
+    switch (action) {
+    case SPI_GETWORKAREA: *static_cast<RECT*>(value) = RECT{0, nav_bar_height, d.m_width, d.m_height}; return TRUE;
+    case SPI_GETSIPINFO: return input_panel_info(static_cast<SIPINFO*>(value));
+    case SPI_SETSIPINFO:
+        if (static_cast<SIPINFO*>(value)->cbSize != sizeof(SIPINFO))
+            return FALSE;
+        set_input_panel((static_cast<SIPINFO*>(value)->fdwFlags & SIPF_ON) != 0);
+        return TRUE;
+    default: return FALSE;
+    }
 }

@@ -1,8 +1,11 @@
 // Runs a fuzz target without a fuzzing engine: every seed file given, then a fixed number of seeded
 // mutations of them (bytes flipped, inserted, deleted, cut, numbers stretched), so the suite exercises
 // the target on every build, under the sanitizers too.
+//
+//   fuzz_TARGET [--mutations N] SEED...     (100,000 mutations unless told)
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -56,7 +59,14 @@ Bytes readFile(const char* path)
 int main(int argc, char** argv)
 {
     std::vector<Bytes> seeds;
-    for (int i = 1; i < argc; i++) seeds.push_back(readFile(argv[i]));
+    int mutations = 100000;
+    for (int i = 1; i < argc; i++) {
+        if (std::string(argv[i]) == "--mutations" && i + 1 < argc) {
+            mutations = std::atoi(argv[++i]);
+        } else {
+            seeds.push_back(readFile(argv[i]));
+        }
+    }
     seeds.push_back(Bytes());
     std::mt19937 random(20261207);
     int runs = 0;
@@ -64,7 +74,7 @@ int main(int argc, char** argv)
         LLVMFuzzerTestOneInput(seed.data(), seed.size());
         runs++;
     }
-    for (int i = 0; i < 100000; i++) {
+    for (int i = 0; i < mutations; i++) {
         Bytes input = mutate(seeds[random() % seeds.size()], random);
         LLVMFuzzerTestOneInput(input.data(), input.size());
         runs++;

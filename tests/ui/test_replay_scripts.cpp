@@ -80,6 +80,22 @@ TEST(ReplayScripts, DemoScriptFitsItsPointsAndEndsCleanly)
     EXPECT_NE(run.output.find("a=1\nb=2\n"), std::string::npos) << run.output;
 }
 
+TEST(ReplayScripts, PanelScriptTypesThePointsAndTheExponentWithTheStylusAlone)
+{
+    ReplayRun run = runTool(std::string(KELVORA_EXAMPLES_DIR) + "/panel.replay");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find("up=1 rect=0,214,240,294\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("pointCount=3\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("modelId=15\nexponentN=1\na=1\nb=2\n"), std::string::npos) << run.output;
+}
+
+TEST(ReplayScripts, SipQueryTellsWhetherThePanelIsUpAndWhereItIs)
+{
+    ReplayRun run = runTool(writeScript("sip.replay", "sip\ntap 120 307\nsip\nrotate\nsip\n"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, "up=0 rect=0,214,240,294\nup=1 rect=0,214,240,294\nup=1 rect=0,169,320,214\n");
+}
+
 TEST(ReplayScripts, ExitStatusesSayHowTheScriptEnded)
 {
     EXPECT_EQ(runTool(writeScript("ended.replay", "key F1\nkey Enter\nstate\n")).status, 3);

@@ -1,7 +1,8 @@
-// kelvora-replay: the replay tool on the real program, with its two state queries.
+// kelvora-replay: the replay tool on the real program, with its two state queries and the input panel's.
 #include "replay.h"
 
 #include <app_state.h>
+#include <kelvora_device.h>
 #include <kelvora_version.h>
 
 #include <cstdio>
@@ -38,6 +39,16 @@ bool query_point(const std::vector<std::string>& args, std::string* out)
     return true;
 }
 
+// Whether the input panel is up, and where it is (or would be when raised).
+bool query_sip(const std::vector<std::string>&, std::string* out)
+{
+    RECT r{};
+    const bool up = kelvora::device::input_panel(&r);
+    *out = "up=" + std::to_string(up ? 1 : 0) + " rect=" + std::to_string(r.left) + "," + std::to_string(r.top) +
+           "," + std::to_string(r.right) + "," + std::to_string(r.bottom) + "\n";
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -59,5 +70,6 @@ int main(int argc, char** argv)
     }
     kelvora::replay::register_query("state", 0, query_state);
     kelvora::replay::register_query("point", 1, query_point);
+    kelvora::replay::register_query("sip", 0, query_sip);
     return kelvora::replay::run_script(argv[1], WinMain);
 }

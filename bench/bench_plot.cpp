@@ -1,0 +1,79 @@
+// The results window painted end to end on the headless device (fit done once before), beside the plain
+// evaluation of the model at every point, the floor of any plot that shows the fitted values.
+#include <benchmark/benchmark.h>
+#include <kelvora_device.h>
+
+#include <algorithm>
+#include <math.h>
+#include <random>
+
+#include "app_state.h"
+#include "fit.h"
+#include "kelvora.h"
+#include "models.h"
+#include "results_window.h"
+
+namespace device = kelvora::device;
+
+// Measurement-like data, as in the points-file benchmark: X on a 0.001 grid, Y a wave with 17 digits.
+// Shuffled, the same points come in random order and the polyline runs back and forth.
+static void fillPoints(int count, bool shuffled)
+{
+    g_app.points.pointCount = count;
+    g_app.points.currentIndex = 0;
+    for (int i = 0; i < count; ++i) {
+        g_app.points.x[i] = i * 0.001;
+        g_app.points.y[i] = 100.0 * sin(i * 0.001) + 50.0;
+    }
+    if (shuffled) {
+        std::mt19937 random(5);
+        for (int i = count - 1; i > 0; --i) {
+            int j = static_cast<int>(random() % static_cast<unsigned>(i + 1));
+            std::swap(g_app.points.x[i], g_app.points.x[j]);
+            std::swap(g_app.points.y[i], g_app.points.y[j]);
+        }
+    }
+    g_app.modelId = 5; // Y=A*EXP(B*X): an evaluation that costs something
+    fitModel();
+}
+
+static void startProgram()
+{
+    resetAppState();
+    device::start_headless();
+    initInstance(GetModuleHandleW(nullptr), SW_SHOW);
+    device::pump();
+}
+
+static void paintResults(benchmark::State& state, bool shuffled)
+{
+    startProgram();
+    fillPoints(static_cast<int>(state.range(0)), shuffled);
+    openResultsWindow();
+    device::pump();
+    HWND results = device::top_level_windows().front().hwnd;
+    for (auto _ : state) {
+        InvalidateRect(results, nullptr, FALSE);
+        UpdateWindow(results);
+    }
+    device::stop();
+}
+
+static void BM_PaintResults(benchmark::State& state) { paintResults(state, false); }
+static void BM_PaintResultsShuffled(benchmark::State& state) { paintResults(state, true); }
+
+static void BM_EvaluateModelAtEveryPoint(benchmark::State& state)
+{
+    fillPoints(static_cast<int>(state.range(0)), false);
+    for (auto _ : state) {
+        double sum = 0;
+        for (int i = 0; i < g_app.points.pointCount; ++i) sum += evaluateModel(g_app.points.x[i]);
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+BENCHMARK(BM_EvaluateModelAtEveryPoint)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintResults)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintResultsShuffled)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
