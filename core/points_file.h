@@ -10,6 +10,8 @@
 enum PointsFileStatus {
     POINTS_FILE_OK,
     POINTS_FILE_SHORT,           // fewer points than the count: the complete ones were loaded
+    POINTS_FILE_EXTRA_NUMBERS,   // a number follows the counted points (a file without its count line?):
+                                 // the counted points were loaded, the rest was not
     POINTS_FILE_READ_ERROR,      // reading stopped on an input error: the complete points before it were loaded
     POINTS_FILE_CANNOT_OPEN,     // the file could not be opened or read from its start
     POINTS_FILE_NO_COUNT,        // the file does not start with a point count
@@ -28,7 +30,8 @@ bool pointsFileLoaded(PointsFileStatus status);
 const WCHAR* pointsFileStatusText(PointsFileStatus status);
 
 // Reads a points file from an open stream into table, as scanf's "%d" and "%lg%lg" would: any white
-// space separates, a number ends where its text ends, whatever follows the last point is ignored.
+// space separates, a number ends where its text ends, whatever follows the last point is not loaded
+// (but a number there is reported: POINTS_FILE_EXTRA_NUMBERS).
 // A failure before the first point (input error, no count, negative, above capacity) changes nothing.
 // Otherwise pointCount becomes the number of complete points read and x[], y[] hold them; entries
 // beyond keep their values. declaredCount receives the count of the file (may be NULL); currentIndex

@@ -28,16 +28,53 @@ static void fillFileRequest(OPENFILENAMEW* request, HWND owner, LPCWSTR title)
     request->Flags = OFN_HIDEREADONLY;
 }
 
-static void tellFileProblem(HWND owner, LPCWSTR title, PointsFileStatus status, int declaredCount)
+void describeLoad(WCHAR* message, int capacity, PointsFileStatus status, int declaredCount, int loadedCount)
 {
-    WCHAR message[MESSAGE_CAPACITY];
-    if (status == POINTS_FILE_SHORT || status == POINTS_FILE_READ_ERROR) {
-        swprintf(message, MESSAGE_CAPACITY, L"%ls\nIts count says %d; %d complete points were loaded.",
-                 pointsFileStatusText(status), declaredCount, g_app.points.pointCount);
+    static const WCHAR EMPTIED[] = L"the table is now empty.";
+    static const WCHAR COUNT_LINE[] = L"were its columns written without the count line?";
+    WCHAR points[64];
+    if (loadedCount == 1) {
+        swprintf(points, 64, L"%d complete point; it was loaded", loadedCount);
     } else {
-        swprintf(message, MESSAGE_CAPACITY, L"%ls\nNothing was changed.", pointsFileStatusText(status));
+        swprintf(points, 64, L"%d complete points; they were loaded", loadedCount);
     }
-    MessageBoxW(owner, message, title, MB_OK | MB_ICONEXCLAMATION);
+    switch (status) {
+    case POINTS_FILE_SHORT:
+        if (loadedCount == 0) {
+            swprintf(message, capacity, L"The file's count is %d, but it holds no complete point: %ls",
+                     declaredCount, EMPTIED);
+        } else {
+            swprintf(message, capacity, L"The file's count is %d, but it holds only %ls.", declaredCount,
+                     points);
+        }
+        return;
+    case POINTS_FILE_READ_ERROR:
+        if (loadedCount == 0) {
+            swprintf(message, capacity, L"Reading the file failed before its first point: %ls", EMPTIED);
+        } else {
+            swprintf(message, capacity, L"Reading the file failed after %ls.", points);
+        }
+        return;
+    case POINTS_FILE_EXTRA_NUMBERS:
+        if (declaredCount == 0) {
+            swprintf(message, capacity, L"The file's count is 0, but numbers follow it: %ls %ls", COUNT_LINE,
+                     L"The table is now empty.");
+        } else if (declaredCount == 1) {
+            swprintf(message, capacity, L"The file holds more numbers than its count of 1 point: %ls %ls",
+                     COUNT_LINE, L"Only that point was loaded.");
+        } else {
+            swprintf(message, capacity, L"The file holds more numbers than its count of %d points: %ls %ls",
+                     declaredCount, COUNT_LINE, L"Only those points were loaded.");
+        }
+        return;
+    case POINTS_FILE_OK:
+        swprintf(message, capacity, L"%ls", pointsFileStatusText(status));
+        return;
+    default:
+        // Nothing was read into the table (the current point still moves to the first one).
+        swprintf(message, capacity, L"%ls\nThe points are unchanged.", pointsFileStatusText(status));
+        return;
+    }
 }
 
 void saveDataFile(HWND owner)
@@ -69,5 +106,9 @@ void loadDataFile(HWND owner)
     g_app.points.currentIndex = 0;
     refreshEntryFields(owner);
     InvalidateRect(owner, NULL, TRUE);
-    if (chosen && status != POINTS_FILE_OK) tellFileProblem(owner, L"Load the file:", status, declaredCount);
+    if (chosen && status != POINTS_FILE_OK) {
+        WCHAR message[MESSAGE_CAPACITY];
+        describeLoad(message, MESSAGE_CAPACITY, status, declaredCount, g_app.points.pointCount);
+        MessageBoxW(owner, message, L"Load the file:", MB_OK | MB_ICONEXCLAMATION);
+    }
 }

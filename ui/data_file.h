@@ -4,7 +4,13 @@
 
 #include <windows.h>
 
+#include "points_file.h"
+
 void saveDataFile(HWND owner);
 void loadDataFile(HWND owner);
+
+// The sentence a load's message box shows: what was loaded, or why nothing was. loadedCount is the
+// table's count after the load.
+void describeLoad(WCHAR* message, int capacity, PointsFileStatus status, int declaredCount, int loadedCount);
 
 #endif

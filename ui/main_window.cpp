@@ -169,6 +169,23 @@ static void storePoint()
     setValueFieldsReadOnly();
 }
 
+// The refresh a count change makes rewrites the count field, and setting a field's text puts its caret
+// at the start. While the user is typing there, the caret and selection are put back afterwards, so the
+// next digit lands where it was typed ("10", End, Backspace, 5 gives 15, not 51).
+static void refreshKeepingCountCaret(HWND window)
+{
+    HWND countField = g_app.ui.countField;
+    if (countField == NULL || GetFocus() != countField) {
+        refreshEntryFields(window);
+        return;
+    }
+    DWORD selStart = 0;
+    DWORD selEnd = 0;
+    SendMessageW(countField, EM_GETSEL, (WPARAM)&selStart, (LPARAM)&selEnd);
+    refreshEntryFields(window);
+    SendMessageW(countField, EM_SETSEL, (WPARAM)selStart, (LPARAM)selEnd);
+}
+
 // A count outside the table (above its capacity, or negative, which typing cannot produce) is brought
 // to the capacity, and the field is rewritten to show it.
 static void changeCount(HWND window)
@@ -182,9 +199,9 @@ static void changeCount(HWND window)
         table->currentIndex = 0;
     } else if (table->currentIndex + 1 > table->pointCount) {
         table->currentIndex = table->pointCount - 1;
-        refreshEntryFields(window);
+        refreshKeepingCountCaret(window);
     } else if (outside) {
-        refreshEntryFields(window);
+        refreshKeepingCountCaret(window);
     }
     setValueFieldsReadOnly();
     InvalidateRect(window, NULL, FALSE);

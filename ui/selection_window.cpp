@@ -13,8 +13,6 @@
 
 #define LIST_STYLE (WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_SORT)
 #define SELECTION_BACKGROUND RGB(150, 150, 255)
-// The dialog reads this many characters of the field, its terminating zero included.
-#define EXPONENT_READ_LIMIT 6
 
 void openSelectionWindow()
 {
@@ -88,9 +86,11 @@ void openExponentDialog(HWND owner)
     UpdateWindow(owner);
 }
 
+// The whole field is read (up to the text buffer), so every digit the field shows counts; the leading
+// number is taken and the rest ignored, and a text without one keeps the old exponent.
 static void readExponent(HWND dialog)
 {
-    GetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, g_app.exponentText, EXPONENT_READ_LIMIT);
+    GetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, g_app.exponentText, TEXT_CAPACITY);
     swscanf(g_app.exponentText, L"%lg", &g_app.exponentN);
 }
 

@@ -83,6 +83,18 @@ if(NOT status EQUAL 1 OR NOT err MATCHES "^kelvora-fit: standard output: [^\n]+\
   message(SEND_ERROR "kelvora-fit with a read-only standard output: exit ${status}\n${err}")
 endif()
 
+# --- numbers left after the counted points of a points file: those points are fitted and a warning asks
+# whether the count line is missing; a comment line after them is no number
+file(WRITE "${WORK}/one-extra.dat" "2\n1 3\n2 5\n7\n")
+file(WRITE "${WORK}/count-one.dat" "1\n2 3\n4\n")
+file(WRITE "${WORK}/comment.dat" "2\n1 3\n2 5\n# two runs, 7 samples\n")
+set(LEFTOVER "warning: holds more numbers than its count of")
+set(COUNT_LINE "were its columns written without the count line\\? fitting the counted ones\n$")
+expect(0 "^Y=A\\+B\\*X\nA=1\nB=2\nS=0\n" "^kelvora-fit: one-extra.dat: ${LEFTOVER} 2 points: ${COUNT_LINE}"
+       one-extra.dat)
+expect(3 "^Y=A\\+B\\*X\nA=-?nan" "^kelvora-fit: count-one.dat: ${LEFTOVER} 1 point: ${COUNT_LINE}" count-one.dat)
+expect(0 "^Y=A\\+B\\*X\nA=1\nB=2\nS=0\n" "^$" comment.dat)
+
 # --- every example: sixteen ranked lines; model 15 with its exponent
 file(GLOB examples "${EXAMPLES}/*.dat")
 if(NOT examples)

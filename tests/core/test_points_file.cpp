@@ -125,7 +125,15 @@ const ReadCase READ_CASES[] = {
     {"WindowsLineEnds", "2\r\n1.5 -2\r\n3e2 4\r\n", POINTS_FILE_OK, 2, {1.5, -2, 300, 4}},
     {"TabsAndBlankLines", "\n\t2\n\n1\t2\n\n  3 \t 4\n", POINTS_FILE_OK, 2, {1, 2, 3, 4}},
     {"TextAfterTheLastPoint", "2\n1 2\n3 4\nmeasured on Monday\n", POINTS_FILE_OK, 2, {1, 2, 3, 4}},
-    {"MorePointsThanTheCount", "1\n1 2\n3 4\n", POINTS_FILE_OK, 1, {1, 2}},
+    {"CommentLineAtTheEnd", "2\n1 2\n3 4\n# from the bench log, 2 runs\n", POINTS_FILE_OK, 2, {1, 2, 3, 4}},
+    {"NumberAfterTrailingText", "1\n1 2\nend 5\n", POINTS_FILE_OK, 1, {1, 2}},
+    // Numbers left after the counted points are not loaded, but told.
+    {"MorePointsThanTheCount", "1\n1 2\n3 4\n", POINTS_FILE_EXTRA_NUMBERS, 1, {1, 2}},
+    {"OneExtraNumber", "2\n1 2\n3 4\n5\n", POINTS_FILE_EXTRA_NUMBERS, 2, {1, 2, 3, 4}},
+    {"TwoColumnsWithoutTheCountLine", "1 2\n3 4\n5 6\n", POINTS_FILE_EXTRA_NUMBERS, 1, {2, 3}},
+    {"TwoColumnsStartingWithAFraction", "0.5 2\n1.5 4\n", POINTS_FILE_EXTRA_NUMBERS, 0, {}},
+    {"ZeroCountWithNumbers", "0\n1 2\n", POINTS_FILE_EXTRA_NUMBERS, 0, {}},
+    {"NumberRunningIntoTextAfterTheLast", "1\n1 2\n3abc\n", POINTS_FILE_EXTRA_NUMBERS, 1, {1, 2}},
     {"ZeroCount", "0\n", POINTS_FILE_OK, 0, {}},
     {"SignedCount", "+1 5 6", POINTS_FILE_OK, 1, {5, 6}},
     {"NoNewlineAtTheEnd", "1\n7 8", POINTS_FILE_OK, 1, {7, 8}},
@@ -258,6 +266,159 @@ TEST_F(PointsFile, LongRunsOfWhiteSpaceAndDigits)
     EXPECT_EQ(g_app.points.y[0], 2.0);
     EXPECT_DOUBLE_EQ(g_app.points.x[1], 0.1);
     EXPECT_EQ(g_app.points.y[1], 4.0);
+}
+
+PointsFileStatus readFromMemory(const std::string& text, PointTable* table)
+{
+    FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
+    PointsFileStatus status = readPointsStream(file, table, nullptr);
+    fclose(file);
+    return status;
+}
+
+TEST_F(PointsFile, CountsReadWithAnyNumberOfLeadingZeros)
+{
+    const std::string zeros(70000, '0');
+    struct {
+        std::string text;
+        PointsFileStatus status;
+        int count;
+    } cases[] = {
+        {zeros + "2\n1 2\n3 4\n", POINTS_FILE_OK, 2},
+        {"+" + zeros + "1 5 6", POINTS_FILE_OK, 1},
+        {zeros + "\n", POINTS_FILE_OK, 0},
+        {"-" + zeros + "1\n1 2\n", POINTS_FILE_NEGATIVE_COUNT, 7},
+        {zeros + "1000001\n", POINTS_FILE_COUNT_TOO_LARGE, 7},
+    };
+    for (const auto& c : cases) {
+        g_app.points.pointCount = 7;
+        EXPECT_EQ(readFromMemory(c.text, &g_app.points), c.status) << c.text.substr(69990);
+        EXPECT_EQ(g_app.points.pointCount, c.count) << c.text.substr(69990);
+    }
+    EXPECT_EQ(g_app.points.x[0], 5);
+}
+
+// The decimal digits of 5^power: 5^1075 * 10^-1075 is 2^-1075, half the smallest subnormal double.
+std::string powerOfFive(int power)
+{
+    std::string digits = "1"; // least significant first
+    for (int p = 0; p < power; ++p) {
+        int carry = 0;
+        for (char& d : digits) {
+            int v = (d - '0') * 5 + carry;
+            d = (char)('0' + v % 10);
+            carry = v / 10;
+        }
+        if (carry > 0) digits += (char)('0' + carry);
+    }
+    return std::string(digits.rbegin(), digits.rend());
+}
+
+struct LongNumber {
+    const char* name;
+    std::string text;
+    double value;
+};
+
+std::vector<LongNumber> longNumbers()
+{
+    const std::string half = powerOfFive(1075);
+    const std::string zeros(4300, '0');
+    const std::string beyondBuffer(70000, '0');
+    return {
+        {"ThirdTo5000Digits", "0." + std::string(4998, '3'), 1.0 / 3.0},
+        {"LeadingZeros", std::string(4990, '0') + "12345.5", 12345.5},
+        {"ZerosAfterThePoint", "1" + std::string(300, '0') + "." + std::string(4700, '0'), 1e300},
+        {"ZerosBeforeTheFirstDigitAfterThePoint", "0." + std::string(4990, '0') + "25e4992", 25},
+        {"HalfTheSmallestSubnormal", half + zeros + "e-" + std::to_string(1075 + 4300), 0.0},
+        {"JustAboveThatHalf", half + zeros + "1e-" + std::to_string(1075 + 4301), 4.9406564584124654e-324},
+        {"LongExponent", "1.5e+" + std::string(5000, '0') + "3", 1500},
+        {"LongNegativeExponent", "25E-" + std::string(5000, '0') + "2", 0.25},
+        {"HexadecimalLeadingZeros", "0x" + std::string(5000, '0') + "1.8p0", 1.5},
+        {"HexadecimalHugeMantissa", "-0x1" + std::string(5000, '0') + "P-20003", -0.125},
+        {"HexadecimalJustAboveHalfAnUlp", "0x1.00000000000008" + std::string(5000, '0') + "1p0",
+         1.0 + DBL_EPSILON},
+        {"NanWithLongChars", "nan(" + std::string(5000, 'q') + ")", NAN},
+        {"LongerThanTheBuffer", "-0." + std::string(70000, '3') + "e1", -10.0 / 3.0},
+        {"HalfBeyondTheBuffer", half + beyondBuffer + "1e-" + std::to_string(1075 + 70001),
+         4.9406564584124654e-324},
+    };
+}
+
+// A number reads the same wherever it stands: at the start, and at every place where the read
+// buffer may end inside it or just after it.
+TEST_F(PointsFile, LongNumbersReadTheSameWhereverTheyStand)
+{
+    static PointTable table;
+    for (const LongNumber& number : longNumbers()) {
+        const int length = (int)number.text.size();
+        std::vector<int> places = {2, 1000, 61000};
+        for (int k = -4; k < 12; ++k) places.push_back(65536 - length + k);
+        for (int k = 0; k < 30; ++k) places.push_back(60400 + 53 * k);
+        for (int place : places) {
+            if (place < 2) continue;
+            std::string text(place, '\n'); // the count 1, then line ends up to the place
+            text[0] = '1';
+            text += number.text + " 7\n";
+            table.pointCount = 0;
+            ASSERT_EQ(readFromMemory(text, &table), POINTS_FILE_OK) << number.name << " at " << place;
+            EXPECT_EQ(table.pointCount, 1);
+            EXPECT_TRUE(sameDouble(table.x[0], number.value))
+                << number.name << " at " << place << ": " << table.x[0];
+            EXPECT_EQ(table.y[0], 7.0) << number.name << " at " << place;
+        }
+    }
+}
+
+// Generated long numbers, decimal and hexadecimal, cut by the read buffer: each must read as strtod
+// reads the whole text.
+TEST_F(PointsFile, LongNumbersCutByTheBufferReadAsStrtod)
+{
+    static PointTable table;
+    unsigned state = 2026;
+    auto next = [&state](int range) {
+        state = state * 1103515245u + 12345u;
+        return (int)((state >> 8) % (unsigned)range);
+    };
+    for (int round = 0; round < 150; ++round) {
+        bool hex = next(4) == 0;
+        const char* digitSet = hex ? "0123456789abcdefABCDEF" : "0123456789";
+        int digitKinds = hex ? 22 : 10;
+        std::string number = next(2) ? "-" : "";
+        if (hex) number += "0x";
+        int digits = 4200 + next(2000);
+        int point = next(3) == 0 ? -1 : next(digits);
+        int zerosFirst = next(digits); // long runs of zeros, then and now a digit that decides the rounding
+        for (int i = 0; i < digits; ++i) {
+            if (i == point) number += '.';
+            number += i < zerosFirst && next(400) != 0 ? '0' : digitSet[next(digitKinds)];
+        }
+        if (next(2)) {
+            number += hex ? "p" : "e";
+            number += next(2) ? "-" : "+";
+            number += std::string(next(3000), '0') + std::to_string(next(hex ? 30000 : 7000));
+        }
+        double expected = strtod(number.c_str(), nullptr);
+        std::string text = "1" + std::string(61000 - 1, ' ') + number + " 7\n";
+        ASSERT_EQ(readFromMemory(text, &table), POINTS_FILE_OK) << round;
+        EXPECT_TRUE(sameDouble(table.x[0], expected)) << round << ": " << table.x[0] << " " << expected;
+    }
+}
+
+// "nan(" without its ")" is the number nan followed by a '(' no number can start with.
+TEST_F(PointsFile, UnclosedNanStopsTheReadingWhereverItStands)
+{
+    for (int place : {2, 61000, 65000}) {
+        for (const std::string& chars : {std::string("abc"), std::string(5000, 'b')}) {
+            std::string text(place, ' '); // the count 2, then spaces up to the place
+            text[0] = '2';
+            text += "1 nan(" + chars + " 7 8\n";
+            g_app.points.pointCount = 7;
+            EXPECT_EQ(readFromMemory(text, &g_app.points), POINTS_FILE_SHORT) << place;
+            EXPECT_EQ(g_app.points.pointCount, 1) << place;
+            EXPECT_TRUE(isnan(g_app.points.y[0])) << place;
+        }
+    }
 }
 
 TEST_F(PointsFile, SaveReplacesTheOldFileAndLeavesNoTemporaryFile)

@@ -120,6 +120,73 @@ TEST_F(ProgramTest, CountChangesKeepOrMoveTheCurrentPoint)
     EXPECT_EQ(text(IDC_X_FIELD), L"3");
 }
 
+// Typing into the count field while the current point lies beyond the count being typed: the count
+// change moves the point and rewrites the field, and the digits must still land where they were typed.
+constexpr UINT kShiftEnd = 0; // Shift+End: selects from the caret to the end
+
+struct CountTypingCase {
+    const char* name;
+    int count; // points before the typing, the last one current
+    std::vector<UINT> keys;
+    const wchar_t* typed;
+    const wchar_t* shown;
+    int currentIndex;
+    const wchar_t* xShown; // the X field, as the last refresh left it
+};
+
+class CountTypingTest : public ProgramTest, public ::testing::WithParamInterface<CountTypingCase> {};
+
+TEST_P(CountTypingTest, DigitsStayInTheOrderTyped)
+{
+    const CountTypingCase& c = GetParam();
+    retype(IDC_COUNT_FIELD, std::to_wstring(c.count));
+    g_app.points.currentIndex = c.count - 1;
+    for (int i = 0; i < c.count; i++) g_app.points.x[i] = 100 + i;
+    refreshEntryFields(mainWindow());
+    tapControl(IDC_COUNT_FIELD);
+    for (UINT vk : c.keys) {
+        if (vk == kShiftEnd) {
+            device::key(VK_END, false, true);
+        } else {
+            device::key(vk);
+        }
+    }
+    type(c.typed);
+    EXPECT_EQ(text(IDC_COUNT_FIELD), c.shown);
+    EXPECT_EQ(g_app.points.pointCount, std::stoi(c.shown));
+    EXPECT_EQ(g_app.points.currentIndex, c.currentIndex);
+    EXPECT_EQ(text(IDC_X_FIELD), c.xShown);
+    // The caret stayed behind the last digit typed: one more goes to the end.
+    if (std::wstring(c.shown).size() < 3) {
+        type(L"7");
+        EXPECT_EQ(text(IDC_COUNT_FIELD), std::wstring(c.shown) + L"7");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, CountTypingTest,
+    ::testing::Values(
+        CountTypingCase{"EndBackspaceFive", 10, {VK_END, VK_BACK}, L"5", L"15", 0, L"100"},
+        CountTypingCase{"SelectedThreeTypedTwelve", 3, {VK_HOME, kShiftEnd}, L"12", L"12", 0, L"100"},
+        CountTypingCase{"GrowingFromTenToTwentyFive", 10, {VK_HOME, kShiftEnd}, L"25", L"25", 1, L"101"},
+        // Emptied on the way: the fields keep the texts of the last refresh, at count 2.
+        CountTypingCase{"ShrinkingThroughEmpty", 25, {VK_END, VK_BACK, VK_BACK}, L"3", L"3", 0, L"101"},
+        CountTypingCase{"MiddleDigitReplaced", 19, {VK_HOME, VK_RIGHT, VK_DELETE}, L"2", L"12", 0, L"100"},
+        CountTypingCase{"TypedInTheMiddle", 100, {VK_HOME, VK_RIGHT, VK_DELETE}, L"5", L"150", 9, L"109"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProgramTest, CountRewrittenAtTheCapacityKeepsTheCaretInRange)
+{
+    tapControl(IDC_COUNT_FIELD);
+    key(VK_HOME);
+    device::key(VK_END, false, true);
+    type(L"2000000");
+    EXPECT_EQ(text(IDC_COUNT_FIELD), L"1000000");
+    key(VK_BACK); // the caret is at the end of the shown text, not at its start
+    EXPECT_EQ(text(IDC_COUNT_FIELD), L"100000");
+    EXPECT_EQ(g_app.points.pointCount, 100000);
+}
+
 TEST_F(ProgramTest, EmptyingTheCountKeepsTheTextsButLocksTheFieldsAndHidesTheBar)
 {
     enterPoints({{4, 8}, {5, 9}});

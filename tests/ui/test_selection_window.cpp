@@ -61,7 +61,7 @@ struct ExponentCase {
 
 class ExponentDialogTest : public SelectionTest, public ::testing::WithParamInterface<ExponentCase> {};
 
-TEST_P(ExponentDialogTest, ReadsTheFirstFiveCharactersAsANumber)
+TEST_P(ExponentDialogTest, ReadsTheLeadingNumberOfTheWholeField)
 {
     const ExponentCase& c = GetParam();
     HWND selection = openSelection();
@@ -76,12 +76,14 @@ TEST_P(ExponentDialogTest, ReadsTheFirstFiveCharactersAsANumber)
     });
     EXPECT_EQ(shown, L"2");
     EXPECT_EQ(g_app.modelId, MODEL_POWER_N);
-    EXPECT_DOUBLE_EQ(g_app.exponentN, c.expected);
+    EXPECT_EQ(g_app.exponentN, c.expected);
     EXPECT_FALSE(IsWindow(selection));
 }
 
 INSTANTIATE_TEST_SUITE_P(Typed, ExponentDialogTest,
-                         ::testing::Values(ExponentCase{"LongNumberCut", L"2.12345", 2.123},
+                         ::testing::Values(ExponentCase{"AllDecimals", L"2.12345", 2.12345},
+                                           ExponentCase{"SevenDigits", L"1234567", 1234567},
+                                           ExponentCase{"ExponentPastTheFifth", L" 1.5e-12", 1.5e-12},
                                            ExponentCase{"TrailingLetters", L"3x", 3},
                                            ExponentCase{"Negative", L"-1", -1},
                                            ExponentCase{"LettersKeepOld", L"abc", 2},
@@ -98,21 +100,28 @@ TEST_F(SelectionTest, CancelInTheExponentDialogKeepsThePowerModelAndTheOldExpone
     EXPECT_FALSE(IsWindow(selection));
 }
 
-TEST_F(SelectionTest, ExponentDialogOpensAgainOnAnUntouchedPowerModel)
+// Confirming the field as shown keeps the exponent to the last bit.
+TEST_F(SelectionTest, ExponentDialogConfirmedUntouchedKeepsTheExponent)
 {
-    g_app.modelId = MODEL_POWER_N;
-    g_app.exponentN = 1.0 / 3.0;
-    openSelection();
-    std::wstring shown;
-    confirmWithExponent([&shown](HWND dialog) {
-        WCHAR text[64];
-        GetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, text, 64);
-        shown = text;
-        device::key(VK_RETURN); // the default button, OK
-    });
-    // Every digit is shown; the dialog reads five characters of it.
-    EXPECT_EQ(shown, L"0.3333333333333333");
-    EXPECT_DOUBLE_EQ(g_app.exponentN, 0.333);
+    struct Case {
+        double exponent;
+        const wchar_t* shown;
+    };
+    for (Case c : {Case{0.333333, L"0.333333"}, Case{1.0 / 3.0, L"0.3333333333333333"},
+                   Case{-2.5e-300, L"-2.5e-300"}}) {
+        g_app.modelId = MODEL_POWER_N;
+        g_app.exponentN = c.exponent;
+        openSelection();
+        std::wstring shown;
+        confirmWithExponent([&shown](HWND dialog) {
+            WCHAR text[64];
+            GetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, text, 64);
+            shown = text;
+            device::key(VK_RETURN); // the default button, OK
+        });
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(g_app.exponentN, c.exponent) << c.exponent;
+    }
 }
 
 TEST_F(SelectionTest, RotationRelaysTheListToTheNewClientArea)

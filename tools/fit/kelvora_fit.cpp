@@ -74,7 +74,7 @@ static bool readPointsFilePoints(const char* name, std::string& text)
         fprintf(stderr, "kelvora-fit: %s: no point count at the start (a plain table? see --columns)\n", name);
         return false;
     }
-    if (loaded != POINTS_FILE_OK && loaded != POINTS_FILE_SHORT) {
+    if (loaded != POINTS_FILE_OK && loaded != POINTS_FILE_SHORT && loaded != POINTS_FILE_EXTRA_NUMBERS) {
         fprintf(stderr, "kelvora-fit: %s: %s\n", name, reasonText(loaded));
         return false;
     }
@@ -82,12 +82,19 @@ static bool readPointsFilePoints(const char* name, std::string& text)
         fprintf(stderr, "kelvora-fit: %s: warning: holds %d of its %d points; fitting those\n", name,
                 g_app.points.pointCount, declared);
     }
+    if (loaded == POINTS_FILE_EXTRA_NUMBERS) {
+        fprintf(stderr,
+                "kelvora-fit: %s: warning: holds more numbers than its count of %d point%s: were its "
+                "columns written without the count line? fitting the counted ones\n",
+                name, declared, declared == 1 ? "" : "s");
+    }
     return true;
 }
 
 // Loads the points of path ("-": standard input) into g_app.points: a points file, or a plain table
 // with --columns or when the text looks like one. Says on standard error why a file cannot be used
-// (false) or that it holds fewer points than its count (true: those are fitted).
+// (false), or that it holds fewer points than its count or numbers beyond them (true: the points read
+// are fitted).
 static bool loadPoints(const char* path, bool columns)
 {
     const char* name = displayName(path);
