@@ -9,14 +9,14 @@ namespace platform {
 namespace {
 
 // A row is written in grid units: each key takes `m_units` of them; a key without a virtual key is a gap.
-struct KeySpec {
+struct KeyDef {
     int m_units;
     KeyKind m_kind;
     UINT m_vk;
     wchar_t m_char;
     const wchar_t* m_label;
 };
-using Row = std::vector<KeySpec>;
+using Row = std::vector<KeyDef>;
 
 struct Layout {
     int m_grid_units; // across the whole width
@@ -24,19 +24,19 @@ struct Layout {
     std::vector<Row> m_rows;
 };
 
-constexpr KeySpec ch(wchar_t c)
+constexpr KeyDef ch(wchar_t c)
 {
     UINT vk = c >= L'a' && c <= L'z' ? static_cast<UINT>(c - L'a' + 'A')
               : c == L'.'            ? VK_OEM_PERIOD
               : c == L'-'            ? VK_OEM_MINUS
               : c == L'+'            ? VK_OEM_PLUS
                                      : static_cast<UINT>(c);
-    return KeySpec{2, KeyKind::Character, vk, c, L""};
+    return KeyDef{2, KeyKind::Character, vk, c, L""};
 }
-constexpr KeySpec gap(int units) { return KeySpec{units, KeyKind::Command, 0, 0, L""}; }
-constexpr KeySpec command(int units, UINT vk, const wchar_t* label) { return KeySpec{units, KeyKind::Command, vk, 0, label}; }
-constexpr KeySpec shift(int units) { return KeySpec{units, KeyKind::Shift, VK_SHIFT, 0, L"Shift"}; }
-constexpr KeySpec arrow(UINT vk) { return KeySpec{2, KeyKind::Arrow, vk, 0, L""}; }
+constexpr KeyDef gap(int units) { return KeyDef{units, KeyKind::Command, 0, 0, L""}; }
+constexpr KeyDef command(int units, UINT vk, const wchar_t* label) { return KeyDef{units, KeyKind::Command, vk, 0, label}; }
+constexpr KeyDef shift(int units) { return KeyDef{units, KeyKind::Shift, VK_SHIFT, 0, L"Shift"}; }
+constexpr KeyDef arrow(UINT vk) { return KeyDef{2, KeyKind::Arrow, vk, 0, L""}; }
 
 Row chars(std::wstring_view text)
 {
@@ -167,14 +167,14 @@ std::vector<PanelKey> panel_keys(const RECT& panel)
     for (size_t r = 0; r < l.m_rows.size(); ++r) {
         const int top = panel.top + static_cast<int>(r) * l.m_row_height;
         int unit = 0;
-        for (const KeySpec& spec : l.m_rows[r]) {
+        for (const KeyDef& def : l.m_rows[r]) {
             // Edges from the unit count, so any screen width is filled to its last pixel.
             const int left = panel.left + unit * width / l.m_grid_units;
-            unit += spec.m_units;
+            unit += def.m_units;
             const int right = panel.left + unit * width / l.m_grid_units;
-            if (spec.m_vk != 0)
-                keys.push_back(PanelKey{RECT{left, top, right, top + l.m_row_height}, spec.m_kind, spec.m_vk,
-                                        spec.m_char, spec.m_label});
+            if (def.m_vk != 0)
+                keys.push_back(PanelKey{RECT{left, top, right, top + l.m_row_height}, def.m_kind, def.m_vk,
+                                        def.m_char, def.m_label});
         }
     }
     return keys;
