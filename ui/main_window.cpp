@@ -7,6 +7,7 @@
 #include "app_state.h"
 #include "data_file.h"
 #include "frame.h"
+#include "label.h"
 #include "number_text.h"
 #include "resource.h"
 #include "results_window.h"
@@ -90,15 +91,6 @@ void storeEntryFields()
     PointTable* table = &g_app.points;
     swscanf(g_app.xText, L"%lg", &table->x[table->currentIndex]);
     swscanf(g_app.yText, L"%lg", &table->y[table->currentIndex]);
-}
-
-void drawLabel(HWND window, HDC dc, int dx, int dy, LPCWSTR text)
-{
-    RECT area;
-    GetClientRect(window, &area);
-    area.left += dx;
-    area.top += dy;
-    DrawTextW(dc, text, -1, &area, DT_SINGLELINE);
 }
 
 static void fillArea(HDC dc, int left, int top, int right, int bottom, HBRUSH brush)

@@ -9,7 +9,6 @@ void createEntryControls(HWND mainWindow);
 void layoutEntryButtons(HWND mainWindow);
 void refreshEntryFields(HWND window);
 void storeEntryFields();
-void drawLabel(HWND window, HDC dc, int dx, int dy, LPCWSTR text);
 void paintMainWindow(HWND window);
 
 #endif

@@ -7,7 +7,7 @@
 #include <wchar.h>
 
 #include "app_state.h"
-#include "main_window.h"
+#include "label.h"
 #include "models.h"
 
 #define FILL_COLOUR RGB(250, 250, 250)

@@ -7,7 +7,7 @@
 #include "app_state.h"
 #include "fit.h"
 #include "frame.h"
-#include "main_window.h"
+#include "label.h"
 #include "models.h"
 #include "plot.h"
 #include "resource.h"

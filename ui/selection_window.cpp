@@ -6,7 +6,7 @@
 
 #include "app_state.h"
 #include "frame.h"
-#include "main_window.h"
+#include "label.h"
 #include "models.h"
 #include "number_text.h"
 #include "resource.h"

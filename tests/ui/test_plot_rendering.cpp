@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app_state.h"
-#include "main_window.h"
+#include "label.h"
 #include "models.h"
 #include "plot.h"
 

@@ -12,7 +12,7 @@
 
 #include "app_state.h"
 #include "kelvora.h"
-#include "main_window.h"
+#include "label.h"
 #include "models.h"
 #include "plot.h"
 #include "results_window.h"
