@@ -135,10 +135,6 @@ SIZE outer_size_for_client(HWND hwnd, int width, int height);
 // The part of the screen below the navigation bar that the input panel, when up, leaves free.
 RECT work_area();
 
-// Paths: wide text on the API, UTF-8 on disk. Invalid code values are dropped on the way out; invalid
-// bytes read as U+FFFD.
-std::string to_utf8(std::wstring_view text);
-std::wstring from_utf8(std::string_view text);
 // The user's documents folder (XDG documents directory, else ~/Documents), created when missing.
 std::string documents_folder();
 

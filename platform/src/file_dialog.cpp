@@ -5,6 +5,7 @@
 
 #include "controls_common.h"
 #include "file_names.h"
+#include "text_encoding.h"
 
 #include <algorithm>
 #include <climits>
@@ -97,7 +98,7 @@ std::vector<std::string> filter_patterns(const OPENFILENAMEW& request)
         one.erase(0, one.find_first_not_of(L' '));
         one.erase(one.find_last_not_of(L' ') + 1);
         if (!one.empty())
-            patterns.push_back(to_utf8(one));
+            patterns.push_back(wide_to_utf8(one));
         start = end + 1;
     }
     if (patterns.empty())

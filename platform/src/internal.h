@@ -179,7 +179,6 @@ struct Icon {
 };
 Icon* icon_from_handle(HICON icon);
 std::vector<MenuItem> load_menu_items(HINSTANCE instance, UINT id, bool* ok);
-std::wstring utf16_to_wide(const uint16_t* text, size_t count);
 
 // ---- Input and the device -----------------------------------------------------------------------------
 

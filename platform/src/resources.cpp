@@ -2,6 +2,7 @@
 // icons, bitmaps, menus, accelerators). Everything read from the image is bounds-checked.
 #include "handles.h"
 #include "internal.h"
+#include "text_encoding.h"
 
 #include <kelvora_host.h>
 
@@ -251,20 +252,6 @@ bool parse_menu_items(const unsigned char* p, size_t size, size_t* pos, std::vec
 }
 
 } // namespace
-
-std::wstring utf16_to_wide(const uint16_t* text, size_t count)
-{
-    std::wstring out;
-    for (size_t i = 0; i < count; ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        out.push_back(static_cast<wchar_t>(c));
-    }
-    return out;
-}
 
 Icon* icon_from_handle(HICON icon) { return icon_table().get(reinterpret_cast<uintptr_t>(icon)); }
 

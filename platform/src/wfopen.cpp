@@ -5,7 +5,7 @@
 
 #include "file_names.h"
 #include "handles.h"
-#include "utf8.h"
+#include "text_encoding.h"
 
 #include <cerrno>
 #include <climits>
@@ -20,40 +20,12 @@
 namespace platform::files {
 namespace {
 
-constexpr unsigned long kFirstKeptByte = 0xDC80; // U+DC80 .. U+DCFF carry the bytes 0x80 .. 0xFF
+constexpr char32_t kFirstKeptByte = 0xDC80; // U+DC80 .. U+DCFF carry the bytes 0x80 .. 0xFF
 constexpr uint8_t tag_file = 0x80;
 
-bool is_kept_byte(unsigned long cp)
+bool is_kept_byte(char32_t cp)
 {
     return cp >= kFirstKeptByte && cp <= kFirstKeptByte + 0x7F;
-}
-
-// Length of the UTF-8 sequence at text[i] when it is a well-formed one (no overlong form, no surrogate,
-// nothing beyond U+10FFFF), else 0; its code point in cp.
-size_t utf8_sequence(std::string_view text, size_t i, unsigned long& cp)
-{
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t n = 0;
-    unsigned long smallest = 0;
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF)
-        n = 2, smallest = 0x80, cp = lead & 0x1F;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        n = 3, smallest = 0x800, cp = lead & 0x0F;
-    else if (lead >= 0xF0 && lead <= 0xF4)
-        n = 4, smallest = 0x10000, cp = lead & 0x07;
-    if (n == 0 || i + n > text.size())
-        return 0;
-    for (size_t k = 1; k < n; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    return cp >= smallest && is_unicode_scalar(cp) ? n : 0;
 }
 
 // A zero-terminated wide argument as host bytes; EINVAL for a null pointer.
@@ -158,17 +130,12 @@ HandleTable<int>& open_files()
 bool to_host_name(std::wstring_view name, std::string& out)
 {
     out.clear();
-    for (size_t i = 0; i < name.size(); ++i) {
-        unsigned long cp = static_cast<unsigned long>(name[i]);
-        const unsigned long next = i + 1 < name.size() ? static_cast<unsigned long>(name[i + 1]) : 0;
-        if (cp >= 0xD800 && cp <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (next - 0xDC00); // a pair that came through UTF-16
-            ++i;
-        } else if (is_kept_byte(cp)) {
+    for (size_t i = 0; i < name.size();) {
+        char32_t cp = 0;
+        i += next_wide_code_point(name, i, cp);
+        if (is_kept_byte(cp))
             out.push_back(static_cast<char>(cp - kFirstKeptByte + 0x80));
-            continue;
-        }
-        if (!append_utf8(out, cp)) {
+        else if (!append_utf8(out, cp)) {
             errno = EILSEQ;
             return false;
         }
@@ -180,14 +147,14 @@ std::wstring from_host_name(std::string_view name)
 {
     std::wstring out;
     for (size_t i = 0; i < name.size();) {
-        unsigned long cp = 0;
-        const size_t n = utf8_sequence(name, i, cp);
-        if (n == 0) {
+        char32_t cp = 0;
+        const size_t length = decode_utf8(name, i, cp);
+        if (length == 0) {
             out.push_back(static_cast<wchar_t>(kFirstKeptByte + static_cast<unsigned char>(name[i]) - 0x80));
             ++i;
         } else {
             out.push_back(static_cast<wchar_t>(cp));
-            i += n;
+            i += length;
         }
     }
     return out;
@@ -197,7 +164,7 @@ std::wstring shown_name(std::wstring_view name)
 {
     std::wstring out(name);
     for (wchar_t& ch : out)
-        if (is_kept_byte(static_cast<unsigned long>(ch)))
+        if (is_kept_byte(static_cast<char32_t>(ch)))
             ch = L'\xFFFD';
     return out;
 }
