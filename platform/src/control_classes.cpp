@@ -114,60 +114,9 @@ std::vector<int> caret_edges(HDC dc, std::wstring_view text)
     return edges;
 }
 
-namespace {
-
-// Longest prefix of `word` (at least one character) that fits in `width`.
-size_t fitting_prefix(HDC dc, std::wstring_view word, int width)
+TextMeasure dc_measure(HDC dc)
 {
-    size_t n = 1;
-    while (n < word.size() && dc_text_width(dc, word.substr(0, n + 1)) <= width)
-        ++n;
-    return n;
-}
-
-void wrap_paragraph(HDC dc, std::wstring_view text, int width, std::vector<std::wstring>& lines)
-{
-    std::wstring line;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t end = std::min(text.find(L' ', pos), text.size());
-        std::wstring_view word = text.substr(pos, end - pos);
-        const std::wstring candidate = line.empty() ? std::wstring(word) : line + L' ' + std::wstring(word);
-        if (dc_text_width(dc, candidate) <= width || (line.empty() && word.empty())) {
-            line = candidate;
-        } else if (!line.empty()) {
-            lines.push_back(line);
-            line.clear();
-            continue; // place the same word on a fresh line
-        } else {
-            const size_t n = fitting_prefix(dc, word, width);
-            lines.emplace_back(word.substr(0, n));
-            pos += n;
-            continue;
-        }
-        pos = end + 1;
-    }
-    lines.push_back(line);
-}
-
-} // namespace
-
-std::vector<std::wstring> wrap_lines(HDC dc, std::wstring_view text, int width)
-{
-    std::vector<std::wstring> lines;
-    width = std::max(width, 1);
-    size_t start = 0;
-    while (true) {
-        const size_t end = std::min(text.find(L'\n', start), text.size());
-        std::wstring_view paragraph = text.substr(start, end - start);
-        if (!paragraph.empty() && paragraph.back() == L'\r')
-            paragraph.remove_suffix(1);
-        wrap_paragraph(dc, paragraph, width, lines);
-        if (end >= text.size())
-            break;
-        start = end + 1;
-    }
-    return lines;
+    return [dc](std::wstring_view text) { return dc_text_width(dc, text); };
 }
 
 void fill_rect(HDC dc, const RECT& rect, COLORREF color)

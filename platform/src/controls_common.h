@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "line_breaking.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -103,9 +105,8 @@ int dc_text_width(HDC dc, std::wstring_view text);
 int line_height(HDC dc);
 // x of each caret position 0..n of the text (edges[0] = 0, edges[n] = width of the text).
 std::vector<int> caret_edges(HDC dc, std::wstring_view text);
-// Breaks the text into lines at most `width` pixels wide: at blanks where possible, inside a word when
-// it alone is too wide; '\n' always breaks.
-std::vector<std::wstring> wrap_lines(HDC dc, std::wstring_view text, int width);
+// Text widths in the font the DC holds, for break_lines.
+TextMeasure dc_measure(HDC dc);
 
 template <class Draw>
 LRESULT paint_window(HWND hwnd, Draw&& draw)

@@ -169,7 +169,8 @@ INT_PTR message_box_on_init(HWND box, const MessageBoxState& request)
     int text_height = 0;
     {
         MeasureDc dc(box);
-        st.lines = wrap_lines(dc.get(), st.text, width - st.text_x - kMargin);
+        // A long word (a file's path) is cut rather than clipped: the whole message stays readable.
+        st.lines = break_lines(st.text, width - st.text_x - kMargin, dc_measure(dc.get()), LongWords::Split);
         text_height = static_cast<int>(st.lines.size()) * line_height(dc.get());
     }
     const int content = std::max(has_icon(st.type) ? kIconSize : 0, text_height);

@@ -104,13 +104,24 @@ LRESULT static_on_get_image(const StaticState& st, WPARAM type)
     return 0;
 }
 
+// SS_LEFT, SS_CENTER and SS_RIGHT break their text at words, and with SS_EDITCONTROL also inside a word
+// too long for the line; the other text types break only at "\n".
+std::vector<std::wstring> static_lines(HWND hwnd, HDC dc, std::wstring_view text, int width)
+{
+    const LONG type = static_type(hwnd);
+    if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)
+        return paragraphs(text);
+    const bool split = GetWindowLongW(hwnd, GWL_STYLE) & SS_EDITCONTROL;
+    return break_lines(text, width, dc_measure(dc), split ? LongWords::Split : LongWords::Overflow);
+}
+
 void static_paint_text(HWND hwnd, HDC dc, const StaticState& st, const RECT& rc)
 {
     const LONG type = static_type(hwnd);
     const COLORREF ink = IsWindowEnabled(hwnd) ? GetSysColor(COLOR_WINDOWTEXT) : GetSysColor(COLOR_GRAYTEXT);
     const int height = line_height(dc);
     int y = rc.top;
-    for (const std::wstring& line : wrap_lines(dc, st.text, rc.right - rc.left)) {
+    for (const std::wstring& line : static_lines(hwnd, dc, st.text, rc.right - rc.left)) {
         const int width = dc_text_width(dc, line);
         int x = rc.left;
         if (type == SS_CENTER)

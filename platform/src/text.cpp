@@ -1,6 +1,7 @@
 // Text: the device font (DejaVu Sans, 10 pixels, grey-scale anti-aliased) through fontconfig and FreeType;
 // DrawTextW, ExtTextOutW, extents and metrics.
 #include "internal.h"
+#include "line_breaking.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -161,55 +162,16 @@ std::wstring strip_prefixes(std::wstring_view text)
     return out;
 }
 
-std::vector<std::wstring> break_lines(const std::wstring& text, UINT format, int width)
+// The lines DrawText lays out: the whole text for DT_SINGLELINE, else its paragraphs, broken at words
+// for DT_WORDBREAK (and inside a word too long for the line with DT_EDITCONTROL).
+std::vector<std::wstring> drawn_lines(std::wstring_view text, UINT format, int width)
 {
-    std::vector<std::wstring> lines;
-    if (format & DT_SINGLELINE) {
-        lines.push_back(text);
-        return lines;
-    }
-    std::wstring current;
-    auto flush = [&] {
-        lines.push_back(current);
-        current.clear();
-    };
-    size_t i = 0;
-    while (i <= text.size()) {
-        if (i == text.size()) {
-            flush();
-            break;
-        }
-        wchar_t ch = text[i];
-        if (ch == L'\r') {
-            ++i;
-            continue;
-        }
-        if (ch == L'\n') {
-            flush();
-            ++i;
-            continue;
-        }
-        if (!(format & DT_WORDBREAK)) {
-            current.push_back(ch);
-            ++i;
-            continue;
-        }
-        // Next word with its leading spaces.
-        size_t end = i;
-        while (end < text.size() && text[end] == L' ')
-            ++end;
-        while (end < text.size() && text[end] != L' ' && text[end] != L'\n' && text[end] != L'\r')
-            ++end;
-        std::wstring word = text.substr(i, end - i);
-        if (!current.empty() && device_text_width(current + word) > width) {
-            flush();
-            size_t s = word.find_first_not_of(L' ');
-            word = s == std::wstring::npos ? L"" : word.substr(s);
-        }
-        current += word;
-        i = end;
-    }
-    return lines;
+    if (format & DT_SINGLELINE)
+        return {std::wstring(text)};
+    if (!(format & DT_WORDBREAK))
+        return paragraphs(text);
+    const LongWords long_words = (format & DT_EDITCONTROL) ? LongWords::Split : LongWords::Overflow;
+    return break_lines(text, width, device_text_width, long_words);
 }
 
 } // namespace
@@ -256,7 +218,7 @@ int WINAPI DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format)
     if (!(format & DT_NOPREFIX))
         shown = strip_prefixes(shown);
     int width = rect->right - rect->left;
-    std::vector<std::wstring> lines = break_lines(shown, format, width);
+    std::vector<std::wstring> lines = drawn_lines(shown, format, width);
     int line_height = font_metrics().m_ascent + font_metrics().m_descent;
     int total = line_height * static_cast<int>(lines.size());
     if (format & DT_CALCRECT) {

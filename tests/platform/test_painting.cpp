@@ -363,6 +363,8 @@ TEST_F(PlatformTest, DrawTextMeasuresLinesWordBreaksAndAlignments)
         {"NewlinesBreakWithoutSingleLine", L"one\r\ntwo\nthree", DT_CALCRECT, 200, 3},
         {"WordBreakWrapsAtSpaces", L"aaaa bbbb cccc dddd", DT_WORDBREAK | DT_CALCRECT, 40, 4},
         {"AWordWiderThanTheRectStaysWhole", L"abcdefghijkl", DT_WORDBREAK | DT_CALCRECT, 10, 1},
+        {"EditControlCutsAWordWiderThanTheRect", L"abcdefghijkl", DT_WORDBREAK | DT_EDITCONTROL | DT_CALCRECT, 20, 4},
+        {"SpacesAtTheEndOpenNoLine", L"abc            ", DT_WORDBREAK | DT_CALCRECT, 30, 1},
         {"EmptyTextIsOneLine", L"", DT_CALCRECT, 100, 1},
     };
     for (const Case& c : cases) {
