@@ -5,6 +5,7 @@
 
 #include "about_dialog.h"
 #include "app_state.h"
+#include "control_table.h"
 #include "data_file.h"
 #include "frame.h"
 #include "label.h"
@@ -27,48 +28,32 @@
 #define BAR_TOP 143
 #define BAR_BOTTOM 147
 
-static HWND createControl(HWND parent, LPCWSTR className, LPCWSTR text, DWORD style, int x, int y, int width,
-                          int height, int id)
-{
-    return CreateWindowExW(0, className, text, style, x, y, width, height, parent, (HMENU)(UINT_PTR)id,
-                           g_app.ui.instance, NULL);
-}
+// The fields keep their place at the top left; the buttons keep their distance to the right and bottom
+// edges, so they follow a rotation of the screen.
+static const ControlRow ENTRY_CONTROLS[] = {
+    {IDC_COUNT_FIELD, L"Edit", g_app.countText, COUNT_STYLE, 10, 20, 60, 20, 0, &g_app.ui.countField},
+    {IDC_X_FIELD, L"Edit", g_app.xText, VALUE_STYLE, 10, 70, 140, 20, 0, &g_app.ui.xField},
+    {IDC_Y_FIELD, L"Edit", g_app.yText, VALUE_STYLE, 10, 120, 140, 20, 0, &g_app.ui.yField},
+    {IDC_UP, L"Button", L"Up", BUTTON_STYLE, -70, 35, BUTTON_WIDTH, BUTTON_HEIGHT, FOLLOW_RIGHT,
+     &g_app.ui.upButton},
+    {IDC_DOWN, L"Button", L"Down", BUTTON_STYLE, -70, 70, BUTTON_WIDTH, BUTTON_HEIGHT, FOLLOW_RIGHT,
+     &g_app.ui.downButton},
+    {IDC_ENTER, L"Button", L"Enter", BUTTON_STYLE, 10, -35, BUTTON_WIDTH, BUTTON_HEIGHT, FOLLOW_BOTTOM,
+     &g_app.ui.enterButton},
+    {IDC_FUNCTION, L"Button", L"Function", BUTTON_STYLE, -70, -70, BUTTON_WIDTH, BUTTON_HEIGHT,
+     FOLLOW_RIGHT | FOLLOW_BOTTOM, &g_app.ui.functionButton},
+    {IDC_CALCULATE, L"Button", L"Calculate", BUTTON_STYLE, -70, -35, BUTTON_WIDTH, BUTTON_HEIGHT,
+     FOLLOW_RIGHT | FOLLOW_BOTTOM, &g_app.ui.calculateButton},
+};
 
 void createEntryControls(HWND mainWindow)
 {
-    RECT client;
-    GetClientRect(mainWindow, &client);
-    int right = client.right;
-    int bottom = client.bottom;
-
-    g_app.ui.countField = createControl(mainWindow, L"Edit", g_app.countText, COUNT_STYLE, 10, 20, 60, 20,
-                                        IDC_COUNT_FIELD);
-    g_app.ui.xField = createControl(mainWindow, L"Edit", g_app.xText, VALUE_STYLE, 10, 70, 140, 20, IDC_X_FIELD);
-    g_app.ui.yField = createControl(mainWindow, L"Edit", g_app.yText, VALUE_STYLE, 10, 120, 140, 20, IDC_Y_FIELD);
-    g_app.ui.upButton = createControl(mainWindow, L"Button", L"Up", BUTTON_STYLE, right - 70, 35, BUTTON_WIDTH,
-                                      BUTTON_HEIGHT, IDC_UP);
-    g_app.ui.downButton = createControl(mainWindow, L"Button", L"Down", BUTTON_STYLE, right - 70, 70,
-                                        BUTTON_WIDTH, BUTTON_HEIGHT, IDC_DOWN);
-    g_app.ui.enterButton = createControl(mainWindow, L"Button", L"Enter", BUTTON_STYLE, 10, bottom - 35,
-                                         BUTTON_WIDTH, BUTTON_HEIGHT, IDC_ENTER);
-    g_app.ui.functionButton = createControl(mainWindow, L"Button", L"Function", BUTTON_STYLE, right - 70,
-                                            bottom - 70, BUTTON_WIDTH, BUTTON_HEIGHT, IDC_FUNCTION);
-    g_app.ui.calculateButton = createControl(mainWindow, L"Button", L"Calculate", BUTTON_STYLE, right - 70,
-                                             bottom - 35, BUTTON_WIDTH, BUTTON_HEIGHT, IDC_CALCULATE);
+    createControls(mainWindow, ENTRY_CONTROLS, ROW_COUNT(ENTRY_CONTROLS));
 }
 
 void layoutEntryButtons(HWND mainWindow)
 {
-    RECT client;
-    GetClientRect(mainWindow, &client);
-    int right = client.right;
-    int bottom = client.bottom;
-
-    MoveWindow(g_app.ui.upButton, right - 70, 35, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
-    MoveWindow(g_app.ui.downButton, right - 70, 70, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
-    MoveWindow(g_app.ui.enterButton, 10, bottom - 35, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
-    MoveWindow(g_app.ui.functionButton, right - 70, bottom - 70, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
-    MoveWindow(g_app.ui.calculateButton, right - 70, bottom - 35, BUTTON_WIDTH, BUTTON_HEIGHT, TRUE);
+    layoutControls(mainWindow, ENTRY_CONTROLS, ROW_COUNT(ENTRY_CONTROLS));
 }
 
 // Writes the count and the current point into the three fields. Each write raises that field's

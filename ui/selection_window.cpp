@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "app_state.h"
+#include "control_table.h"
 #include "frame.h"
 #include "label.h"
 #include "models.h"
@@ -24,12 +25,15 @@ void openSelectionWindow()
     createModelList(window);
 }
 
+// The list keeps 20 pixels to the left, top and right edges and 10 to the bottom one.
+static const ControlRow SELECTION_CONTROLS[] = {
+    {IDC_MODEL_LIST, L"LISTBOX", NULL, LIST_STYLE, 20, 20, -40, -30, STRETCH_WIDTH | STRETCH_HEIGHT, NULL},
+};
+
 void createModelList(HWND window)
 {
-    RECT client;
-    GetClientRect(window, &client);
-    HWND list = CreateWindowExW(0, L"LISTBOX", NULL, LIST_STYLE, 20, 20, client.right - 40, client.bottom - 30,
-                                window, (HMENU)(UINT_PTR)IDC_MODEL_LIST, g_app.ui.instance, NULL);
+    createControls(window, SELECTION_CONTROLS, ROW_COUNT(SELECTION_CONTROLS));
+    HWND list = GetDlgItem(window, IDC_MODEL_LIST);
     // Placed by index, never sorted: an entry's index is its model id.
     for (int id = 0; id < MODEL_COUNT; id++) {
         SendMessageW(list, LB_INSERTSTRING, (WPARAM)id, (LPARAM)modelText(id));
@@ -39,9 +43,7 @@ void createModelList(HWND window)
 
 void layoutModelList(HWND window)
 {
-    RECT client;
-    GetClientRect(window, &client);
-    MoveWindow(GetDlgItem(window, IDC_MODEL_LIST), 20, 20, client.right - 40, client.bottom - 30, TRUE);
+    layoutControls(window, SELECTION_CONTROLS, ROW_COUNT(SELECTION_CONTROLS));
 }
 
 void paintSelectionWindow(HWND window)

@@ -364,6 +364,33 @@ TEST_F(ProgramTest, RotationMovesTheButtonsWithTheRightAndBottomEdges)
     }
 }
 
+// A turn and a turn back put every field and button where the window created it; in between none of
+// them changes size.
+TEST_F(ProgramTest, RotatingBackPutsEveryControlWhereItStarted)
+{
+    const int ids[] = {IDC_COUNT_FIELD, IDC_X_FIELD, IDC_Y_FIELD, IDC_UP,
+                       IDC_DOWN,        IDC_ENTER,   IDC_FUNCTION, IDC_CALCULATE};
+    RECT started[8];
+    for (int i = 0; i < 8; i++) GetWindowRect(control(ids[i]), &started[i]);
+
+    device::rotate();
+    device::pump();
+    for (int i = 0; i < 8; i++) {
+        RECT r;
+        GetWindowRect(control(ids[i]), &r);
+        EXPECT_EQ(r.right - r.left, started[i].right - started[i].left) << ids[i];
+        EXPECT_EQ(r.bottom - r.top, started[i].bottom - started[i].top) << ids[i];
+    }
+
+    device::rotate();
+    device::pump();
+    for (int i = 0; i < 8; i++) {
+        RECT r;
+        GetWindowRect(control(ids[i]), &r);
+        EXPECT_TRUE(EqualRect(&r, &started[i])) << ids[i];
+    }
+}
+
 TEST_F(ProgramTest, SecondStartBringsTheFirstForwardAndEnds)
 {
     tapControl(IDC_CALCULATE);
