@@ -85,6 +85,45 @@ TEST(Replay, RegisteredQueriesPrintAndTypeFeedsCharacters)
     EXPECT_EQ(status, 1); // a query refusing its arguments stops the script
 }
 
+// Every command runs with exactly its arguments and is refused with one too few, one too many or one of the
+// wrong kind; a refused line stops the script before anything runs, so nothing is printed.
+TEST(Replay, EachCommandTakesExactlyItsArguments)
+{
+    for (const char* line : {"tap 5 5", "drag 5 5 6 6", "type", "type  a b ", "key Tab", "key Ctrl+z", "rotate",
+                             "pixel 0 0", "windows", "windows \r", "text 1", "tap -5 1000000", "  # note"}) {
+        SCOPED_TRACE(line);
+        int status = -1;
+        run(std::string(line) + "\n", &status);
+        EXPECT_EQ(status, 0);
+    }
+    for (const char* line : {"tap 5", "tap 5 5 5", "drag 1 2 3", "drag 1 2 3 4 5", "drag 1 2 3 x", "key", "key Tab Tab", "rotate 1",
+                             "pixel 0", "pixel 0 0 0", "windows 1", "text", "text 1 2", "text x", "shot", "shot a b",
+                             "tap 1.5 2", "tap 1 1000001", "Tap 1 2"}) {
+        SCOPED_TRACE(line);
+        int status = -1;
+        EXPECT_EQ(run("pixel 0 0\n" + std::string(line) + "\n", &status), "");
+        EXPECT_EQ(status, 1);
+    }
+}
+
+TEST(Replay, RegisteredQueriesKeepTheirCountAndNeverShadowABuiltIn)
+{
+    auto first = [](const std::vector<std::string>& args, std::string* out) {
+        *out = args.empty() ? "none\n" : args[0] + "\n";
+        return true;
+    };
+    EXPECT_TRUE(replay::register_query("first", 1, first));
+    EXPECT_FALSE(replay::register_query("tap", 0, first));
+    int status = -1;
+    for (const char* script : {"first\n", "first a b\n", "tap\n"}) {
+        run(script, &status);
+        EXPECT_EQ(status, 1) << script;
+    }
+    EXPECT_EQ(run("first a\n", &status), "a\n");
+    EXPECT_TRUE(replay::register_query("first", 0, first)); // a query may be replaced, count and all
+    EXPECT_EQ(run("first\n", &status), "none\n");
+}
+
 TEST(Replay, ShotWritesAPngOfTheScreen)
 {
     std::string path = ::testing::TempDir() + "replay_shot.png";

@@ -5,6 +5,7 @@
 #include <kelvora_device.h>
 #include <kelvora_host.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -17,20 +18,9 @@ namespace {
 struct Line {
     int m_number = 0;
     std::string m_command;
-    std::vector<std::string> m_args; // for "type": one argument, the rest of the line
+    std::vector<std::string> m_args; // for a rest-of-line command: one argument, the rest of the line
     std::string m_text;              // the line as written, for diagnostics
 };
-
-struct QueryEntry {
-    int m_arg_count = 0;
-    Query m_query;
-};
-
-std::map<std::string, QueryEntry>& queries()
-{
-    static std::map<std::string, QueryEntry> map;
-    return map;
-}
 
 // Thrown out of the program's message loop when the script has run out, or a line failed.
 struct ScriptStop {
@@ -79,72 +69,36 @@ bool key_of(const std::string& name, UINT* vk, bool* ctrl)
     return false;
 }
 
-// Checks a line; false when it is unknown or malformed.
-bool valid(const Line& line)
+// The checks one argument may have to pass.
+bool any_text(const std::string&)
 {
-    const std::string& c = line.m_command;
-    size_t n = line.m_args.size();
-    auto ints = [&](size_t count) {
-        if (n != count)
-            return false;
-        int v;
-        for (const auto& a : line.m_args)
-            if (!parse_int(a, &v))
-                return false;
-        return true;
-    };
-    if (c == "tap" || c == "pixel")
-        return ints(2);
-    if (c == "drag")
-        return ints(4);
-    if (c == "text")
-        return ints(1);
-    if (c == "type")
-        return n == 1;
-    if (c == "rotate" || c == "windows")
-        return n == 0;
-    if (c == "shot")
-        return n == 1 && !line.m_args[0].empty();
-    if (c == "key") {
-        UINT vk;
-        bool ctrl;
-        return n == 1 && key_of(line.m_args[0], &vk, &ctrl);
-    }
-    auto q = queries().find(c);
-    return q != queries().end() && static_cast<int>(n) == q->second.m_arg_count;
+    return true;
 }
 
-bool parse(std::istream& in, std::vector<Line>* lines, int* bad_line, std::string* bad_text)
+bool is_int(const std::string& s)
 {
-    std::string text;
-    for (int number = 1; std::getline(in, text); ++number) {
-        if (!text.empty() && text.back() == '\r')
-            text.pop_back();
-        size_t start = text.find_first_not_of(" \t");
-        if (start == std::string::npos || text[start] == '#')
-            continue;
-        Line line;
-        line.m_number = number;
-        line.m_text = text;
-        std::string body = text.substr(start);
-        size_t space = body.find(' ');
-        line.m_command = body.substr(0, space);
-        if (line.m_command == "type") {
-            line.m_args.push_back(space == std::string::npos ? std::string() : body.substr(space + 1));
-        } else if (space != std::string::npos) {
-            std::istringstream words(body.substr(space + 1));
-            std::string w;
-            while (words >> w)
-                line.m_args.push_back(w);
-        }
-        if (!valid(line)) {
-            *bad_line = number;
-            *bad_text = text;
-            return false;
-        }
-        lines->push_back(std::move(line));
-    }
-    return true;
+    int v;
+    return parse_int(s, &v);
+}
+
+bool is_key(const std::string& s)
+{
+    UINT vk;
+    bool ctrl;
+    return key_of(s, &vk, &ctrl);
+}
+
+bool is_path(const std::string& s)
+{
+    return !s.empty();
+}
+
+// The integer argument `i` of a line already checked.
+int int_arg(const Line& line, size_t i)
+{
+    int v = 0;
+    parse_int(line.m_args[i], &v);
+    return v;
 }
 
 std::string rect_text(const RECT& r)
@@ -185,62 +139,142 @@ HWND control_for_text(int id)
     return nullptr;
 }
 
+// The actions of the built-in commands that need more than one call.
+void key_action(const Line& line)
+{
+    UINT vk = 0;
+    bool ctrl = false;
+    key_of(line.m_args[0], &vk, &ctrl);
+    device::key(vk, ctrl);
+}
+
+void shot_action(const Line& line)
+{
+    if (!device::save_png(line.m_args[0])) {
+        std::cerr << "line " << line.m_number << ": cannot write " << line.m_args[0] << "\n";
+        throw ScriptStop{exit_bad_script};
+    }
+}
+
+void pixel_action(const Line& line)
+{
+    COLORREF p = device::pixel(int_arg(line, 0), int_arg(line, 1));
+    std::cout << int(GetRValue(p)) << " " << int(GetGValue(p)) << " " << int(GetBValue(p)) << "\n";
+}
+
+void windows_action(const Line&)
+{
+    for (const auto& w : device::top_level_windows())
+        std::cout << "class=" << kelvora_to_utf8(w.class_name) << " title=\"" << kelvora_to_utf8(w.title)
+                  << "\" rect=" << rect_text(w.rect) << " visible=" << (w.visible ? 1 : 0)
+                  << " enabled=" << (w.enabled ? 1 : 0) << "\n";
+}
+
+void text_action(const Line& line)
+{
+    HWND control = control_for_text(int_arg(line, 0));
+    if (!control)
+        std::cerr << "line " << line.m_number << ": no control " << line.m_args[0] << "\n";
+    std::cout << (control ? window_text(control) : std::string()) << "\n";
+}
+
+// One command a script line may start with: what its arguments must be, and what it does.
+struct Command {
+    size_t m_arg_count = 0;
+    bool (*m_arg_ok)(const std::string&) = any_text; // every argument must pass it
+    std::function<void(const Line&)> m_action;
+    bool m_rest_of_line = false; // the rest of the line is the one argument, spaces and all
+    bool m_registered = false;   // a query added by register_query
+};
+
+// Every command a line may name: the built-ins below, then the registered queries.
+std::map<std::string, Command>& commands()
+{
+    static std::map<std::string, Command> table{
+        {"tap", {2, is_int, [](const Line& l) { device::tap(int_arg(l, 0), int_arg(l, 1)); }}},
+        {"drag", {4, is_int,
+                  [](const Line& l) { device::drag(int_arg(l, 0), int_arg(l, 1), int_arg(l, 2), int_arg(l, 3)); }}},
+        {"type", {1, any_text, [](const Line& l) { device::type(kelvora_from_utf8(l.m_args[0])); }, true}},
+        {"key", {1, is_key, key_action}},
+        {"rotate", {0, any_text, [](const Line&) { device::rotate(); }}},
+        {"shot", {1, is_path, shot_action}},
+        {"pixel", {2, is_int, pixel_action}},
+        {"windows", {0, any_text, windows_action}},
+        {"text", {1, is_int, text_action}},
+    };
+    return table;
+}
+
+const Command* find_command(const std::string& name)
+{
+    auto it = commands().find(name);
+    return it == commands().end() ? nullptr : &it->second;
+}
+
+// Checks a line; false when it is unknown or malformed.
+bool valid(const Line& line)
+{
+    const Command* c = find_command(line.m_command);
+    return c && line.m_args.size() == c->m_arg_count && std::ranges::all_of(line.m_args, c->m_arg_ok);
+}
+
+bool parse(std::istream& in, std::vector<Line>* lines, int* bad_line, std::string* bad_text)
+{
+    std::string text;
+    for (int number = 1; std::getline(in, text); ++number) {
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        size_t start = text.find_first_not_of(" \t");
+        if (start == std::string::npos || text[start] == '#')
+            continue;
+        Line line;
+        line.m_number = number;
+        line.m_text = text;
+        std::string body = text.substr(start);
+        size_t space = body.find(' ');
+        line.m_command = body.substr(0, space);
+        const Command* command = find_command(line.m_command);
+        if (command && command->m_rest_of_line) {
+            line.m_args.push_back(space == std::string::npos ? std::string() : body.substr(space + 1));
+        } else if (space != std::string::npos) {
+            std::istringstream words(body.substr(space + 1));
+            std::string w;
+            while (words >> w)
+                line.m_args.push_back(w);
+        }
+        if (!valid(line)) {
+            *bad_line = number;
+            *bad_text = text;
+            return false;
+        }
+        lines->push_back(std::move(line));
+    }
+    return true;
+}
+
 void execute(const Line& line)
 {
-    const std::string& c = line.m_command;
-    const auto& a = line.m_args;
-    auto num = [&](size_t i) {
-        int v = 0;
-        parse_int(a[i], &v);
-        return v;
-    };
-    if (c == "tap") {
-        device::tap(num(0), num(1));
-    } else if (c == "drag") {
-        device::drag(num(0), num(1), num(2), num(3));
-    } else if (c == "type") {
-        device::type(kelvora_from_utf8(a[0]));
-    } else if (c == "key") {
-        UINT vk = 0;
-        bool ctrl = false;
-        key_of(a[0], &vk, &ctrl);
-        device::key(vk, ctrl);
-    } else if (c == "rotate") {
-        device::rotate();
-    } else if (c == "shot") {
-        if (!device::save_png(a[0])) {
-            std::cerr << "line " << line.m_number << ": cannot write " << a[0] << "\n";
-            throw ScriptStop{exit_bad_script};
-        }
-    } else if (c == "pixel") {
-        COLORREF p = device::pixel(num(0), num(1));
-        std::cout << int(GetRValue(p)) << " " << int(GetGValue(p)) << " " << int(GetBValue(p)) << "\n";
-    } else if (c == "windows") {
-        for (const auto& w : device::top_level_windows())
-            std::cout << "class=" << kelvora_to_utf8(w.class_name) << " title=\"" << kelvora_to_utf8(w.title)
-                      << "\" rect=" << rect_text(w.rect) << " visible=" << (w.visible ? 1 : 0)
-                      << " enabled=" << (w.enabled ? 1 : 0) << "\n";
-    } else if (c == "text") {
-        HWND control = control_for_text(num(0));
-        if (!control)
-            std::cerr << "line " << line.m_number << ": no control " << a[0] << "\n";
-        std::cout << (control ? window_text(control) : std::string()) << "\n";
-    } else {
-        std::string out;
-        if (!queries()[c].m_query(a, &out)) {
-            std::cerr << "line " << line.m_number << ": malformed: " << line.m_text << "\n";
-            throw ScriptStop{exit_bad_script};
-        }
-        std::cout << out;
-    }
+    find_command(line.m_command)->m_action(line);
     std::cout.flush();
 }
 
 } // namespace
 
-void register_query(const std::string& name, int arg_count, Query query)
+bool register_query(const std::string& name, int arg_count, Query query)
 {
-    queries()[name] = QueryEntry{arg_count, std::move(query)};
+    const Command* existing = find_command(name);
+    if (existing && !existing->m_registered)
+        return false;
+    auto action = [query = std::move(query)](const Line& line) {
+        std::string out;
+        if (!query(line.m_args, &out)) {
+            std::cerr << "line " << line.m_number << ": malformed: " << line.m_text << "\n";
+            throw ScriptStop{exit_bad_script};
+        }
+        std::cout << out;
+    };
+    commands()[name] = Command{static_cast<size_t>(arg_count), any_text, std::move(action), false, true};
+    return true;
 }
 
 int run_script_text(const std::string& text, Program program, const std::string& name)

@@ -15,8 +15,10 @@ using Program = int (*)(HINSTANCE, HINSTANCE, LPWSTR, int);
 // A query prints its lines to `out`; it returns false when its arguments are malformed.
 using Query = std::function<bool(const std::vector<std::string>& args, std::string* out)>;
 
-// Adds a query named `name` taking `arg_count` arguments (state, point ... of a particular program).
-void register_query(const std::string& name, int arg_count, Query query);
+// Adds a query named `name` taking `arg_count` arguments (state, point ... of a particular program), or
+// replaces the query of that name. Refused (false) when `name` is a built-in command: a script line means
+// the same thing whatever program it drives.
+bool register_query(const std::string& name, int arg_count, Query query);
 
 // Exit statuses of run_script.
 constexpr int exit_ok = 0;            // the script ran to its end
