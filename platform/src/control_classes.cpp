@@ -146,32 +146,6 @@ void draw_text_in_color(HDC dc, std::wstring_view text, int x, int y, COLORREF c
     ExtTextOutW(dc, x, y, 0, nullptr, text.data(), static_cast<UINT>(text.size()), nullptr);
 }
 
-SIZE dialog_base_units()
-{
-    static SIZE cached{0, 0};
-    if (cached.cx > 0)
-        return cached;
-    HDC dc = GetDC(nullptr);
-    if (!dc)
-        return SIZE{6, 13}; // the default font's units, until the device can measure
-    static constexpr std::wstring_view letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    TEXTMETRICW tm{};
-    const bool have_metrics = GetTextMetricsW(dc, &tm) && tm.tmHeight > 0;
-    const int width = dc_text_width(dc, letters);
-    ReleaseDC(nullptr, dc);
-    if (!have_metrics || width <= 0)
-        return SIZE{6, 13};
-    cached = SIZE{(width / 26 + 1) / 2, tm.tmHeight};
-    return cached;
-}
-
-RECT dialog_units_to_pixels(RECT units)
-{
-    const SIZE base = dialog_base_units();
-    return RECT{MulDiv(units.left, base.cx, 4), MulDiv(units.top, base.cy, 8), MulDiv(units.right, base.cx, 4),
-                MulDiv(units.bottom, base.cy, 8)};
-}
-
 SIZE outer_size_for_client(HWND hwnd, int width, int height)
 {
     // Measured on a provisional size large enough to hold any frame: a window smaller than its frame

@@ -1,5 +1,5 @@
 // Shared pieces of the predefined controls and the dialog manager: per-window state tables, the parent
-// notification, text measuring and wrapping, dialog units, and the registration hooks of each class.
+// notification, text measuring, dialog units, and the registration hooks of each class.
 #pragma once
 #include <windows.h>
 

@@ -139,20 +139,6 @@ BOOL WINAPI SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned)
     return SetDlgItemTextW(dialog, id, text);
 }
 
-BOOL WINAPI MapDialogRect(HWND dialog, LPRECT rect)
-{
-    if (!rect || !IsWindow(dialog))
-        return FALSE;
-    *rect = dialog_units_to_pixels(*rect);
-    return TRUE;
-}
-
-LONG WINAPI GetDialogBaseUnits(void)
-{
-    const SIZE base = dialog_base_units();
-    return MAKELONG(base.cx, base.cy);
-}
-
 HDWP WINAPI BeginDeferWindowPos(int count)
 {
     if (count < 0)
