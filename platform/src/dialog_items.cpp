@@ -1,5 +1,5 @@
-// Dialog item helpers that work on any parent window: item lookup, texts and numbers, dialog units,
-// and deferred window positioning.
+// Dialog item helpers that work on any parent window: item lookup, texts and numbers, and deferred
+// window positioning.
 #include "controls_common.h"
 
 #include <algorithm>
