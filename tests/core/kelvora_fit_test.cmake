@@ -10,6 +10,7 @@ file(WRITE "${WORK}/exact.dat" "4\n0 2\n1 5\n2 8\n3 11\n")
 file(WRITE "${WORK}/negative.dat" "3\n-1 1\n-2 2\n-3 3\n")
 # One point: no model can be fitted.
 file(WRITE "${WORK}/single.dat" "1\n2 3\n")
+file(WRITE "${WORK}/zero.dat" "3\n0 1\n1 2\n2 5\n")
 file(WRITE "${WORK}/no-count.dat" "x y\n")
 # A file whose name looks like an option, reachable only after "--".
 file(WRITE "${WORK}/--all" "4\n0 2\n1 5\n2 8\n3 11\n")
@@ -38,10 +39,18 @@ expect(1 "^no-count.dat:\n\nexact.dat:\n${EXACT_BLOCK}$" "^kelvora-fit: no-count
        no-count.dat exact.dat)
 
 # --- fits that are not finite: printed, then exit 3; a file that cannot be used outweighs them
-expect(3 "^Y=A\\*X\\^B\nA=-?nan\nB=-?nan\nS=-?nan\nse_A=-?nan\n" "^$" --model 8 negative.dat)
+# A fit without finite numbers prints "nan" and says why on standard error.
+set(NO_FIT "no finite fit: the linearised model cannot take")
+expect(3 "^Y=A\\*X\\^B\nA=nan\nB=nan\nS=nan\nse_A=nan\n"
+       "^kelvora-fit: negative.dat: Y=A\\*X\\^B: ${NO_FIT} 3 of 3 points, the first is point 1 \\(X=-1, Y=1\\)\n$"
+       --model 8 negative.dat)
+expect(3 "^Y=A\\*X\\^B\nA=nan\n" "${NO_FIT} 1 of 3 points, the first is point 1 \\(X=0, Y=1\\); --refine starts without them\n$"
+       --model 8 zero.dat)
 expect(0 "^S=[^\n]*Y=A\\+B\\*X\n" "^$" --all negative.dat)
-expect(3 "^(S=0 A=-?nan B=-?nan se_A=-?nan se_B=-?nan r2=-?nan [^\n]+\n)+$" "^$" --all single.dat)
-expect(3 "exact.dat:\n${EXACT_BLOCK}\nsingle.dat:\nY=A\\+B\\*X\nA=-?nan" "^$" exact.dat single.dat)
+expect(3 "^(S=0 A=nan B=nan se_A=nan se_B=nan r2=nan [^\n]+ \\(no finite fit: the points do not determine [^\n]+\n)+$" "^$"
+       --all single.dat)
+expect(3 "exact.dat:\n${EXACT_BLOCK}\nsingle.dat:\nY=A\\+B\\*X\nA=nan"
+       "^kelvora-fit: single.dat: Y=A\\+B\\*X: no finite fit: the points do not determine[^\n]+\n$" exact.dat single.dat)
 expect(1 "single.dat:\n" "no-such-file.dat" single.dat no-such-file.dat)
 
 # --- wrong usage: exit 2 and a one-line reason
@@ -92,7 +101,8 @@ set(LEFTOVER "warning: holds more numbers than its count of")
 set(COUNT_LINE "were its columns written without the count line\\? fitting the counted ones\n$")
 expect(0 "^Y=A\\+B\\*X\nA=1\nB=2\nS=0\n" "^kelvora-fit: one-extra.dat: ${LEFTOVER} 2 points: ${COUNT_LINE}"
        one-extra.dat)
-expect(3 "^Y=A\\+B\\*X\nA=-?nan" "^kelvora-fit: count-one.dat: ${LEFTOVER} 1 point: ${COUNT_LINE}" count-one.dat)
+string(REPLACE "\n$" "\nkelvora-fit: count-one.dat: Y=A\\+B\\*X: no finite fit: [^\n]+\n$" COUNT_LINE_THEN_NO_FIT "${COUNT_LINE}")
+expect(3 "^Y=A\\+B\\*X\nA=nan" "^kelvora-fit: count-one.dat: ${LEFTOVER} 1 point: ${COUNT_LINE_THEN_NO_FIT}" count-one.dat)
 expect(0 "^Y=A\\+B\\*X\nA=1\nB=2\nS=0\n" "^$" comment.dat)
 
 # --- every example: sixteen ranked lines; model 15 with its exponent

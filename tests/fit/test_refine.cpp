@@ -122,6 +122,25 @@ TEST(RefineEdges, StoppingAtTheIterationLimitIsReportedAsNotConverged)
     EXPECT_EQ(r.iterations, 1);
 }
 
+// Y = A*X^B at X = 0: the model's value is 0 and its derivative in B tends to 0, so the point counts in
+// the refinement and its standard errors; a NaN derivative there used to stop the solver at once and
+// leave NaN standard errors behind a fit reported as converged.
+TEST(RefineEdges, APowerLawThroughXZeroKeepsThatPoint)
+{
+    double dA, dB;
+    modelGradient(8, 1.5, 0.7, 2.0, 0.0, &dA, &dB);
+    EXPECT_EQ(dA, 0.0);
+    EXPECT_EQ(dB, 0.0);
+
+    double x[] = {0, 1, 2, 3, 4}, y[] = {0.1, 2.1, 5.5, 10.6, 15.8};
+    RefineResult r = refineFit(x, y, 5, 8, 2.0, REFINE_MAX_ITERATIONS);
+    ASSERT_EQ(r.status, REFINE_CONVERGED) << r.reason;
+    EXPECT_EQ(r.pointsUsed, 5);
+    EXPECT_EQ(r.leftOutOfStart, 1);
+    EXPECT_GT(r.iterations, 0);
+    EXPECT_TRUE(isfinite(r.uncertainty.seA) && isfinite(r.uncertainty.seB));
+}
+
 // The written-out derivatives against central differences of the model itself, for every model.
 TEST(RefineEdges, ModelGradientsMatchDifferencesOfTheModel)
 {

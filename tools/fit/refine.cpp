@@ -15,6 +15,8 @@
 
 namespace {
 
+const char* const NO_DERIVATIVE = "the model has no derivative at a point for these A and B";
+
 struct Problem {
     const double* x;
     const double* y;
@@ -41,6 +43,9 @@ int jacobian(const gsl_vector* p, void* data, gsl_matrix* j)
     for (size_t i = 0; i < j->size1; ++i) {
         double* row = j->data + i * j->tda;
         modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &row[0], &row[1]);
+        // A derivative without a value would make every later step, and the standard errors, NaN while
+        // the solver still reported a minimum: refuse the point in the parameters instead.
+        if (!isfinite(row[0]) || !isfinite(row[1])) return GSL_EDOM;
     }
     return GSL_SUCCESS;
 }
@@ -100,7 +105,7 @@ bool iterate(gsl_multifit_nlinear_workspace* work, int maxIterations, RefineResu
         // No step lowers the residual sum any more: the parameters are at its minimum to rounding.
         if (status == GSL_ENOPROG) return true;
         if (status != GSL_SUCCESS) {
-            result->reason = gsl_strerror(status);
+            result->reason = status == GSL_EDOM ? NO_DERIVATIVE : gsl_strerror(status);
             return false;
         }
         ++result->iterations;
@@ -171,7 +176,12 @@ void modelGradient(int modelId, double a, double b, double n, double x, double* 
     case 5: e = exp(b * x); *dA = e; *dB = a * x * e; break;
     case 6: e = pow(10.0, b * x); *dA = e; *dB = a * ln10 * x * e; break;
     case 7: e = exp(-x); u = e * b + a; *dA = -1.0 / (u * u); *dB = -e / (u * u); break;
-    case 8: e = pow(x, b); *dA = e; *dB = a * e * log(x); break;
+    case 8:
+        e = pow(x, b);
+        *dA = e;
+        // At X = 0, X^B * ln X tends to 0 for B > 0 (the model's value there is 0 whatever B is).
+        *dB = (x == 0.0 && b > 0.0) ? 0.0 : a * e * log(x);
+        break;
     case 9: *dA = 1.0; *dB = log10(x); break;
     case 10: *dA = 1.0; *dB = log(x); break;
     case 11: u = b + x; *dA = 1.0 / u; *dB = -a / (u * u); break;
@@ -220,9 +230,12 @@ RefineResult refineFit(const double* x, const double* y, int count, int modelId,
         gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, (size_t)used, 2);
     double start[2] = {result.startA, result.startB};
     gsl_vector_view startView = gsl_vector_view_array(start, 2);
-    gsl_multifit_nlinear_init(&startView.vector, &fdf, work);
-
-    bool converged = iterate(work, maxIterations, &result);
+    bool converged = false;
+    if (gsl_multifit_nlinear_init(&startView.vector, &fdf, work) == GSL_SUCCESS) {
+        converged = iterate(work, maxIterations, &result);
+    } else {
+        result.reason = NO_DERIVATIVE;
+    }
     measure(work, &problem, used, &result);
     result.uncertainty.r2Line = result.startR2Line;
     if (!isfinite(result.fit.a) || !isfinite(result.fit.b) || !isfinite(result.fit.residualSum)) {

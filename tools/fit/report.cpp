@@ -76,19 +76,69 @@ const char* refineFailure(const RefineResult& r)
     }
 }
 
+// A NaN prints as "nan" whatever its sign bit: "-nan" would suggest a meaning it does not have.
+double shown(double value)
+{
+    return isnan(value) ? fabs(value) : value;
+}
+
 void printValue(const FitOptions& options, const char* name, double value)
 {
-    printf(options.precise ? "%s=%.17g\n" : "%s=%g\n", name, value);
+    printf(options.precise ? "%s=%.17g\n" : "%s=%g\n", name, shown(value));
 }
 
 void printInterval(const FitOptions& options, const char* name, const double interval[2])
 {
-    printf(options.precise ? "%s=[%.17g, %.17g]\n" : "%s=[%g, %g]\n", name, interval[0], interval[1]);
+    printf(options.precise ? "%s=[%.17g, %.17g]\n" : "%s=[%g, %g]\n", name, shown(interval[0]),
+           shown(interval[1]));
 }
 
 const char* pointWord(int count)
 {
     return count == 1 ? "point" : "points";
+}
+
+// The points the model's straight line cannot take (a logarithm or reciprocal of 0 or of a negative
+// value): how many, and the index of the first, or -1.
+int pointsOutsideLine(int modelId, int* first)
+{
+    const PointTable& points = g_app.points;
+    int outside = 0;
+    *first = -1;
+    for (int i = 0; i < points.pointCount; ++i) {
+        double t, z;
+        lineariseModel(modelId, g_app.exponentN, points.x[i], points.y[i], &t, &z);
+        if (isfinite(t) && isfinite(z)) continue;
+        if (outside++ == 0) *first = i;
+    }
+    return outside;
+}
+
+// Why a fit has no finite A, B or S, in one phrase: the linearised fit either met a point its straight
+// line cannot take, or its points do not determine a line.
+void printWhyNotFinite(FILE* out, int modelId)
+{
+    int first;
+    int outside = pointsOutsideLine(modelId, &first);
+    if (outside > 0) {
+        fprintf(out, "the linearised model cannot take %d of %d %s, the first is point %d (X=%g, Y=%g)", outside,
+                g_app.points.pointCount, pointWord(g_app.points.pointCount), first + 1,
+                shown(g_app.points.x[first]), shown(g_app.points.y[first]));
+    } else {
+        fputs("the points do not determine the model's straight line (fewer than two, or all at one X)", out);
+    }
+}
+
+void warnNotFinite(const ModelFit& m, const char* fileName)
+{
+    fprintf(stderr, "kelvora-fit: %s: ", fileName);
+    printFormula(stderr, m.modelId);
+    fputs(": no finite fit: ", stderr);
+    printWhyNotFinite(stderr, m.modelId);
+    // The refinement starts from the line through the other points, when at least two are left.
+    int first;
+    int outside = pointsOutsideLine(m.modelId, &first);
+    fputs(outside > 0 && m.count - outside >= 2 ? "; --refine starts without them\n" : "\n", stderr);
 }
 
 // Where the refinement came from and what it left out, one line.
@@ -167,9 +217,15 @@ void printRankedLine(const FitOptions& options, const ModelFit& m)
 {
     const char* format = options.precise ? "S=%.17g A=%.17g B=%.17g se_A=%.17g se_B=%.17g r2=%.17g "
                                          : "S=%g A=%g B=%g se_A=%g se_B=%g r2=%g ";
-    printf(format, m.fit.s, m.fit.a, m.fit.b, m.uncertainty.seA, m.uncertainty.seB, m.uncertainty.r2);
+    printf(format, shown(m.fit.s), shown(m.fit.a), shown(m.fit.b), shown(m.uncertainty.seA),
+           shown(m.uncertainty.seB), shown(m.uncertainty.r2));
     printFormula(stdout, m.modelId);
     if (m.refineAsked && !refined(m)) printf(" (not refined: %s)", refineFailure(m.refinement));
+    if (!m.refineAsked && !allFinite(m.fit)) {
+        fputs(" (no finite fit: ", stdout);
+        printWhyNotFinite(stdout, m.modelId);
+        putchar(')');
+    }
     if (refined(m) && m.refinement.leftOut > 0) {
         printf(" (%d of %d points: the model has no value at the others)", m.count, g_app.points.pointCount);
     }
@@ -207,6 +263,7 @@ int reportSingle(const FitOptions& options, const char* fileName)
 {
     ModelFit m = fitOneModel(options.modelId, options.refine);
     if (m.refineAsked && !refined(m)) warnNotRefined(m, fileName);
+    if (!m.refineAsked && !allFinite(m.fit)) warnNotFinite(m, fileName);
     if (options.json) {
         printJson(m, fileName);
     } else {
