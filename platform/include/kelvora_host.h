@@ -10,7 +10,9 @@
 bool kelvora_register_resources(const unsigned char* data, std::size_t size);
 
 // UTF-8 text of the host (scripts, the desktop clipboard and text input) to and from the wide text of
-// the program. Broken UTF-8 reads as U+FFFD; characters that UTF-8 cannot hold are dropped.
+// the program. Broken UTF-8 reads as U+FFFD, one for each byte that starts no well-formed sequence; a
+// lone surrogate or a value beyond U+10FFFF is written as U+FFFD, a surrogate pair as its one character,
+// and NUL is left out.
 std::string kelvora_to_utf8(std::wstring_view text);
 std::wstring kelvora_from_utf8(std::string_view text);
 

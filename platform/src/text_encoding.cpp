@@ -1,6 +1,8 @@
 // UTF-8 and UTF-16 to and from the layer's wide text.
 #include "text_encoding.h"
 
+#include <kelvora_host.h>
+
 namespace platform {
 namespace {
 
@@ -121,3 +123,7 @@ std::wstring utf16_to_wide(const uint16_t* units, size_t count)
 }
 
 } // namespace platform
+
+std::string kelvora_to_utf8(std::wstring_view text) { return platform::wide_to_utf8(text); }
+
+std::wstring kelvora_from_utf8(std::string_view text) { return platform::utf8_to_wide(text); }
