@@ -154,6 +154,7 @@ void release_dc(HDC dc);
 Dc* dc_from_handle(HDC dc);
 Surface* surface_of(Window* w); // the top-level's backing surface
 void fill_rect_pixels(Dc& dc, RECT surface_rect, uint32_t pixel);
+Dc screen_dc(Surface& screen); // draws anywhere on the screen: the shell's bars, the panel, the menu
 bool brush_color(HBRUSH brush, COLORREF* color); // false for a null brush or a bad handle
 void draw_icon_pixels(Dc& dc, int x, int y, HICON icon);
 

@@ -190,9 +190,7 @@ void draw_menu(Surface& screen)
     if (!items)
         return;
     const MenuState& m = shell().m_menu;
-    Dc dc;
-    dc.m_surface = &screen;
-    dc.m_clip = {RECT{0, 0, screen.m_width, screen.m_height}};
+    Dc dc = screen_dc(screen);
     RECT r = m.m_rect;
     fill_rect_pixels(dc, r, 0x000000);
     RECT inner{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
@@ -350,9 +348,7 @@ void reset_shell()
 void draw_shell_bars(Surface& screen)
 {
     Device& d = device();
-    Dc dc;
-    dc.m_surface = &screen;
-    dc.m_clip = {RECT{0, 0, screen.m_width, screen.m_height}};
+    Dc dc = screen_dc(screen);
     int line = font_metrics().m_ascent + font_metrics().m_descent;
     draw_input_panel(screen);
     // Navigation bar: the active window's title, and its "ok" button.
