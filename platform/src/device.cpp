@@ -4,6 +4,7 @@
 #include "file_names.h"
 #include "input_panel.h"
 #include "internal.h"
+#include "menu_bar.h"
 
 #include <kelvora_device.h>
 

@@ -279,6 +279,14 @@ void fill_rect_pixels(Dc& dc, RECT r, uint32_t pixel)
     }
 }
 
+Dc screen_dc(Surface& screen)
+{
+    Dc dc;
+    dc.m_surface = &screen;
+    dc.m_clip = {RECT{0, 0, screen.m_width, screen.m_height}};
+    return dc;
+}
+
 bool brush_color(HBRUSH brush, COLORREF* color)
 {
     uintptr_t value = reinterpret_cast<uintptr_t>(brush);

@@ -93,14 +93,6 @@ constexpr uint32_t pressed_face = 0x0A3D8F;
 constexpr uint32_t ink = 0x000000;
 constexpr uint32_t pressed_ink = 0xFFFFFF;
 
-Dc screen_dc(Surface& screen)
-{
-    Dc dc;
-    dc.m_surface = &screen;
-    dc.m_clip = {RECT{0, 0, screen.m_width, screen.m_height}};
-    return dc;
-}
-
 // A filled triangle pointing the arrow's way, `size` pixels from base to tip, centred in `r`.
 void draw_arrow(Dc& dc, const RECT& r, UINT vk, uint32_t colour)
 {

@@ -154,6 +154,7 @@ void release_dc(HDC dc);
 Dc* dc_from_handle(HDC dc);
 Surface* surface_of(Window* w); // the top-level's backing surface
 void fill_rect_pixels(Dc& dc, RECT surface_rect, uint32_t pixel);
+Dc screen_dc(Surface& screen); // draws anywhere on the screen: the shell's bars, the panel, the menu
 bool brush_color(HBRUSH brush, COLORREF* color); // false for a null brush or a bad handle
 void draw_icon_pixels(Dc& dc, int x, int y, HICON icon);
 
@@ -233,15 +234,9 @@ void compose_screen();
 void send_setting_change(WPARAM what);
 void keep_popups_on_screen();
 
-// Shell: menu bar and pop-up menu.
-bool menu_is_open();
-bool menu_handle_tap(InputKind kind, POINT p);  // true when the menu took the stylus
-bool menu_handle_key(UINT vk);                  // true when the menu took the key
-void menu_close();
+// Shell: the navigation bar at the top and the menu bar at the bottom (menu_bar.h has the bar's own calls).
 void draw_shell_bars(Surface& screen);
-bool shell_stylus(InputKind kind, POINT p);     // navigation bar and menu bar: true when taken
-void press_soft_key(int which);                 // 0 left, 1 right
-void on_menu_bar_destroyed(Window* bar);
+bool shell_stylus(InputKind kind, POINT p); // navigation bar and menu bar: true when taken
 void clear_message_state();
 
 // Resets of each part, in the order start_device() runs them.

@@ -1,6 +1,7 @@
 // The message queue: sent, posted and input messages, WM_PAINT from update regions, and the wait for input.
 #include "input_panel.h"
 #include "internal.h"
+#include "menu_bar.h"
 
 #include <algorithm>
 #include <cstdio>

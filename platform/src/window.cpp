@@ -3,6 +3,7 @@
 #include "handles.h"
 #include "instance_registry.h"
 #include "internal.h"
+#include "menu_bar.h"
 
 #include <algorithm>
 #include <cwctype>
