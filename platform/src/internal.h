@@ -237,12 +237,12 @@ void keep_popups_on_screen();
 // Shell: the navigation bar at the top and the menu bar at the bottom (menu_bar.h has the bar's own calls).
 void draw_shell_bars(Surface& screen);
 bool shell_stylus(InputKind kind, POINT p); // navigation bar and menu bar: true when taken
-void clear_message_state();
 
 // Resets of each part, in the order start_device() runs them.
-void reset_gdi();
-void reset_resource_handles();
 void reset_shell();
+void reset_resource_handles();
+void reset_gdi();
+void clear_message_state(); // input ready for the program and the stylus held on a window
 HBITMAP make_bitmap(Surface pixels);
 Surface* surface_for_dc(Dc& dc);
 
