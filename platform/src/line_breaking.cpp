@@ -11,8 +11,14 @@ namespace {
 size_t fitting_prefix(std::wstring_view word, int width, const TextMeasure& measure)
 {
     size_t n = 1;
-    while (n < word.size() && measure(word.substr(0, n + 1)) <= width)
+    int used = measure(word.substr(0, 1));
+    while (n < word.size()) {
+        const int next = measure(word.substr(n, 1));
+        if (used + next > width)
+            break;
+        used += next;
         ++n;
+    }
     return n;
 }
 
@@ -30,25 +36,31 @@ void break_paragraph(std::wstring_view paragraph, int width, const TextMeasure& 
                      std::vector<std::wstring>& lines)
 {
     std::wstring line;
+    int line_width = 0;
     for (size_t i = 0; i < paragraph.size();) {
         const size_t end = word_end(paragraph, i);
         std::wstring_view word = paragraph.substr(i, end - i);
         i = end;
-        const bool only_spaces = word.find_first_not_of(L' ') == std::wstring_view::npos;
-        if (!line.empty() && measure(line + std::wstring(word)) > width) {
-            if (only_spaces)
+        int word_width = measure(word);
+        if (!line.empty() && line_width + word_width > width) {
+            const size_t first = word.find_first_not_of(L' ');
+            if (first == std::wstring_view::npos)
                 continue; // spaces at the end of a line hang in the margin instead of opening a line
             lines.push_back(std::move(line));
             line.clear();
-            word.remove_prefix(word.find_first_not_of(L' '));
+            line_width = 0;
+            word.remove_prefix(first);
+            word_width = measure(word);
         }
         if (long_words == LongWords::Split)
-            while (line.empty() && word.size() > 1 && measure(word) > width) {
+            while (line.empty() && word.size() > 1 && word_width > width) {
                 const size_t n = fitting_prefix(word, width, measure);
                 lines.emplace_back(word.substr(0, n));
                 word.remove_prefix(n);
+                word_width = measure(word);
             }
         line += word;
+        line_width += word_width;
     }
     lines.push_back(std::move(line));
 }

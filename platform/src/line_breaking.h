@@ -7,7 +7,8 @@
 
 namespace platform {
 
-// Width in pixels of a run of text, in whatever font the caller draws with.
+// Width in pixels of a run of text, in whatever font the caller draws with. Widths add up (the device
+// font has advances and no kerning), so the breaker measures each word once.
 using TextMeasure = std::function<int(std::wstring_view)>;
 
 enum class LongWords {
