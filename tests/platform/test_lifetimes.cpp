@@ -4,6 +4,7 @@
 
 #include <aygshell.h>
 
+#include "demo/demo_resource.h"
 #include "internal.h"
 
 using namespace controls_test;
@@ -48,7 +49,7 @@ TemplateBuilder dialog_with_controls()
     return t;
 }
 
-// A frame with a menu bar and one control of each class, used (typed into, filled, painted), then destroyed.
+// A frame with a menu bar, one control of each class and a picture, used (typed into, filled, painted), then destroyed.
 void open_and_close_frame(HWND owner)
 {
     HWND frame = CreateWindowExW(0, L"TestParent", L"Frame", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, owner,
@@ -64,6 +65,10 @@ void open_and_close_frame(HWND owner)
         controls[i] = CreateWindowExW(0, classes[i], L"x", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10 + 30 * i, 100,
                                       24, frame, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(i + 1)), nullptr, nullptr);
     SendMessageW(controls[3], LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"item"));
+    // A picture the static loads itself from the resources, as a dialog template names it.
+    const wchar_t picture[] = {0xFFFF, IDB_DEMO, 0};
+    CreateWindowExW(0, L"Static", picture, WS_CHILD | WS_VISIBLE | SS_BITMAP, 120, 10, 40, 40, frame, nullptr,
+                    GetModuleHandleW(nullptr), nullptr);
     SetFocus(controls[0]);
     kelvora::device::type(L"12");
     kelvora::device::pump();
