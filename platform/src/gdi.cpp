@@ -109,7 +109,8 @@ Surface* dc_surface(Dc& dc)
     }
     if (dc.m_window) {
         // Looked up on every use: a DC kept after its window was destroyed draws nowhere.
-        Surface* s = dc.m_window->m_alive ? surface_of(dc.m_window) : nullptr;
+        Window* w = window_from_handle(dc.m_window);
+        Surface* s = w ? surface_of(w) : nullptr;
         return s ? s : &stock().m_dummy;
     }
     return dc.m_surface ? dc.m_surface : &stock().m_dummy;
@@ -323,6 +324,9 @@ void reset_gdi()
     stock() = StockObjects{};
     create_stock();
 }
+
+size_t gdi_object_count() { return gdi_table().size(); }
+size_t dc_count() { return dc_table().size(); }
 
 // Text drawing needs the DC's surface and colours.
 Surface* surface_for_dc(Dc& dc) { return dc_surface(dc); }

@@ -17,7 +17,7 @@ public:
     uintptr_t add(std::unique_ptr<T> object)
     {
         uint32_t index;
-        if (!m_free.empty() && m_reuse) {
+        if (!m_free.empty()) {
             index = m_free.back();
             m_free.pop_back();
         } else {
@@ -68,7 +68,8 @@ public:
                 f(s.m_object.get());
     }
 
-    void set_reuse(bool reuse) { m_reuse = reuse; }
+    // Objects held now; the number of slots ever made bounds it.
+    size_t size() const { return m_slots.size() - m_free.size(); }
 
 private:
     struct Slot {
@@ -96,7 +97,6 @@ private:
     }
 
     uint8_t m_tag;
-    bool m_reuse = true;
     std::vector<Slot> m_slots;
     std::vector<uint32_t> m_free;
 };

@@ -129,6 +129,10 @@ void draw_non_client(Window* w);
 Window* find_deepest_child(Window* top, POINT screen_point);
 Window* menu_bar_shown(); // the bar at the bottom of the screen: of the topmost window that has one
 void destroy_all_windows();
+// Frees the records of destroyed windows when no window procedure runs (the message functions call it):
+// only then can no caller still hold their Window*.
+void release_destroyed_windows();
+size_t window_record_count(); // records held, destroyed ones not yet released among them
 void reset_windows();
 
 // ---- Painting ---------------------------------------------------------------------------------------
@@ -137,7 +141,7 @@ struct Dc {
     Surface* m_surface = nullptr;
     HBITMAP m_bitmap = nullptr;   // memory DCs: the selected bitmap
     bool m_memory = false;
-    Window* m_window = nullptr;
+    HWND m_window = nullptr;      // window DCs: looked up on use, as the window may be gone
     POINT m_origin{};             // logical (0, 0) on the surface
     Region m_clip;                // surface coordinates
     HPEN m_pen = nullptr;
@@ -244,6 +248,8 @@ void reset_resource_handles();
 void reset_gdi();
 void clear_message_state(); // input ready for the program and the stylus held on a window
 HBITMAP make_bitmap(Surface pixels);
+size_t gdi_object_count(); // pens, brushes, fonts and bitmaps held, stock objects among them
+size_t dc_count();
 Surface* surface_for_dc(Dc& dc);
 
 // Starts the device with a backend (the headless one, or SDL): a full reset of every part, then the

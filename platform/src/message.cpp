@@ -376,6 +376,7 @@ void WINAPI PostQuitMessage(int exitCode)
 
 BOOL WINAPI PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg)
 {
+    release_destroyed_windows();
     MSG m{};
     if (!take_message(&m, hwnd, filterMin, filterMax, (removeMsg & PM_REMOVE) != 0))
         return FALSE;
@@ -388,6 +389,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax)
 {
     if (!msg || (hwnd && !window_from_handle(hwnd)))
         return -1;
+    release_destroyed_windows();
     Device& d = device();
     for (;;) {
         if (take_message(msg, hwnd, filterMin, filterMax, true))

@@ -114,7 +114,7 @@ HDC make_window_dc(Window* w, const RECT* limit_client, bool clip_children)
     if (!dc)
         return nullptr;
     dc->m_memory = false;
-    dc->m_window = w;
+    dc->m_window = w->m_handle;
     dc->m_surface = surface_of(w);
     dc->m_origin = client_origin_on_surface(w);
     dc->m_clip = visible_client_region(w, clip_children);

@@ -9,6 +9,7 @@ struct StaticState {
     std::wstring text;
     HICON icon = nullptr;
     HBITMAP bitmap = nullptr;
+    HBITMAP loaded = nullptr; // the bitmap the control loaded from its title: its own to delete
 };
 
 StateTable<StaticState> g_statics;
@@ -47,7 +48,17 @@ void static_load_image(HWND hwnd, StaticState& st, const CREATESTRUCTW* cs)
     if (static_type(hwnd) == SS_ICON)
         st.icon = LoadIconW(cs->hInstance, name);
     else if (static_type(hwnd) == SS_BITMAP)
-        st.bitmap = LoadBitmapW(cs->hInstance, name);
+        st.bitmap = st.loaded = LoadBitmapW(cs->hInstance, name);
+}
+
+// A bitmap the control loaded and still shows dies with it; one handed out by STM_SETIMAGE is the
+// program's to delete. Icons from resources are shared and stay.
+LRESULT static_on_destroy(StaticState& st)
+{
+    if (st.loaded && st.loaded == st.bitmap)
+        DeleteObject(st.loaded);
+    st.bitmap = st.loaded = nullptr;
+    return 0;
 }
 
 // An icon static takes the size of its icon, as in Win32, unless it centres the image in the size it was
@@ -169,6 +180,7 @@ LRESULT static_dispatch(HWND hwnd, StaticState& st, UINT msg, WPARAM wp, LPARAM 
 {
     switch (msg) {
     case WM_CREATE: return static_on_create(hwnd, st, reinterpret_cast<const CREATESTRUCTW*>(lp));
+    case WM_DESTROY: return static_on_destroy(st);
     case WM_SETTEXT:
         st.text = text_from(lp);
         static_invalidate(hwnd);

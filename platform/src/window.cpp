@@ -47,14 +47,24 @@ void publish_if_shown(Window* w, bool shown)
 
 namespace {
 
-// Window records stay allocated until the device is reset, so code that holds a Window* across a
-// window procedure call never touches freed memory; a destroyed window is only marked dead.
+// A destroyed window is first only marked dead, so code that holds a Window* across a window procedure
+// call never touches freed memory. Its record is freed at the next safe point: see
+// release_destroyed_windows.
 HandleTable<Window>& window_table()
 {
     static HandleTable<Window> table(tag_window);
-    table.set_reuse(false);
     return table;
 }
+
+// Handles of windows destroyed since the last release, their records still allocated.
+std::vector<HWND>& destroyed_windows()
+{
+    static std::vector<HWND> handles;
+    return handles;
+}
+
+// Window procedure calls in progress: while any runs, some caller may hold a Window*.
+int g_send_depth = 0;
 
 std::vector<std::unique_ptr<WindowClass>>& class_list()
 {
@@ -172,8 +182,7 @@ void finish_destroy(Window* w)
     if (s.m_active == w)
         s.m_active = nullptr;
     w->m_surface.reset();
-    w->m_extra.clear();
-    w->m_extra.shrink_to_fit();
+    destroyed_windows().push_back(w->m_handle);
 }
 
 void destroy_recursive(Window* w)
@@ -345,8 +354,36 @@ LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (!w || !w->m_alive || !w->m_proc)
         return 0;
-    return w->m_proc(w->m_handle, msg, wp, lp);
+    ++g_send_depth;
+    LRESULT result = w->m_proc(w->m_handle, msg, wp, lp);
+    --g_send_depth;
+    return result;
 }
+
+void release_destroyed_windows()
+{
+    auto& dead = destroyed_windows();
+    if (g_send_depth > 0 || dead.empty())
+        return;
+    std::vector<Window*> gone;
+    for (HWND h : dead)
+        gone.push_back(window_table().get(reinterpret_cast<uintptr_t>(h)));
+    auto is_gone = [&](const Window* w) { return w && std::ranges::find(gone, w) != gone.end(); };
+    // Owned windows go before their owner, so no live record should point here; make sure of it.
+    window_table().for_each([&](Window* w) {
+        if (is_gone(w->m_owner))
+            w->m_owner = nullptr;
+    });
+    WindowState& s = state();
+    for (Window** p : {&s.m_active, &s.m_focus, &s.m_capture})
+        if (is_gone(*p))
+            *p = nullptr;
+    for (HWND h : dead)
+        window_table().remove(reinterpret_cast<uintptr_t>(h));
+    dead.clear();
+}
+
+size_t window_record_count() { return window_table().size(); }
 
 void activate_window(Window* w, WORD how)
 {
@@ -418,6 +455,7 @@ void reset_windows()
     destroy_all_windows();
     WindowState& s = state();
     s = WindowState{};
+    destroyed_windows().clear();
     window_table().clear();
     class_list().clear();
 }
