@@ -171,6 +171,8 @@ struct FontMetrics {
 };
 const FontMetrics& font_metrics();
 int device_text_width(std::wstring_view text); // in the device font, whatever a DC holds
+// Text as shown with mnemonic prefixes: "&x" shows x (the underline is not drawn), "&&" one ampersand.
+std::wstring strip_prefixes(std::wstring_view text);
 int char_advance(wchar_t ch);
 void draw_device_text(Dc& dc, int x, int y, std::wstring_view text); // (x, y) top-left, logical coords
 void draw_text_on_surface(Surface& surface, const RECT& clip, int x, int y, std::wstring_view text,

@@ -115,15 +115,18 @@ LRESULT static_on_get_image(const StaticState& st, WPARAM type)
     return 0;
 }
 
-// SS_LEFT, SS_CENTER and SS_RIGHT break their text at words, and with SS_EDITCONTROL also inside a word
-// too long for the line; the other text types break only at "\n".
+// The text without its "&" prefixes unless SS_NOPREFIX, as lines: SS_LEFT, SS_CENTER and SS_RIGHT
+// break it at words, and with SS_EDITCONTROL also inside a word too long for the line; the other text
+// types break only at "\n".
 std::vector<std::wstring> static_lines(HWND hwnd, HDC dc, std::wstring_view text, int width)
 {
-    const LONG type = static_type(hwnd);
+    const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+    const std::wstring shown = (style & SS_NOPREFIX) ? std::wstring(text) : strip_prefixes(text);
+    const LONG type = style & SS_TYPEMASK;
     if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)
-        return paragraphs(text);
-    const bool split = GetWindowLongW(hwnd, GWL_STYLE) & SS_EDITCONTROL;
-    return break_lines(text, width, dc_measure(dc), split ? LongWords::Split : LongWords::Overflow);
+        return paragraphs(shown);
+    const bool split = style & SS_EDITCONTROL;
+    return break_lines(shown, width, dc_measure(dc), split ? LongWords::Split : LongWords::Overflow);
 }
 
 void static_paint_text(HWND hwnd, HDC dc, const StaticState& st, const RECT& rc)

@@ -148,20 +148,6 @@ void draw_glyphs(Surface& s, const Region& clip, int x, int y, std::wstring_view
     }
 }
 
-// "&x" shows x (the underline is not drawn); "&&" shows one ampersand.
-std::wstring strip_prefixes(std::wstring_view text)
-{
-    std::wstring out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'&' && i + 1 < text.size())
-            ++i;
-        else if (text[i] == L'&')
-            continue;
-        out.push_back(text[i]);
-    }
-    return out;
-}
-
 // The lines DrawText lays out: the whole text for DT_SINGLELINE, else its paragraphs, broken at words
 // for DT_WORDBREAK (and inside a word too long for the line with DT_EDITCONTROL).
 std::vector<std::wstring> drawn_lines(std::wstring_view text, UINT format, int width)
@@ -175,6 +161,19 @@ std::vector<std::wstring> drawn_lines(std::wstring_view text, UINT format, int w
 }
 
 } // namespace
+
+std::wstring strip_prefixes(std::wstring_view text)
+{
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size())
+            ++i;
+        else if (text[i] == L'&')
+            continue;
+        out.push_back(text[i]);
+    }
+    return out;
+}
 
 const FontMetrics& font_metrics() { return font().m_metrics; }
 

@@ -407,4 +407,21 @@ TEST_F(DeviceTest, StaticTextWrapsAndShowsTheParentBackground)
     EXPECT_STREQ(buffer, L"one");
 }
 
+// A static shows "&N" as N and "&&" as one ampersand, unless SS_NOPREFIX asks for the text as written.
+TEST_F(DeviceTest, StaticTextHidesMnemonicPrefixesUnlessAskedNotTo)
+{
+    auto same_ink = [&](HWND a, HWND b) {
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 80; ++x)
+                if (pixel_at(a, x, y) != pixel_at(b, x, y))
+                    return false;
+        return true;
+    };
+    HWND plain = child(L"Static", L"Name & co", SS_LEFT | SS_NOPREFIX, 203, 10, 10, 80, 16);
+    HWND prefixed = child(L"Static", L"&Name && co", SS_LEFT, 204, 10, 30, 80, 16);
+    HWND as_written = child(L"Static", L"&Name && co", SS_LEFT | SS_NOPREFIX, 205, 10, 50, 80, 16);
+    EXPECT_TRUE(same_ink(plain, prefixed));
+    EXPECT_FALSE(same_ink(plain, as_written));
+}
+
 } // namespace
