@@ -54,6 +54,7 @@ std::string fitJson(const FitReport* r)
             "],\"ci_B\":[" + jsonNumber(u.ciB[0]) + "," + jsonNumber(u.ciB[1]) + "],\"r2\":" + jsonNumber(u.r2) +
             ",\"r2_line\":" + jsonNumber(u.r2Line) + ",\"refined\":" + (r->refined ? "true" : "false");
     if (r->refined) json += ",\"iterations\":" + std::to_string(r->iterations);
+    if (r->warning != NULL) json += ",\"warning\":" + jsonString(r->warning);
     return json + "}";
 }
 

@@ -18,9 +18,11 @@ struct FitReport {
     FitUncertainty uncertainty;
     bool refined;
     int iterations;       // written for a refined fit only
+    const char* warning;  // what standard error says of this fit (no finite numbers, no convergence), or NULL
 };
 
 // The fit as one JSON object on one line, keys in a fixed order; a number that is not finite is null.
+// A "warning" key comes last, and only when the fit has one.
 std::string fitJson(const FitReport* report);
 
 // The text as a JSON string literal: quotes, backslashes and control characters escaped, bytes that are

@@ -4,6 +4,8 @@
 
 #include <math.h>
 
+#include <string>
+
 #include "app_state.h"
 #include "fit.h"
 #include "fit_output.h"
@@ -116,29 +118,16 @@ int pointsOutsideLine(int modelId, int* first)
 
 // Why a fit has no finite A, B or S, in one phrase: the linearised fit either met a point its straight
 // line cannot take, or its points do not determine a line.
-void printWhyNotFinite(FILE* out, int modelId)
+std::string whyNotFinite(int modelId)
 {
     int first;
     int outside = pointsOutsideLine(modelId, &first);
-    if (outside > 0) {
-        fprintf(out, "the linearised model cannot take %d of %d %s, the first is point %d (X=%g, Y=%g)", outside,
-                g_app.points.pointCount, pointWord(g_app.points.pointCount), first + 1,
-                shown(g_app.points.x[first]), shown(g_app.points.y[first]));
-    } else {
-        fputs("the points do not determine the model's straight line (fewer than two, or all at one X)", out);
-    }
-}
-
-void warnNotFinite(const ModelFit& m, const char* fileName)
-{
-    fprintf(stderr, "kelvora-fit: %s: ", fileName);
-    printFormula(stderr, m.modelId);
-    fputs(": no finite fit: ", stderr);
-    printWhyNotFinite(stderr, m.modelId);
-    // The refinement starts from the line through the other points, when at least two are left.
-    int first;
-    int outside = pointsOutsideLine(m.modelId, &first);
-    fputs(outside > 0 && m.count - outside >= 2 ? "; --refine starts without them\n" : "\n", stderr);
+    if (outside == 0) return "the points do not determine the model's straight line (fewer than two, or all at one X)";
+    char text[200];
+    snprintf(text, sizeof text, "the linearised model cannot take %d of %d %s, the first is point %d (X=%g, Y=%g)",
+             outside, g_app.points.pointCount, pointWord(g_app.points.pointCount), first + 1,
+             shown(g_app.points.x[first]), shown(g_app.points.y[first]));
+    return text;
 }
 
 // Where the refinement came from and what it left out, one line.
@@ -174,19 +163,37 @@ void printBlock(const FitOptions& options, const ModelFit& m)
     if (refined(m)) printRefineNote(options, m);
 }
 
-void printJson(const ModelFit& m, const char* fileName)
+// What standard error says of a fit that is not what was asked for, and the JSON's "warning": a
+// refinement that did not converge, or no finite A, B or S; empty for a sound fit.
+std::string fitWarning(const ModelFit& m)
 {
-    FitReport report = {fileName, m.modelId, g_app.exponentN, m.count, m.fit, m.uncertainty, refined(m),
-                        m.refinement.iterations};
-    puts(fitJson(&report).c_str());
+    char text[300];
+    if (m.refineAsked && !refined(m)) {
+        snprintf(text, sizeof text, "the refinement did not converge (%s) after %d iterations; the linearised "
+                 "fit is shown", refineFailure(m.refinement), m.refinement.iterations);
+        return text;
+    }
+    if (allFinite(m.fit)) return "";
+    // The refinement starts from the line through the other points, when at least two are left.
+    int first;
+    int outside = pointsOutsideLine(m.modelId, &first);
+    const char* hint = outside > 0 && m.count - outside >= 2 ? "; --refine starts without them" : "";
+    return "no finite fit: " + whyNotFinite(m.modelId) + hint;
 }
 
-void warnNotRefined(const ModelFit& m, const char* fileName)
+void warn(const ModelFit& m, const char* fileName, const std::string& warning)
 {
     fprintf(stderr, "kelvora-fit: %s: ", fileName);
     printFormula(stderr, m.modelId);
-    fprintf(stderr, ": the refinement did not converge (%s) after %d iterations; the linearised fit is shown\n",
-            refineFailure(m.refinement), m.refinement.iterations);
+    fprintf(stderr, ": %s\n", warning.c_str());
+}
+
+void printJson(const ModelFit& m, const char* fileName)
+{
+    const std::string warning = fitWarning(m);
+    FitReport report = {fileName, m.modelId, g_app.exponentN, m.count, m.fit, m.uncertainty, refined(m),
+                        m.refinement.iterations, warning.empty() ? NULL : warning.c_str()};
+    puts(fitJson(&report).c_str());
 }
 
 // Smallest S first; a fit that is not usable goes last; equal ranks keep the catalogue order.
@@ -222,9 +229,7 @@ void printRankedLine(const FitOptions& options, const ModelFit& m)
     printFormula(stdout, m.modelId);
     if (m.refineAsked && !refined(m)) printf(" (not refined: %s)", refineFailure(m.refinement));
     if (!m.refineAsked && !allFinite(m.fit)) {
-        fputs(" (no finite fit: ", stdout);
-        printWhyNotFinite(stdout, m.modelId);
-        putchar(')');
+        printf(" (no finite fit: %s)", whyNotFinite(m.modelId).c_str());
     }
     if (refined(m) && m.refinement.leftOut > 0) {
         printf(" (%d of %d points: the model has no value at the others)", m.count, g_app.points.pointCount);
@@ -262,8 +267,8 @@ int worse(int status, int extras)
 int reportSingle(const FitOptions& options, const char* fileName)
 {
     ModelFit m = fitOneModel(options.modelId, options.refine);
-    if (m.refineAsked && !refined(m)) warnNotRefined(m, fileName);
-    if (!m.refineAsked && !allFinite(m.fit)) warnNotFinite(m, fileName);
+    const std::string warning = fitWarning(m);
+    if (!warning.empty()) warn(m, fileName, warning);
     if (options.json) {
         printJson(m, fileName);
     } else {
