@@ -66,6 +66,15 @@ std::vector<HWND>& destroyed_windows()
 // Window procedure calls in progress: while any runs, some caller may hold a Window*.
 int g_send_depth = 0;
 
+// Counts one call for as long as it runs, also when a tool's exception (kelvora-replay ending its
+// script inside a window procedure) unwinds through it.
+struct SendInProgress {
+    SendInProgress() { ++g_send_depth; }
+    ~SendInProgress() { --g_send_depth; }
+    SendInProgress(const SendInProgress&) = delete;
+    SendInProgress& operator=(const SendInProgress&) = delete;
+};
+
 std::vector<std::unique_ptr<WindowClass>>& class_list()
 {
     static std::vector<std::unique_ptr<WindowClass>> classes;
@@ -354,10 +363,8 @@ LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (!w || !w->m_alive || !w->m_proc)
         return 0;
-    ++g_send_depth;
-    LRESULT result = w->m_proc(w->m_handle, msg, wp, lp);
-    --g_send_depth;
-    return result;
+    SendInProgress in_progress;
+    return w->m_proc(w->m_handle, msg, wp, lp);
 }
 
 void release_destroyed_windows()

@@ -196,3 +196,21 @@ TEST_F(LifetimeTest, DcKeptPastItsWindowDrawsNowhere)
     EXPECT_TRUE(FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))));
     EXPECT_EQ(ReleaseDC(w, dc), 1);
 }
+
+// kelvora-replay ends a script by throwing out of the program's message loop, which may run inside a
+// window procedure (a modal dialog's loop). Records must still be freed afterwards, in the next run.
+TEST_F(LifetimeTest, LeavingAWindowProcedureByExceptionStillLetsRecordsGo)
+{
+    struct ScriptEnded {};
+    const TemplateBuilder t = dialog_with_controls();
+    HWND host = CreateWindowExW(0, L"Nesting", L"Host", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
+                                nullptr, nullptr, nullptr);
+    script().push_back([] { throw ScriptEnded{}; });
+    EXPECT_THROW(SendMessageW(host, kRunDialog, 0, reinterpret_cast<LPARAM>(t.get())), ScriptEnded);
+    DestroyWindow(host); // takes the dialog it owns along
+    kelvora::device::pump();
+    const size_t before = live_objects().windows;
+    open_and_close_frame(m_parent);
+    kelvora::device::pump();
+    EXPECT_EQ(live_objects().windows, before);
+}
