@@ -81,11 +81,7 @@ bool findStart(const double* x, const double* y, int count, int modelId, double 
     const double *startX, *startY;
     int inside = keptPoints(
         x, y, count,
-        [modelId, exponentN](double px, double py) {
-            double t, z;
-            lineariseModel(modelId, exponentN, px, py, &t, &z);
-            return isfinite(t) && isfinite(z);
-        },
+        [modelId, exponentN](double px, double py) { return lineTakesPoint(modelId, exponentN, px, py); },
         &keptX, &keptY, &startX, &startY);
     LineFit line;
     FitResult start = fitPointsWithLine(startX, startY, inside, modelId, exponentN, &line);
@@ -162,6 +158,13 @@ RefineResult emptyResult()
 }
 
 } // namespace
+
+bool lineTakesPoint(int modelId, double exponentN, double x, double y)
+{
+    double t, z;
+    lineariseModel(modelId, exponentN, x, y, &t, &z);
+    return isfinite(t) && isfinite(z);
+}
 
 void modelGradient(int modelId, double a, double b, double n, double x, double* dA, double* dB)
 {

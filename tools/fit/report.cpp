@@ -100,33 +100,22 @@ const char* pointWord(int count)
     return count == 1 ? "point" : "points";
 }
 
-// The points the model's straight line cannot take (a logarithm or reciprocal of 0 or of a negative
-// value): how many, and the index of the first, or -1.
-int pointsOutsideLine(int modelId, int* first)
+// Why a fit has no finite A, B or S, in one phrase: the linearised fit either met points its straight
+// line cannot take (how many in *outside, the first named), or its points do not determine a line.
+std::string whyNotFinite(int modelId, int* outside)
 {
     const PointTable& points = g_app.points;
-    int outside = 0;
-    *first = -1;
+    int first = -1;
+    *outside = 0;
     for (int i = 0; i < points.pointCount; ++i) {
-        double t, z;
-        lineariseModel(modelId, g_app.exponentN, points.x[i], points.y[i], &t, &z);
-        if (isfinite(t) && isfinite(z)) continue;
-        if (outside++ == 0) *first = i;
+        if (lineTakesPoint(modelId, g_app.exponentN, points.x[i], points.y[i])) continue;
+        if ((*outside)++ == 0) first = i;
     }
-    return outside;
-}
-
-// Why a fit has no finite A, B or S, in one phrase: the linearised fit either met a point its straight
-// line cannot take, or its points do not determine a line.
-std::string whyNotFinite(int modelId)
-{
-    int first;
-    int outside = pointsOutsideLine(modelId, &first);
-    if (outside == 0) return "the points do not determine the model's straight line (fewer than two, or all at one X)";
+    if (first < 0) return "the points do not determine the model's straight line (fewer than two, or all at one X)";
     char text[200];
     snprintf(text, sizeof text, "the linearised model cannot take %d of %d %s, the first is point %d (X=%g, Y=%g)",
-             outside, g_app.points.pointCount, pointWord(g_app.points.pointCount), first + 1,
-             shown(g_app.points.x[first]), shown(g_app.points.y[first]));
+             *outside, points.pointCount, pointWord(points.pointCount), first + 1, shown(points.x[first]),
+             shown(points.y[first]));
     return text;
 }
 
@@ -174,11 +163,11 @@ std::string fitWarning(const ModelFit& m)
         return text;
     }
     if (allFinite(m.fit)) return "";
+    int outside;
+    std::string why = "no finite fit: " + whyNotFinite(m.modelId, &outside);
     // The refinement starts from the line through the other points, when at least two are left.
-    int first;
-    int outside = pointsOutsideLine(m.modelId, &first);
-    const char* hint = outside > 0 && m.count - outside >= 2 ? "; --refine starts without them" : "";
-    return "no finite fit: " + whyNotFinite(m.modelId) + hint;
+    if (outside > 0 && m.count - outside >= 2) why += "; --refine starts without them";
+    return why;
 }
 
 void warn(const ModelFit& m, const char* fileName, const std::string& warning)
@@ -229,7 +218,8 @@ void printRankedLine(const FitOptions& options, const ModelFit& m)
     printFormula(stdout, m.modelId);
     if (m.refineAsked && !refined(m)) printf(" (not refined: %s)", refineFailure(m.refinement));
     if (!m.refineAsked && !allFinite(m.fit)) {
-        printf(" (no finite fit: %s)", whyNotFinite(m.modelId).c_str());
+        int outside;
+        printf(" (no finite fit: %s)", whyNotFinite(m.modelId, &outside).c_str());
     }
     if (refined(m) && m.refinement.leftOut > 0) {
         printf(" (%d of %d points: the model has no value at the others)", m.count, g_app.points.pointCount);
