@@ -11,52 +11,13 @@
 
 #include "models.h"
 
-// Transform of one point to the straight-line coordinates of the model.
-static inline void linearise(int modelId, double exponentN, double x, double y, double* t, double* z)
-{
-    switch (modelId) {
-    case 0: *t = x; *z = y; break;
-    case 1: *t = x; *z = 1.0 / y; break;
-    case 2: *t = 1.0 / x; *z = y; break;
-    case 3: *t = x; *z = x / y; break;
-    case 4: *t = x; *z = log10(y); break;
-    case 5: *t = x; *z = log(y); break;
-    case 6: *t = x; *z = log10(y); break;
-    case 7: *t = exp(-x); *z = 1.0 / y; break;
-    case 8: *t = log10(x); *z = log10(y); break;
-    case 9: *t = log10(x); *z = y; break;
-    case 10: *t = log(x); *z = y; break;
-    case 11: *t = x; *z = 1.0 / y; break;
-    case 12: *t = 1.0 / x; *z = 1.0 / y; break;
-    case 13: *t = 1.0 / x; *z = log(y); break;
-    case 14: *t = 1.0 / x; *z = log10(y); break;
-    case 15: *t = pow(x, exponentN); *z = y; break;
-    default: *t = NAN; *z = NAN; break;
-    }
-}
-
-// Turns the line's intercept and slope into the model's A and B.
-static void backTransform(int modelId, double a0, double b0, double* a, double* b)
-{
-    *a = a0;
-    *b = b0;
-    switch (modelId) {
-    case 4: *a = pow(10.0, a0); *b = pow(10.0, b0); break;
-    case 5: case 13: *a = exp(a0); break;
-    case 6: case 8: case 14: *a = pow(10.0, a0); break;
-    case 11: *a = 1.0 / b0; *b = *a * a0; break;
-    case 12: *a = 1.0 / a0; *b = *a * b0; break;
-    default: break;
-    }
-}
-
 // Stores A and B from the line, then the residual sum over the points in their order and S. With a
 // line record it also takes the spread of Y, about the first Y so that large offsets keep their digits.
 static FitResult finishFit(const double* x, const double* y, int count, int modelId, double exponentN,
                            double a0, double b0, LineFit* line)
 {
     FitResult fit;
-    backTransform(modelId, a0, b0, &fit.a, &fit.b);
+    backTransformLine(modelId, a0, b0, &fit.a, &fit.b);
     fit.residualSum = 0.0;
     double originY = y[0], sumY = 0.0, sumYY = 0.0;
     for (int i = 0; i < count; ++i) {
@@ -98,11 +59,11 @@ FitResult fitPointsWithLine(const double* x, const double* y, int count, int mod
     // The first point is the origin of the sums: differences of nearby large values are exact, so the
     // means and spreads are taken of small numbers.
     double originT, originZ;
-    linearise(modelId, exponentN, x[0], y[0], &originT, &originZ);
+    lineariseModel(modelId, exponentN, x[0], y[0], &originT, &originZ);
     double meanT = 0.0, meanZ = 0.0, spreadTT = 0.0, spreadTZ = 0.0, spreadZZ = 0.0;
     for (int i = 0; i < count; ++i) {
         double t, z;
-        linearise(modelId, exponentN, x[i], y[i], &t, &z);
+        lineariseModel(modelId, exponentN, x[i], y[i], &t, &z);
         t = t - originT;
         z = z - originZ;
         double weight = 1.0 / (double)(i + 1);
@@ -132,7 +93,7 @@ FitResult fitPointsRawSums(const double* x, const double* y, int count, int mode
     double st = 0.0, sz = 0.0, stt = 0.0, stz = 0.0;
     for (int i = 0; i < count; ++i) {
         double t, z;
-        linearise(modelId, exponentN, x[i], y[i], &t, &z);
+        lineariseModel(modelId, exponentN, x[i], y[i], &t, &z);
         st = t + st;
         sz = z + sz;
         stt = t * t + stt;
@@ -143,16 +104,6 @@ FitResult fitPointsRawSums(const double* x, const double* y, int count, int mode
     double b0 = (sz * st - nd * stz) / (st * st - nd * stt);
     double a0 = (sz - b0 * st) / nd;
     return finishFit(x, y, count, modelId, exponentN, a0, b0, NULL);
-}
-
-void lineariseModel(int modelId, double exponentN, double x, double y, double* t, double* z)
-{
-    linearise(modelId, exponentN, x, y, t, z);
-}
-
-void backTransformLine(int modelId, double a0, double b0, double* a, double* b)
-{
-    backTransform(modelId, a0, b0, a, b);
 }
 
 void fitModel()

@@ -3,6 +3,7 @@
 #define KELVORA_FIT_H
 
 #include "app_state.h"
+#include "models.h"
 
 // Fits model modelId (exponent n for the power model) to the n points x[i], y[i]: transforms them to a
 // straight line z = a0 + b0*t, fits the line from sums taken about the means, transforms a0 and b0 back
@@ -28,12 +29,6 @@ struct LineFit {
 // every field of line 0.
 FitResult fitPointsWithLine(const double* x, const double* y, int count, int modelId, double exponentN,
                             LineFit* line);
-
-// The transform of one point to the straight-line coordinates t and z of model modelId.
-void lineariseModel(int modelId, double exponentN, double x, double y, double* t, double* z);
-
-// The model's A and B from the line's intercept a0 and slope b0.
-void backTransformLine(int modelId, double a0, double b0, double* a, double* b);
 
 // The same fit from the four raw sums St, Sz, Stt, Stz. It loses every digit once the data lie far from
 // the origin; it is kept as the reference the centred fit is compared with.

@@ -15,6 +15,11 @@
 #define RESULTS_BACKGROUND RGB(190, 180, 255)
 #define RESULTS_TEXT_COLOUR RGB(100, 0, 0)
 
+// The working memory of the results window's plot: the fitted value of every point and the marks of
+// one drawing. Only paintResultsWindow uses them, anew at every paint.
+static double g_resultsFitted[POINT_CAPACITY];
+static PlotMarks g_resultsMarks;
+
 void openResultsWindow()
 {
     fitModel();
@@ -23,7 +28,7 @@ void openResultsWindow()
 
 HWND createResultsWindow()
 {
-    HWND window = CreateWindowExW(0, L"CalcF", L"Calculate", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
+    HWND window = CreateWindowExW(0, RESULTS_CLASS_NAME, L"Calculate", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                   NULL, NULL, g_app.ui.instance, NULL);
     g_app.ui.resultsWindow = window;
     if (window != NULL) fitBelowMenuBar(window);
@@ -54,11 +59,18 @@ void paintResultsWindow(HWND window)
     drawLabel(window, dc, 10, 0, modelText(g_app.modelId));
     drawNumberLine(window, dc, 10, 15, L"A=%g", g_app.fit.a);
     drawNumberLine(window, dc, 10, 30, L"B=%g", g_app.fit.b);
-    if (g_app.modelId == MODEL_POWER_N) drawNumberLine(window, dc, 130, 15, L"N=%g", g_app.exponentN);
+    if (modelUsesExponent(g_app.modelId)) drawNumberLine(window, dc, 130, 15, L"N=%g", g_app.exponentN);
     drawNumberLine(window, dc, 130, 30, L"S=%g", g_app.fit.s);
     SetTextColor(dc, previousColour);
 
-    drawPlot(window, dc, client.left, client.top, client.right, client.bottom);
+    const PointTable* points = &g_app.points;
+    int count = points->pointCount;
+    if (count > POINT_CAPACITY) count = POINT_CAPACITY;
+    computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, points->x, count,
+                        g_resultsFitted);
+    PlotContent content = {points->x, points->y, g_resultsFitted, count,
+                           computePlotBounds(points->x, points->y, g_resultsFitted, count)};
+    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &content, &g_resultsMarks);
 
     SelectObject(dc, previousBrush);
     DeleteObject(background);

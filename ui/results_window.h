@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// The class of the results window, registered at start-up (and by the tools that draw it).
+#define RESULTS_CLASS_NAME L"CalcF"
+
 LRESULT CALLBACK ResultsWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void openResultsWindow();
 // Opens the results window on the fit already in the state record (openResultsWindow fits first).

@@ -20,6 +20,19 @@ namespace {
 
 bool g_plainRendering = false;
 std::vector<COLORREF> g_rendered; // the client area as the last paint left it, row by row
+std::vector<double> g_fitted;
+PlotBounds g_plotBounds;
+PlotMarks g_marks;
+
+// The plot of the state record's points and fit, as the results window draws it.
+PlotContent stateContent()
+{
+    const PointTable& t = g_app.points;
+    g_fitted.assign((size_t)t.pointCount + 1, 0.0);
+    computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x, t.pointCount, g_fitted.data());
+    g_plotBounds = computePlotBounds(t.x, t.y, g_fitted.data(), t.pointCount);
+    return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds};
+}
 
 // The pixel of a value on one axis, or false when it has none (a value or bound that is no finite
 // number); equal bounds put the value in the middle.
@@ -55,7 +68,7 @@ void plainPlot(HWND window, HDC dc, int width, int height)
     const PointTable& t = g_app.points;
     HBRUSH fill = CreateSolidBrush(RGB(250, 250, 250));
     HGDIOBJ oldBrush = SelectObject(dc, fill);
-    computePlotBounds();
+    stateContent();
     HPEN grid = CreatePen(PS_SOLID, 1, RGB(150, 150, 150));
     HGDIOBJ oldPen = SelectObject(dc, grid);
     Rectangle(dc, left, bottom, right, top);
@@ -116,7 +129,8 @@ LRESULT CALLBACK PlotWindow(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (g_plainRendering) {
         plainPlot(window, dc, rc.right, rc.bottom);
     } else {
-        drawPlot(window, dc, rc.left, rc.top, rc.right, rc.bottom);
+        PlotContent content = stateContent();
+        drawPlot(window, dc, rc.left, rc.top, rc.right, rc.bottom, &content, &g_marks);
     }
     g_rendered.clear();
     for (int y = 0; y < rc.bottom; y++) {
@@ -229,8 +243,7 @@ TEST_F(PlotRendering, ValuesAcrossTheWholeDoubleRangeLandInPlace)
         g_app.points.y[i] = xs[i];
     }
     g_app.fit.b = 1; // the straight line through every point
-    computePlotBounds();
-    const PlotBounds& b = g_plotBounds;
+    const PlotBounds b = stateContent().bounds;
     const int expected[] = {60, 230, 145};
     const int expectedY[] = {248, 50, 149};
     for (int i = 0; i < 3; i++) {

@@ -12,29 +12,6 @@ double studentT975(int dof)
     return gsl_cdf_tdist_Pinv(0.975, (double)dof);
 }
 
-void backTransformJacobian(int modelId, double a0, double b0, double jacobian[2][2])
-{
-    const double ln10 = log(10.0);
-    double a, b;
-    backTransformLine(modelId, a0, b0, &a, &b);
-    jacobian[0][0] = 1.0; jacobian[0][1] = 0.0;
-    jacobian[1][0] = 0.0; jacobian[1][1] = 1.0;
-    switch (modelId) {
-    case 4: jacobian[0][0] = ln10 * a; jacobian[1][1] = ln10 * b; break;
-    case 5: case 13: jacobian[0][0] = a; break;
-    case 6: case 8: case 14: jacobian[0][0] = ln10 * a; break;
-    case 11: // A = 1/b0, B = a0/b0
-        jacobian[0][0] = 0.0; jacobian[0][1] = -1.0 / (b0 * b0);
-        jacobian[1][0] = 1.0 / b0; jacobian[1][1] = -a0 / (b0 * b0);
-        break;
-    case 12: // A = 1/a0, B = b0/a0
-        jacobian[0][0] = -1.0 / (a0 * a0); jacobian[0][1] = 0.0;
-        jacobian[1][0] = -b0 / (a0 * a0); jacobian[1][1] = 1.0 / a0;
-        break;
-    default: break;
-    }
-}
-
 static void setInterval(double value, double se, double t, double interval[2])
 {
     interval[0] = value - t * se;

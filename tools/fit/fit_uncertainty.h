@@ -28,8 +28,4 @@ FitUncertainty linearisedUncertainty(int modelId, int count, const FitResult* fi
 FitUncertainty uncertaintyFromVariances(double a, double b, double varA, double varB, int count,
                                         double residualSum, double spreadYY);
 
-// d(A, B) / d(a0, b0) of the back-transformation of modelId at the line (a0, b0): jacobian[row][column],
-// rows A and B, columns a0 and b0.
-void backTransformJacobian(int modelId, double a0, double b0, double jacobian[2][2]);
-
 #endif

@@ -235,7 +235,7 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--size applies to --plot and --plot-residuals";
     } else if (options.json && options.residuals) {
         *reason = "--json and --residuals exclude each other (both print on standard output)";
-    } else if (options.exponentGiven && !options.all && options.modelId != MODEL_POWER_N) {
+    } else if (options.exponentGiven && !options.all && !modelUsesExponent(options.modelId)) {
         *reason = "--exponent applies to model 15 (Y=A+B*X^N) only; model " + std::to_string(options.modelId) +
                   " has no exponent";
     } else {

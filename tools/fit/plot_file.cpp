@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <memory>
 #include <vector>
 
 #include "app_state.h"
@@ -23,12 +24,15 @@ namespace {
 #define RESIDUALS_BACKGROUND RGB(190, 180, 255)
 #define RESIDUALS_TEXT_COLOUR RGB(100, 0, 0)
 
-// What the residuals window shows above its plot: the fit the residuals belong to.
-struct ResidualsCaption {
+// What the residuals window shows: the fit the residuals belong to, and its plot of the residuals
+// against X with the zero line. It lives while writeResidualsPicture paints it.
+struct ResidualsPicture {
     int modelId;
     double s;
+    PlotContent content;
+    PlotMarks marks;
 };
-ResidualsCaption g_residualsCaption;
+ResidualsPicture* g_residualsPicture;
 
 void startDevice()
 {
@@ -100,10 +104,11 @@ void paintResidualsWindow(HWND window)
     SetTextColor(dc, RESIDUALS_TEXT_COLOUR);
     SetBkMode(dc, TRANSPARENT);
     drawLabel(window, dc, 10, 0, L"Residuals Y - fitted of");
-    drawLabel(window, dc, 10, 15, modelText(g_residualsCaption.modelId));
-    drawNumberLine(window, dc, 130, 30, L"S=%g", g_residualsCaption.s);
+    drawLabel(window, dc, 10, 15, modelText(g_residualsPicture->modelId));
+    drawNumberLine(window, dc, 130, 30, L"S=%g", g_residualsPicture->s);
     SetTextColor(dc, previousColour);
-    drawPlot(window, dc, client.left, client.top, client.right, client.bottom);
+    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &g_residualsPicture->content,
+             &g_residualsPicture->marks);
 
     SelectObject(dc, previousBrush);
     DeleteObject(background);
@@ -121,34 +126,38 @@ LRESULT CALLBACK ResidualsWindow(HWND window, UINT message, WPARAM wParam, LPARA
 
 } // namespace
 
-bool writeResultsPicture(const char* path, int width, int height)
+bool writeResultsPicture(const char* path, int width, int height, int modelId, const FitResult* fit)
 {
+    // The program's results window shows the fit of the state record, as after Calculate.
+    g_app.modelId = modelId;
+    g_app.fit = *fit;
     startDevice();
-    registerWindowClass(g_app.ui.instance, L"CalcF", ResultsWindow);
+    registerWindowClass(g_app.ui.instance, RESULTS_CLASS_NAME, ResultsWindow);
     return paintAndSave(createResultsWindow(), path, width, height);
 }
 
-bool writeResidualsPicture(const char* path, int width, int height)
+bool writeResidualsPicture(const char* path, int width, int height, int modelId, const FitResult* fit)
 {
-    PointTable* points = &g_app.points;
+    const PointTable* points = &g_app.points;
     int count = points->pointCount;
-    int modelId = g_app.modelId;
-    FitResult fit = g_app.fit;
-    // The table's Y become the residuals for the drawing and come back afterwards.
-    std::vector<double> measured(points->y, points->y + count);
-    for (int i = 0; i < count; ++i) points->y[i] = measured[i] - evaluateModel(points->x[i]);
-    g_residualsCaption = ResidualsCaption{modelId, fit.s};
-    g_app.modelId = 0;
-    g_app.fit = FitResult{0.0, 0.0, fit.residualSum, fit.s};
+    std::vector<double> residuals(count > 0 ? count : 1), zeroLine(count > 0 ? count : 1);
+    for (int i = 0; i < count; ++i) {
+        residuals[i] = points->y[i] - evaluateModelWith(modelId, fit->a, fit->b, g_app.exponentN, points->x[i]);
+    }
+    // The zero line is drawn as the straight line Y = 0 + 0*X, so a point without an X breaks it.
+    computeFittedValues(0, 0.0, 0.0, g_app.exponentN, points->x, count, zeroLine.data());
+    std::unique_ptr<ResidualsPicture> picture(new ResidualsPicture);
+    picture->modelId = modelId;
+    picture->s = fit->s;
+    picture->content = PlotContent{points->x, residuals.data(), zeroLine.data(), count,
+                                   computePlotBounds(points->x, residuals.data(), zeroLine.data(), count)};
+    g_residualsPicture = picture.get();
 
     startDevice();
     registerWindowClass(g_app.ui.instance, L"ResidF", ResidualsWindow);
     HWND window = CreateWindowExW(0, L"ResidF", L"Residuals", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                   NULL, NULL, g_app.ui.instance, NULL);
     bool saved = paintAndSave(window, path, width, height);
-
-    if (count > 0) memcpy(points->y, measured.data(), (size_t)count * sizeof(double));
-    g_app.modelId = modelId;
-    g_app.fit = fit;
+    g_residualsPicture = NULL;
     return saved;
 }

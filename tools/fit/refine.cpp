@@ -159,43 +159,6 @@ RefineResult emptyResult()
 
 } // namespace
 
-bool lineTakesPoint(int modelId, double exponentN, double x, double y)
-{
-    double t, z;
-    lineariseModel(modelId, exponentN, x, y, &t, &z);
-    return isfinite(t) && isfinite(z);
-}
-
-void modelGradient(int modelId, double a, double b, double n, double x, double* dA, double* dB)
-{
-    const double ln10 = log(10.0);
-    double u, e;
-    switch (modelId) {
-    case 0: *dA = 1.0; *dB = x; break;
-    case 1: u = b * x + a; *dA = -1.0 / (u * u); *dB = -x / (u * u); break;
-    case 2: *dA = 1.0; *dB = 1.0 / x; break;
-    case 3: u = b * x + a; *dA = -x / (u * u); *dB = -x * x / (u * u); break;
-    case 4: e = pow(b, x); *dA = e; *dB = a * x * pow(b, x - 1.0); break;
-    case 5: e = exp(b * x); *dA = e; *dB = a * x * e; break;
-    case 6: e = pow(10.0, b * x); *dA = e; *dB = a * ln10 * x * e; break;
-    case 7: e = exp(-x); u = e * b + a; *dA = -1.0 / (u * u); *dB = -e / (u * u); break;
-    case 8:
-        e = pow(x, b);
-        *dA = e;
-        // At X = 0, X^B * ln X tends to 0 for B > 0 (the model's value there is 0 whatever B is).
-        *dB = (x == 0.0 && b > 0.0) ? 0.0 : a * e * log(x);
-        break;
-    case 9: *dA = 1.0; *dB = log10(x); break;
-    case 10: *dA = 1.0; *dB = log(x); break;
-    case 11: u = b + x; *dA = 1.0 / u; *dB = -a / (u * u); break;
-    case 12: u = b + x; *dA = x / u; *dB = -a * x / (u * u); break;
-    case 13: e = exp(b / x); *dA = e; *dB = a * e / x; break;
-    case 14: e = pow(10.0, b / x); *dA = e; *dB = a * ln10 * e / x; break;
-    case 15: *dA = 1.0; *dB = pow(x, n); break;
-    default: *dA = NAN; *dB = NAN; break;
-    }
-}
-
 RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
                        int maxIterations)
 {

@@ -34,11 +34,4 @@ struct RefineResult {
 RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
                        int maxIterations);
 
-// Partial derivatives of the model's value at x with respect to A and B.
-// True when the model's straight line can take the point: its transformed (t, z) are finite (no logarithm
-// or reciprocal of 0 or of a negative number). The refinement starts from the line through such points.
-bool lineTakesPoint(int modelId, double exponentN, double x, double y);
-
-void modelGradient(int modelId, double a, double b, double exponentN, double x, double* dA, double* dB);
-
 #endif

@@ -140,7 +140,7 @@ void printBlock(const FitOptions& options, const ModelFit& m)
     putchar('\n');
     printValue(options, "A", m.fit.a);
     printValue(options, "B", m.fit.b);
-    if (m.modelId == MODEL_POWER_N) printValue(options, "N", g_app.exponentN);
+    if (modelUsesExponent(m.modelId)) printValue(options, "N", g_app.exponentN);
     printValue(options, "S", m.fit.s);
     printValue(options, "se_A", m.uncertainty.seA);
     printValue(options, "se_B", m.uncertainty.seB);
@@ -230,8 +230,6 @@ void printRankedLine(const FitOptions& options, const ModelFit& m)
 // The residuals and pictures of the fit m.
 int writeExtras(const FitOptions& options, const ModelFit& m)
 {
-    g_app.modelId = m.modelId;
-    g_app.fit = m.fit;
     const PointTable& points = g_app.points;
     if (options.residuals) {
         writeResidualsCsv(stdout, points.x, points.y, points.pointCount, m.modelId, m.fit.a, m.fit.b,
@@ -239,11 +237,11 @@ int writeExtras(const FitOptions& options, const ModelFit& m)
     }
     int status = FIT_EXIT_FITTED;
     if (options.plotPath != nullptr &&
-        !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight)) {
+        !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight, m.modelId, &m.fit)) {
         status = FIT_EXIT_BAD_FILE;
     }
     if (options.residualPlotPath != nullptr &&
-        !writeResidualsPicture(options.residualPlotPath, options.plotWidth, options.plotHeight)) {
+        !writeResidualsPicture(options.residualPlotPath, options.plotWidth, options.plotHeight, m.modelId, &m.fit)) {
         status = FIT_EXIT_BAD_FILE;
     }
     return status;
