@@ -36,6 +36,7 @@ struct ModelRow {
     // parameters that put it nowhere.
     BOOL (*pole)(double a, double b, double* x);
     BOOL usesExponent; // the formula has the exponent N
+    BOOL lineOnY;      // the line's z is Y itself: its residuals are those of Y
 };
 
 extern const ModelRow MODEL_TABLE[MODEL_COUNT];

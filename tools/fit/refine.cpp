@@ -121,29 +121,19 @@ bool iterate(gsl_multifit_nlinear_workspace* work, int maxIterations, RefineResu
 void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int used, RefineResult* result)
 {
     const gsl_vector* p = gsl_multifit_nlinear_position(work);
-    FitResult* fit = &result->fit;
-    fit->a = gsl_vector_get(p, 0);
-    fit->b = gsl_vector_get(p, 1);
-    fit->residualSum = 0.0;
-    double originY = problem->y[0], sumY = 0.0, sumYY = 0.0;
-    for (int i = 0; i < used; ++i) {
-        double r = evaluateModelWith(problem->modelId, fit->a, fit->b, problem->exponentN, problem->x[i]) -
-                   problem->y[i];
-        fit->residualSum = r * r + fit->residualSum;
-        double dy = problem->y[i] - originY;
-        sumY += dy;
-        sumYY += dy * dy;
-    }
-    fit->s = sqrt(fit->residualSum / (double)(used - 1));
-    double spreadYY = sumYY - sumY * (sumY / (double)used);
-    if (spreadYY < 0.0) spreadYY = 0.0;
+    ScaledSum residualSum, spreadYY;
+    double meanY;
+    result->fit = measureFit(problem->x, problem->y, used, problem->modelId, problem->exponentN,
+                             gsl_vector_get(p, 0), gsl_vector_get(p, 1), &residualSum, &spreadYY, &meanY);
+    const FitResult* fit = &result->fit;
 
     gsl_matrix* covariance = gsl_matrix_alloc(2, 2);
     gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, covariance);
-    double scale = used > 2 ? fit->residualSum / (double)(used - 2) : NAN;
-    result->uncertainty = uncertaintyFromVariances(fit->a, fit->b, gsl_matrix_get(covariance, 0, 0) * scale,
-                                                   gsl_matrix_get(covariance, 1, 1) * scale, used,
-                                                   fit->residualSum, spreadYY);
+    // RSS / (n - 2) in the residuals' scaled units; the errors are scaled back after the root.
+    double scale = used > 2 ? residualSum.value / (double)(used - 2) : NAN;
+    double seA = ldexp(sqrt(gsl_matrix_get(covariance, 0, 0) * scale), residualSum.exponent);
+    double seB = ldexp(sqrt(gsl_matrix_get(covariance, 1, 1) * scale), residualSum.exponent);
+    result->uncertainty = uncertaintyFromErrors(fit->a, fit->b, seA, seB, used, residualSum, spreadYY);
     gsl_matrix_free(covariance);
 }
 
