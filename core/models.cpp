@@ -173,6 +173,26 @@ static BOOL poleOfShift(double, double b, double* x)
     return isfinite(*x);
 }
 
+// Pole forms: Y = c * h(X) / (u(X) - p).
+static double poleVariableX(double x) { return x; }
+static double poleVariableExp(double x) { return exp(-x); }
+static double basisOne(double p, double x) { return 1.0 / (x - p); }
+static double basisX(double p, double x) { return x / (x - p); }
+static double basisOneOfExp(double p, double x) { return 1.0 / (exp(-x) - p); }
+// 1/(A + B*u) and X/(A + B*X): c = 1/B, p = -A/B.
+static void fromPoleOverB(double p, double c, double* a, double* b)
+{
+    *b = 1.0 / c;
+    *a = -p * *b;
+}
+// A/(B + X) and A*X/(B + X): c = A, p = -B.
+static void fromPoleShift(double p, double c, double* a, double* b)
+{
+    *a = c;
+    *b = -p;
+}
+
+#define NO_POLE_FORM NULL, NULL, NULL
 #define X_NONZERO MODEL_LINE_X_NONZERO
 #define X_POSITIVE MODEL_LINE_X_POSITIVE
 #define Y_NONZERO MODEL_LINE_Y_NONZERO
@@ -180,35 +200,51 @@ static BOOL poleOfShift(double, double b, double* x)
 
 const ModelRow MODEL_TABLE[MODEL_COUNT] = {
     {L"Y=A+B*X", valueLine, lineYOnX, fromLineAsIs, jacobianAsIs, gradientLine, MODEL_LINE_ANY_POINT, NULL, FALSE,
-     TRUE},
+     TRUE,
+     NO_POLE_FORM},
     {L"Y=1/(A+B*X)", valueReciprocalLine, lineInverseYOnX, fromLineAsIs, jacobianAsIs, gradientReciprocalLine,
-     Y_NONZERO, poleOfLine, FALSE, FALSE},
+     Y_NONZERO, poleOfLine, FALSE, FALSE,
+     poleVariableX, basisOne, fromPoleOverB},
     {L"Y=A+B/X", valueHyperbola, lineYOnInverseX, fromLineAsIs, jacobianAsIs, gradientHyperbola, X_NONZERO, NULL,
-     FALSE, TRUE},
+     FALSE, TRUE,
+     NO_POLE_FORM},
     {L"Y=X/(A+B*X)", valueXOverLine, lineXOverYOnX, fromLineAsIs, jacobianAsIs, gradientXOverLine, Y_NONZERO,
-     poleOfLine, FALSE, FALSE},
+     poleOfLine, FALSE, FALSE,
+     poleVariableX, basisX, fromPoleOverB},
     {L"Y=A*B^X", valueBaseB, lineLog10YOnX, fromLineTenToBoth, jacobianTenToBoth, gradientBaseB, Y_POSITIVE, NULL,
-     FALSE, FALSE},
-    {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp, Y_POSITIVE, NULL, FALSE, FALSE},
+     FALSE, FALSE,
+     NO_POLE_FORM},
+    {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp, Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
     {L"Y=A*10^(B*X)", valueTenTo, lineLog10YOnX, fromLineTenToA, jacobianTenToA, gradientTenTo, Y_POSITIVE, NULL,
-     FALSE, FALSE},
+     FALSE, FALSE,
+     NO_POLE_FORM},
     {L"Y=1/(A+B*EXP(-X))", valueLogistic, lineInverseYOnExp, fromLineAsIs, jacobianAsIs, gradientLogistic,
-     Y_NONZERO, poleOfLogistic, FALSE, FALSE},
+     Y_NONZERO, poleOfLogistic, FALSE, FALSE,
+     poleVariableExp, basisOneOfExp, fromPoleOverB},
     {L"Y=A*X^B", valuePower, lineLog10YOnLog10X, fromLineTenToA, jacobianTenToA, gradientPower,
-     X_POSITIVE | Y_POSITIVE, NULL, FALSE, FALSE},
+     X_POSITIVE | Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
     {L"Y=A+B*LOG10(X)", valueLog10, lineYOnLog10X, fromLineAsIs, jacobianAsIs, gradientLog10, X_POSITIVE, NULL,
-     FALSE, TRUE},
-    {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn, X_POSITIVE, NULL, FALSE, TRUE},
+     FALSE, TRUE,
+     NO_POLE_FORM},
+    {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn, X_POSITIVE, NULL, FALSE, TRUE,
+     NO_POLE_FORM},
     {L"Y=A/(B+X)", valueAOverShift, lineInverseYOnX, fromLineOverSlope, jacobianOverSlope, gradientAOverShift,
-     Y_NONZERO, poleOfShift, FALSE, FALSE},
+     Y_NONZERO, poleOfShift, FALSE, FALSE,
+     poleVariableX, basisOne, fromPoleShift},
     {L"Y=A*X/(B+X)", valueSaturation, lineInverseYOnInverseX, fromLineOverIntercept, jacobianOverIntercept,
-     gradientSaturation, X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE},
+     gradientSaturation, X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE,
+     poleVariableX, basisX, fromPoleShift},
     {L"Y=A*EXP(B/X)", valueExpOverX, lineLnYOnInverseX, fromLineExpA, jacobianExpA, gradientExpOverX,
-     X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE},
+     X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
     {L"Y=A*10^(B/X)", valueTenToOverX, lineLog10YOnInverseX, fromLineTenToA, jacobianTenToA, gradientTenToOverX,
-     X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE},
+     X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
     {L"Y=A+B*X^N", valuePowerN, lineYOnXToN, fromLineAsIs, jacobianAsIs, gradientPowerN, MODEL_LINE_ANY_POINT, NULL,
-     TRUE, TRUE},
+     TRUE, TRUE,
+     NO_POLE_FORM},
 };
 
 const ModelRow* modelRow(int id)

@@ -37,6 +37,12 @@ struct ModelRow {
     BOOL (*pole)(double a, double b, double* x);
     BOOL usesExponent; // the formula has the exponent N
     BOOL lineOnY;      // the line's z is Y itself: its residuals are those of Y
+    // A model with a pole written as Y = c * h(X) / (u(X) - p): linear in c for a fixed pole p of the
+    // variable u (X, or exp(-X)), so a scan over p with c solved linearly finds starts on either side
+    // of a pole. NULL for models without one.
+    double (*poleVariable)(double x);             // u(X)
+    double (*poleFormBasis)(double p, double x);  // h(X) / (u(X) - p)
+    void (*fromPoleForm)(double p, double c, double* a, double* b);
 };
 
 extern const ModelRow MODEL_TABLE[MODEL_COUNT];

@@ -8,6 +8,7 @@
 #include <gsl/gsl_multifit_nlinear.h>
 #include <gsl/gsl_vector.h>
 #include <math.h>
+#include <stdio.h>
 
 #include <vector>
 
@@ -16,6 +17,9 @@
 namespace {
 
 const char* const NO_DERIVATIVE = "the model has no derivative at a point for these A and B";
+#define MAX_CORRELATION 0.9999
+#define SCAN_STARTS 3
+#define SCAN_STEPS 16 // quarter decades on each side of the span: 10^-4 .. 10^4 times it
 
 struct Problem {
     const double* x;
@@ -23,6 +27,11 @@ struct Problem {
     int modelId;
     double exponentN;
 };
+
+void setReason(RefineResult* result, const char* text)
+{
+    snprintf(result->reason, sizeof result->reason, "%s", text);
+}
 
 int residuals(const gsl_vector* p, void* data, gsl_vector* f)
 {
@@ -101,7 +110,7 @@ bool iterate(gsl_multifit_nlinear_workspace* work, int maxIterations, RefineResu
         // No step lowers the residual sum any more: the parameters are at its minimum to rounding.
         if (status == GSL_ENOPROG) return true;
         if (status != GSL_SUCCESS) {
-            result->reason = status == GSL_EDOM ? NO_DERIVATIVE : gsl_strerror(status);
+            setReason(result, status == GSL_EDOM ? NO_DERIVATIVE : gsl_strerror(status));
             return false;
         }
         ++result->iterations;
@@ -109,11 +118,11 @@ bool iterate(gsl_multifit_nlinear_workspace* work, int maxIterations, RefineResu
         status = gsl_multifit_nlinear_test(xtol, gtol, ftol, &info, work);
         if (status == GSL_SUCCESS) return true;
         if (status != GSL_CONTINUE) {
-            result->reason = gsl_strerror(status);
+            setReason(result, gsl_strerror(status));
             return false;
         }
     }
-    result->reason = "iteration limit reached";
+    setReason(result, "iteration limit reached");
     return false;
 }
 
@@ -134,6 +143,8 @@ void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int u
     double seA = ldexp(sqrt(gsl_matrix_get(covariance, 0, 0) * scale), residualSum.exponent);
     double seB = ldexp(sqrt(gsl_matrix_get(covariance, 1, 1) * scale), residualSum.exponent);
     result->uncertainty = uncertaintyFromErrors(fit->a, fit->b, seA, seB, used, residualSum, spreadYY);
+    result->correlation = gsl_matrix_get(covariance, 0, 1) /
+                          sqrt(gsl_matrix_get(covariance, 0, 0) * gsl_matrix_get(covariance, 1, 1));
     gsl_matrix_free(covariance);
 }
 
@@ -143,33 +154,55 @@ RefineResult emptyResult()
     result.status = REFINE_NO_START;
     result.fit = FitResult{NAN, NAN, NAN, NAN};
     result.uncertainty = FitUncertainty{NAN, NAN, {NAN, NAN}, {NAN, NAN}, NAN, NAN, NAN};
-    result.reason = "";
     return result;
 }
 
-} // namespace
-
-RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
-                       int maxIterations)
+// A converged solution that is no fit: a pole of the model inside the span of the X used, or A and B
+// that the data cannot tell apart (a singular covariance, or a correlation beyond +-0.9999).
+void checkSolution(const double* x, int used, int modelId, RefineResult* result)
 {
-    RefineResult result = emptyResult();
-    if (!findStart(x, y, count, modelId, exponentN, &result)) return result;
+    const ModelRow* row = modelRow(modelId);
+    double lowest = x[0], highest = x[0], pole;
+    for (int i = 1; i < used; ++i) {
+        if (x[i] < lowest) lowest = x[i];
+        if (x[i] > highest) highest = x[i];
+    }
+    if (row->pole != NULL && row->pole(result->fit.a, result->fit.b, &pole) && pole >= lowest && pole <= highest) {
+        result->status = REFINE_POLE_IN_DATA;
+        result->poleX = pole;
+        snprintf(result->reason, sizeof result->reason,
+                 "its solution A=%g B=%g puts the model's pole X=%g inside the data (X from %g to %g)",
+                 result->fit.a, result->fit.b, pole, lowest, highest);
+    } else if (!isfinite(result->correlation)) {
+        result->status = REFINE_DEGENERATE;
+        setReason(result, "the covariance of A and B is singular at its solution");
+    } else if (fabs(result->correlation) > MAX_CORRELATION) {
+        result->status = REFINE_DEGENERATE;
+        snprintf(result->reason, sizeof result->reason,
+                 "A and B are not determined apart at its solution (correlation %.6f)", result->correlation);
+    }
+}
 
+// Runs the solver from (startA, startB) over the points where the model has a value there.
+void solveFrom(const double* x, const double* y, int count, int modelId, double exponentN, int maxIterations,
+               double startA, double startB, RefineResult* result)
+{
+    setReason(result, "");
+    result->iterations = 0;
     // The points where the model has a value at the start; the others have none to compare with Y.
     std::vector<double> keptX, keptY;
     const double *usedX, *usedY;
-    double startA = result.startA, startB = result.startB;
     int used = keptPoints(
         x, y, count,
         [modelId, exponentN, startA, startB](double px, double) {
             return isfinite(evaluateModelWith(modelId, startA, startB, exponentN, px)) != 0;
         },
         &keptX, &keptY, &usedX, &usedY);
-    result.pointsUsed = used;
-    result.leftOut = count - used;
+    result->pointsUsed = used;
+    result->leftOut = count - used;
     if (used < 2) {
-        result.status = REFINE_TOO_FEW;
-        return result;
+        result->status = REFINE_TOO_FEW;
+        return;
     }
 
     gsl_error_handler_t* previousHandler = gsl_set_error_handler_off();
@@ -184,22 +217,102 @@ RefineResult refineFit(const double* x, const double* y, int count, int modelId,
     gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
     gsl_multifit_nlinear_workspace* work =
         gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, (size_t)used, 2);
-    double start[2] = {result.startA, result.startB};
+    double start[2] = {startA, startB};
     gsl_vector_view startView = gsl_vector_view_array(start, 2);
     bool converged = false;
     if (gsl_multifit_nlinear_init(&startView.vector, &fdf, work) == GSL_SUCCESS) {
-        converged = iterate(work, maxIterations, &result);
+        converged = iterate(work, maxIterations, result);
     } else {
-        result.reason = NO_DERIVATIVE;
+        setReason(result, NO_DERIVATIVE);
     }
-    measure(work, &problem, used, &result);
-    result.uncertainty.r2Line = result.startR2Line;
-    if (!isfinite(result.fit.a) || !isfinite(result.fit.b) || !isfinite(result.fit.residualSum)) {
+    measure(work, &problem, used, result);
+    result->uncertainty.r2Line = result->startR2Line;
+    if (!isfinite(result->fit.a) || !isfinite(result->fit.b) || !isfinite(result->fit.s)) {
         converged = false;
-        if (result.reason[0] == 0) result.reason = "the parameters left the finite numbers";
+        if (result->reason[0] == 0) setReason(result, "the parameters left the finite numbers");
     }
-    result.status = converged ? REFINE_CONVERGED : REFINE_NOT_CONVERGED;
+    result->status = converged ? REFINE_CONVERGED : REFINE_NOT_CONVERGED;
+    if (converged) checkSolution(usedX, used, modelId, result);
     gsl_multifit_nlinear_free(work);
     gsl_set_error_handler(previousHandler);
-    return result;
+}
+
+// Starts for a model with a pole: its pole p of u placed below and above the span of u over the points
+// at distances from a ten-thousandth to ten thousand times that span, c solved by least squares for
+// each; the SCAN_STARTS with the smallest residual sums, as A and B, best first. 0 for other models.
+int scanStarts(const double* x, const double* y, int count, int modelId, double starts[SCAN_STARTS][2])
+{
+    const ModelRow* row = modelRow(modelId);
+    if (row->poleFormBasis == NULL) return 0;
+    double lowest = INFINITY, highest = -INFINITY;
+    for (int i = 0; i < count; ++i) {
+        double u = row->poleVariable(x[i]);
+        if (!isfinite(u) || !isfinite(y[i])) continue;
+        if (u < lowest) lowest = u;
+        if (u > highest) highest = u;
+    }
+    if (!(lowest < highest)) return 0;
+    double span = highest - lowest;
+    double bestSum[SCAN_STARTS];
+    int found = 0;
+    for (int side = 0; side < 2; ++side) {
+        for (int step = -SCAN_STEPS; step <= SCAN_STEPS; ++step) {
+            double distance = span * pow(10.0, step / 4.0);
+            double p = side == 0 ? lowest - distance : highest + distance;
+            double sumFY = 0.0, sumFF = 0.0;
+            for (int i = 0; i < count; ++i) {
+                double f = row->poleFormBasis(p, x[i]);
+                if (!isfinite(f) || !isfinite(y[i])) continue;
+                sumFY += f * y[i];
+                sumFF += f * f;
+            }
+            double c = sumFY / sumFF, sum = 0.0;
+            for (int i = 0; i < count; ++i) {
+                double f = row->poleFormBasis(p, x[i]);
+                if (!isfinite(f) || !isfinite(y[i])) continue;
+                double r = y[i] - c * f;
+                sum += r * r;
+            }
+            if (!isfinite(sum) || !isfinite(c) || c == 0.0) continue;
+            // Into the list of the best, smallest sum first.
+            if (found == SCAN_STARTS && !(sum < bestSum[SCAN_STARTS - 1])) continue;
+            int at = found < SCAN_STARTS ? found++ : SCAN_STARTS - 1;
+            for (; at > 0 && sum < bestSum[at - 1]; --at) {
+                bestSum[at] = bestSum[at - 1];
+                starts[at][0] = starts[at - 1][0];
+                starts[at][1] = starts[at - 1][1];
+            }
+            bestSum[at] = sum;
+            row->fromPoleForm(p, c, &starts[at][0], &starts[at][1]);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
+                       int maxIterations)
+{
+    RefineResult result = emptyResult();
+    if (!findStart(x, y, count, modelId, exponentN, &result)) return result;
+    solveFrom(x, y, count, modelId, exponentN, maxIterations, result.startA, result.startB, &result);
+    if (result.status == REFINE_CONVERGED || result.status == REFINE_TOO_FEW) return result;
+
+    // The solver found no fit from the line's start: a pole may lie between that start and the
+    // minimum. Starts on either side of it, best first, and the best fit any of them reaches.
+    double starts[SCAN_STARTS][2];
+    int startCount = scanStarts(x, y, count, modelId, starts);
+    RefineResult best = result;
+    for (int i = 0; i < startCount; ++i) {
+        RefineResult trial = result;
+        solveFrom(x, y, count, modelId, exponentN, maxIterations, starts[i][0], starts[i][1], &trial);
+        if (trial.status != REFINE_CONVERGED) continue;
+        if (best.status == REFINE_CONVERGED && !(trial.fit.s < best.fit.s)) continue;
+        trial.scannedStart = true;
+        trial.scanA = starts[i][0];
+        trial.scanB = starts[i][1];
+        best = trial;
+    }
+    return best;
 }

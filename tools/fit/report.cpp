@@ -73,7 +73,9 @@ const char* refineFailure(const RefineResult& r)
     switch (r.status) {
     case REFINE_NO_START: return "no start: fewer than two points the linearised fit can take";
     case REFINE_TOO_FEW: return "fewer than two points where the model has a value";
-    case REFINE_NOT_CONVERGED: return r.reason;
+    case REFINE_NOT_CONVERGED:
+    case REFINE_POLE_IN_DATA:
+    case REFINE_DEGENERATE: return r.reason;
     default: return "";
     }
 }
@@ -126,6 +128,10 @@ void printRefineNote(const FitOptions& options, const ModelFit& m)
     printf(options.precise ? "refined: least squares on Y, %d iterations from the linearised A=%.17g B=%.17g"
                            : "refined: least squares on Y, %d iterations from the linearised A=%g B=%g",
            r.iterations, r.startA, r.startB);
+    if (r.scannedStart) {
+        printf(options.precise ? " (which gave no fit) restarted at A=%.17g B=%.17g" : " (which gave no fit) restarted at A=%g B=%g",
+               r.scanA, r.scanB);
+    }
     if (r.leftOutOfStart > 0) {
         printf("; %d %s outside the line's domain left out of the start", r.leftOutOfStart,
                pointWord(r.leftOutOfStart));
@@ -158,8 +164,13 @@ std::string fitWarning(const ModelFit& m)
 {
     char text[300];
     if (m.refineAsked && !refined(m)) {
-        snprintf(text, sizeof text, "the refinement did not converge (%s) after %d iterations; the linearised "
-                 "fit is shown", refineFailure(m.refinement), m.refinement.iterations);
+        if (m.refinement.status == REFINE_POLE_IN_DATA || m.refinement.status == REFINE_DEGENERATE) {
+            snprintf(text, sizeof text, "the refinement gives no fit: %s; the linearised fit is shown",
+                     refineFailure(m.refinement));
+        } else {
+            snprintf(text, sizeof text, "the refinement did not converge (%s) after %d iterations; the "
+                     "linearised fit is shown", refineFailure(m.refinement), m.refinement.iterations);
+        }
         return text;
     }
     if (allFinite(m.fit)) return "";
