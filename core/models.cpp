@@ -18,11 +18,29 @@ static double valueBaseB(double a, double b, double, double x) { return pow(b, x
 static double valueExp(double a, double b, double, double x) { return exp(b * x) * a; }
 static double valueTenTo(double a, double b, double, double x) { return pow(10.0, b * x) * a; }
 static double valueLogistic(double a, double b, double, double x) { return 1.0 / (exp(-x) * b + a); }
-static double valuePower(double a, double b, double, double x) { return pow(x, b) * a; }
+// The product written first leaves the doubles for X or A near the ends of the range (X^B of X = 1e-300
+// underflows though A*X^B is ordinary); then the value is taken through logarithms.
+static bool outsideNormals(double value)
+{
+    return value == 0.0 || !isnormal(value);
+}
+static double valuePower(double a, double b, double, double x)
+{
+    double power = pow(x, b);
+    if (outsideNormals(power) && x > 0.0 && isfinite(b) && a != 0.0 && isfinite(a)) {
+        return copysign(exp(b * log(x) + log(fabs(a))), a);
+    }
+    return power * a;
+}
 static double valueLog10(double a, double b, double, double x) { return log10(x) * b + a; }
 static double valueLn(double a, double b, double, double x) { return log(x) * b + a; }
 static double valueAOverShift(double a, double b, double, double x) { return a / (b + x); }
-static double valueSaturation(double a, double b, double, double x) { return (a * x) / (b + x); }
+static double valueSaturation(double a, double b, double, double x)
+{
+    double product = a * x;
+    if (outsideNormals(product) && a != 0.0 && x != 0.0) return a * (x / (b + x));
+    return product / (b + x);
+}
 static double valueExpOverX(double a, double b, double, double x) { return exp(b / x) * a; }
 static double valueTenToOverX(double a, double b, double, double x) { return pow(10.0, b / x) * a; }
 static double valuePowerN(double a, double b, double n, double x) { return pow(x, n) * b + a; }
