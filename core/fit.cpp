@@ -39,10 +39,10 @@ int sumScaleExponent(double largest)
     return exponent < SMALLEST_SCALE_EXPONENT ? SMALLEST_SCALE_EXPONENT : exponent;
 }
 
-static void keepLargest(double value, double* largest)
+static inline double largerMagnitude(double value, double largest)
 {
     double magnitude = fabs(value);
-    if (magnitude > *largest) *largest = magnitude;
+    return magnitude > largest ? magnitude : largest; // a NaN is passed over
 }
 
 // Means and spreads of the points' (t - originT) * tScale and (z - originZ) * zScale, with the largest
@@ -51,17 +51,17 @@ struct LineSums {
     double meanT, meanZ, spreadTT, spreadTZ, spreadZZ, largestT, largestZ;
 };
 
-static LineSums sumLine(const double* x, const double* y, int count, int modelId, double exponentN,
+static LineSums sumLine(const double* x, const double* y, int count, const ModelRow* row, double exponentN,
                         double originT, double originZ, double tScale, double zScale)
 {
     LineSums sums = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     for (int i = 0; i < count; ++i) {
         double t, z;
-        lineariseModel(modelId, exponentN, x[i], y[i], &t, &z);
+        row->linearise(exponentN, x[i], y[i], &t, &z);
         t = (t - originT) * tScale;
         z = (z - originZ) * zScale;
-        keepLargest(t, &sums.largestT);
-        keepLargest(z, &sums.largestZ);
+        sums.largestT = largerMagnitude(t, sums.largestT);
+        sums.largestZ = largerMagnitude(z, sums.largestZ);
         double weight = 1.0 / (double)(i + 1);
         double dt = t - sums.meanT;
         sums.meanT = dt * weight + sums.meanT;
@@ -84,8 +84,11 @@ struct ResidualSums {
     double residualSum, sumY, sumYY, largestR, largestY;
 };
 
-static ResidualSums sumResiduals(const double* x, const double* y, int count, int modelId, double exponentN,
-                                 double a, double b, const CentredLine* centred, double rScale, double yScale)
+// The residual sum over the points in their order, scaled by rScale; with withY also the spread of Y
+// about the first Y (so that large offsets keep their digits), scaled by yScale.
+static ResidualSums sumResiduals(const double* x, const double* y, int count, const ModelRow* row, double exponentN,
+                                 double a, double b, const CentredLine* centred, double rScale, bool withY,
+                                 double yScale)
 {
     ResidualSums sums = {0.0, 0.0, 0.0, 0.0, 0.0};
     double originY = y[0];
@@ -93,17 +96,17 @@ static ResidualSums sumResiduals(const double* x, const double* y, int count, in
         double r;
         if (centred != NULL) {
             double t, z;
-            lineariseModel(modelId, exponentN, x[i], y[i], &t, &z);
+            row->linearise(exponentN, x[i], y[i], &t, &z);
             r = ((z - centred->originZ) - centred->meanZ) - centred->b0 * ((t - centred->originT) - centred->meanT);
         } else {
-            r = evaluateModelWith(modelId, a, b, exponentN, x[i]) - y[i];
+            r = row->evaluate(a, b, exponentN, x[i]) - y[i];
         }
         r = r * rScale;
-        keepLargest(r, &sums.largestR);
+        sums.largestR = largerMagnitude(r, sums.largestR);
         sums.residualSum = r * r + sums.residualSum;
-        // The spread of Y about the first Y, so that large offsets keep their digits.
+        if (!withY) continue;
         double dy = (y[i] - originY) * yScale;
-        keepLargest(dy, &sums.largestY);
+        sums.largestY = largerMagnitude(dy, sums.largestY);
         sums.sumY += dy;
         sums.sumYY += dy * dy;
     }
@@ -116,17 +119,20 @@ static FitResult measureResiduals(const double* x, const double* y, int count, i
                                   ScaledSum* spreadYY, double* meanY)
 {
     FitResult fit = {a, b, 0.0, 0.0};
+    const ModelRow* row = modelRow(modelId);
+    if (row == NULL) row = &NO_MODEL;
     if (count <= 0) {
         if (residualSum != NULL) *residualSum = ScaledSum{0.0, 0};
         if (spreadYY != NULL) *spreadYY = ScaledSum{0.0, 0};
         if (meanY != NULL) *meanY = 0.0;
         return fit;
     }
-    ResidualSums sums = sumResiduals(x, y, count, modelId, exponentN, a, b, centred, 1.0, 1.0);
+    bool withY = spreadYY != NULL || meanY != NULL;
+    ResidualSums sums = sumResiduals(x, y, count, row, exponentN, a, b, centred, 1.0, withY, 1.0);
     int rExponent = sumScaleExponent(sums.largestR);
     int yExponent = sumScaleExponent(sums.largestY);
     if (rExponent != 0 || yExponent != 0) {
-        sums = sumResiduals(x, y, count, modelId, exponentN, a, b, centred, ldexp(1.0, -rExponent),
+        sums = sumResiduals(x, y, count, row, exponentN, a, b, centred, ldexp(1.0, -rExponent), withY,
                             ldexp(1.0, -yExponent));
     }
     ScaledSum residuals = {sums.residualSum, rExponent};
@@ -166,13 +172,15 @@ FitResult fitPointsWithLine(const double* x, const double* y, int count, int mod
     if (count <= 0) return emptyFit();
     // The first point is the origin of the sums: differences of nearby large values are exact, so the
     // means and spreads are taken of small numbers.
+    const ModelRow* row = modelRow(modelId);
+    if (row == NULL) row = &NO_MODEL;
     double originT, originZ;
-    lineariseModel(modelId, exponentN, x[0], y[0], &originT, &originZ);
-    LineSums sums = sumLine(x, y, count, modelId, exponentN, originT, originZ, 1.0, 1.0);
+    row->linearise(exponentN, x[0], y[0], &originT, &originZ);
+    LineSums sums = sumLine(x, y, count, row, exponentN, originT, originZ, 1.0, 1.0);
     int tExponent = sumScaleExponent(sums.largestT);
     int zExponent = sumScaleExponent(sums.largestZ);
     if (tExponent != 0 || zExponent != 0) {
-        sums = sumLine(x, y, count, modelId, exponentN, originT, originZ, ldexp(1.0, -tExponent),
+        sums = sumLine(x, y, count, row, exponentN, originT, originZ, ldexp(1.0, -tExponent),
                        ldexp(1.0, -zExponent));
     }
     double b0 = ldexp(sums.spreadTZ / sums.spreadTT, zExponent - tExponent);
@@ -183,12 +191,11 @@ FitResult fitPointsWithLine(const double* x, const double* y, int count, int mod
     double a0 = (originZ - b0 * originT) + (meanZ - b0 * meanT);
 
     FitResult fit;
-    backTransformLine(modelId, a0, b0, &fit.a, &fit.b);
-    const ModelRow* row = modelRow(modelId);
+    row->fromLine(a0, b0, &fit.a, &fit.b);
     CentredLine centred = {originT, originZ, meanT, meanZ, b0};
     bool farFromOrigin = fabs(originT) > FAR_FROM_ORIGIN * ldexp(sums.largestT, tExponent) ||
                          fabs(originZ) > FAR_FROM_ORIGIN * ldexp(sums.largestZ, zExponent);
-    const CentredLine* residualsAbout = row != NULL && row->lineOnY && farFromOrigin ? &centred : NULL;
+    const CentredLine* residualsAbout = row->lineOnY && farFromOrigin ? &centred : NULL;
     if (line == NULL) {
         return measureResiduals(x, y, count, modelId, exponentN, fit.a, fit.b, residualsAbout, NULL, NULL, NULL);
     }

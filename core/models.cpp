@@ -265,6 +265,13 @@ const ModelRow MODEL_TABLE[MODEL_COUNT] = {
      NO_POLE_FORM},
 };
 
+// The row of an id outside the table: no value, no line.
+static double valueNone(double, double, double, double) { return NAN; }
+static void lineNone(double, double, double, double* t, double* z) { *t = NAN; *z = NAN; }
+static void gradientNone(double, double, double, double, double* dA, double* dB) { *dA = NAN; *dB = NAN; }
+const ModelRow NO_MODEL = {L"", valueNone, lineNone, fromLineAsIs, jacobianAsIs, gradientNone, MODEL_LINE_ANY_POINT,
+                           NULL, FALSE, FALSE, NO_POLE_FORM};
+
 const ModelRow* modelRow(int id)
 {
     if (id < 0 || id >= MODEL_COUNT) return NULL;

@@ -47,6 +47,9 @@ struct ModelRow {
 
 extern const ModelRow MODEL_TABLE[MODEL_COUNT];
 
+// What an id outside the table stands for: every value, line and derivative NaN.
+extern const ModelRow NO_MODEL;
+
 // Caption of the horizontal plot axis.
 extern const WCHAR AXIS_X_TEXT[];
 
