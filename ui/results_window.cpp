@@ -42,13 +42,10 @@ void drawNumberLine(HWND window, HDC dc, int x, int y, LPCWSTR format, double va
     drawLabel(window, dc, x, y, line);
 }
 
-void paintResultsWindow(HWND window)
+void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
     RECT client;
     GetClientRect(window, &client);
-
     HBRUSH background = CreateSolidBrush(RESULTS_BACKGROUND);
     HBRUSH previousBrush = (HBRUSH)SelectObject(dc, background);
     FillRect(dc, &client, background);
@@ -56,24 +53,32 @@ void paintResultsWindow(HWND window)
     COLORREF previousColour = GetTextColor(dc);
     SetTextColor(dc, RESULTS_TEXT_COLOUR);
     SetBkMode(dc, TRANSPARENT);
-    drawLabel(window, dc, 10, 0, modelText(g_app.modelId));
-    drawNumberLine(window, dc, 10, 15, L"A=%g", g_app.fit.a);
-    drawNumberLine(window, dc, 10, 30, L"B=%g", g_app.fit.b);
-    if (modelUsesExponent(g_app.modelId)) drawNumberLine(window, dc, 130, 15, L"N=%g", g_app.exponentN);
-    drawNumberLine(window, dc, 130, 30, L"S=%g", g_app.fit.s);
+    drawLabel(window, dc, 10, 0, modelText(content->modelId));
+    drawNumberLine(window, dc, 10, 15, L"A=%g", content->fit.a);
+    drawNumberLine(window, dc, 10, 30, L"B=%g", content->fit.b);
+    if (modelUsesExponent(content->modelId)) drawNumberLine(window, dc, 130, 15, L"N=%g", content->exponentN);
+    drawNumberLine(window, dc, 130, 30, L"S=%g", content->fit.s);
     SetTextColor(dc, previousColour);
 
-    const PointTable* points = &g_app.points;
-    int count = points->pointCount;
-    if (count > POINT_CAPACITY) count = POINT_CAPACITY;
-    computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, points->x, count,
-                        g_resultsFitted);
-    PlotContent content = {points->x, points->y, g_resultsFitted, count,
-                           computePlotBounds(points->x, points->y, g_resultsFitted, count)};
-    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &content, &g_resultsMarks);
+    computeFittedValues(content->modelId, content->fit.a, content->fit.b, content->exponentN, content->x,
+                        content->count, fitted);
+    PlotContent plot = {content->x, content->y, fitted, content->count,
+                        computePlotBounds(content->x, content->y, fitted, content->count)};
+    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &plot, marks);
 
     SelectObject(dc, previousBrush);
     DeleteObject(background);
+}
+
+void paintResultsWindow(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    const PointTable* points = &g_app.points;
+    int count = points->pointCount;
+    if (count > POINT_CAPACITY) count = POINT_CAPACITY;
+    ResultsContent content = {g_app.modelId, g_app.fit, g_app.exponentN, points->x, points->y, count};
+    drawResults(window, dc, &content, g_resultsFitted, &g_resultsMarks);
     EndPaint(window, &paint);
 }
 

@@ -1,6 +1,7 @@
-// Pictures of a fit: the device is started in memory, a window of the program is created and sized to
-// the picture, painted by its own WM_PAINT code, and its client area is read back pixel by pixel and
-// written as PNG with libpng. Nothing is shown and no display is needed.
+// Pictures of a fit: the device is started in memory, a window is created and sized to the picture,
+// painted by the program's own drawing of the results window and its plot from the fit handed over,
+// and its client area is read back pixel by pixel and written as PNG with libpng. Nothing is shown,
+// no display is needed, and the program's state record is only read.
 #include "plot_file.h"
 
 #include <kelvora_device.h>
@@ -23,6 +24,15 @@ namespace {
 #define PICTURE_TOP 26 // the navigation bar above a full-screen window
 #define RESIDUALS_BACKGROUND RGB(190, 180, 255)
 #define RESIDUALS_TEXT_COLOUR RGB(100, 0, 0)
+
+// What the picture of the results window shows, and its paint's working memory. It lives while
+// writeResultsPicture paints it.
+struct ResultsPicture {
+    ResultsContent content;
+    std::vector<double> fitted;
+    PlotMarks marks;
+};
+ResultsPicture* g_resultsPicture;
 
 // What the residuals window shows: the fit the residuals belong to, and its plot of the residuals
 // against X with the zero line. It lives while writeResidualsPicture paints it.
@@ -115,6 +125,19 @@ void paintResidualsWindow(HWND window)
     EndPaint(window, &paint);
 }
 
+// The results window's own drawing, of the fit handed to writeResultsPicture.
+LRESULT CALLBACK ResultsPictureWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        drawResults(window, dc, &g_resultsPicture->content, g_resultsPicture->fitted.data(), &g_resultsPicture->marks);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 LRESULT CALLBACK ResidualsWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_PAINT) {
@@ -124,16 +147,29 @@ LRESULT CALLBACK ResidualsWindow(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// Starts the device, opens a window of the class (registered with procedure), paints it into path.
+bool paintPicture(LPCWSTR className, LPCWSTR title, WNDPROC procedure, const char* path, int width, int height)
+{
+    startDevice();
+    registerWindowClass(g_app.ui.instance, className, procedure);
+    HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, NULL, NULL,
+                                  g_app.ui.instance, NULL);
+    return paintAndSave(window, path, width, height);
+}
+
 } // namespace
 
 bool writeResultsPicture(const char* path, int width, int height, int modelId, const FitResult* fit)
 {
-    // The program's results window shows the fit of the state record, as after Calculate.
-    g_app.modelId = modelId;
-    g_app.fit = *fit;
-    startDevice();
-    registerWindowClass(g_app.ui.instance, RESULTS_CLASS_NAME, ResultsWindow);
-    return paintAndSave(createResultsWindow(), path, width, height);
+    const PointTable* points = &g_app.points;
+    int count = points->pointCount;
+    std::unique_ptr<ResultsPicture> picture(new ResultsPicture);
+    picture->content = ResultsContent{modelId, *fit, g_app.exponentN, points->x, points->y, count};
+    picture->fitted.resize(count > 0 ? count : 1);
+    g_resultsPicture = picture.get();
+    bool saved = paintPicture(L"ResultP", L"Calculate", ResultsPictureWindow, path, width, height);
+    g_resultsPicture = NULL;
+    return saved;
 }
 
 bool writeResidualsPicture(const char* path, int width, int height, int modelId, const FitResult* fit)
@@ -152,12 +188,7 @@ bool writeResidualsPicture(const char* path, int width, int height, int modelId,
     picture->content = PlotContent{points->x, residuals.data(), zeroLine.data(), count,
                                    computePlotBounds(points->x, residuals.data(), zeroLine.data(), count)};
     g_residualsPicture = picture.get();
-
-    startDevice();
-    registerWindowClass(g_app.ui.instance, L"ResidF", ResidualsWindow);
-    HWND window = CreateWindowExW(0, L"ResidF", L"Residuals", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
-                                  NULL, NULL, g_app.ui.instance, NULL);
-    bool saved = paintAndSave(window, path, width, height);
+    bool saved = paintPicture(L"ResidF", L"Residuals", ResidualsWindow, path, width, height);
     g_residualsPicture = NULL;
     return saved;
 }
