@@ -48,6 +48,10 @@ for program in "$root"/usr/bin/*; do
   done
 done
 
+# apt accepts the package with what this machine has (a simulation: nothing is installed).
+apt-get -s install "$deb" >"$work/apt.log" 2>&1 && grep -q "^Inst kelvora ($version " "$work/apt.log" ||
+  { cat "$work/apt.log" >&2; fail "apt-get -s install"; }
+
 # Files: exactly these, owned by root, programs 0755 and the rest 0644; no maintainer scripts and no
 # conffiles, so removing the package removes every file it brought.
 expected=(
