@@ -11,7 +11,9 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 rm -rf "$work"
 mkdir -p "$work"
-cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log" >&2; exit 1; }
+# Made under a strict umask, which must not reach the modes in the package.
+(umask 077 && cpack --config "$build/CPackConfig.cmake" -B "$work") >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log" >&2; exit 1; }
 arch=$(dpkg --print-architecture)
 deb="$work/kelvora_${version}_${arch}.deb"
 [ -f "$deb" ] || { ls "$work" >&2; echo "FAIL: no $deb" >&2; exit 1; }
