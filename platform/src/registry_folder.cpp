@@ -33,10 +33,10 @@ namespace {
 
 constexpr int folder_flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-UniqueFd refuse(const std::string& shown, const char* why)
+UniqueFd refuse(const std::string& shown, const std::string& why)
 {
     std::fprintf(stderr, "kelvora device: the instance registry %s %s; other copies of the program are not found\n",
-                 shown.c_str(), why);
+                 shown.c_str(), why.c_str());
     return UniqueFd();
 }
 
@@ -74,16 +74,19 @@ void empty_folder(int folder, int depth)
 UniqueFd open_private_folder(int parent, const std::string& name, const std::string& shown)
 {
     if (mkdirat(parent, name.c_str(), 0700) != 0 && errno != EEXIST)
-        return refuse(shown, std::strerror(errno));
+        return refuse(shown, std::string("cannot be made (") + std::strerror(errno) + ")");
     UniqueFd folder(openat(parent, name.c_str(), folder_flags));
     if (!folder)
-        return refuse(shown, errno == ELOOP || errno == ENOTDIR ? "is not a folder" : std::strerror(errno));
+        return refuse(shown, errno == ELOOP || errno == ENOTDIR
+                                 ? std::string("is not a folder")
+                                 : std::string("cannot be opened (") + std::strerror(errno) + ")");
     struct stat info {};
     if (fstat(folder.get(), &info) != 0 || !owned_by_us(info))
         return refuse(shown, "belongs to another user");
     // What was written while others could write here, or by another user, cannot be told from our own.
+    // The mode is set whatever it was: a umask may also have taken the owner's own bits.
     const bool was_open = (info.st_mode & 0077) != 0;
-    if (was_open && fchmod(folder.get(), 0700) != 0)
+    if ((info.st_mode & 07777) != 0700 && fchmod(folder.get(), 0700) != 0 && was_open)
         return refuse(shown, "is open to other users and cannot be closed");
     if (was_open || holds_anything_foreign(folder.get())) {
         std::fprintf(stderr, "kelvora device: the instance registry %s %s; emptied\n", shown.c_str(),

@@ -395,6 +395,12 @@ TEST_F(InstanceTest, AFolderOthersCouldWriteIsEmptiedOrRefused)
              fs::create_directory_symlink(m_scratch + "/elsewhere", user);
          },
          "is not a folder", false},
+        {"a plain file",
+         [&](const std::string& user, const std::string&) {
+             fs::remove_all(user);
+             std::ofstream{user};
+         },
+         "is not a folder", false},
     };
     int round = 0;
     for (const Case& c : cases) {
@@ -604,6 +610,36 @@ TEST_F(InstanceTest, TwoStartsAtOnceEndAsOneCopyRaised)
         for (pid_t pid : busy)
             end_child(pid);
     }
+}
+
+// A start that hangs between its lookup and its window delays the others a few seconds, never for ever
+// (they go on without the registry, and say so); one that is killed there delays nobody.
+TEST_F(InstanceTest, AStartHangingBeforeItsWindowDelaysOthersOnlyBriefly)
+{
+    const pid_t hanging = fork_child();
+    if (hanging == 0) {
+        kelvora::device::start_headless();
+        instances::use_registry_folder(m_folder);
+        (void)!write(m_reports[1], FindWindowW(L"KELVORA", L"Kelvora") ? "F" : "L", 1);
+        pause();
+        _exit(0);
+    }
+    ASSERT_EQ(next_report(), 'L') << "it looked, found nothing, and holds the registry";
+
+    const auto before = std::chrono::steady_clock::now();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(FindWindowW(L"KELVORA", L"Kelvora"), nullptr);
+    const std::string said = testing::internal::GetCapturedStderr();
+    const auto waited = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(waited, std::chrono::seconds(4));
+    EXPECT_LT(waited, std::chrono::seconds(10));
+    EXPECT_NE(said.find("stayed locked"), std::string::npos) << said;
+
+    end_child(hanging);
+    const auto after_kill = std::chrono::steady_clock::now();
+    instances::publish(L"KELVORA", L"Kelvora");
+    EXPECT_EQ(entry_count(), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - after_kill, std::chrono::seconds(1));
 }
 
 } // namespace
