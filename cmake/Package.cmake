@@ -1,6 +1,10 @@
 # The Debian package, made by CPack's DEB generator from the same install rules as `cmake --install`
 # (scripts/package.sh runs it on the release build). dpkg-shlibdeps computes the library dependencies
 # from the programs; the release history and the maintainer come from res/debian/changelog.
+# CPack rather than a debian/ folder built by dpkg-buildpackage: the package holds the release build the
+# tests ran, laid out by the one set of install rules, with no second build and no debhelper; the few
+# things debhelper would do (compressed documents, modes, stripping) are done here and in
+# cmake/PackageFinish.cmake.
 
 # What a Debian package adds to the install: the copyright file and the changelog, under the package's
 # own documentation folder. They stay out of a plain `cmake --install`, which is not a package.
