@@ -28,8 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     FILE* file = size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "rb") : std::tmpfile();
     if (file == nullptr) return 0;
-    int declared = -1;
-    PointsFileStatus status = readPointsStream(file, &g_table, &declared);
+    PointsFileReport report;
+    PointsFileStatus status = readPointsStream(file, &g_table, &report);
+    int declared = report.declaredCount;
     std::fclose(file);
 
     require(g_table.pointCount >= 0 && g_table.pointCount <= POINT_CAPACITY);
