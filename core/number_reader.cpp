@@ -377,6 +377,11 @@ NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decim
     const char* token = reader->data + reader->start;
     const char* textEnd = reader->data + reader->end;
     const char* numberEnd = parseNumberText(token, textEnd, value);
+    // The common case first: a space or line feed after the number ends every kind of token.
+    if (numberEnd != NULL && (*numberEnd == ' ' || *numberEnd == '\n') && !(decimalOnly && beyondDecimals(token, *value))) {
+        reader->start = (int)(numberEnd - reader->data);
+        return TOKEN_NUMBER;
+    }
     const char* scan = numberEnd != NULL ? numberEnd : token;
     while (scan < textEnd && !endsToken((unsigned char)*scan)) ++scan;
     if (scan == textEnd && !reader->atEnd) return readLongToken(reader, endsToken, decimalOnly, value, text);

@@ -68,7 +68,7 @@ const TableCase TABLE_CASES[] = {
     {"DecimalCommasAndTabs", "x\ty\n1\t2,5\n3,5\t4e1\n", PLAIN_TABLE_OK, 2, true, 3.5, 40, ""},
     {"CommaTableWithIntegers", "1,5\n3,4\n", PLAIN_TABLE_OK, 2, false, 3, 4, ""},
     // Quotes and a separator at the end of the line.
-    {"QuotedFields", "\"x\",\"y\"\n\"1\",\"2.5\"\n\"3\", 4\n", PLAIN_TABLE_OK, 2, true, 3, 4, ""},
+    {"QuotedFields", "\"x\",\"y\"\n\"1\",\"2.5\"\n\" 3 \", 4\n", PLAIN_TABLE_OK, 2, true, 3, 4, ""},
     {"TrailingSeparator", "1,2,\n3;4;\r\n", PLAIN_TABLE_OK, 2, false, 3, 4, ""},
     {"UnclosedQuote", "1,2\n\"3,4\n", PLAIN_TABLE_NOT_A_NUMBER, 2, false, 0, 0, "3,4"},
     {"LeadingSeparator", "1,2\n,3,4\n", PLAIN_TABLE_NOT_A_NUMBER, 2, false, 0, 0, ""},

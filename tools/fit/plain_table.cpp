@@ -53,16 +53,30 @@ void noteField(LineFields* line, ColumnChoice columns, NumberToken kind, double 
     }
 }
 
+// Passes blanks; returns the character after them.
+int skipBlanks(NumberReader* reader)
+{
+    int c = peekChar(reader, 0);
+    while (isBlank(c)) {
+        passChar(reader);
+        c = peekChar(reader, 0);
+    }
+    return c;
+}
+
 // Reads the field at the reading position, in quotes or not; false when it cannot be passed.
 bool readField(NumberReader* reader, TokenEnd ends, LineFields* line, ColumnChoice columns)
 {
     bool quoted = peekChar(reader, 0) == '"';
-    if (quoted) passChar(reader);
+    if (quoted) {
+        passChar(reader);
+        skipBlanks(reader);
+    }
     double value = 0.0;
     char text[TOKEN_TEXT_CAPACITY] = "";
     NumberToken kind = readNumberToken(reader, quoted ? endsQuotedField : ends, true, &value, text);
     if (kind == TOKEN_NONE) kind = TOKEN_NOT_A_NUMBER;
-    int c = peekChar(reader, 0);
+    int c = quoted ? skipBlanks(reader) : peekChar(reader, 0);
     bool passed = quoted ? c == '"' : ends(c);
     if (quoted && passed) passChar(reader);
     if (!passed && kind == TOKEN_NUMBER) kind = TOKEN_NOT_A_NUMBER;
@@ -76,11 +90,7 @@ void readLine(NumberReader* reader, bool decimalCommas, ColumnChoice columns, Li
     TokenEnd ends = decimalCommas ? endsCommaField : endsField;
     bool fieldDue = false; // after a separator: the next separator means an empty field
     for (;;) {
-        int c = peekChar(reader, 0);
-        while (isBlank(c)) {
-            passChar(reader);
-            c = peekChar(reader, 0);
-        }
+        int c = skipBlanks(reader);
         if (endsLine(c)) {
             while (c == '#' || (c >= 0 && c != '\n')) {
                 passChar(reader);
