@@ -128,8 +128,8 @@ struct MessageCase {
     int declared;
     int loaded;
     std::wstring text;
-    int line;
-    const char* token;
+    int line = 0;
+    const char* token = nullptr;
 };
 
 // Each box says its count once, what was loaded, where reading stopped, and for a refused file that
