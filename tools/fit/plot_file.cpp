@@ -9,6 +9,7 @@
 #include <png.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <vector>
 
@@ -88,6 +89,13 @@ bool writePngStream(FILE* file, const void* content)
 // as it was, and the message says what failed.
 bool writePng(const char* path, const std::vector<unsigned char>& rgb, int width, int height)
 {
+    // What is there and no regular file (a device, a folder, a pipe) is never replaced: said before a
+    // temporary file is made beside it.
+    struct stat existing;
+    if (stat(path, &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        fprintf(stderr, "kelvora-fit: %s: not a regular file; it is left as it is\n", path);
+        return false;
+    }
     PngContent content = {&rgb, width, height, ""};
     PointsFileStatus status = writeFileReplacing(kelvora_file_name_from_host(path).c_str(), writePngStream, &content);
     if (status == POINTS_FILE_OK) return true;
