@@ -119,6 +119,10 @@ TEST(PlainTableColumns, PickXAndYOrSayHow)
     ASSERT_EQ(readTableText("1,2,3\n4,5,6\n", {3, 1}).status, PLAIN_TABLE_OK);
     EXPECT_EQ(g_table.x[1], 6.0);
     EXPECT_EQ(g_table.y[1], 4.0);
+    // A field the line cannot be read past stops the table in any column.
+    report = readTableText("1,2,3\n4,5,\"6\n7,8,9\n", {1, 2});
+    EXPECT_EQ(report.status, PLAIN_TABLE_NOT_A_NUMBER);
+    EXPECT_EQ(report.badLine, 2);
     report = readTableText("1,2,3\n4,5\n", {1, 3});
     EXPECT_EQ(report.status, PLAIN_TABLE_COLUMNS);
     EXPECT_EQ(report.badLine, 2);

@@ -81,6 +81,11 @@ bool readField(NumberReader* reader, TokenEnd ends, LineFields* line, ColumnChoi
     if (quoted && passed) passChar(reader);
     if (!passed && kind == TOKEN_NUMBER) kind = TOKEN_NOT_A_NUMBER;
     noteField(line, columns, kind, value, text);
+    // A field the line cannot be read past stops the table, whichever column it stands in.
+    if (!passed && line->bad == TOKEN_NUMBER) {
+        line->bad = TOKEN_NOT_A_NUMBER;
+        strcpy(line->token, text);
+    }
     return passed;
 }
 
