@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "app_state.h"
+#include "fit.h"
 #include "points_file.h"
 #include "points_input.h"
 
@@ -171,6 +172,23 @@ static void BM_FitInputPointsFile(benchmark::State& state)
     unlink(narrow.c_str());
 }
 
+// kelvora-fit's load and fit of the straight line, as one run of it does.
+static void BM_FitInputAndLinePointsFile(benchmark::State& state)
+{
+    fillPoints();
+    std::wstring path = widePath();
+    savePointsFile(path.c_str(), &g_app.points);
+    std::string narrow = benchPath();
+    for (auto _ : state) {
+        if (!readInputFile(narrow.c_str(), "bench", false, ColumnChoice{0, 0}, &g_app.points)) {
+            state.SkipWithError("read failed");
+        }
+        FitResult fit = fitPoints(g_app.points.x, g_app.points.y, g_app.points.pointCount, 0, 2.0);
+        benchmark::DoNotOptimize(fit);
+    }
+    unlink(narrow.c_str());
+}
+
 // "x,y" lines with the shortest text of each number, as a spreadsheet exports them.
 static std::string writeCsv()
 {
@@ -227,6 +245,7 @@ BENCHMARK(BM_LoadPointsFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainFscanf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAllFromCharsPointsFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FitInputPointsFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FitInputAndLinePointsFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAllFromCharsCsv)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FitInputCsv)->Unit(benchmark::kMillisecond);
 

@@ -56,10 +56,9 @@ static void tradeCommasAndPoints(NumberReader* reader, int from)
     }
 }
 
-// Tops the block up so that more than `wanted` characters follow start, unless the stream ends first.
-static void fillAhead(NumberReader* reader, int wanted)
+// Moves what is left of the block to its start and reads the stream into the rest.
+static void refill(NumberReader* reader)
 {
-    if (reader->atEnd || reader->end - reader->start > wanted) return;
     int kept = reader->end - reader->start;
     memmove(reader->data, reader->data + reader->start, kept);
     reader->start = 0;
@@ -74,6 +73,12 @@ static void fillAhead(NumberReader* reader, int wanted)
     }
     if (reader->commaIsPoint) tradeCommasAndPoints(reader, kept);
     reader->data[reader->end] = 0;
+}
+
+// Tops the block up so that more than `wanted` characters follow start, unless the stream ends first.
+static inline void fillAhead(NumberReader* reader, int wanted)
+{
+    if (!reader->atEnd && reader->end - reader->start <= wanted) refill(reader);
 }
 
 // The character `ahead` places after start (ahead < READ_BLOCK_SIZE), or -1 past the end of the stream.

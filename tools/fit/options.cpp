@@ -161,7 +161,7 @@ const OptionRow OPTIONS[] = {
     {"--plot", "FILE.png", false, "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
     {"--plot-residuals", "FILE.png", false, "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
     {"--size", "WxH", false, "size of the pictures in pixels (default 480x536)", setSize},
-    {"--columns", "X,Y", true, "read plain tables: X and Y per line (columns X and Y), see below", setColumns},
+    {"--columns", "X,Y", true, "read plain tables (with =X,Y: X and Y from those columns), see below", setColumns},
     {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
     {"--help", nullptr, false, "print this text", showHelp},
     {"-h", nullptr, false, nullptr, showHelp},
