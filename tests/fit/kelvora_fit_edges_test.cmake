@@ -199,7 +199,7 @@ endforeach()
 foreach(case
     "yes '' | tr '\\n' '\\0'|the file does not start with the number of points"
     "yes 1 | tr -d '\\n'|the file holds more than 1000000 points"
-    "yes '1 2'|more than 1000000 points")
+    "yes '1 2'|the file holds more than 1000000 points")
   split_case("${case}" source reason)
   run_shell("${source} | \"$0\" -")
   if(NOT status EQUAL 1 OR NOT err MATCHES "^kelvora-fit: standard input: ${reason}")

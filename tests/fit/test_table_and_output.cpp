@@ -11,6 +11,7 @@
 
 #include "fit_output.h"
 #include "plain_table.h"
+#include "points_input.h"
 #include "test_support.h"
 
 namespace {
@@ -161,7 +162,7 @@ TEST(PlainTableLimits, MoreThanTheCapacityIsRefused)
     EXPECT_EQ(g_table.pointCount, 5);
     char message[100];
     describePlainTable(message, sizeof message, &report, {0, 0});
-    EXPECT_STREQ(message, ("more than " + std::to_string(POINT_CAPACITY) + " points").c_str());
+    EXPECT_STREQ(message, ("the file holds more than " + std::to_string(POINT_CAPACITY) + " points").c_str());
     text.resize(text.size() - 4);
     EXPECT_EQ(readTableText(text).status, PLAIN_TABLE_OK);
     EXPECT_EQ(g_table.pointCount, POINT_CAPACITY);

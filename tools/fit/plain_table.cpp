@@ -170,32 +170,6 @@ PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, Poin
     return report;
 }
 
-void describePlainTable(char* text, size_t capacity, const PlainTableReport* report, ColumnChoice columns)
-{
-    int line = report->badLine;
-    int fields = report->columns;
-    switch (report->status) {
-    case PLAIN_TABLE_OK: snprintf(text, capacity, "read"); return;
-    case PLAIN_TABLE_NOT_A_NUMBER: snprintf(text, capacity, "line %d: \"%s\" is not a number", line, report->token); return;
-    case PLAIN_TABLE_NOT_DECIMAL:
-        snprintf(text, capacity, "line %d: \"%s\" is not a finite decimal number", line, report->token);
-        return;
-    case PLAIN_TABLE_COLUMNS:
-        if (columns.x > 0) {
-            snprintf(text, capacity, "line %d: %d column%s, but --columns=%d,%d needs %d", line, fields,
-                     fields == 1 ? "" : "s", columns.x, columns.y, columns.x > columns.y ? columns.x : columns.y);
-        } else if (fields > 2) {
-            snprintf(text, capacity, "line %d: %d columns: choose X and Y with --columns=X,Y (counted from 1)", line,
-                     fields);
-        } else {
-            snprintf(text, capacity, "line %d: 1 column, not two numbers X and Y", line);
-        }
-        return;
-    case PLAIN_TABLE_TOO_MANY: snprintf(text, capacity, "more than %d points", POINT_CAPACITY); return;
-    case PLAIN_TABLE_READ_ERROR: snprintf(text, capacity, "cannot be read"); return;
-    }
-}
-
 namespace {
 
 // Deciding the format from the first block: the block's lines split into at most three fields.

@@ -36,9 +36,6 @@ struct PlainTableReport {
 // unchanged (x[] and y[] may hold some of the points). Numbers are finite decimals of any length.
 PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table);
 
-// One line for the user saying why the table could not be read ("line 3: \"kg\" is not a number").
-void describePlainTable(char* text, size_t capacity, const PlainTableReport* report, ColumnChoice columns);
-
 // True when the first block of a stream (complete: the whole stream) is better read as a plain table
 // than as a points file: it writes decimal commas, or its first line that holds anything holds two
 // fields of which one is a number or more fields that are all numbers, and the points-file reading (the

@@ -20,6 +20,18 @@ void describeStatus(char* text, PointsFileStatus status, const PointsFileReport*
     for (int i = 0; i <= length; ++i) text[i] = wide[i] < 128 ? (char)wide[i] : '?';
 }
 
+// What a table met, as the points file's status where it says the same.
+PointsFileStatus sharedStatus(PlainTableStatus status)
+{
+    switch (status) {
+    case PLAIN_TABLE_OK: return POINTS_FILE_OK;
+    case PLAIN_TABLE_NOT_A_NUMBER: return POINTS_FILE_NOT_A_NUMBER;
+    case PLAIN_TABLE_NOT_DECIMAL: return POINTS_FILE_NOT_DECIMAL;
+    case PLAIN_TABLE_TOO_MANY: return POINTS_FILE_COUNT_TOO_LARGE;
+    default: return POINTS_FILE_CANNOT_OPEN;
+    }
+}
+
 bool readPointsFileInput(NumberReader* reader, const char* name, PointTable* table)
 {
     PointsFileReport report;
@@ -61,6 +73,27 @@ bool readPlainTableInput(NumberReader* reader, const char* name, ColumnChoice pi
 }
 
 } // namespace
+
+void describePlainTable(char* text, size_t capacity, const PlainTableReport* report, ColumnChoice columns)
+{
+    int line = report->badLine;
+    int fields = report->columns;
+    if (report->status != PLAIN_TABLE_COLUMNS) {
+        PointsFileReport shared = {0, line, ""};
+        memcpy(shared.token, report->token, sizeof shared.token);
+        char message[MESSAGE_CAPACITY];
+        describeStatus(message, sharedStatus(report->status), &shared, 0);
+        snprintf(text, capacity, "%s", message);
+    } else if (columns.x > 0) {
+        snprintf(text, capacity, "line %d: %d column%s, but --columns=%d,%d needs %d", line, fields,
+                 fields == 1 ? "" : "s", columns.x, columns.y, columns.x > columns.y ? columns.x : columns.y);
+    } else if (fields > 2) {
+        snprintf(text, capacity, "line %d: %d columns: choose X and Y with --columns=X,Y (counted from 1)", line,
+                 fields);
+    } else {
+        snprintf(text, capacity, "line %d: 1 column, not two numbers X and Y", line);
+    }
+}
 
 bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table)
 {

@@ -15,6 +15,10 @@
 // is said on standard error too.
 bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table);
 
+// One line for the user saying why the table could not be read ("line 3: \"kg\" is not a number"), in
+// the points file's words where the two meet.
+void describePlainTable(char* text, size_t capacity, const PlainTableReport* report, ColumnChoice columns);
+
 // readInput of the file named path ("-": standard input), opened as the program opens files: only a
 // regular file, never a pipe or a device.
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table);
