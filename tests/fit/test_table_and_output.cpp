@@ -194,6 +194,28 @@ TEST(PlainTableLimits, TableOrPointsFile)
     EXPECT_TRUE(looksLikePlainTable("1 2\n3\n", 6, false));
 }
 
+// kelvora-fit's input as spreadsheets export it: a byte order mark, decimal commas, a header.
+TEST(FitInput, SpreadsheetExportsRead)
+{
+    const struct {
+        std::string text;
+        int count;
+        double lastX, lastY;
+    } cases[] = {
+        {"\xEF\xBB\xBFx;y\r\n1;2,5\r\n3,25;4\r\n", 2, 3.25, 4},
+        {"\xEF\xBB\xBF" "1,2\n3,4\n", 2, 3, 4},
+        {"\xEF\xBB\xBF" "2\n1 2\n3 4.5\n", 2, 3, 4.5},
+    };
+    for (const auto& c : cases) {
+        FILE* file = fmemopen(const_cast<char*>(c.text.data()), c.text.size(), "rb");
+        ASSERT_TRUE(readInput(file, "spreadsheet", false, ColumnChoice{0, 0}, &g_table)) << c.text;
+        fclose(file);
+        ASSERT_EQ(g_table.pointCount, c.count);
+        EXPECT_EQ(g_table.x[c.count - 1], c.lastX);
+        EXPECT_EQ(g_table.y[c.count - 1], c.lastY);
+    }
+}
+
 TEST(PlainTableLimits, DecimalCommasOnlyWhenTheWholeBlockShowsThem)
 {
     const struct {

@@ -102,6 +102,12 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
     int length = 0;
     bool complete = false;
     const char* block = firstBlock(&reader, &length, &complete);
+    // The byte order mark spreadsheets put before UTF-8 text is no part of the first line.
+    if (length >= 3 && memcmp(block, "\xEF\xBB\xBF", 3) == 0) {
+        for (int i = 0; i < 3; ++i) passChar(&reader);
+        block += 3;
+        length -= 3;
+    }
     if (reader.failed) {
         char text[MESSAGE_CAPACITY];
         PointsFileReport none = {};
