@@ -77,6 +77,38 @@ if(NOT IS_DIRECTORY "${WORK}/folder.png")
 endif()
 expect_no_leftovers("not a regular file")
 
+# Unprivileged, for whom permissions hold: a read-only picture and a read-only folder keep their file.
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+find_program(SETPRIV setpriv)
+if(uid STREQUAL "0" AND SETPRIV)
+  foreach(case "read-only file|777|444|cannot be replaced: Permission denied"
+               "read-only folder|555|666|Permission denied")
+    string(REPLACE "|" ";" fields "${case}")
+    list(GET fields 0 name)
+    list(GET fields 1 folder_mode)
+    list(GET fields 2 file_mode)
+    list(GET fields 3 reason)
+    set(place "${WORK}/${name}")
+    file(MAKE_DIRECTORY "${place}")
+    file(WRITE "${place}/kept.png" "${OLD}")
+    execute_process(COMMAND chmod ${file_mode} "${place}/kept.png")
+    execute_process(COMMAND chmod ${folder_mode} "${place}")
+    execute_process(COMMAND "${SETPRIV}" --reuid=65534 --regid=65534 --clear-groups "${FIT}" --plot "${place}/kept.png"
+                            "${WORK}/a.dat" OUTPUT_QUIET ERROR_VARIABLE err RESULT_VARIABLE status)
+    execute_process(COMMAND chmod 755 "${place}")
+    if(NOT status EQUAL 1 OR NOT err MATCHES "kept.png: ${reason}\n$")
+      message(SEND_ERROR "${name}, unprivileged: exit ${status}\n${err}")
+    endif()
+    expect_file("${name}/kept.png" "${OLD}" "${name}, unprivileged")
+    file(GLOB entries RELATIVE "${place}" "${place}/*" "${place}/.*")
+    if(NOT entries STREQUAL "kept.png")
+      message(SEND_ERROR "${name}, unprivileged: left ${entries}")
+    endif()
+  endforeach()
+else()
+  message(STATUS "not root or no setpriv: the read-only places are not tried unprivileged")
+endif()
+
 # A full disk and a device node, on a small file system of its own in a private mount namespace.
 file(MAKE_DIRECTORY "${WORK}/small")
 file(WRITE "${WORK}/namespace.sh" [=[
