@@ -19,9 +19,12 @@ void withdraw(std::wstring_view class_name, std::wstring_view title);
 
 // Another live process that published a window of that class and title (nullptr-like empty when none;
 // an empty class or title matches any). Registrations of dead processes are ignored and cleaned up.
+// When none is found, lookups of other processes wait until this one publishes a window, polls
+// take_raise_request or ends (a few seconds at most): a start's lookup and its registration are one step.
 std::optional<int> find(std::wstring_view class_name, std::wstring_view title);
 
-// Asks the process `pid` to raise its host window; true when the request was delivered.
+// Asks the process `pid` to raise its host window; true when the request was delivered. Only a registered
+// process that runs this same program as this user is ever asked.
 bool request_raise(int pid);
 
 // True once after another process asked this one to raise its host window (polled by the backend).
