@@ -10,6 +10,7 @@
 #include "app_state.h"
 #include "fit.h"
 #include "fit_uncertainty.h"
+#include "refine.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ struct RangeCase {
     int modelId;
     std::vector<double> x, y;
     double a, b, s, seA, seB;
+    bool refinedAlike; // a straight line: least squares on Y gives the same A, B, S and errors
 };
 
 // X = shift + k*scale at k = 1..count; Y = 2 + 0.3k -+ 0.1 at k = 1..10, scaled.
@@ -38,19 +40,19 @@ std::vector<double> zigzag(double scale)
 const RangeCase RANGE_CASES[] = {
     // Before: B=0, S=0.93 (the squares of X overflowed).
     {"XNear1e300", 0, ks(1e299, 0), zigzag(1), 1.9666666666666667, 3.0606060606060601e-300, 0.10379985922153656,
-     0.075210143309035611, 1.2121212121212139e-301},
+     0.075210143309035611, 1.2121212121212139e-301, true},
     // Before: S=0 and standard errors 0 (the squares of Y vanished).
     {"YNear1eMinus300", 0, ks(1, 0), zigzag(1e-300), 1.9666666666666667e-300, 3.0606060606060605e-301,
-     1.0379985922153654e-301, 7.5210143309035599e-302, 1.2121212121212138e-302},
+     1.0379985922153654e-301, 7.5210143309035599e-302, 1.2121212121212138e-302, true},
     // Before: S=0.122 (A + B*X cancelled most digits of the residuals).
     {"XAt1e15PlusK", 0, ks(1, 1e15), zigzag(1), -306060606060604.06, 0.30606060606060603, 0.10379985922153656,
      12121212121212.207, 0.01212121212121214},
     // Before: S=inf.
     {"YNear1e300", 0, ks(1, 0), zigzag(1e300), 1.9666666666666669e+300, 3.0606060606060603e+299,
-     1.0379985922153662e+299, 7.5210143309035655e+298, 1.2121212121212147e+298},
+     1.0379985922153662e+299, 7.5210143309035655e+298, 1.2121212121212147e+298, true},
     // Before: A=-inf, B=inf (the spread of X vanished).
     {"XNear1eMinus300", 0, ks(1e-300, 0), zigzag(1), 1.9666666666666667, 3.0606060606060603e+299,
-     0.10379985922153655, 0.07521014330903561, 1.212121212121214e+298},
+     0.10379985922153655, 0.07521014330903561, 1.212121212121214e+298, true},
     // Before: se_A=0 (A^2 times the line's variance vanished).
     {"ExponentialOfTinyY", 5, {1, 2, 3, 4, 5, 6, 7, 8},
      {3.5430836568980166e-300, 5.842044937292729e-300, 7.885277691499301e-300, 1.3001710114037176e-299,
@@ -104,6 +106,22 @@ TEST_P(DoubleRange, ParametersSAndErrorsAgreeWithTheExactFit)
     EXPECT_EQ(g_app.fit.a, fit.a);
     EXPECT_EQ(g_app.fit.b, fit.b);
     EXPECT_EQ(g_app.fit.s, fit.s);
+}
+
+// The refinement of a straight line, whose covariance comes from the Jacobian (1, X): with X near 1e300
+// or 1e-300 its products leave the doubles (before: "singular", or se_B infinite).
+TEST(DoubleRange, RefinedStraightLinesKeepTheirErrors)
+{
+    for (const RangeCase& c : RANGE_CASES) {
+        if (!c.refinedAlike) continue;
+        RefineResult r = refineFit(c.x.data(), c.y.data(), (int)c.x.size(), c.modelId, 2.0, REFINE_MAX_ITERATIONS);
+        ASSERT_EQ(r.status, REFINE_CONVERGED) << c.name << ": " << r.reason;
+        EXPECT_NEAR(r.fit.a, c.a, 1e-12 * fabs(c.a)) << c.name;
+        EXPECT_NEAR(r.fit.b, c.b, 1e-12 * fabs(c.b)) << c.name;
+        EXPECT_NEAR(r.fit.s, c.s, 1e-12 * c.s) << c.name;
+        EXPECT_NEAR(r.uncertainty.seA, c.seA, 1e-10 * c.seA) << c.name;
+        EXPECT_NEAR(r.uncertainty.seB, c.seB, 1e-10 * c.seB) << c.name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Fit, DoubleRange, testing::ValuesIn(RANGE_CASES),

@@ -126,6 +126,39 @@ bool iterate(gsl_multifit_nlinear_workspace* work, int maxIterations, RefineResu
     return false;
 }
 
+// (J'J)^-1, in units where the columns of J are divided by 2^exponent0 and 2^exponent1.
+struct ColumnCovariance {
+    double c00, c01, c11;
+    int exponent0, exponent1;
+};
+
+// The covariance of a Jacobian whose products leave the doubles (a column of X near 1e300, whose
+// square overflows): its columns are scaled by powers of two before the 2 x 2 sums are formed.
+ColumnCovariance scaledCovariance(const gsl_matrix* j)
+{
+    double largest0 = 0.0, largest1 = 0.0;
+    for (size_t i = 0; i < j->size1; ++i) {
+        largest0 = fmax(largest0, fabs(gsl_matrix_get(j, i, 0)));
+        largest1 = fmax(largest1, fabs(gsl_matrix_get(j, i, 1)));
+    }
+    ColumnCovariance c = {NAN, NAN, NAN, 0, 0};
+    if (!(largest0 > 0.0 && largest1 > 0.0 && isfinite(largest0) && isfinite(largest1))) return c;
+    c.exponent0 = ilogb(largest0);
+    c.exponent1 = ilogb(largest1);
+    double s00 = 0.0, s01 = 0.0, s11 = 0.0;
+    for (size_t i = 0; i < j->size1; ++i) {
+        double j0 = ldexp(gsl_matrix_get(j, i, 0), -c.exponent0), j1 = ldexp(gsl_matrix_get(j, i, 1), -c.exponent1);
+        s00 += j0 * j0;
+        s01 += j0 * j1;
+        s11 += j1 * j1;
+    }
+    double determinant = s00 * s11 - s01 * s01;
+    c.c00 = s11 / determinant;
+    c.c01 = -s01 / determinant;
+    c.c11 = s00 / determinant;
+    return c;
+}
+
 // Residual sum, S and the standard errors at the solution: covariance (J'J)^-1 scaled by RSS / (n - 2).
 void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int used, RefineResult* result)
 {
@@ -138,14 +171,18 @@ void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int u
 
     gsl_matrix* covariance = gsl_matrix_alloc(2, 2);
     gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, covariance);
+    ColumnCovariance c = {gsl_matrix_get(covariance, 0, 0), gsl_matrix_get(covariance, 0, 1),
+                          gsl_matrix_get(covariance, 1, 1), 0, 0};
+    gsl_matrix_free(covariance);
+    if (!(c.c00 > 0.0 && c.c11 > 0.0 && isfinite(c.c00) && isfinite(c.c11) && isfinite(c.c01))) {
+        c = scaledCovariance(gsl_multifit_nlinear_jac(work));
+    }
     // RSS / (n - 2) in the residuals' scaled units; the errors are scaled back after the root.
     double scale = used > 2 ? residualSum.value / (double)(used - 2) : NAN;
-    double seA = ldexp(sqrt(gsl_matrix_get(covariance, 0, 0) * scale), residualSum.exponent);
-    double seB = ldexp(sqrt(gsl_matrix_get(covariance, 1, 1) * scale), residualSum.exponent);
+    double seA = ldexp(sqrt(c.c00 * scale), residualSum.exponent - c.exponent0);
+    double seB = ldexp(sqrt(c.c11 * scale), residualSum.exponent - c.exponent1);
     result->uncertainty = uncertaintyFromErrors(fit->a, fit->b, seA, seB, used, residualSum, spreadYY);
-    result->correlation = gsl_matrix_get(covariance, 0, 1) /
-                          sqrt(gsl_matrix_get(covariance, 0, 0) * gsl_matrix_get(covariance, 1, 1));
-    gsl_matrix_free(covariance);
+    result->correlation = c.c01 / sqrt(c.c00 * c.c11);
 }
 
 RefineResult emptyResult()
