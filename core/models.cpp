@@ -66,8 +66,8 @@ static void fromLineAsIs(double a0, double b0, double* a, double* b) { *a = a0; 
 static void fromLineTenToBoth(double a0, double b0, double* a, double* b) { *a = pow(10.0, a0); *b = pow(10.0, b0); }
 static void fromLineExpA(double a0, double b0, double* a, double* b) { *a = exp(a0); *b = b0; }
 static void fromLineTenToA(double a0, double b0, double* a, double* b) { *a = pow(10.0, a0); *b = b0; }
-static void fromLineOverSlope(double a0, double b0, double* a, double* b) { *a = 1.0 / b0; *b = *a * a0; }
-static void fromLineOverIntercept(double a0, double b0, double* a, double* b) { *a = 1.0 / a0; *b = *a * b0; }
+static void fromLineOverB0(double a0, double b0, double* a, double* b) { *a = 1.0 / b0; *b = *a * a0; }
+static void fromLineOverA0(double a0, double b0, double* a, double* b) { *a = 1.0 / a0; *b = *a * b0; }
 
 static void setJacobian(double jacobian[2][2], double aa0, double ab0, double ba0, double bb0)
 {
@@ -87,11 +87,11 @@ static void jacobianTenToA(double, double, double a, double, double j[2][2])
     const double ln10 = log(10.0);
     setJacobian(j, ln10 * a, 0.0, 0.0, 1.0);
 }
-static void jacobianOverSlope(double a0, double b0, double, double, double j[2][2]) // A = 1/b0, B = a0/b0
+static void jacobianOverB0(double a0, double b0, double, double, double j[2][2]) // A = 1/b0, B = a0/b0
 {
     setJacobian(j, 0.0, -1.0 / (b0 * b0), 1.0 / b0, -a0 / (b0 * b0));
 }
-static void jacobianOverIntercept(double a0, double b0, double, double, double j[2][2]) // A = 1/a0, B = b0/a0
+static void jacobianOverA0(double a0, double b0, double, double, double j[2][2]) // A = 1/a0, B = b0/a0
 {
     setJacobian(j, -1.0 / (a0 * a0), 0.0, -b0 / (a0 * a0), 1.0 / a0);
 }
@@ -216,26 +216,29 @@ static void fromPoleShift(double p, double c, double* a, double* b)
 #define Y_NONZERO MODEL_LINE_Y_NONZERO
 #define Y_POSITIVE MODEL_LINE_Y_POSITIVE
 
+// Columns: formula, value, straight line, way back, its derivative, derivatives in A and B;
+//          points the line takes, pole, exponent N, line on Y itself; pole form (u, basis, way back).
 const ModelRow MODEL_TABLE[MODEL_COUNT] = {
-    {L"Y=A+B*X", valueLine, lineYOnX, fromLineAsIs, jacobianAsIs, gradientLine, MODEL_LINE_ANY_POINT, NULL, FALSE,
-     TRUE,
+    {L"Y=A+B*X", valueLine, lineYOnX, fromLineAsIs, jacobianAsIs, gradientLine,
+     MODEL_LINE_ANY_POINT, NULL, FALSE, TRUE,
      NO_POLE_FORM},
     {L"Y=1/(A+B*X)", valueReciprocalLine, lineInverseYOnX, fromLineAsIs, jacobianAsIs, gradientReciprocalLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleOverB},
-    {L"Y=A+B/X", valueHyperbola, lineYOnInverseX, fromLineAsIs, jacobianAsIs, gradientHyperbola, X_NONZERO, NULL,
-     FALSE, TRUE,
+    {L"Y=A+B/X", valueHyperbola, lineYOnInverseX, fromLineAsIs, jacobianAsIs, gradientHyperbola,
+     X_NONZERO, NULL, FALSE, TRUE,
      NO_POLE_FORM},
-    {L"Y=X/(A+B*X)", valueXOverLine, lineXOverYOnX, fromLineAsIs, jacobianAsIs, gradientXOverLine, Y_NONZERO,
-     poleOfLine, FALSE, FALSE,
+    {L"Y=X/(A+B*X)", valueXOverLine, lineXOverYOnX, fromLineAsIs, jacobianAsIs, gradientXOverLine,
+     Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisX, fromPoleOverB},
-    {L"Y=A*B^X", valueBaseB, lineLog10YOnX, fromLineTenToBoth, jacobianTenToBoth, gradientBaseB, Y_POSITIVE, NULL,
-     FALSE, FALSE,
+    {L"Y=A*B^X", valueBaseB, lineLog10YOnX, fromLineTenToBoth, jacobianTenToBoth, gradientBaseB,
+     Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM},
-    {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp, Y_POSITIVE, NULL, FALSE, FALSE,
+    {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp,
+     Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM},
-    {L"Y=A*10^(B*X)", valueTenTo, lineLog10YOnX, fromLineTenToA, jacobianTenToA, gradientTenTo, Y_POSITIVE, NULL,
-     FALSE, FALSE,
+    {L"Y=A*10^(B*X)", valueTenTo, lineLog10YOnX, fromLineTenToA, jacobianTenToA, gradientTenTo,
+     Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM},
     {L"Y=1/(A+B*EXP(-X))", valueLogistic, lineInverseYOnExp, fromLineAsIs, jacobianAsIs, gradientLogistic,
      Y_NONZERO, poleOfLogistic, FALSE, FALSE,
@@ -243,16 +246,17 @@ const ModelRow MODEL_TABLE[MODEL_COUNT] = {
     {L"Y=A*X^B", valuePower, lineLog10YOnLog10X, fromLineTenToA, jacobianTenToA, gradientPower,
      X_POSITIVE | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM},
-    {L"Y=A+B*LOG10(X)", valueLog10, lineYOnLog10X, fromLineAsIs, jacobianAsIs, gradientLog10, X_POSITIVE, NULL,
-     FALSE, TRUE,
+    {L"Y=A+B*LOG10(X)", valueLog10, lineYOnLog10X, fromLineAsIs, jacobianAsIs, gradientLog10,
+     X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM},
-    {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn, X_POSITIVE, NULL, FALSE, TRUE,
+    {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn,
+     X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM},
-    {L"Y=A/(B+X)", valueAOverShift, lineInverseYOnX, fromLineOverSlope, jacobianOverSlope, gradientAOverShift,
+    {L"Y=A/(B+X)", valueAOverShift, lineInverseYOnX, fromLineOverB0, jacobianOverB0, gradientAOverShift,
      Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleShift},
-    {L"Y=A*X/(B+X)", valueSaturation, lineInverseYOnInverseX, fromLineOverIntercept, jacobianOverIntercept,
-     gradientSaturation, X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE,
+    {L"Y=A*X/(B+X)", valueSaturation, lineInverseYOnInverseX, fromLineOverA0, jacobianOverA0, gradientSaturation,
+     X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisX, fromPoleShift},
     {L"Y=A*EXP(B/X)", valueExpOverX, lineLnYOnInverseX, fromLineExpA, jacobianExpA, gradientExpOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
@@ -260,8 +264,8 @@ const ModelRow MODEL_TABLE[MODEL_COUNT] = {
     {L"Y=A*10^(B/X)", valueTenToOverX, lineLog10YOnInverseX, fromLineTenToA, jacobianTenToA, gradientTenToOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM},
-    {L"Y=A+B*X^N", valuePowerN, lineYOnXToN, fromLineAsIs, jacobianAsIs, gradientPowerN, MODEL_LINE_ANY_POINT, NULL,
-     TRUE, TRUE,
+    {L"Y=A+B*X^N", valuePowerN, lineYOnXToN, fromLineAsIs, jacobianAsIs, gradientPowerN,
+     MODEL_LINE_ANY_POINT, NULL, TRUE, TRUE,
      NO_POLE_FORM},
 };
 
