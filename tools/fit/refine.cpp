@@ -279,6 +279,28 @@ void solveFrom(const double* x, const double* y, int count, int modelId, double 
     gsl_set_error_handler(previousHandler);
 }
 
+// The factor c of the pole form c * basis(p, X) for the pole p, by least squares over the points where
+// the basis has a value; returns the residual sum.
+double poleFormFit(const ModelRow* row, const double* x, const double* y, int count, double p, double* c)
+{
+    double sumFY = 0.0, sumFF = 0.0;
+    for (int i = 0; i < count; ++i) {
+        double f = row->poleFormBasis(p, x[i]);
+        if (!isfinite(f) || !isfinite(y[i])) continue;
+        sumFY += f * y[i];
+        sumFF += f * f;
+    }
+    *c = sumFY / sumFF;
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i) {
+        double f = row->poleFormBasis(p, x[i]);
+        if (!isfinite(f) || !isfinite(y[i])) continue;
+        double r = y[i] - *c * f;
+        sum += r * r;
+    }
+    return sum;
+}
+
 // Starts for a model with a pole: its pole p of u placed below and above the span of u over the points
 // at distances from a ten-thousandth to ten thousand times that span, c solved by least squares for
 // each; the SCAN_STARTS with the smallest residual sums, as A and B, best first. 0 for other models.
@@ -301,20 +323,8 @@ int scanStarts(const double* x, const double* y, int count, int modelId, double 
         for (int step = -SCAN_STEPS; step <= SCAN_STEPS; ++step) {
             double distance = span * pow(10.0, step / 4.0);
             double p = side == 0 ? lowest - distance : highest + distance;
-            double sumFY = 0.0, sumFF = 0.0;
-            for (int i = 0; i < count; ++i) {
-                double f = row->poleFormBasis(p, x[i]);
-                if (!isfinite(f) || !isfinite(y[i])) continue;
-                sumFY += f * y[i];
-                sumFF += f * f;
-            }
-            double c = sumFY / sumFF, sum = 0.0;
-            for (int i = 0; i < count; ++i) {
-                double f = row->poleFormBasis(p, x[i]);
-                if (!isfinite(f) || !isfinite(y[i])) continue;
-                double r = y[i] - c * f;
-                sum += r * r;
-            }
+            double c;
+            double sum = poleFormFit(row, x, y, count, p, &c);
             if (!isfinite(sum) || !isfinite(c) || c == 0.0) continue;
             // Into the list of the best, smallest sum first.
             if (found == SCAN_STARTS && !(sum < bestSum[SCAN_STARTS - 1])) continue;
