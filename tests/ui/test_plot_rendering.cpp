@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "app_state.h"
+#include "fit.h"
 #include "label.h"
 #include "models.h"
 #include "plot.h"
@@ -23,13 +25,15 @@ std::vector<COLORREF> g_rendered; // the client area as the last paint left it, 
 std::vector<double> g_fitted;
 PlotBounds g_plotBounds;
 PlotMarks g_marks;
+const PlotContent* g_handedContent = nullptr; // drawn instead of the state record's plot when set
 
 // The plot of the state record's points and fit, as the results window draws it.
 PlotContent stateContent()
 {
     const PointTable& t = g_app.points;
     g_fitted.assign((size_t)t.pointCount + 1, 0.0);
-    computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x, t.pointCount, g_fitted.data());
+    computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x, t.pointCount,
+                        g_fitted.data());
     g_plotBounds = computePlotBounds(t.x, t.y, g_fitted.data(), t.pointCount);
     return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds};
 }
@@ -129,7 +133,7 @@ LRESULT CALLBACK PlotWindow(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (g_plainRendering) {
         plainPlot(window, dc, rc.right, rc.bottom);
     } else {
-        PlotContent content = stateContent();
+        PlotContent content = g_handedContent != nullptr ? *g_handedContent : stateContent();
         drawPlot(window, dc, rc.left, rc.top, rc.right, rc.bottom, &content, &g_marks);
     }
     g_rendered.clear();
@@ -219,6 +223,34 @@ void fillTable(const Dataset& d, int count)
     g_app.modelId = d.model;
     g_app.fit.a = d.a;
     g_app.fit.b = d.b;
+}
+
+// The plot draws what it is handed: the same points and fit give the same picture whatever the state
+// record holds (here: nothing).
+TEST_F(PlotRendering, DrawsWhatItIsHandedNotTheStateRecord)
+{
+    std::vector<double> x, y;
+    for (int i = 0; i < 40; i++) {
+        x.push_back(0.25 * i);
+        y.push_back(1.0 + 0.5 * i + (i % 3) * 0.7);
+    }
+    g_app.points.pointCount = 40;
+    std::copy(x.begin(), x.end(), g_app.points.x);
+    std::copy(y.begin(), y.end(), g_app.points.y);
+    g_app.modelId = 5;
+    fitModel();
+    FitResult fit = g_app.fit;
+    std::vector<COLORREF> fromState = render(false);
+
+    std::vector<double> fitted(40);
+    computeFittedValues(5, fit.a, fit.b, 2.0, x.data(), 40, fitted.data());
+    PlotContent handed = {x.data(), y.data(), fitted.data(), 40,
+                          computePlotBounds(x.data(), y.data(), fitted.data(), 40)};
+    resetAppState();
+    g_handedContent = &handed;
+    std::vector<COLORREF> fromContent = render(false);
+    g_handedContent = nullptr;
+    EXPECT_TRUE(fromState == fromContent);
 }
 
 } // namespace

@@ -136,7 +136,8 @@ void printRefineNote(const FitOptions& options, const ModelFit& m)
                            : "refined: least squares on Y, %d iterations from the linearised A=%g B=%g",
            r.iterations, r.startA, r.startB);
     if (r.scannedStart) {
-        printf(options.precise ? " (which gave no fit) restarted at A=%.17g B=%.17g" : " (which gave no fit) restarted at A=%g B=%g",
+        printf(options.precise ? " (which gave no fit) restarted at A=%.17g B=%.17g"
+                               : " (which gave no fit) restarted at A=%g B=%g",
                r.scanA, r.scanB);
     }
     if (r.leftOutOfStart > 0) {
