@@ -31,10 +31,17 @@ struct RefineResult {
     bool scannedStart;         // the solution came from a scanned start (scanA, scanB): the line's gave none
     double scanA;
     double scanB;
+    double minimisedSum;       // the sum of w (f(X) - Y)^2 at the solution (the residual sum without weights)
     char reason[160];          // why a refinement gave no fit: did not converge, a pole, degenerate
 };
 
 #define REFINE_MAX_ITERATIONS 200
+
+// The least-squares solver behind a refinement. Both take the same trust-region LM steps.
+enum RefineSolver {
+    REFINE_STREAMING, // sums J'WJ and J'Wr point by point: two passes an iteration, no memory per point
+    REFINE_DENSE,     // QR of the whole n x 2 Jacobian (GSL's small-problem solver), kept as a reference
+};
 
 // Fits model modelId (exponent exponentN for the power model) to the count points by least squares on Y,
 // starting from the linearised fit of the points inside the line's domain. When that start leads to no
@@ -42,5 +49,11 @@ struct RefineResult {
 // the factor solved linearly), and the best fit reached is kept.
 RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
                        int maxIterations);
+
+// refineFit with a weight for each point's squared residual (weights NULL: all 1; a point whose weight
+// is not a number >= 0 is left out) and the solver chosen. Standard errors are scaled by the minimised
+// sum over n - 2.
+RefineResult refineFitWith(const double* x, const double* y, const double* weights, int count, int modelId,
+                           double exponentN, int maxIterations, RefineSolver solver);
 
 #endif
