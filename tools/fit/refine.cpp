@@ -24,6 +24,10 @@ namespace {
 const char* const NO_DERIVATIVE = "the model has no derivative at a point for these A and B";
 #define MAX_CORRELATION 0.9999
 #define SCAN_STARTS 3
+#define DENSE_XTOL 1e-12
+// The streaming solver leaves the last digits to the Gauss-Newton steps of polish(): near the minimum the LM
+// steps are mostly rejected on rounding, each rejection a pass over the points.
+#define STREAMING_XTOL 1e-9
 #define SCAN_STEPS 16 // quarter decades on each side of the span: 10^-4 .. 10^4 times it
 
 struct Problem {
@@ -72,6 +76,14 @@ int jacobian(const gsl_vector* p, void* data, gsl_matrix* j)
     return GSL_SUCCESS;
 }
 
+// The sums of one pass over the points at a position (in the scaled units below): sum of w r^2, J'Wr
+// and J'WJ, and whether every point had a finite derivative there.
+struct PassSums {
+    double u0, u1;
+    double residualSum, g0, g1, s00, s01, s11;
+    bool derivativesFinite;
+};
+
 // The streaming solver works in units where the residuals are divided by 2^residualExponent and the
 // parameters by 2^exponentA and 2^exponentB, powers of two (exact) chosen at the start so that the
 // residuals and the columns of the Jacobian are near 1: their squares and sums of a million of them
@@ -80,7 +92,47 @@ struct Streaming {
     const Problem* problem;
     int residualExponent, exponentA, exponentB;
     double residualScale, scaleA, scaleB; // 2^-residualExponent, 2^exponentA, 2^exponentB
+    // The last pass: GSL asks for the residual norm at a trial position and, when it takes the step,
+    // for J'r and J'J at the same position; one pass serves both.
+    PassSums last;
+    bool lastValid;
 };
+
+const PassSums& sumsAt(Streaming* s, double u0, double u1)
+{
+    if (s->lastValid && s->last.u0 == u0 && s->last.u1 == u1) return s->last;
+    const Problem* problem = s->problem;
+    double a = u0 * s->scaleA, b = u1 * s->scaleB;
+    double columnA = s->scaleA * s->residualScale, columnB = s->scaleB * s->residualScale;
+    PassSums sums = {u0, u1, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, true};
+    for (int i = 0; i < problem->count; ++i) {
+        double x = problem->x[i], dA, dB;
+        modelGradient(problem->modelId, a, b, problem->exponentN, x, &dA, &dB);
+        double r = (evaluateModelWith(problem->modelId, a, b, problem->exponentN, x) - problem->y[i]) *
+                   s->residualScale;
+        double w = weightAt(problem->w, i), jA = dA * columnA, jB = dB * columnB;
+        sums.residualSum += w * r * r;
+        sums.g0 += w * jA * r;
+        sums.g1 += w * jB * r;
+        sums.s00 += w * jA * jA;
+        sums.s01 += w * jA * jB;
+        sums.s11 += w * jB * jB;
+    }
+    // A derivative without a value would make every later step, and the standard errors, NaN while
+    // the solver still reported a minimum: the point refuses the parameters instead (NaN sums tell).
+    sums.derivativesFinite = isfinite(sums.g0) && isfinite(sums.g1) && isfinite(sums.s00) && isfinite(sums.s01) &&
+                             isfinite(sums.s11);
+    if (!sums.derivativesFinite) {
+        for (int i = 0; i < problem->count && sums.derivativesFinite; ++i) {
+            double dA, dB;
+            modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &dA, &dB);
+            sums.derivativesFinite = isfinite(dA) && isfinite(dB);
+        }
+    }
+    s->last = sums;
+    s->lastValid = true;
+    return s->last;
+}
 
 // GSL asks for a residual vector of n entries and uses only its norm (the LM step solves
 // (J'J + mu D'D) dx = -J'f and measures its reduction by |f|). The streaming solver so hands it a
@@ -90,16 +142,8 @@ struct Streaming {
 
 int streamedResidualNorm(const gsl_vector* p, void* data, gsl_vector* f)
 {
-    const Streaming* s = static_cast<const Streaming*>(data);
-    const Problem* problem = s->problem;
-    double a = gsl_vector_get(p, 0) * s->scaleA, b = gsl_vector_get(p, 1) * s->scaleB;
-    double sum = 0.0;
-    for (int i = 0; i < problem->count; ++i) {
-        double r = (evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) - problem->y[i]) *
-                   s->residualScale;
-        sum += weightAt(problem->w, i) * r * r;
-    }
-    gsl_vector_set(f, 0, sqrt(sum));
+    const PassSums& sums = sumsAt(static_cast<Streaming*>(data), gsl_vector_get(p, 0), gsl_vector_get(p, 1));
+    gsl_vector_set(f, 0, sqrt(sums.residualSum));
     gsl_vector_set(f, 1, 0.0);
     return GSL_SUCCESS;
 }
@@ -110,31 +154,15 @@ int streamedNormalEquations(CBLAS_TRANSPOSE_t transJ, const gsl_vector* p, const
 {
     // The LM step never asks for J times a vector, which needs the n residuals this solver avoids.
     if (transJ != CblasTrans) return GSL_EUNIMPL;
-    const Streaming* s = static_cast<const Streaming*>(data);
-    const Problem* problem = s->problem;
-    double a = gsl_vector_get(p, 0) * s->scaleA, b = gsl_vector_get(p, 1) * s->scaleB;
-    double columnA = s->scaleA * s->residualScale, columnB = s->scaleB * s->residualScale;
-    double g0 = 0.0, g1 = 0.0, s00 = 0.0, s01 = 0.0, s11 = 0.0;
-    for (int i = 0; i < problem->count; ++i) {
-        double x = problem->x[i], dA, dB;
-        modelGradient(problem->modelId, a, b, problem->exponentN, x, &dA, &dB);
-        if (!isfinite(dA) || !isfinite(dB)) return GSL_EDOM; // as in the dense solver's Jacobian
-        double r = (evaluateModelWith(problem->modelId, a, b, problem->exponentN, x) - problem->y[i]) *
-                   s->residualScale;
-        double w = weightAt(problem->w, i), jA = dA * columnA, jB = dB * columnB;
-        g0 += w * jA * r;
-        g1 += w * jB * r;
-        s00 += w * jA * jA;
-        s01 += w * jA * jB;
-        s11 += w * jB * jB;
-    }
-    gsl_vector_set(v, 0, g0);
-    gsl_vector_set(v, 1, g1);
+    const PassSums& sums = sumsAt(static_cast<Streaming*>(data), gsl_vector_get(p, 0), gsl_vector_get(p, 1));
+    if (!sums.derivativesFinite) return GSL_EDOM; // as in the dense solver's Jacobian
+    gsl_vector_set(v, 0, sums.g0);
+    gsl_vector_set(v, 1, sums.g1);
     if (jtj != NULL) {
-        gsl_matrix_set(jtj, 0, 0, s00);
-        gsl_matrix_set(jtj, 1, 0, s01);
-        gsl_matrix_set(jtj, 0, 1, s01);
-        gsl_matrix_set(jtj, 1, 1, s11);
+        gsl_matrix_set(jtj, 0, 0, sums.s00);
+        gsl_matrix_set(jtj, 1, 0, sums.s01);
+        gsl_matrix_set(jtj, 0, 1, sums.s01);
+        gsl_matrix_set(jtj, 1, 1, sums.s11);
     }
     return GSL_SUCCESS;
 }
@@ -236,11 +264,12 @@ int solverTest(double xtol, double gtol, double ftol, int* info, gsl_multilarge_
     return gsl_multilarge_nlinear_test(xtol, gtol, ftol, info, work);
 }
 
-// Runs the solver from the start; true when it reached a minimum.
+// Runs the solver from the start until its steps are smaller than xtol relative to A and B; true
+// when it reached a minimum.
 template <typename Workspace>
-bool iterate(Workspace* work, int maxIterations, RefineResult* result)
+bool iterate(Workspace* work, double xtol, int maxIterations, RefineResult* result)
 {
-    const double xtol = 1e-12, gtol = 1e-12, ftol = 0.0;
+    const double gtol = 1e-12, ftol = 0.0;
     for (result->iterations = 0; result->iterations < maxIterations;) {
         int status = solverIterate(work);
         // No step lowers the residual sum any more: the parameters are at its minimum to rounding.
@@ -330,7 +359,7 @@ bool solveDense(const Problem* problem, double startA, double startB, int maxIte
     }
     bool converged = false;
     if (status == GSL_SUCCESS) {
-        converged = iterate(work, maxIterations, result);
+        converged = iterate(work, DENSE_XTOL, maxIterations, result);
     } else {
         setReason(result, NO_DERIVATIVE);
     }
@@ -346,56 +375,50 @@ bool solveDense(const Problem* problem, double startA, double startB, int maxIte
     return converged;
 }
 
-// (J'W J)^-1 at (a, b), summed in the scaled units of s, or where those leave it unusable (A and B
-// moved far from the start the scales were taken at) in units taken at (a, b).
-ColumnCovariance streamedCovariance(const Streaming& s, double a, double b)
+ColumnCovariance covarianceOf(const Streaming& s, const PassSums& sums)
 {
-    ColumnCovariance c = {NAN, NAN, NAN, 0, 0};
-    Streaming here = s;
-    for (int attempt = 0; attempt < 2 && !usableCovariance(c); ++attempt) {
-        if (attempt == 1) here = streamingScales(s.problem, a, b);
-        double position[2] = {a / here.scaleA, b / here.scaleB}, gradient[2], normal[4];
-        gsl_vector_view positionView = gsl_vector_view_array(position, 2);
-        gsl_vector_view gradientView = gsl_vector_view_array(gradient, 2);
-        gsl_matrix_view normalView = gsl_matrix_view_array(normal, 2, 2);
-        if (streamedNormalEquations(CblasTrans, &positionView.vector, NULL, &here, &gradientView.vector,
-                                    &normalView.matrix) != GSL_SUCCESS) {
-            continue;
-        }
-        double determinant = normal[0] * normal[3] - normal[1] * normal[1];
-        c = ColumnCovariance{normal[3] / determinant, -normal[1] / determinant, normal[0] / determinant,
-                             here.residualExponent - here.exponentA, here.residualExponent - here.exponentB};
-    }
-    return c;
+    double determinant = sums.s00 * sums.s11 - sums.s01 * sums.s01;
+    return ColumnCovariance{sums.s11 / determinant, -sums.s01 / determinant, sums.s00 / determinant,
+                            s.residualExponent - s.exponentA, s.residualExponent - s.exponentB};
+}
+
+// (J'W J)^-1 at the solution, from the last pass (at most a last-digit step away from it) in the scaled
+// units of s, or where those leave it unusable (A and B moved far from the start the scales were
+// taken at) from a pass in units taken at (a, b).
+ColumnCovariance streamedCovariance(Streaming* s, bool lastAtSolution, double a, double b)
+{
+    ColumnCovariance c = covarianceOf(*s, lastAtSolution ? s->last : sumsAt(s, a / s->scaleA, b / s->scaleB));
+    if (usableCovariance(c)) return c;
+    Streaming here = streamingScales(s->problem, a, b);
+    return covarianceOf(here, sumsAt(&here, a / here.scaleA, b / here.scaleB));
 }
 
 #define POLISH_STEPS 8
+#define POLISH_LAST_DIGITS 1e-11 // a step this small changes J'J no more than rounding does
 
 // Near the minimum the residual sum changes below its rounding long before A and B stop changing in
 // their ninth digit, so the LM iteration stops wherever rounding hid the last decrease. Gauss-Newton
 // steps (J'WJ) dx = -J'Wr, which need no decrease of the sum, then go on while each step is smaller than
 // the one before: the gradient, summed from accurate residuals, places the minimum to rounding.
-void polish(const Streaming* s, gsl_vector* position)
+// True when the last pass was at the final position or a last-digit step from it.
+bool polish(Streaming* s, gsl_vector* position)
 {
-    double previous = INFINITY, gradient[2], normal[4];
-    gsl_vector_view gradientView = gsl_vector_view_array(gradient, 2);
-    gsl_matrix_view normalView = gsl_matrix_view_array(normal, 2, 2);
+    double previous = INFINITY;
     for (int step = 0; step < POLISH_STEPS; ++step) {
-        if (streamedNormalEquations(CblasTrans, position, NULL, const_cast<Streaming*>(s), &gradientView.vector,
-                                    &normalView.matrix) != GSL_SUCCESS) {
-            return;
-        }
-        double determinant = normal[0] * normal[3] - normal[1] * normal[1];
-        double d0 = -(normal[3] * gradient[0] - normal[1] * gradient[1]) / determinant;
-        double d1 = -(normal[0] * gradient[1] - normal[1] * gradient[0]) / determinant;
         double u0 = gsl_vector_get(position, 0), u1 = gsl_vector_get(position, 1);
+        const PassSums& sums = sumsAt(s, u0, u1);
+        if (!sums.derivativesFinite) return true;
+        double determinant = sums.s00 * sums.s11 - sums.s01 * sums.s01;
+        double d0 = -(sums.s11 * sums.g0 - sums.s01 * sums.g1) / determinant;
+        double d1 = -(sums.s00 * sums.g1 - sums.s01 * sums.g0) / determinant;
         double size = fmax(fabs(d0) / fmax(fabs(u0), DBL_MIN), fabs(d1) / fmax(fabs(u1), DBL_MIN));
-        if (!(size < previous) || !(size < 1e-6)) return; // not shrinking, or no longer a last-digit correction
+        if (!(size < previous) || !(size < 1e-6)) return true; // not shrinking, or more than a last-digit correction
         gsl_vector_set(position, 0, u0 + d0);
         gsl_vector_set(position, 1, u1 + d1);
-        if (size < 1e-15) return;
+        if (size < POLISH_LAST_DIGITS) return true;
         previous = size;
     }
+    return false;
 }
 
 bool solveStreaming(const Problem* problem, double startA, double startB, int maxIterations, RefineResult* result,
@@ -417,15 +440,16 @@ bool solveStreaming(const Problem* problem, double startA, double startB, int ma
     gsl_vector_view startView = gsl_vector_view_array(start, 2);
     bool converged = false;
     if (gsl_multilarge_nlinear_init(&startView.vector, &fdf, work) == GSL_SUCCESS) {
-        converged = iterate(work, maxIterations, result);
+        converged = iterate(work, STREAMING_XTOL, maxIterations, result);
     } else {
         setReason(result, NO_DERIVATIVE);
     }
     gsl_vector* p = gsl_multilarge_nlinear_position(work);
-    if (converged) polish(&s, p);
+    bool lastAtSolution = converged ? polish(&s, p)
+                                    : s.lastValid && s.last.u0 == gsl_vector_get(p, 0) && s.last.u1 == gsl_vector_get(p, 1);
     solution->a = gsl_vector_get(p, 0) * s.scaleA;
     solution->b = gsl_vector_get(p, 1) * s.scaleB;
-    solution->covariance = streamedCovariance(s, solution->a, solution->b);
+    solution->covariance = streamedCovariance(&s, lastAtSolution, solution->a, solution->b);
     gsl_multilarge_nlinear_free(work);
     return converged;
 }
@@ -528,8 +552,8 @@ void checkStop(const double* x, int used, int modelId, RefineResult* result)
 
 // Runs the solver from (startA, startB) over the points where the model has a value there (and whose
 // weight is a number >= 0).
-void solveFrom(const Problem& all, RefineSolver solver, int maxIterations, double startA, double startB,
-               RefineResult* result)
+void solveFrom(const Problem& all, int outsideLine, RefineSolver solver, int maxIterations, double startA,
+               double startB, RefineResult* result)
 {
     setReason(result, "");
     result->iterations = 0;
@@ -546,9 +570,13 @@ void solveFrom(const Problem& all, RefineSolver solver, int maxIterations, doubl
     result->pointsUsed = used.count;
     result->leftOut = all.count - used.count;
     // Of the points used, those the line could not take: a point without a model value is told once.
-    result->leftOutOfStart = 0;
-    for (int i = 0; i < used.count; ++i) {
-        result->leftOutOfStart += lineTakesPoint(modelId, exponentN, used.x[i], used.y[i]) ? 0 : 1;
+    // With every point used they are the outsideLine points the start was found without.
+    result->leftOutOfStart = outsideLine;
+    if (used.count != all.count) {
+        result->leftOutOfStart = 0;
+        for (int i = 0; i < used.count; ++i) {
+            result->leftOutOfStart += lineTakesPoint(modelId, exponentN, used.x[i], used.y[i]) ? 0 : 1;
+        }
     }
     if (used.count < 2) {
         result->status = REFINE_TOO_FEW;
@@ -651,7 +679,8 @@ RefineResult refineFitWith(const double* x, const double* y, const double* weigh
     RefineResult result = emptyResult();
     Problem all = {x, y, weights, count, modelId, exponentN};
     if (!findStart(all, &result)) return result;
-    solveFrom(all, solver, maxIterations, result.startA, result.startB, &result);
+    int outsideLine = result.leftOutOfStart;
+    solveFrom(all, outsideLine, solver, maxIterations, result.startA, result.startB, &result);
     if (result.status == REFINE_CONVERGED || result.status == REFINE_TOO_FEW) return result;
 
     // The solver found no fit from the line's start: a pole may lie between that start and the
@@ -662,7 +691,7 @@ RefineResult refineFitWith(const double* x, const double* y, const double* weigh
     bool weighted = weights != NULL;
     for (int i = 0; i < startCount; ++i) {
         RefineResult trial = result;
-        solveFrom(all, solver, maxIterations, starts[i][0], starts[i][1], &trial);
+        solveFrom(all, outsideLine, solver, maxIterations, starts[i][0], starts[i][1], &trial);
         if (trial.status != REFINE_CONVERGED) continue;
         if (best.status == REFINE_CONVERGED && !(spreadOf(trial, weighted) < spreadOf(best, weighted))) continue;
         trial.scannedStart = true;
