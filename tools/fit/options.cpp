@@ -20,6 +20,7 @@
 #include "kelvora_version.h"
 #include "models.h"
 #include "report.h"
+#include "vector_plot.h"
 
 namespace {
 
@@ -158,9 +159,13 @@ const OptionRow OPTIONS[] = {
      setSwitch<&FitOptions::refine>},
     {"--json", nullptr, false, "print one JSON object per fit, one per line", setSwitch<&FitOptions::json>},
     {"--residuals", nullptr, false, "print x,y,fitted,residual of every point as CSV", setSwitch<&FitOptions::residuals>},
-    {"--plot", "FILE.png", false, "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
+    {"--plot", "FILE", false, "draw the results window into FILE.png, or a publication plot into FILE.svg or FILE.pdf",
+     setText<&FitOptions::plotPath>},
+    {"--residual-panel", nullptr, false, "add the residuals under a .svg or .pdf plot",
+     setSwitch<&FitOptions::residualPanel>},
     {"--plot-residuals", "FILE.png", false, "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
-    {"--size", "WxH", false, "size of the pictures in pixels (default 480x536)", setSize},
+    {"--size", "WxH", false, "size of the pictures: pixels for .png (default 480x536), points for .svg and .pdf "
+     "(default 480x360)", setSize},
     {"--columns", "X,Y", true, "read plain tables (with =X,Y: X and Y from those columns), see below", setColumns},
     {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
     {"--help", nullptr, false, "print this text", showHelp},
@@ -279,7 +284,11 @@ std::string pictureProblem(const FitOptions& options)
     const char* names[2] = {"--plot", "--plot-residuals"};
     for (int i = 0; i < 2; ++i) {
         if (pictures[i] == nullptr) continue;
-        if (!namesPng(pictures[i])) {
+        // --plot also draws the publication plot, named .svg or .pdf.
+        bool vector = i == 0 && vectorFormatOf(pictures[i]) != VECTOR_NONE;
+        if (!vector && i == 0 && !namesPng(pictures[i])) {
+            return std::string(names[i]) + " draws FILE.png, FILE.svg or FILE.pdf, not '" + pictures[i] + "'";
+        } else if (!vector && !namesPng(pictures[i])) {
             return std::string(names[i]) + " writes a PNG picture: its name must end in .png, not '" + pictures[i] + "'";
         }
         for (const char* input : options.files) {
@@ -310,6 +319,8 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--plot and --plot-residuals draw one points file, not " + std::to_string(options.files.size());
     } else if (options.sizeGiven && options.plotPath == nullptr && options.residualPlotPath == nullptr) {
         *reason = "--size applies to --plot and --plot-residuals";
+    } else if (options.residualPanel && (options.plotPath == nullptr || vectorFormatOf(options.plotPath) == VECTOR_NONE)) {
+        *reason = "--residual-panel applies to --plot FILE.svg or FILE.pdf";
     } else if (options.json && options.residuals) {
         *reason = "--json and --residuals exclude each other (both print on standard output)";
     } else if (options.exponentGiven && !options.all && !modelUsesExponent(options.modelId)) {

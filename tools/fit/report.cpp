@@ -13,6 +13,7 @@
 #include "models.h"
 #include "plot_file.h"
 #include "refine.h"
+#include "vector_plot.h"
 
 namespace {
 
@@ -246,6 +247,17 @@ void printRankedLine(const FitOptions& options, const ModelFit& m)
     putchar('\n');
 }
 
+// The publication plot of the fit m. The sigma of the points and the band join here when the points
+// carry sigma and a band is asked for (sigma NULL and band NULL draw neither).
+VectorPlot vectorPlotOf(const FitOptions& options, const ModelFit& m)
+{
+    const PointTable& points = g_app.points;
+    return VectorPlot{points.x, points.y, NULL, points.pointCount, m.modelId, m.fit.a, m.fit.b, g_app.exponentN,
+                      m.uncertainty.seA, m.uncertainty.seB, NULL, NULL, NULL, options.residualPanel,
+                      options.sizeGiven ? (double)options.plotWidth : VECTOR_PLOT_WIDTH,
+                      options.sizeGiven ? (double)options.plotHeight : VECTOR_PLOT_HEIGHT};
+}
+
 // The residuals and pictures of the fit m.
 int writeExtras(const FitOptions& options, const ModelFit& m)
 {
@@ -255,8 +267,11 @@ int writeExtras(const FitOptions& options, const ModelFit& m)
                           g_app.exponentN);
     }
     int status = FIT_EXIT_FITTED;
-    if (options.plotPath != nullptr &&
-        !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight, m.modelId, &m.fit)) {
+    if (options.plotPath != nullptr && vectorFormatOf(options.plotPath) != VECTOR_NONE) {
+        VectorPlot plot = vectorPlotOf(options, m);
+        if (!writeVectorPlot(options.plotPath, &plot)) status = FIT_EXIT_BAD_FILE;
+    } else if (options.plotPath != nullptr &&
+               !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight, m.modelId, &m.fit)) {
         status = FIT_EXIT_BAD_FILE;
     }
     if (options.residualPlotPath != nullptr &&
