@@ -165,6 +165,15 @@ TEST_F(VectorPlotFile, PdfIsOnePageWithTheLegendAndTickLabelsAsText)
                              "4000", "10", "X", "Y − fit"}) {
         EXPECT_NE(text.find(part), std::string::npos) << part << " in:\n" << text;
     }
+
+    // A fit without values still shows its points; its parameters read "nan" as the command prints them.
+    plot.a = NAN;
+    plot.b = -NAN;
+    write("nan.pdf");
+    ASSERT_EQ(system(("pdftotext " + dir + "/nan.pdf " + textPath).c_str()), 0);
+    text = readWholeFile(textPath);
+    EXPECT_NE(text.find("A = nan"), std::string::npos) << text;
+    EXPECT_EQ(text.find("-nan"), std::string::npos) << text;
 }
 
 TEST_F(VectorPlotFile, AFileThatCannotBeWrittenIsSaidSoAndNothingIsLeft)

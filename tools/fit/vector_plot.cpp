@@ -7,6 +7,7 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 #include <errno.h>
+#include <fontconfig/fontconfig.h>
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
@@ -297,6 +298,10 @@ void drawZeroLine(cairo_t* cr, const Frame& f)
 // "NAME = value +- SE" with SE to two significant digits and the value rounded to match.
 void valueWithError(char* text, size_t size, const char* name, double value, double se)
 {
+    if (isnan(value)) {
+        snprintf(text, size, "%s = nan", name); // printf may sign a NaN
+        return;
+    }
     if (!(se > 0.0) || !isfinite(se) || !isfinite(value)) {
         snprintf(text, size, "%s = %.6g", name, value);
         return;
@@ -427,6 +432,10 @@ bool writeVectorStream(FILE* file, const void* content)
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
+    // cairo and fontconfig keep their font tables for the life of the process; a plot is drawn once a
+    // run, so they go now (the next plot loads them again).
+    cairo_debug_reset_static_data();
+    FcFini();
     if (status != CAIRO_STATUS_SUCCESS) {
         snprintf(vector->message, sizeof vector->message, "%s", cairo_status_to_string(status));
         return false;
