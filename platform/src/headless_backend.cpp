@@ -5,6 +5,8 @@
 
 #include <kelvora_device.h>
 
+#include <cstdio>
+
 namespace platform {
 namespace {
 
@@ -25,7 +27,10 @@ void start_headless()
     b.m_name = "headless";
     b.m_wait = [] {
         auto& idle = platform::idle_handler();
-        return idle ? idle() : false;
+        if (idle)
+            return idle();
+        std::fprintf(stderr, "kelvora device: waiting for input that never comes; ending the message loop\n");
+        return false;
     };
     platform::start_device(b);
     platform::instances::use_private_registry();

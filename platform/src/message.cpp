@@ -4,7 +4,6 @@
 #include "menu_bar.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace platform {
 namespace {
@@ -400,8 +399,8 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax)
         if (d.m_backend.m_present)
             d.m_backend.m_present();
         if (!d.m_backend.m_wait || !d.m_backend.m_wait()) {
-            // Nothing will ever arrive (a headless device with no script): end the loop instead of hanging.
-            std::fprintf(stderr, "kelvora device: waiting for input that never comes; ending the message loop\n");
+            // Nothing will ever arrive (a script at its end, a headless device without one): end the loop
+            // instead of hanging.
             *msg = MSG{};
             msg->message = WM_QUIT;
             return FALSE;
