@@ -12,7 +12,7 @@ struct ButtonState {
     bool checked = false;
 };
 
-StateTable<ButtonState> g_buttons;
+constexpr StateTable<ButtonState> g_buttons;
 
 LONG button_type(HWND hwnd)
 {

@@ -13,32 +13,66 @@
 
 namespace platform::controls {
 
-// Per-window state of one control class, keyed by handle: created at WM_NCCREATE, freed at WM_NCDESTROY.
-// Never hold a reference across a SendMessageW to another window: its handler may destroy this one.
+// A state record that a control class or the dialog manager keeps for a window (a message box has one
+// of the dialog manager's and one of its own).
+struct ControlRecord {
+    virtual ~ControlRecord() = default;
+};
+using ControlRecords = std::unordered_map<HWND, std::vector<std::unique_ptr<ControlRecord>>>;
+
+// What the controls and the dialog manager share on the device: the records by window, the dialog base
+// units once measured, and the open DeferWindowPos batches.
+struct ControlsState {
+    ControlRecords m_records;
+    SIZE m_dialog_base_units{0, 0};
+    std::unordered_map<const void*, std::shared_ptr<void>> m_defer_batches; // open DeferWindowPos batches
+};
+ControlsState& controls_state(); // of the device
+
+// Per-window state of one control class, kept by the device: created at WM_NCCREATE, freed at
+// WM_NCDESTROY. Never hold a reference across a SendMessageW to another window: its handler may destroy
+// this one.
 template <class State>
 class StateTable {
 public:
-    State* find(HWND hwnd)
+    State* find(HWND hwnd) const
     {
-        auto it = m_states.find(hwnd);
-        return it == m_states.end() ? nullptr : it->second.get();
+        auto it = controls_state().m_records.find(hwnd);
+        if (it == controls_state().m_records.end())
+            return nullptr;
+        for (auto& record : it->second)
+            if (auto* mine = dynamic_cast<Record*>(record.get()))
+                return &mine->m_state;
+        return nullptr;
     }
-    State& create(HWND hwnd)
+    State& create(HWND hwnd) const
     {
-        auto& slot = m_states[hwnd];
-        slot = std::make_unique<State>();
-        return *slot;
+        erase(hwnd);
+        auto record = std::make_unique<Record>();
+        State& state = record->m_state;
+        controls_state().m_records[hwnd].push_back(std::move(record));
+        return state;
     }
-    void erase(HWND hwnd) { m_states.erase(hwnd); }
+    void erase(HWND hwnd) const
+    {
+        auto it = controls_state().m_records.find(hwnd);
+        if (it == controls_state().m_records.end())
+            return;
+        std::erase_if(it->second, [](const auto& record) { return dynamic_cast<Record*>(record.get()) != nullptr; });
+        if (it->second.empty())
+            controls_state().m_records.erase(it);
+    }
 
 private:
-    std::unordered_map<HWND, std::unique_ptr<State>> m_states;
+    struct Record : ControlRecord {
+        State m_state{};
+    };
 };
 
 // The window procedure body shared by the controls: keeps the state record with the window from
 // WM_NCCREATE to WM_NCDESTROY and hands every other message to the class's dispatcher.
 template <class State>
-LRESULT route_to_state(StateTable<State>& table, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
+LRESULT route_to_state(const StateTable<State>& table, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
                        LRESULT (*dispatch)(HWND, State&, UINT, WPARAM, LPARAM))
 {
     if (msg == WM_NCCREATE)

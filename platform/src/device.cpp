@@ -1,6 +1,7 @@
-// The emulated device: screen, rotation, composition of the window surfaces, starting and stopping it
-// on a backend, and the device interface that tests and tools use.
+// The emulated device: the one object that holds every part, starting and stopping it on a backend, the
+// screen, rotation, composition of the window surfaces, and the device interface that tests and tools use.
 #include "control_classes.h"
+#include "device.h"
 #include "file_names.h"
 #include "input_panel.h"
 #include "internal.h"
@@ -14,6 +15,27 @@
 
 namespace platform {
 namespace {
+
+// The device of the process, and how many were created before it (their handles stay refused).
+struct DeviceSlot {
+    std::unique_ptr<Device> m_device;
+    uint32_t m_created = 0;
+};
+
+DeviceSlot& slot()
+{
+    static DeviceSlot s;
+    return s;
+}
+
+// A new device, its stock objects and the platform's window classes. Those need the device in place.
+void create_device(std::unique_ptr<Backend> backend)
+{
+    DeviceSlot& s = slot();
+    s.m_device = std::make_unique<Device>(s.m_created++, std::move(backend));
+    create_stock_objects();
+    register_control_classes();
+}
 
 void blit(Surface& screen, const Surface& from, int left, int top)
 {
@@ -55,11 +77,32 @@ void keep_popups_on_screen()
     }
 }
 
+Device::Device(uint32_t devices_before, std::unique_ptr<Backend> backend)
+    : m_number(devices_before), m_windows(first_generation(devices_before)), m_gdi(first_generation(devices_before)),
+      m_resources(first_generation(devices_before)), m_backend(std::move(backend))
+{
+    m_screen.resize(m_width, m_height, 0xFFFFFF);
+}
+
+// A call before the first start (or after a stop) gets a device without a backend: every handle it is
+// given is refused, and a wait for input ends at once.
 Device& device()
 {
-    static Device d;
-    return d;
+    if (!slot().m_device)
+        create_device(nullptr);
+    return *slot().m_device;
 }
+
+Device* running_device() { return slot().m_device.get(); }
+
+bool is_running(const Device* d, uint32_t number)
+{
+    const Device* running = slot().m_device.get();
+    return running == d && running->m_number == number;
+}
+
+controls::ControlsState& controls::controls_state() { return device().m_controls; }
+instances::RegistryState& instances::registry_state() { return device().m_instances; }
 
 void compose_screen()
 {
@@ -107,21 +150,12 @@ void rotate_screen()
     invalidate_all();
 }
 
-bool start_device(const Backend& backend)
+bool start_device(std::unique_ptr<Backend> backend)
 {
-    destroy_all_windows();
-    reset_windows();
-    reset_shell();
-    reset_resource_handles();
-    reset_gdi();
-    clear_message_state();
-    Device& d = device();
-    d = Device{};
-    d.m_backend = backend;
-    d.m_screen.resize(d.m_width, d.m_height, 0xFFFFFF);
-    register_control_classes();
+    stop_device();
+    create_device(std::move(backend));
     files::ignore_file_size_signal();
-    if (d.m_backend.m_start && !d.m_backend.m_start()) {
+    if (!device().m_backend->start()) {
         stop_device();
         return false;
     }
@@ -130,18 +164,13 @@ bool start_device(const Backend& backend)
 
 void stop_device()
 {
+    if (!slot().m_device)
+        return;
+    // The windows go first, while every part they may call on is still there.
     destroy_all_windows();
-    reset_windows();
-    reset_shell();
-    reset_resource_handles();
-    clear_message_state();
-    Device& d = device();
-    d.m_posted.clear();
-    d.m_input.clear();
-    d.m_quit_posted = false;
-    const Backend stopped = std::exchange(d.m_backend, Backend{});
-    if (stopped.m_stop)
-        stopped.m_stop();
+    if (Backend* backend = device().m_backend.get())
+        backend->stop();
+    slot().m_device.reset();
 }
 
 } // namespace platform

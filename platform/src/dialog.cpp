@@ -16,7 +16,7 @@ struct DialogState {
     DialogShell shell;
 };
 
-StateTable<DialogState> g_dialogs;
+constexpr StateTable<DialogState> g_dialogs;
 
 // Win32 gives a dialog the top-level window of the handle passed as its owner: a control or other child
 // window hands its ownership up to the first ancestor that is not a child.

@@ -8,7 +8,6 @@
 #include <cwchar>
 #include <cwctype>
 #include <memory>
-#include <unordered_set>
 
 using namespace platform::controls;
 
@@ -27,12 +26,11 @@ struct DeferBatch {
     std::vector<DeferredMove> moves;
 };
 
-std::unordered_set<DeferBatch*> g_batches;
-
 DeferBatch* batch_of(HDWP handle)
 {
-    auto* batch = reinterpret_cast<DeferBatch*>(handle);
-    return g_batches.contains(batch) ? batch : nullptr;
+    auto& batches = controls_state().m_defer_batches;
+    auto it = batches.find(handle);
+    return it == batches.end() ? nullptr : static_cast<DeferBatch*>(it->second.get());
 }
 
 bool only_blanks(const wchar_t* p)
@@ -143,11 +141,11 @@ HDWP WINAPI BeginDeferWindowPos(int count)
 {
     if (count < 0)
         return nullptr;
-    auto batch = std::make_unique<DeferBatch>();
+    auto batch = std::make_shared<DeferBatch>();
     batch->moves.reserve(static_cast<size_t>(std::min(count, 256)));
-    DeferBatch* raw = batch.release();
-    g_batches.insert(raw);
-    return reinterpret_cast<HDWP>(raw);
+    const HDWP handle = reinterpret_cast<HDWP>(batch.get());
+    controls_state().m_defer_batches.emplace(handle, std::move(batch));
+    return handle;
 }
 
 HDWP WINAPI DeferWindowPos(HDWP handle, HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
@@ -168,11 +166,12 @@ HDWP WINAPI DeferWindowPos(HDWP handle, HWND hwnd, HWND insertAfter, int x, int 
 
 BOOL WINAPI EndDeferWindowPos(HDWP handle)
 {
-    DeferBatch* batch = batch_of(handle);
-    if (!batch)
+    auto& batches = controls_state().m_defer_batches;
+    auto it = batches.find(handle);
+    if (it == batches.end())
         return FALSE;
-    g_batches.erase(batch);
-    std::unique_ptr<DeferBatch> owned(batch);
+    const auto owned = std::static_pointer_cast<DeferBatch>(it->second);
+    batches.erase(it);
     bool ok = true;
     for (const DeferredMove& m : owned->moves)
         if (!IsWindow(m.hwnd) || !SetWindowPos(m.hwnd, m.insert_after, m.x, m.y, m.cx, m.cy, m.flags))

@@ -6,7 +6,7 @@ namespace platform::controls {
 
 SIZE dialog_base_units()
 {
-    static SIZE cached{0, 0};
+    SIZE& cached = controls_state().m_dialog_base_units;
     if (cached.cx > 0)
         return cached;
     HDC dc = GetDC(nullptr);

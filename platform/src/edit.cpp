@@ -20,7 +20,7 @@ struct EditState {
     bool focused = false;
 };
 
-StateTable<EditState> g_edits;
+constexpr StateTable<EditState> g_edits;
 
 LONG style_of(HWND hwnd)
 {

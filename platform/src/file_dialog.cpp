@@ -39,7 +39,7 @@ struct FileDialogState {
     std::vector<Row> rows;
 };
 
-StateTable<FileDialogState*> g_pickers;
+constexpr StateTable<FileDialogState*> g_pickers;
 
 bool is_folder(const std::string& path)
 {

@@ -1,5 +1,6 @@
 // GDI: pens, brushes, fonts and bitmaps as handles; device contexts; the drawing primitives. Every
 // primitive translates to the surface, clips to the DC's region and fills span by span.
+#include "device.h"
 #include "handles.h"
 #include "internal.h"
 
@@ -10,41 +11,9 @@
 namespace platform {
 namespace {
 
-enum class GdiType { Pen, Brush, Font, Bitmap };
-
-struct GdiObject {
-    GdiType m_type = GdiType::Pen;
-    COLORREF m_color = 0;
-    int m_style = PS_SOLID;
-    int m_width = 1;
-    bool m_null = false;  // NULL_PEN, NULL_BRUSH
-    bool m_stock = false; // never deleted
-    Surface m_bitmap;
-};
-
-HandleTable<GdiObject>& gdi_table()
-{
-    static HandleTable<GdiObject> table(tag_gdi);
-    return table;
-}
-
-HandleTable<Dc>& dc_table()
-{
-    static HandleTable<Dc> table(tag_dc);
-    return table;
-}
-
-struct StockObjects {
-    HGDIOBJ m_objects[18] = {};
-    HBRUSH m_sys_brushes[32] = {};
-    Surface m_dummy; // the surface of a DC that draws nowhere
-};
-
-StockObjects& stock()
-{
-    static StockObjects s;
-    return s;
-}
+HandleTable<GdiObject>& gdi_table() { return device().m_gdi.m_objects; }
+HandleTable<Dc>& dc_table() { return device().m_gdi.m_dcs; }
+GdiState& stock() { return device().m_gdi; }
 
 HGDIOBJ add_object(GdiObject object)
 {
@@ -62,9 +31,11 @@ const COLORREF sys_colors[32] = {
     RGB(255, 255, 255), RGB(0, 0, 0),       RGB(10, 61, 143), RGB(128, 128, 128), RGB(10, 61, 143),
     RGB(255, 255, 255), RGB(0, 0, 0)};
 
-void create_stock()
+} // namespace
+
+void create_stock_objects()
 {
-    StockObjects& s = stock();
+    GdiState& s = stock();
     auto brush = [](COLORREF c, bool null) {
         GdiObject o;
         o.m_type = GdiType::Brush;
@@ -82,24 +53,26 @@ void create_stock()
         o.m_stock = true;
         return add_object(o);
     };
-    s.m_objects[WHITE_BRUSH] = brush(RGB(255, 255, 255), false);
-    s.m_objects[LTGRAY_BRUSH] = brush(RGB(192, 192, 192), false);
-    s.m_objects[GRAY_BRUSH] = brush(RGB(128, 128, 128), false);
-    s.m_objects[DKGRAY_BRUSH] = brush(RGB(64, 64, 64), false);
-    s.m_objects[BLACK_BRUSH] = brush(RGB(0, 0, 0), false);
-    s.m_objects[NULL_BRUSH] = brush(0, true);
-    s.m_objects[WHITE_PEN] = pen(RGB(255, 255, 255), false);
-    s.m_objects[BLACK_PEN] = pen(RGB(0, 0, 0), false);
-    s.m_objects[NULL_PEN] = pen(0, true);
+    s.m_stock[WHITE_BRUSH] = brush(RGB(255, 255, 255), false);
+    s.m_stock[LTGRAY_BRUSH] = brush(RGB(192, 192, 192), false);
+    s.m_stock[GRAY_BRUSH] = brush(RGB(128, 128, 128), false);
+    s.m_stock[DKGRAY_BRUSH] = brush(RGB(64, 64, 64), false);
+    s.m_stock[BLACK_BRUSH] = brush(RGB(0, 0, 0), false);
+    s.m_stock[NULL_BRUSH] = brush(0, true);
+    s.m_stock[WHITE_PEN] = pen(RGB(255, 255, 255), false);
+    s.m_stock[BLACK_PEN] = pen(RGB(0, 0, 0), false);
+    s.m_stock[NULL_PEN] = pen(0, true);
     GdiObject font;
     font.m_type = GdiType::Font;
     font.m_stock = true;
-    s.m_objects[SYSTEM_FONT] = add_object(font);
-    s.m_objects[DEFAULT_GUI_FONT] = s.m_objects[SYSTEM_FONT];
+    s.m_stock[SYSTEM_FONT] = add_object(font);
+    s.m_stock[DEFAULT_GUI_FONT] = s.m_stock[SYSTEM_FONT];
     for (int i = 0; i < 32; ++i)
         s.m_sys_brushes[i] = static_cast<HBRUSH>(brush(sys_colors[i], false));
     s.m_dummy.resize(1, 1, 0xFFFFFF);
 }
+
+namespace {
 
 Surface* dc_surface(Dc& dc)
 {
@@ -119,7 +92,7 @@ Surface* dc_surface(Dc& dc)
 const GdiObject* dc_pen(Dc& dc)
 {
     GdiObject* p = object_of(dc.m_pen);
-    return p && p->m_type == GdiType::Pen ? p : object_of(stock().m_objects[BLACK_PEN]);
+    return p && p->m_type == GdiType::Pen ? p : object_of(stock().m_stock[BLACK_PEN]);
 }
 
 void fill_span(Surface& s, const Region& clip, int y, int x0, int x1, uint32_t pixel)
@@ -317,14 +290,6 @@ void draw_icon_pixels(Dc& dc, int x, int y, HICON icon)
         }
 }
 
-void reset_gdi()
-{
-    dc_table().clear();
-    gdi_table().clear();
-    stock() = StockObjects{};
-    create_stock();
-}
-
 size_t gdi_object_count() { return gdi_table().size(); }
 size_t dc_count() { return dc_table().size(); }
 
@@ -360,7 +325,7 @@ HGDIOBJ WINAPI GetStockObject(int object)
 {
     if (object < 0 || object >= 18)
         return nullptr;
-    return stock().m_objects[object];
+    return stock().m_stock[object];
 }
 
 DWORD WINAPI GetSysColor(int index) { return index >= 0 && index < 32 ? sys_colors[index] : 0; }
@@ -441,9 +406,9 @@ HDC WINAPI CreateCompatibleDC(HDC)
 {
     auto dc = std::make_unique<Dc>();
     dc->m_memory = true;
-    dc->m_pen = static_cast<HPEN>(stock().m_objects[BLACK_PEN]);
-    dc->m_brush = static_cast<HBRUSH>(stock().m_objects[WHITE_BRUSH]);
-    dc->m_font = static_cast<HFONT>(stock().m_objects[SYSTEM_FONT]);
+    dc->m_pen = static_cast<HPEN>(stock().m_stock[BLACK_PEN]);
+    dc->m_brush = static_cast<HBRUSH>(stock().m_stock[WHITE_BRUSH]);
+    dc->m_font = static_cast<HFONT>(stock().m_stock[SYSTEM_FONT]);
     dc->m_clip = {RECT{0, 0, 1, 1}};
     return reinterpret_cast<HDC>(dc_table().add(std::move(dc)));
 }

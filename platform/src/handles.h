@@ -9,10 +9,12 @@ namespace platform {
 
 // Handle layout: generation in the high 32 bits, slot index + 1 in bits 8..31, the table's tag in bits 0..7.
 // Bit 0 of every tag is clear, so a caller's "handle | 1" is recognisably not a handle.
+// Each device starts its tables at generations of its own (see first_generation), so that a handle kept
+// from an earlier device is refused by the next one.
 template <class T>
 class HandleTable {
 public:
-    explicit HandleTable(uint8_t tag) : m_tag(tag) {}
+    HandleTable(uint8_t tag, uint32_t first_generation) : m_tag(tag), m_first_generation(first_generation) {}
 
     uintptr_t add(std::unique_ptr<T> object)
     {
@@ -22,7 +24,7 @@ public:
             m_free.pop_back();
         } else {
             index = static_cast<uint32_t>(m_slots.size());
-            m_slots.push_back(Slot{});
+            m_slots.push_back(Slot{nullptr, m_first_generation});
         }
         Slot& slot = m_slots[index];
         slot.m_object = std::move(object);
@@ -47,17 +49,6 @@ public:
         m_slots[index].m_generation = next_generation(m_slots[index].m_generation);
         m_free.push_back(index);
         return true;
-    }
-
-    // Frees everything and moves every slot to a new generation.
-    void clear()
-    {
-        m_free.clear();
-        for (uint32_t i = 0; i < m_slots.size(); ++i) {
-            m_slots[i].m_object.reset();
-            m_slots[i].m_generation = next_generation(m_slots[i].m_generation);
-            m_free.push_back(i);
-        }
     }
 
     template <class F>
@@ -97,6 +88,7 @@ private:
     }
 
     uint8_t m_tag;
+    uint32_t m_first_generation;
     std::vector<Slot> m_slots;
     std::vector<uint32_t> m_free;
 };
@@ -109,5 +101,10 @@ constexpr uint8_t tag_icon = 0x40;
 constexpr uint8_t tag_accel = 0x50;
 constexpr uint8_t tag_defer = 0x60;
 constexpr uint8_t tag_remote_window = 0x70; // a window of another process: the pid in the high 32 bits
+
+// The first generation of the tables of the device started `devices_before` devices after the first: 65536
+// generations apart, so a slot must be reused that many times in one device before a handle of an earlier
+// device could name an object again.
+constexpr uint32_t first_generation(uint32_t devices_before) { return (devices_before << 16) + 1; }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 // The headless backend: the device in memory only, for tests and kelvora-replay. Input comes from the
 // idle handler, which the caller sets; without one the first wait ends the program's loop.
+#include "device.h"
 #include "instance_registry.h"
 #include "internal.h"
 
@@ -10,11 +11,19 @@
 namespace platform {
 namespace {
 
-std::function<bool()>& idle_handler()
-{
-    static std::function<bool()> handler;
-    return handler;
-}
+class HeadlessBackend final : public Backend {
+public:
+    bool wait() override
+    {
+        // A copy: the handler may stop this device, and this backend with it.
+        if (std::function<bool()> idle = m_idle)
+            return idle();
+        std::fprintf(stderr, "kelvora device: waiting for input that never comes; ending the message loop\n");
+        return false;
+    }
+
+    std::function<bool()> m_idle;
+};
 
 } // namespace
 } // namespace platform
@@ -23,19 +32,16 @@ namespace kelvora::device {
 
 void start_headless()
 {
-    platform::Backend b;
-    b.m_name = "headless";
-    b.m_wait = [] {
-        auto& idle = platform::idle_handler();
-        if (idle)
-            return idle();
-        std::fprintf(stderr, "kelvora device: waiting for input that never comes; ending the message loop\n");
-        return false;
-    };
-    platform::start_device(b);
+    platform::start_device(std::make_unique<platform::HeadlessBackend>());
     platform::instances::use_private_registry();
 }
 
-void set_idle_handler(std::function<bool()> handler) { platform::idle_handler() = std::move(handler); }
+// Kept by the headless device running; ignored when none runs.
+void set_idle_handler(std::function<bool()> handler)
+{
+    platform::Device* running = platform::running_device();
+    if (auto* headless = running ? dynamic_cast<platform::HeadlessBackend*>(running->m_backend.get()) : nullptr)
+        headless->m_idle = std::move(handler);
+}
 
 } // namespace kelvora::device

@@ -2,6 +2,8 @@
 // keys, and the shell calls that ask for it (SHSipPreference, SHSipInfo, SipGetInfo, SipShowIM).
 #include "input_panel.h"
 
+#include "device.h"
+
 #include <aygshell.h>
 #include <kelvora_device.h>
 
@@ -10,22 +12,7 @@
 namespace platform {
 namespace {
 
-struct PanelState {
-    bool m_up = false;
-    bool m_was_up = false;         // before the last turn of the screen or move of the panel
-    std::optional<bool> m_request; // a raise or lower waiting for the queue to be handled
-    HWND m_input_dialog = nullptr;
-    int m_down_key = -1;           // the key the stroke began on
-    int m_pressed = -1;            // that key while the stylus is on it: drawn pressed
-    bool m_stroke = false;         // a stroke that began on the panel
-    bool m_shift = false;          // Shift tapped: the next key is sent shifted
-};
-
-PanelState& panel()
-{
-    static PanelState s;
-    return s;
-}
+PanelState& panel() { return device().m_panel; }
 
 // One layout of the screen: its size and whether the panel was up.
 struct ScreenLayout {
@@ -224,8 +211,6 @@ void input_panel_on_rotate()
     s.m_down_key = s.m_pressed = -1;
     s.m_stroke = false;
 }
-
-void reset_input_panel() { panel() = PanelState{}; }
 
 } // namespace platform
 

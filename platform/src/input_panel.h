@@ -5,9 +5,21 @@
 
 #include <sipapi.h>
 
+#include <optional>
 #include <vector>
 
 namespace platform {
+
+struct PanelState {
+    bool m_up = false;
+    bool m_was_up = false;         // before the last turn of the screen or move of the panel
+    std::optional<bool> m_request; // a raise or lower waiting for the queue to be handled
+    HWND m_input_dialog = nullptr;
+    int m_down_key = -1;           // the key the stroke began on
+    int m_pressed = -1;            // that key while the stylus is on it: drawn pressed
+    bool m_stroke = false;         // a stroke that began on the panel
+    bool m_shift = false;          // Shift tapped: the next key is sent shifted
+};
 
 // ---- Raising and lowering ------------------------------------------------------------------------------
 
@@ -47,7 +59,6 @@ void draw_input_panel(Surface& screen);
 // The panel's button in the middle of a menu bar.
 void draw_input_panel_button(Surface& screen, const RECT& slot, bool pressed);
 void input_panel_on_rotate();
-void reset_input_panel();
 
 // ---- Keys (input_panel_keys.cpp) -------------------------------------------------------------------------
 

@@ -1,6 +1,8 @@
 // The keys of the input panel: their layout for portrait and landscape, and how they are drawn.
 #include "input_panel.h"
 
+#include "device.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <string>

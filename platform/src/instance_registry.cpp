@@ -20,8 +20,6 @@ namespace platform::instances {
 namespace {
 
 volatile sig_atomic_t g_raise_requested = 0;
-std::string g_folder;    // empty: private registry
-unsigned g_sequence = 0; // distinguishes several windows of this process
 
 struct Entry {
     int pid = 0;
@@ -120,15 +118,15 @@ bool matches(const Entry& entry, std::wstring_view class_name, std::wstring_view
 std::vector<std::string> entry_files()
 {
     std::vector<std::string> names;
-    if (g_folder.empty())
+    if (registry_state().m_folder.empty())
         return names;
-    DIR* dir = opendir(g_folder.c_str());
+    DIR* dir = opendir(registry_state().m_folder.c_str());
     if (!dir)
         return names;
     while (dirent* e = readdir(dir)) {
         const std::string name = e->d_name;
         if (name.size() > 6 && name.ends_with(".entry"))
-            names.push_back(g_folder + "/" + name);
+            names.push_back(registry_state().m_folder + "/" + name);
     }
     closedir(dir);
     std::sort(names.begin(), names.end());
@@ -149,8 +147,8 @@ bool prepare_folder(const std::string& folder)
 
 void select_folder(const std::string& folder)
 {
-    g_folder = prepare_folder(folder) ? folder : std::string();
-    if (!g_folder.empty())
+    registry_state().m_folder = prepare_folder(folder) ? folder : std::string();
+    if (!registry_state().m_folder.empty())
         install_raise_handler();
 }
 
@@ -203,12 +201,12 @@ void use_shared_registry()
     if (prepare_folder(user_folder))
         select_folder(user_folder + "/" + display_key());
     else
-        g_folder.clear();
+        registry_state().m_folder.clear();
 }
 
 void use_private_registry()
 {
-    g_folder.clear();
+    registry_state().m_folder.clear();
 }
 
 void use_registry_folder(const std::string& folder)
@@ -218,13 +216,14 @@ void use_registry_folder(const std::string& folder)
 
 void publish(std::wstring_view class_name, std::wstring_view title)
 {
-    if (g_folder.empty())
+    if (registry_state().m_folder.empty())
         return;
     withdraw(class_name, title);
     const unsigned long long start_time = start_time_of(getpid());
     if (start_time == 0)
         return; // an entry without it would never be trusted
-    const std::string base = g_folder + "/" + std::to_string(getpid()) + "-" + std::to_string(++g_sequence);
+    const std::string base = registry_state().m_folder + "/" + std::to_string(getpid()) + "-" +
+                             std::to_string(++registry_state().m_sequence);
     {
         std::ofstream out(base + ".tmp", std::ios::trunc);
         out << getpid() << '\n'

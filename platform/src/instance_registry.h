@@ -6,6 +6,13 @@
 
 namespace platform::instances {
 
+// The registry as the device keeps it.
+struct RegistryState {
+    std::string m_folder;    // empty: private registry
+    unsigned m_sequence = 0; // distinguishes several windows of this process
+};
+RegistryState& registry_state();
+
 // Where registrations live: the desktop device shares one folder per user and display (a start on
 // another display opens its own window there); a headless device uses none (private: only windows of
 // its own process are found) unless a test names a folder.

@@ -3,9 +3,12 @@
 #pragma once
 #include <windows.h>
 
+#include "handles.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -97,8 +100,18 @@ struct Window {
     bool is_top_level() const { return m_parent == nullptr; }
 };
 
-// The window manager's own record: the z-order, the bars, who is active, has the keyboard and the stylus.
+// The window manager's own record: the window records and classes, the z-order, the bars, who is active,
+// has the keyboard and the stylus.
 struct WindowState {
+    explicit WindowState(uint32_t generation) : m_table(tag_window, generation) {}
+
+    // A destroyed window is first only marked dead, so code that holds a Window* across a window
+    // procedure call never touches freed memory. Its record is freed at the next safe point: see
+    // release_destroyed_windows.
+    HandleTable<Window> m_table;
+    std::vector<HWND> m_destroyed; // destroyed since the last release, their records still allocated
+    int m_send_depth = 0;          // window procedure calls in progress: some caller may hold a Window*
+    std::vector<std::unique_ptr<WindowClass>> m_classes;
     std::vector<Window*> m_top_levels; // top first
     std::vector<Window*> m_menu_bars;
     Window* m_active = nullptr;
@@ -133,7 +146,6 @@ void destroy_all_windows();
 // only then can no caller still hold their Window*.
 void release_destroyed_windows();
 size_t window_record_count(); // records held, destroyed ones not yet released among them
-void reset_windows();
 
 // ---- Painting ---------------------------------------------------------------------------------------
 
@@ -162,6 +174,30 @@ Dc screen_dc(Surface& screen); // draws anywhere on the screen: the shell's bars
 bool brush_color(HBRUSH brush, COLORREF* color); // false for a null brush or a bad handle
 void draw_icon_pixels(Dc& dc, int x, int y, HICON icon);
 
+// The GDI's objects: pens, brushes, fonts and bitmaps, and the device contexts.
+enum class GdiType { Pen, Brush, Font, Bitmap };
+
+struct GdiObject {
+    GdiType m_type = GdiType::Pen;
+    COLORREF m_color = 0;
+    int m_style = PS_SOLID;
+    int m_width = 1;
+    bool m_null = false;  // NULL_PEN, NULL_BRUSH
+    bool m_stock = false; // never deleted
+    Surface m_bitmap;
+};
+
+struct GdiState {
+    explicit GdiState(uint32_t generation) : m_objects(tag_gdi, generation), m_dcs(tag_dc, generation) {}
+
+    HandleTable<GdiObject> m_objects;
+    HandleTable<Dc> m_dcs;
+    HGDIOBJ m_stock[18] = {};
+    HBRUSH m_sys_brushes[32] = {};
+    Surface m_dummy; // the surface of a DC that draws nowhere
+};
+void create_stock_objects(); // once the device exists
+
 // Text with the device font.
 struct FontMetrics {
     int m_ascent = 10;
@@ -178,6 +214,13 @@ void draw_device_text(Dc& dc, int x, int y, std::wstring_view text); // (x, y) t
 void draw_text_on_surface(Surface& surface, const RECT& clip, int x, int y, std::wstring_view text,
                           uint32_t color);
 
+// The device font, loaded on first use and closed with the device (text.cpp).
+struct Font;
+struct FontRelease {
+    void operator()(Font* font) const;
+};
+using FontPointer = std::unique_ptr<Font, FontRelease>;
+
 // ---- Resources --------------------------------------------------------------------------------------
 
 struct Icon {
@@ -186,6 +229,17 @@ struct Icon {
 };
 Icon* icon_from_handle(HICON icon);
 std::vector<MenuItem> load_menu_items(HINSTANCE instance, UINT id, bool* ok);
+
+// What the device has loaded from the program's resources.
+struct ResourceState {
+    explicit ResourceState(uint32_t generation) : m_icons(tag_icon, generation), m_accelerators(tag_accel, generation)
+    {
+    }
+
+    HandleTable<Icon> m_icons;
+    HandleTable<std::vector<ACCEL>> m_accelerators;
+    std::map<uint16_t, HICON> m_icon_cache; // LoadIcon: one handle per icon
+};
 
 // ---- Input and the device -----------------------------------------------------------------------------
 
@@ -198,39 +252,34 @@ struct InputEvent {
     wchar_t m_char = 0;
 };
 
-// A backend is a small table of functions; the device calls them from the message loop.
-struct Backend {
-    const char* m_name = "";
-    // Called once the device is reset, before any window exists: open what the backend shows the device
-    // in. False when that cannot be done; the device is then stopped again.
-    std::function<bool()> m_start;
-    // Called when the device stops, after every window is gone: close what m_start opened.
-    std::function<void()> m_stop;
+// What shows the device and feeds it input: the headless backend (memory only) or SDL (a desktop window).
+// The device owns it and calls it from the message loop.
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // Called once the device exists, before any window: open what the backend shows the device in. False
+    // when that cannot be done; the device is then stopped again.
+    virtual bool start() { return true; }
+    // Called when the device stops, after every window is gone: close what start opened.
+    virtual void stop() {}
     // Called when the program waits and nothing is due: get input into the device. False when no input
-    // will ever come (the headless device without a script), which ends the waiting loop.
-    std::function<bool()> m_wait;
-    std::function<void()> m_present;
-    std::function<std::wstring()> m_get_clipboard;
-    std::function<void(std::wstring_view)> m_set_clipboard;
+    // will ever come (the headless device at the end of its input), which ends the waiting loop.
+    virtual bool wait() = 0;
+    virtual void present() {}
+    // A backend with a clipboard of its own (the host's) keeps the device's; otherwise the device does.
+    virtual bool has_clipboard() const { return false; }
+    virtual std::wstring clipboard_text() { return {}; }
+    virtual void set_clipboard_text(std::wstring_view) {}
 };
 
-struct Device {
-    int m_width = 240;
-    int m_height = 320;
-    int m_old_width = 240;  // the size before the last rotation, for SHHandleWMSettingChange
-    int m_old_height = 320;
-    Surface m_screen;
-    std::deque<MSG> m_posted;
-    std::deque<InputEvent> m_input;
-    bool m_quit_posted = false;
-    int m_quit_code = 0;
-    bool m_shift = false;
-    bool m_control = false;
-    Backend m_backend;
-    std::wstring m_clipboard;
-    bool m_pump_saw_quit = false; // a WM_QUIT met by kelvora::device::pump, and its code
-    int m_pump_quit_code = 0;
+// The stylus as the window manager sees it: where the present stroke began.
+struct StylusState {
+    bool m_down = false;
+    bool m_on_shell = false; // the stroke began on a bar or on the open menu
+    bool m_on_panel = false; // the stroke began on the input panel
 };
+
+struct Device;
 Device& device();
 void push_input(const InputEvent& event);
 bool process_one_input(); // false when the input queue is empty
@@ -241,22 +290,21 @@ void send_setting_change(WPARAM what);
 void keep_popups_on_screen();
 
 // Shell: the navigation bar at the top and the menu bar at the bottom (menu_bar.h has the bar's own calls).
+struct NavBarState {
+    bool m_pressed_ok = false; // a stylus held on the navigation bar's "ok" button
+};
 void draw_shell_bars(Surface& screen);
 bool shell_stylus(InputKind kind, POINT p); // navigation bar and menu bar: true when taken
 
-// Resets of each part, in the order start_device() runs them.
-void reset_shell();
-void reset_resource_handles();
-void reset_gdi();
-void clear_message_state(); // input ready for the program and the stylus held on a window
 HBITMAP make_bitmap(Surface pixels);
 size_t gdi_object_count(); // pens, brushes, fonts and bitmaps held, stock objects among them
 size_t dc_count();
 Surface* surface_for_dc(Dc& dc);
 
-// Starts the device with a backend (the headless one, or SDL): a full reset of every part, then the
+// Starts a new device on a backend (the headless one, or SDL), after stopping the one running, then the
 // backend's own start. False when the backend could not start.
-bool start_device(const Backend& backend);
+bool start_device(std::unique_ptr<Backend> backend);
+// Destroys every window, stops the backend and destroys the device with all it holds.
 void stop_device();
 bool write_png(const Surface& surface, const std::string& path); // RGB, 8 bits a channel
 } // namespace platform

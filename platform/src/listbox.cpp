@@ -17,7 +17,7 @@ struct ListState {
     int drag_offset = 0; // stylus y minus thumb top while the thumb is dragged
 };
 
-StateTable<ListState> g_lists;
+constexpr StateTable<ListState> g_lists;
 
 int item_height(HWND hwnd)
 {

@@ -3,6 +3,7 @@
 // drop-down button opens above the bar.
 #include "menu_bar.h"
 
+#include "device.h"
 #include "input_panel.h"
 
 #include <aygshell.h>
@@ -19,31 +20,7 @@ constexpr uint32_t bar_colour = 0xD6DFF0;
 constexpr uint32_t bar_line_colour = 0x7F8FB0;
 constexpr uint32_t highlight_colour = 0x0A3D8F;
 
-// The pop-up menu of one drop-down button; no bar when none is open.
-struct MenuState {
-    HWND m_bar = nullptr;
-    int m_button = -1;
-    int m_highlight = -1;
-    RECT m_rect{};
-};
-
-// A stylus held on the bar: a command button lights until the stroke ends, and acts only if it ends there.
-struct BarPress {
-    HWND m_bar = nullptr;
-    int m_button = -1;
-    bool m_panel_button = false;
-};
-
-struct MenuBarState {
-    MenuState m_menu;
-    BarPress m_press;
-};
-
-MenuBarState& menu_bar_state()
-{
-    static MenuBarState s;
-    return s;
-}
+MenuBarState& menu_bar_state() { return device().m_menu_bar; }
 
 MenuState& open_menu_state() { return menu_bar_state().m_menu; }
 
@@ -369,8 +346,6 @@ void draw_menu_bar(Surface& screen)
         draw_bar(screen, bar);
     draw_menu(screen);
 }
-
-void reset_menu_bar() { menu_bar_state() = MenuBarState{}; }
 
 // ---- The open menu ---------------------------------------------------------------------------------------
 

@@ -5,6 +5,26 @@
 
 namespace platform {
 
+// The pop-up menu of one drop-down button; no bar when none is open.
+struct MenuState {
+    HWND m_bar = nullptr;
+    int m_button = -1;
+    int m_highlight = -1;
+    RECT m_rect{};
+};
+
+// A stylus held on the bar: a command button lights until the stroke ends, and acts only if it ends there.
+struct BarPress {
+    HWND m_bar = nullptr;
+    int m_button = -1;
+    bool m_panel_button = false;
+};
+
+struct MenuBarState {
+    MenuState m_menu;
+    BarPress m_press;
+};
+
 // ---- The bar ---------------------------------------------------------------------------------------------
 
 // The stylus while no menu is open. Down forgets the press of an earlier stroke, and is true when the new
@@ -16,7 +36,6 @@ void press_soft_key(int which);
 void on_menu_bar_destroyed(Window* bar);
 // The bar of the topmost window that has one, and the menu open above it.
 void draw_menu_bar(Surface& screen);
-void reset_menu_bar();
 
 // ---- The open menu -----------------------------------------------------------------------------------------
 

@@ -1,4 +1,5 @@
 // The message queue: sent, posted and input messages, WM_PAINT from update regions, and the wait for input.
+#include "device.h"
 #include "input_panel.h"
 #include "internal.h"
 #include "menu_bar.h"
@@ -8,24 +9,8 @@
 namespace platform {
 namespace {
 
-// Converted input, ready to be returned by GetMessageW / PeekMessageW.
-std::deque<MSG>& ready_input()
-{
-    static std::deque<MSG> ready;
-    return ready;
-}
-
-struct StylusState {
-    bool m_down = false;
-    bool m_on_shell = false; // the stroke began on a bar or on the open menu
-    bool m_on_panel = false; // the stroke began on the input panel
-};
-
-StylusState& stylus()
-{
-    static StylusState s;
-    return s;
-}
+std::deque<MSG>& ready_input() { return device().m_ready; }
+StylusState& stylus() { return device().m_stylus; }
 
 bool matches(const MSG& m, HWND hwnd, UINT min, UINT max)
 {
@@ -338,12 +323,6 @@ bool process_one_input()
     return true;
 }
 
-void clear_message_state()
-{
-    ready_input().clear();
-    stylus() = StylusState{};
-}
-
 } // namespace platform
 
 using namespace platform;
@@ -389,16 +368,17 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax)
     if (!msg || (hwnd && !window_from_handle(hwnd)))
         return -1;
     release_destroyed_windows();
-    Device& d = device();
     for (;;) {
         if (take_message(msg, hwnd, filterMin, filterMax, true))
             return msg->message != WM_QUIT;
         if (hwnd && !window_from_handle(hwnd)) // the filter window went away while waiting
             return -1;
         compose_screen();
-        if (d.m_backend.m_present)
-            d.m_backend.m_present();
-        if (!d.m_backend.m_wait || !d.m_backend.m_wait()) {
+        // The backend is looked up for each call: the input it delivers may stop the device.
+        if (Backend* backend = device().m_backend.get())
+            backend->present();
+        Backend* backend = device().m_backend.get();
+        if (!backend || !backend->wait()) {
             // Nothing will ever arrive (a script at its end, a headless device without one): end the loop
             // instead of hanging.
             *msg = MSG{};

@@ -27,7 +27,7 @@ struct MessageBoxState {
     int text_x = kMargin;
 };
 
-StateTable<MessageBoxState> g_boxes;
+constexpr StateTable<MessageBoxState> g_boxes;
 
 std::vector<BoxButton> buttons_for(UINT type)
 {

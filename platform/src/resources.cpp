@@ -1,5 +1,6 @@
 // Resources: the compiled .res image embedded in the executable, and the loaders that read it (strings,
 // icons, bitmaps, menus, accelerators). Everything read from the image is bounds-checked.
+#include "device.h"
 #include "handles.h"
 #include "internal.h"
 #include "text_encoding.h"
@@ -35,11 +36,21 @@ struct Resource {
     DWORD m_size = 0;
 };
 
-std::vector<std::unique_ptr<Resource>>& resources()
+// The program's image: the resources its executable embeds, registered before main, and the strings
+// that LoadStringW hands out pointers to. Like the executable's own resource section it belongs to the
+// process, not to a device: it is there before the first device starts and its pointers stay valid.
+struct Module {
+    std::vector<std::unique_ptr<Resource>> m_resources;
+    std::map<UINT, std::wstring> m_strings;
+};
+
+Module& module()
 {
-    static std::vector<std::unique_ptr<Resource>> list;
-    return list;
+    static Module image;
+    return image;
 }
+
+std::vector<std::unique_ptr<Resource>>& resources() { return module().m_resources; }
 
 const HINSTANCE module_instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
 
@@ -116,29 +127,10 @@ const Resource* find_ordinal(uint16_t type, uint16_t name)
 
 const unsigned char* bytes(const Resource* r) { return reinterpret_cast<const unsigned char*>(r->m_data.get()); }
 
-HandleTable<Icon>& icon_table()
-{
-    static HandleTable<Icon> table(tag_icon);
-    return table;
-}
-
-HandleTable<std::vector<ACCEL>>& accel_table()
-{
-    static HandleTable<std::vector<ACCEL>> table(tag_accel);
-    return table;
-}
-
-std::map<uint16_t, HICON>& icon_cache()
-{
-    static std::map<uint16_t, HICON> cache;
-    return cache;
-}
-
-std::map<UINT, std::wstring>& string_cache()
-{
-    static std::map<UINT, std::wstring> cache;
-    return cache;
-}
+HandleTable<Icon>& icon_table() { return device().m_resources.m_icons; }
+HandleTable<std::vector<ACCEL>>& accel_table() { return device().m_resources.m_accelerators; }
+std::map<uint16_t, HICON>& icon_cache() { return device().m_resources.m_icon_cache; }
+std::map<UINT, std::wstring>& string_cache() { return module().m_strings; }
 
 // Decodes a device-independent bitmap (header, palette, bottom-up rows) into `out`. `rows` is the
 // height of the colour image (an icon's header counts the mask too). False on anything malformed.
@@ -268,13 +260,6 @@ std::vector<MenuItem> load_menu_items(HINSTANCE, UINT id, bool* ok)
     size_t pos = 4 + read16(p + 2);
     *ok = parse_menu_items(p, r->m_size, &pos, &items, 0);
     return items;
-}
-
-void reset_resource_handles()
-{
-    icon_table().clear();
-    accel_table().clear();
-    icon_cache().clear();
 }
 
 } // namespace platform

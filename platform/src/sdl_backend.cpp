@@ -1,5 +1,6 @@
 // The SDL2 backend: the device screen in a desktop window at an integer zoom, mouse as stylus, keys and
 // text input, the host clipboard, and raise requests from a second start of the program.
+#include "device.h"
 #include "instance_registry.h"
 #include "internal.h"
 
@@ -28,11 +29,7 @@ struct SdlState {
     bool m_icon_set = false;
 };
 
-SdlState& sdl()
-{
-    static SdlState s;
-    return s;
-}
+SdlState& sdl();
 
 UINT virtual_key(SDL_Keycode k)
 {
@@ -245,6 +242,37 @@ bool open_window(std::string* error)
     return true;
 }
 
+// The backend itself: its window, renderer and input state live as long as the device it serves.
+class SdlBackend final : public Backend {
+public:
+    explicit SdlBackend(std::string* error) : m_error(error) {}
+
+    bool start() override { return open_window(m_error); }
+    void stop() override { close_sdl(); }
+    bool wait() override { return wait_for_events(); }
+    void present() override { platform::present(); }
+    bool has_clipboard() const override { return true; }
+    std::wstring clipboard_text() override
+    {
+        char* text = SDL_GetClipboardText();
+        std::wstring out = kelvora_from_utf8(text ? text : "");
+        SDL_free(text);
+        return out;
+    }
+    void set_clipboard_text(std::wstring_view text) override
+    {
+        SDL_SetClipboardText(kelvora_to_utf8(text).c_str());
+    }
+
+    SdlState m_state;
+
+private:
+    std::string* m_error; // where start explains a failure
+};
+
+// The backend's functions run only while the SDL device is the one running.
+SdlState& sdl() { return static_cast<SdlBackend&>(*device().m_backend).m_state; }
+
 } // namespace
 } // namespace platform
 
@@ -264,20 +292,7 @@ bool start_desktop(std::string* error)
     // Only the window's close button goes through the program's exit question; SIGTERM and SIGINT keep
     // their usual meaning instead of SDL's quit event (a session ending must not hang on a dialog).
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    Backend b;
-    b.m_name = "sdl";
-    b.m_start = [error] { return open_window(error); };
-    b.m_stop = close_sdl;
-    b.m_wait = wait_for_events;
-    b.m_present = present;
-    b.m_get_clipboard = [] {
-        char* text = SDL_GetClipboardText();
-        std::wstring out = kelvora_from_utf8(text ? text : "");
-        SDL_free(text);
-        return out;
-    };
-    b.m_set_clipboard = [](std::wstring_view text) { SDL_SetClipboardText(kelvora_to_utf8(text).c_str()); };
-    if (!start_device(b))
+    if (!start_device(std::make_unique<SdlBackend>(error)))
         return false;
     instances::use_shared_registry();
     return true;

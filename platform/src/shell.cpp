@@ -1,6 +1,7 @@
 // The Pocket PC shell: the navigation bar at the top with the active window's title and "ok" button, the
 // stylus and drawing of both bars (menu_bar.cpp has the menu bar's own), the SH* helpers for activation
 // and setting changes, and the screen's metrics.
+#include "device.h"
 #include "input_panel.h"
 #include "internal.h"
 #include "menu_bar.h"
@@ -12,15 +13,7 @@ namespace {
 
 constexpr uint32_t nav_colour = 0x0A3D8F;
 
-struct ShellState {
-    bool m_pressed_ok = false; // a stylus held on the navigation bar's "ok" button
-};
-
-ShellState& shell()
-{
-    static ShellState s;
-    return s;
-}
+NavBarState& shell() { return device().m_nav_bar; }
 
 RECT ok_button_rect()
 {
@@ -92,13 +85,6 @@ bool shell_stylus(InputKind kind, POINT p)
     if (kind == InputKind::Up)
         release_nav_bar(p);
     return true;
-}
-
-void reset_shell()
-{
-    shell() = ShellState{};
-    reset_menu_bar();
-    reset_input_panel();
 }
 
 void draw_shell_bars(Surface& screen)

@@ -12,7 +12,7 @@ struct StaticState {
     HBITMAP loaded = nullptr; // the bitmap the control loaded from its title: its own to delete
 };
 
-StateTable<StaticState> g_statics;
+constexpr StateTable<StaticState> g_statics;
 
 LONG static_type(HWND hwnd)
 {

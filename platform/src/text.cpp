@@ -1,5 +1,6 @@
 // Text: the device font (DejaVu Sans, 10 pixels, grey-scale anti-aliased) through fontconfig and FreeType;
 // DrawTextW, ExtTextOutW, extents and metrics.
+#include "device.h"
 #include "internal.h"
 #include "line_breaking.h"
 
@@ -28,13 +29,25 @@ struct Glyph {
     std::vector<uint8_t> m_coverage;
 };
 
+} // namespace
+
 struct Font {
-    bool m_tried = false;
     FT_Library m_library = nullptr;
     FT_Face m_face = nullptr;
     FontMetrics m_metrics;
     std::unordered_map<wchar_t, Glyph> m_glyphs;
 };
+
+void FontRelease::operator()(Font* font) const
+{
+    if (font->m_face)
+        FT_Done_Face(font->m_face);
+    if (font->m_library)
+        FT_Done_FreeType(font->m_library);
+    delete font;
+}
+
+namespace {
 
 const Glyph& glyph(wchar_t ch);
 
@@ -60,13 +73,16 @@ std::string find_font_file()
     return path;
 }
 
+// The device's font, loaded at the first use of text on this device.
 Font& font()
 {
-    static Font f;
-    if (f.m_tried)
-        return f;
-    f.m_tried = true;
-    std::string path = find_font_file();
+    FontPointer& loaded = device().m_font;
+    if (loaded)
+        return *loaded;
+    loaded.reset(new Font);
+    Font& f = *loaded;
+    // Where the font is does not change while the program runs: fontconfig is asked once.
+    static const std::string path = find_font_file();
     if (FT_Init_FreeType(&f.m_library) != 0) {
         std::fprintf(stderr, "kelvora device: FreeType failed to start; text is not drawn\n");
         return f;

@@ -119,9 +119,11 @@ void take_owner_and_mode(int fd, const struct stat& replaced)
     fchmod(fd, mode);
 }
 
+// The files opened by CreateFileW. They belong to the process, not to a device: the core and kelvora-fit
+// open files with no device started.
 HandleTable<int>& open_files()
 {
-    static HandleTable<int> table(tag_file);
+    static HandleTable<int> table(tag_file, first_generation(0));
     return table;
 }
 

@@ -1,5 +1,6 @@
 // The window manager: classes, creation and destruction, geometry, visibility, z-order, activation, focus.
 #include "control_classes.h"
+#include "device.h"
 #include "handles.h"
 #include "instance_registry.h"
 #include "internal.h"
@@ -10,11 +11,7 @@
 
 namespace platform {
 
-WindowState& state()
-{
-    static WindowState s;
-    return s;
-}
+WindowState& state() { return device().m_windows; }
 
 bool same_name(std::wstring_view a, std::wstring_view b)
 {
@@ -47,39 +44,27 @@ void publish_if_shown(Window* w, bool shown)
 
 namespace {
 
-// A destroyed window is first only marked dead, so code that holds a Window* across a window procedure
-// call never touches freed memory. Its record is freed at the next safe point: see
-// release_destroyed_windows.
-HandleTable<Window>& window_table()
-{
-    static HandleTable<Window> table(tag_window);
-    return table;
-}
+HandleTable<Window>& window_table() { return state().m_table; }
+std::vector<HWND>& destroyed_windows() { return state().m_destroyed; }
+std::vector<std::unique_ptr<WindowClass>>& class_list() { return state().m_classes; }
 
-// Handles of windows destroyed since the last release, their records still allocated.
-std::vector<HWND>& destroyed_windows()
-{
-    static std::vector<HWND> handles;
-    return handles;
-}
-
-// Window procedure calls in progress: while any runs, some caller may hold a Window*.
-int g_send_depth = 0;
-
-// Counts one call for as long as it runs, also when a tool's exception (kelvora-replay ending its
-// script inside a window procedure) unwinds through it.
-struct SendInProgress {
-    SendInProgress() { ++g_send_depth; }
-    ~SendInProgress() { --g_send_depth; }
+// Counts one window procedure call for as long as it runs, on the device it began on: a procedure that
+// stopped the device (a test's step) returns to a new one, or to none.
+class SendInProgress {
+public:
+    SendInProgress() : m_device(device()), m_number(m_device.m_number) { ++m_device.m_windows.m_send_depth; }
+    ~SendInProgress()
+    {
+        if (is_running(&m_device, m_number))
+            --m_device.m_windows.m_send_depth;
+    }
     SendInProgress(const SendInProgress&) = delete;
     SendInProgress& operator=(const SendInProgress&) = delete;
-};
 
-std::vector<std::unique_ptr<WindowClass>>& class_list()
-{
-    static std::vector<std::unique_ptr<WindowClass>> classes;
-    return classes;
-}
+private:
+    Device& m_device;
+    uint32_t m_number;
+};
 
 
 WindowClass* find_class(LPCWSTR name)
@@ -370,7 +355,7 @@ LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp)
 void release_destroyed_windows()
 {
     auto& dead = destroyed_windows();
-    if (g_send_depth > 0 || dead.empty())
+    if (state().m_send_depth > 0 || dead.empty())
         return;
     std::vector<Window*> gone;
     for (HWND h : dead)
@@ -455,16 +440,6 @@ void destroy_all_windows()
         }
         destroy_recursive(w);
     }
-}
-
-void reset_windows()
-{
-    destroy_all_windows();
-    WindowState& s = state();
-    s = WindowState{};
-    destroyed_windows().clear();
-    window_table().clear();
-    class_list().clear();
 }
 
 void draw_non_client(Window* w)

@@ -1,5 +1,6 @@
 // The window manager's public calls on existing windows: relations, long values, text, enabling,
 // focus, activation, capture, FindWindowW, and the default window procedure.
+#include "device.h"
 #include "handles.h"
 #include "instance_registry.h"
 #include "internal.h"

@@ -371,3 +371,59 @@ TEST_F(PlatformTest, RotationBringsAPopupLeftOffTheScreenBackAndLeavesOthersInPl
     EXPECT_EQ(r.top, 30);
     EXPECT_EQ(count_logged(WM_SETTINGCHANGE, low), 1);
 }
+
+// A device keeps nothing of the one before it: every handle made there is refused, even once the new
+// device has made objects of its own in the same places, and the idle handler went with the old device.
+TEST_F(PlatformTest, NewDeviceRefusesWhatTheOldOneMadeAndForgetsItsIdleHandler)
+{
+    struct Kept {
+        const char* what;
+        std::function<bool()> still_works; // on the new device
+    };
+    HWND window = top_level(WS_VISIBLE, L"Old");
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    HDC dc = GetDC(window);
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_DEMO));
+    HACCEL accelerators = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDA_DEMO));
+    ASSERT_TRUE(window && brush && dc && icon && accelerators);
+    int old_handler_calls = 0;
+    kelvora::device::set_idle_handler([&] { return ++old_handler_calls, false; });
+
+    kelvora::device::start_headless();
+    // The same things again on the new device, in the same slots of its tables.
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = L"LogWindow";
+    ASSERT_NE(RegisterClassW(&wc), 0); // the old device's classes went with it
+    HWND new_window = top_level(WS_VISIBLE, L"New");
+    HBRUSH new_brush = CreateSolidBrush(RGB(1, 2, 3));
+    HDC new_dc = GetDC(new_window);
+    ASSERT_TRUE(new_window && new_brush && new_dc);
+    const Kept kept[] = {
+        {"window", [&] { return IsWindow(window) != FALSE; }},
+        {"brush", [&] { return SelectObject(new_dc, brush) != nullptr; }},
+        {"dc", [&] { return ReleaseDC(window, dc) != 0; }},
+        {"icon", [&] { return DrawIcon(new_dc, 0, 0, icon) != FALSE; }},
+        {"accelerators", [&] { return DestroyAcceleratorTable(accelerators) != FALSE; }},
+    };
+    for (const Kept& k : kept)
+        EXPECT_FALSE(k.still_works()) << k.what;
+    EXPECT_NE(window, new_window);
+    EXPECT_NE(brush, new_brush);
+    kelvora::device::pump();
+    MSG msg;
+    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), FALSE); // no handler on this device: the loop ends
+    EXPECT_EQ(old_handler_calls, 0);
+}
+
+// Stopping the device frees what it held at once, not at the next start.
+TEST_F(PlatformTest, StoppedDeviceHoldsNothing)
+{
+    HWND window = top_level(WS_VISIBLE, L"Gone");
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    ASSERT_TRUE(window && brush);
+    kelvora::device::stop();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(DeleteObject(brush));
+    EXPECT_TRUE(kelvora::device::top_level_windows().empty());
+}
