@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "handles.h"
+#include "device/handles.h"
 
 #include <cstdint>
 #include <deque>

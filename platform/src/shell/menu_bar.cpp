@@ -1,0 +1,475 @@
+// The menu bar: SHCreateMenuBar and the SHMENUBAR record it reads, the layout of the bar's buttons and of
+// the input panel's button between them, the stylus and the soft keys on them, and the pop-up menu that a
+// drop-down button opens above the bar.
+#include "shell/menu_bar.h"
+
+#include "device/device.h"
+#include "shell/input_panel.h"
+
+#include <aygshell.h>
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+constexpr int item_height = 20;
+constexpr int panel_button_width = 36;
+constexpr int separator_height = 7;
+constexpr uint32_t bar_colour = 0xD6DFF0;
+constexpr uint32_t bar_line_colour = 0x7F8FB0;
+constexpr uint32_t highlight_colour = 0x0A3D8F;
+
+MenuBarState& menu_bar_state() { return device().m_menu_bar; }
+
+MenuState& open_menu_state() { return menu_bar_state().m_menu; }
+
+// ---- Layout ----------------------------------------------------------------------------------------------
+
+RECT panel_button_rect(const Window* bar)
+{
+    Device& d = device();
+    int width = bar->m_bar_panel_button ? panel_button_width : 0;
+    int left = (d.m_width - width) / 2;
+    return RECT{left, d.m_height - menu_bar_height, left + width, d.m_height};
+}
+
+// The first half of the buttons share the space left of the input panel's button, the others the right;
+// a lone button of a bar without that button takes the whole width.
+RECT button_rect(const Window* bar, int index)
+{
+    Device& d = device();
+    RECT middle = panel_button_rect(bar);
+    int count = static_cast<int>(bar->m_bar_buttons.size());
+    int left_count = (count + 1) / 2;
+    bool on_left = index < left_count;
+    int first = on_left ? 0 : left_count;
+    int n = std::max(1, on_left ? left_count : count - left_count);
+    int from = on_left ? 0 : static_cast<int>(middle.right);
+    bool whole_width = count == 1 && !bar->m_bar_panel_button;
+    int to = on_left && !whole_width ? static_cast<int>(middle.left) : d.m_width;
+    int w = (to - from) / n;
+    int left = from + (index - first) * w;
+    int right = index - first == n - 1 ? to : left + w;
+    return RECT{left, d.m_height - menu_bar_height, right, d.m_height};
+}
+
+// The button under p, or -1; the buttons do not overlap.
+int button_at(const Window* bar, POINT p)
+{
+    for (int i = 0; i < static_cast<int>(bar->m_bar_buttons.size()); ++i) {
+        RECT r = button_rect(bar, i);
+        if (PtInRect(&r, p))
+            return i;
+    }
+    return -1;
+}
+
+bool opens_menu(const MenuBarButton& b) { return b.m_dropdown && !b.m_menu.empty(); }
+
+// The bar shown, when its owner takes input: not while a modal dialog has disabled it.
+Window* usable_bar()
+{
+    Window* bar = menu_bar_shown();
+    if (!bar || !bar->m_owner || !bar->m_owner->m_alive || (bar->m_owner->m_style & WS_DISABLED))
+        return nullptr;
+    return bar;
+}
+
+// ---- The open menu ---------------------------------------------------------------------------------------
+
+Window* open_bar() { return window_from_handle(open_menu_state().m_bar); }
+
+// The items of the open menu; nullptr when none is open or its bar has gone.
+const std::vector<MenuItem>* open_items()
+{
+    Window* bar = open_bar();
+    int b = open_menu_state().m_button;
+    if (!bar || b < 0 || b >= static_cast<int>(bar->m_bar_buttons.size()))
+        return nullptr;
+    return &bar->m_bar_buttons[b].m_menu;
+}
+
+bool can_choose(const MenuItem& item) { return !item.m_separator && !item.m_popup; }
+
+int item_at(POINT p)
+{
+    const std::vector<MenuItem>* items = open_items();
+    const RECT& r = open_menu_state().m_rect;
+    if (!items || !PtInRect(&r, p))
+        return -1;
+    int y = r.top + 1;
+    for (int i = 0; i < static_cast<int>(items->size()); ++i) {
+        int h = (*items)[i].m_separator ? separator_height : item_height;
+        if (p.y >= y && p.y < y + h)
+            return can_choose((*items)[i]) ? i : -1;
+        y += h;
+    }
+    return -1;
+}
+
+// The menu stands on the bar, under its button: the first one's at the left edge, the others' ending at
+// their button's right edge. Opened by a key, it highlights its first item so that Enter can choose.
+void open_menu(Window* bar, int button, bool highlight_first)
+{
+    const std::vector<MenuItem>& items = bar->m_bar_buttons[button].m_menu;
+    MenuState& m = open_menu_state();
+    m.m_bar = bar->m_handle;
+    m.m_button = button;
+    m.m_highlight = -1;
+    int width = 40, height = 2;
+    for (size_t i = 0; i < items.size(); ++i) {
+        width = std::max(width, device_text_width(items[i].m_text) + 24);
+        height += items[i].m_separator ? separator_height : item_height;
+        if (highlight_first && m.m_highlight < 0 && can_choose(items[i]))
+            m.m_highlight = static_cast<int>(i);
+    }
+    Device& d = device();
+    width = std::min(width, d.m_width);
+    RECT b = button_rect(bar, button);
+    int left = button == 0 ? 0 : std::max(0, static_cast<int>(b.right) - width);
+    int bottom = d.m_height - menu_bar_height;
+    m.m_rect = RECT{left, std::max(0, bottom - height), left + width, bottom};
+}
+
+void post_command(Window* owner, UINT id)
+{
+    if (owner && owner->m_alive)
+        PostMessageW(owner->m_handle, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+void choose(int index)
+{
+    const std::vector<MenuItem>* items = open_items();
+    Window* bar = open_bar();
+    if (!items || !bar || index < 0 || index >= static_cast<int>(items->size()))
+        return;
+    UINT id = (*items)[index].m_id;
+    Window* owner = bar->m_owner;
+    menu_close();
+    post_command(owner, id);
+}
+
+void move_highlight(int step)
+{
+    const std::vector<MenuItem>* items = open_items();
+    if (!items || items->empty())
+        return;
+    int n = static_cast<int>(items->size());
+    int h = open_menu_state().m_highlight;
+    for (int tries = 0; tries < n; ++tries) {
+        h = h < 0 ? (step > 0 ? 0 : n - 1) : (h + step + n) % n;
+        if (can_choose((*items)[h])) {
+            open_menu_state().m_highlight = h;
+            return;
+        }
+    }
+}
+
+// ---- Pressing the buttons --------------------------------------------------------------------------------
+
+// A button of a bar whose owner takes input: a command button posts its command, a drop-down opens its
+// menu, or closes it when it is the one open.
+void press_button(Window* bar, int index, bool by_key)
+{
+    if (index < 0 || index >= static_cast<int>(bar->m_bar_buttons.size()))
+        return;
+    const MenuBarButton& b = bar->m_bar_buttons[index];
+    if (!b.m_enabled)
+        return;
+    if (opens_menu(b)) {
+        const MenuState& m = open_menu_state();
+        if (menu_is_open() && m.m_bar == bar->m_handle && m.m_button == index)
+            menu_close();
+        else
+            open_menu(bar, index, by_key);
+        return;
+    }
+    menu_close();
+    post_command(bar->m_owner, b.m_command);
+}
+
+bool press_bar(POINT p)
+{
+    BarPress& press = menu_bar_state().m_press;
+    press = BarPress{};
+    Window* shown = menu_bar_shown();
+    if (!shown || p.y < device().m_height - menu_bar_height)
+        return false;
+    // The input panel's button belongs to the shell: it works behind a modal dialog too.
+    RECT middle = panel_button_rect(shown);
+    if (shown->m_bar_panel_button && PtInRect(&middle, p)) {
+        press.m_panel_button = true;
+        return true;
+    }
+    Window* bar = usable_bar();
+    if (!bar)
+        return true; // the bar of a window behind a modal dialog takes no taps
+    int i = button_at(bar, p);
+    if (i < 0)
+        return true;
+    if (opens_menu(bar->m_bar_buttons[i])) {
+        press_button(bar, i, false); // a drop-down opens at once, so a drag can reach an item
+    } else {
+        press.m_button = i;
+        press.m_bar = bar->m_handle;
+    }
+    return true;
+}
+
+void release_bar(POINT p)
+{
+    BarPress& press = menu_bar_state().m_press;
+    Window* shown = menu_bar_shown();
+    RECT middle = shown ? panel_button_rect(shown) : RECT{};
+    if (press.m_panel_button && PtInRect(&middle, p))
+        set_input_panel(!input_panel_is_up());
+    Window* bar = window_from_handle(press.m_bar);
+    if (bar && press.m_button >= 0) {
+        RECT r = button_rect(bar, press.m_button);
+        if (PtInRect(&r, p) && bar == usable_bar())
+            press_button(bar, press.m_button, false);
+    }
+    menu_bar_state().m_press = BarPress{};
+}
+
+// ---- Drawing ---------------------------------------------------------------------------------------------
+
+bool is_lit(const Window* bar, int index)
+{
+    const MenuBarState& s = menu_bar_state();
+    return (s.m_press.m_bar == bar->m_handle && s.m_press.m_button == index) ||
+           (s.m_menu.m_bar == bar->m_handle && s.m_menu.m_button == index);
+}
+
+void draw_bar_button(Surface& screen, Dc& dc, const Window* bar, int index)
+{
+    const MenuBarButton& b = bar->m_bar_buttons[index];
+    RECT r = button_rect(bar, index);
+    uint32_t ink = b.m_enabled ? 0x000000 : 0x808080;
+    if (is_lit(bar, index)) {
+        fill_rect_pixels(dc, RECT{r.left + 1, r.top + 2, r.right - 1, r.bottom - 1}, highlight_colour);
+        ink = 0xFFFFFF;
+    }
+    // A line between neighbours; the panel's button has lines of its own.
+    if (index > 0 && r.left != panel_button_rect(bar).right)
+        fill_rect_pixels(dc, RECT{r.left, r.top + 5, r.left + 1, r.bottom - 5}, bar_line_colour);
+    int line = font_metrics().m_ascent + font_metrics().m_descent;
+    int w = device_text_width(b.m_caption);
+    draw_text_on_surface(screen, r, (r.left + r.right - w) / 2, r.top + 1 + (menu_bar_height - 1 - line) / 2,
+                         b.m_caption, ink);
+}
+
+void draw_bar(Surface& screen, const Window* bar)
+{
+    Device& d = device();
+    Dc dc = screen_dc(screen);
+    RECT area{0, d.m_height - menu_bar_height, d.m_width, d.m_height};
+    fill_rect_pixels(dc, area, bar_colour);
+    fill_rect_pixels(dc, RECT{area.left, area.top, area.right, area.top + 1}, bar_line_colour);
+    for (int i = 0; i < static_cast<int>(bar->m_bar_buttons.size()); ++i)
+        draw_bar_button(screen, dc, bar, i);
+    if (bar->m_bar_panel_button) {
+        RECT middle = panel_button_rect(bar);
+        for (LONG x : {middle.left, middle.right - 1})
+            fill_rect_pixels(dc, RECT{x, middle.top + 5, x + 1, middle.bottom - 5}, bar_line_colour);
+        draw_input_panel_button(screen, middle, menu_bar_state().m_press.m_panel_button);
+    }
+}
+
+void draw_menu(Surface& screen)
+{
+    const std::vector<MenuItem>* items = open_items();
+    if (!items)
+        return;
+    const MenuState& m = open_menu_state();
+    Dc dc = screen_dc(screen);
+    RECT r = m.m_rect;
+    fill_rect_pixels(dc, r, 0x000000);
+    RECT inner{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+    fill_rect_pixels(dc, inner, 0xFFFFFF);
+    int y = inner.top;
+    int line = font_metrics().m_ascent + font_metrics().m_descent;
+    for (int i = 0; i < static_cast<int>(items->size()); ++i) {
+        const MenuItem& it = (*items)[i];
+        if (it.m_separator) {
+            fill_rect_pixels(dc, RECT{inner.left + 2, y + 3, inner.right - 2, y + 4}, 0x808080);
+            y += separator_height;
+            continue;
+        }
+        RECT row{inner.left, y, inner.right, y + item_height};
+        uint32_t text = it.m_popup ? 0x808080 : 0x000000;
+        if (i == m.m_highlight) {
+            fill_rect_pixels(dc, row, highlight_colour);
+            text = 0xFFFFFF;
+        }
+        draw_text_on_surface(screen, row, row.left + 8, y + (item_height - line) / 2, it.m_text, text);
+        y += item_height;
+    }
+}
+
+} // namespace
+
+// ---- The bar ---------------------------------------------------------------------------------------------
+
+bool menu_bar_stylus(InputKind kind, POINT p)
+{
+    if (kind == InputKind::Down)
+        return press_bar(p);
+    if (kind == InputKind::Up)
+        release_bar(p);
+    return true;
+}
+
+void press_soft_key(int which)
+{
+    Window* bar = usable_bar();
+    if (!bar || bar->m_bar_buttons.empty()) {
+        menu_close();
+        return;
+    }
+    int index = which == 0 ? 0 : static_cast<int>(bar->m_bar_buttons.size()) - 1;
+    if (which == 0 && menu_is_open())
+        menu_close();
+    press_button(bar, index, true);
+}
+
+void on_menu_bar_destroyed(Window* bar)
+{
+    if (bar && open_menu_state().m_bar == bar->m_handle)
+        menu_close();
+}
+
+void draw_menu_bar(Surface& screen)
+{
+    if (Window* bar = menu_bar_shown())
+        draw_bar(screen, bar);
+    draw_menu(screen);
+}
+
+// ---- The open menu ---------------------------------------------------------------------------------------
+
+bool menu_is_open() { return open_items() != nullptr; }
+
+void menu_close() { open_menu_state() = MenuState{}; }
+
+bool menu_handle_tap(InputKind kind, POINT p)
+{
+    if (!menu_is_open())
+        return false;
+    MenuState& m = open_menu_state();
+    int index = item_at(p);
+    if (kind == InputKind::Up) {
+        if (index >= 0)
+            choose(index);
+        return true;
+    }
+    if (kind == InputKind::Move) {
+        if (index >= 0)
+            m.m_highlight = index;
+        return true;
+    }
+    if (PtInRect(&m.m_rect, p)) {
+        m.m_highlight = index;
+        return true;
+    }
+    menu_close(); // a tap outside closes the menu and does nothing else
+    return true;
+}
+
+bool menu_handle_key(UINT vk)
+{
+    if (!menu_is_open())
+        return false;
+    switch (vk) {
+    case VK_UP: move_highlight(-1); break;
+    case VK_DOWN: move_highlight(1); break;
+    case VK_RETURN: choose(open_menu_state().m_highlight); break;
+    case VK_ESCAPE: menu_close(); break;
+    default: break;
+    }
+    return true;
+}
+
+} // namespace platform
+
+using namespace platform;
+
+namespace {
+
+// The buttons of an SHMENUBAR record: words menu id, button count, then seven words per button (image,
+// command, state, style, caption string, reserved, pop-up index or NOMENU). False when it is missing
+// or shorter than it says.
+bool read_menu_bar_record(HINSTANCE instance, UINT id, std::vector<MenuBarButton>* buttons)
+{
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_RCDATA);
+    const uint8_t* p = static_cast<const uint8_t*>(LockResource(LoadResource(instance, found)));
+    DWORD size = SizeofResource(instance, found);
+    if (!p || size < 4)
+        return false;
+    auto word = [&](size_t i) { return static_cast<uint16_t>(p[2 * i] | (p[2 * i + 1] << 8)); };
+    size_t count = word(1);
+    if (size / 2 < 2 + count * 7)
+        return false;
+    bool menu_ok = false;
+    std::vector<MenuItem> menu = load_menu_items(instance, word(0), &menu_ok);
+    for (size_t i = 0; i < count; ++i) {
+        size_t at = 2 + i * 7;
+        MenuBarButton b;
+        b.m_command = word(at + 1);
+        b.m_enabled = (word(at + 2) & TBSTATE_ENABLED) != 0;
+        b.m_dropdown = (word(at + 3) & TBSTYLE_DROPDOWN) != 0;
+        wchar_t caption[64] = {};
+        if (LoadStringW(instance, word(at + 4), caption, 64) > 0)
+            b.m_caption = caption;
+        uint16_t sub = word(at + 6);
+        if (menu_ok && sub != NOMENU && sub < menu.size() && menu[sub].m_popup)
+            b.m_menu = menu[sub].m_children;
+        buttons->push_back(std::move(b));
+    }
+    return true;
+}
+
+// The bar is a window of its own class, owned by the window it serves, kept out of the z-order of
+// ordinary windows: the screen draws it at the bottom for the topmost window that has one.
+HWND create_bar_window(HWND owner, HINSTANCE instance, std::vector<MenuBarButton> buttons, bool panel_button)
+{
+    WNDCLASSW wc{};
+    if (!GetClassInfoW(nullptr, L"menu_worker", &wc)) {
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = L"menu_worker";
+        RegisterClassW(&wc);
+    }
+    Device& d = device();
+    HWND h = CreateWindowExW(0, L"menu_worker", L"", WS_POPUP, 0, d.m_height - menu_bar_height, d.m_width,
+                             menu_bar_height, owner, nullptr, instance, nullptr);
+    Window* bar = window_from_handle(h);
+    if (!bar)
+        return nullptr;
+    auto& tops = top_level_order();
+    tops.erase(std::remove(tops.begin(), tops.end(), bar), tops.end());
+    menu_bars().push_back(bar);
+    bar->m_is_menu_bar = true;
+    bar->m_bar_buttons = std::move(buttons);
+    bar->m_bar_panel_button = panel_button;
+    bar->m_style |= WS_VISIBLE;
+    return h;
+}
+
+} // namespace
+
+BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info)
+{
+    if (!info)
+        return FALSE;
+    info->hwndMB = nullptr;
+    Window* owner = window_from_handle(info->hwndParent);
+    if (!owner || !owner->is_top_level() || owner->m_is_menu_bar)
+        return FALSE;
+    std::vector<MenuBarButton> buttons;
+    if (!(info->dwFlags & SHCMBF_EMPTYBAR) && !read_menu_bar_record(info->hInstRes, info->nToolBarId, &buttons))
+        return FALSE;
+    info->hwndMB = create_bar_window(info->hwndParent, info->hInstRes, std::move(buttons),
+                                     !(info->dwFlags & SHCMBF_HIDESIPBUTTON));
+    return info->hwndMB != nullptr;
+}
