@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "device/handles.h"
+#include "wm/scroll_bar_state.h"
 
 #include <cstdint>
 #include <deque>
@@ -91,6 +92,7 @@ struct Window {
     HFONT m_font = nullptr;
     std::unique_ptr<Surface> m_surface; // top-level windows only
     uint64_t m_created_order = 0;
+    ScrollBarState m_vscroll; // the standard vertical bar of a WS_VSCROLL window
 
     // Shell: a menu bar is a window of its own, owned by the window it serves.
     bool m_is_menu_bar = false;
@@ -277,6 +279,7 @@ struct StylusState {
     bool m_down = false;
     bool m_on_shell = false; // the stroke began on a bar or on the open menu
     bool m_on_panel = false; // the stroke began on the input panel
+    HWND m_on_scroll_bar = nullptr; // the stroke began on this window's vertical scroll bar
 };
 
 struct Device;

@@ -1,0 +1,309 @@
+// Vertical scroll bars: the geometry and drawing shared with the list box, the bar the window manager
+// keeps beside a WS_VSCROLL window's client area, the stylus on it, and ScrollWindowEx.
+#include "wm/scroll_bar.h"
+
+#include "device/device.h"
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+// Positions counted from the range's start: how far the thumb can go, and where it is.
+int max_offset(const ScrollBarState& s)
+{
+    const int total = s.m_max - s.m_min + 1;
+    return std::max(0, s.m_page > 0 ? total - s.m_page : total - 1);
+}
+
+void clamp_to_range(ScrollBarState& s)
+{
+    if (s.m_max < s.m_min)
+        s.m_max = s.m_min;
+    s.m_page = std::clamp(s.m_page, 0, s.m_max - s.m_min + 1);
+    s.m_pos = std::clamp(s.m_pos, s.m_min, s.m_min + max_offset(s));
+}
+
+ScrollGeometry window_bar_geometry(const Window* w)
+{
+    const ScrollBarState& s = w->m_vscroll;
+    const RECT bar = vertical_bar_in_window(w, client_rect_in_window(w));
+    const int pos = (s.m_tracking ? s.m_track_pos : s.m_pos) - s.m_min;
+    return scroll_geometry(bar, pos, max_offset(s), s.m_page, s.m_max - s.m_min + 1);
+}
+
+POINT window_origin_on_screen(const Window* w)
+{
+    if (w->is_top_level())
+        return POINT{w->m_rect.left, w->m_rect.top};
+    const POINT parent = client_origin_on_screen(w->m_parent);
+    return POINT{parent.x + w->m_rect.left, parent.y + w->m_rect.top};
+}
+
+POINT to_window(const Window* w, POINT screen)
+{
+    const POINT o = window_origin_on_screen(w);
+    return POINT{screen.x - o.x, screen.y - o.y};
+}
+
+void post_scroll(Window* w, WORD code, int pos)
+{
+    PostMessageW(w->m_handle, WM_VSCROLL, MAKEWPARAM(code, static_cast<WORD>(pos)), 0);
+}
+
+void track_thumb(Window* w, POINT in_window)
+{
+    ScrollBarState& s = w->m_vscroll;
+    const ScrollGeometry g = window_bar_geometry(w);
+    const int pos = s.m_min + scroll_pos_for_thumb(g, in_window.y - s.m_drag_offset, max_offset(s));
+    if (pos == s.m_track_pos)
+        return;
+    s.m_track_pos = pos;
+    w->m_frame_dirty = true;
+    post_scroll(w, SB_THUMBTRACK, pos);
+}
+
+} // namespace
+
+int scroll_bar_width()
+{
+    const int width = GetSystemMetrics(SM_CXVSCROLL);
+    return width > 0 ? width : 13;
+}
+
+ScrollGeometry scroll_geometry(const RECT& bar, int pos, int max_pos, int page, int total)
+{
+    const int w = rect_width(bar);
+    ScrollGeometry g{};
+    g.m_bar = bar;
+    g.m_up = RECT{bar.left, bar.top, bar.right, bar.top + w};
+    g.m_down = RECT{bar.left, bar.bottom - w, bar.right, bar.bottom};
+    g.m_track_top = g.m_up.bottom;
+    g.m_track_len = std::max(0, static_cast<int>(g.m_down.top - g.m_up.bottom));
+    const int n = std::max(1, total);
+    g.m_thumb_len = std::clamp(g.m_track_len * page / n, std::min(8, g.m_track_len), g.m_track_len);
+    const int range = std::max(1, max_pos);
+    const int thumb_top = g.m_track_top + (g.m_track_len - g.m_thumb_len) * pos / range;
+    g.m_thumb = RECT{bar.left, thumb_top, bar.right, thumb_top + g.m_thumb_len};
+    return g;
+}
+
+int scroll_pos_for_thumb(const ScrollGeometry& g, int thumb_top, int max_pos)
+{
+    const int travel = g.m_track_len - g.m_thumb_len;
+    if (travel <= 0)
+        return 0;
+    const int offset = std::clamp(thumb_top - g.m_track_top, 0, travel);
+    return (offset * max_pos + travel / 2) / travel;
+}
+
+ScrollPart scroll_part_at(const ScrollGeometry& g, POINT p)
+{
+    if (PtInRect(&g.m_up, p))
+        return ScrollPart::LineUp;
+    if (PtInRect(&g.m_down, p))
+        return ScrollPart::LineDown;
+    if (p.y < g.m_thumb.top)
+        return ScrollPart::PageUp;
+    if (p.y >= g.m_thumb.bottom)
+        return ScrollPart::PageDown;
+    return ScrollPart::Thumb;
+}
+
+namespace {
+
+void paint_arrow(const RECT& box, bool up, COLORREF ink, const RectFiller& fill)
+{
+    const int cx = (box.left + box.right) / 2;
+    const int cy = (box.top + box.bottom) / 2;
+    for (int i = 0; i < 4; ++i) {
+        const int y = up ? cy - 2 + i : cy + 1 - i;
+        fill(RECT{cx - i, y, cx + i + 1, y + 1}, ink);
+    }
+}
+
+void paint_frame(const RECT& r, COLORREF ink, const RectFiller& fill)
+{
+    if (r.right <= r.left || r.bottom <= r.top)
+        return;
+    fill(RECT{r.left, r.top, r.right, r.top + 1}, ink);
+    fill(RECT{r.left, r.bottom - 1, r.right, r.bottom}, ink);
+    fill(RECT{r.left, r.top, r.left + 1, r.bottom}, ink);
+    fill(RECT{r.right - 1, r.top, r.right, r.bottom}, ink);
+}
+
+} // namespace
+
+void paint_scroll_bar(const ScrollGeometry& g, const RectFiller& fill)
+{
+    const COLORREF ink = GetSysColor(COLOR_WINDOWTEXT);
+    fill(g.m_bar, GetSysColor(COLOR_BTNFACE));
+    for (const RECT* box : {&g.m_up, &g.m_down}) {
+        fill(*box, GetSysColor(COLOR_WINDOW));
+        paint_frame(*box, ink, fill);
+    }
+    paint_arrow(g.m_up, true, ink, fill);
+    paint_arrow(g.m_down, false, ink, fill);
+    fill(g.m_thumb, GetSysColor(COLOR_BTNSHADOW));
+    paint_frame(g.m_thumb, ink, fill);
+}
+
+bool has_vertical_bar(const Window* w)
+{
+    const ScrollBarState& s = w->m_vscroll;
+    return (w->m_style & WS_VSCROLL) && s.m_set && s.m_page > 0 && s.m_max - s.m_min + 1 > s.m_page;
+}
+
+RECT vertical_bar_in_window(const Window*, const RECT& client_in_window)
+{
+    return RECT{client_in_window.right, client_in_window.top, client_in_window.right + scroll_bar_width(),
+                client_in_window.bottom};
+}
+
+void draw_vertical_bar(Window* w, Dc& dc, const RECT& box)
+{
+    ScrollGeometry g = window_bar_geometry(w);
+    paint_scroll_bar(g, [&](const RECT& r, COLORREF color) {
+        RECT on_surface = r;
+        OffsetRect(&on_surface, box.left, box.top);
+        fill_rect_pixels(dc, on_surface, to_pixel(color));
+    });
+}
+
+bool scroll_bar_stylus_down(Window* w, POINT screen)
+{
+    if (!has_vertical_bar(w) || (w->m_style & WS_DISABLED))
+        return false;
+    const POINT p = to_window(w, screen);
+    const ScrollGeometry g = window_bar_geometry(w);
+    if (!PtInRect(&g.m_bar, p))
+        return false;
+    ScrollBarState& s = w->m_vscroll;
+    switch (scroll_part_at(g, p)) {
+    case ScrollPart::LineUp: post_scroll(w, SB_LINEUP, 0); break;
+    case ScrollPart::LineDown: post_scroll(w, SB_LINEDOWN, 0); break;
+    case ScrollPart::PageUp: post_scroll(w, SB_PAGEUP, 0); break;
+    case ScrollPart::PageDown: post_scroll(w, SB_PAGEDOWN, 0); break;
+    case ScrollPart::Thumb:
+        s.m_tracking = true;
+        s.m_track_pos = s.m_pos;
+        s.m_drag_offset = p.y - g.m_thumb.top;
+        break;
+    }
+    return true;
+}
+
+void scroll_bar_stylus(HWND bar_owner, InputKind kind, POINT screen)
+{
+    Window* w = window_from_handle(bar_owner);
+    if (!w)
+        return;
+    ScrollBarState& s = w->m_vscroll;
+    if (s.m_tracking && (kind == InputKind::Move || kind == InputKind::Up))
+        track_thumb(w, to_window(w, screen));
+    if (kind != InputKind::Up)
+        return;
+    if (s.m_tracking) {
+        s.m_tracking = false;
+        w->m_frame_dirty = true;
+        post_scroll(w, SB_THUMBPOSITION, s.m_track_pos);
+    }
+    post_scroll(w, SB_ENDSCROLL, 0);
+}
+
+} // namespace platform
+
+using namespace platform;
+
+namespace {
+
+// Showing or hiding the bar changes the client area: the window is told as for a change of its frame.
+void frame_changed(HWND hwnd)
+{
+    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+} // namespace
+
+int WINAPI SetScrollInfo(HWND hwnd, int bar, LPCSCROLLINFO info, BOOL redraw)
+{
+    Window* w = window_from_handle(hwnd);
+    if (!w || !info || bar != SB_VERT)
+        return 0;
+    const bool shown = has_vertical_bar(w);
+    ScrollBarState& s = w->m_vscroll;
+    s.m_set = true;
+    if (info->fMask & SIF_RANGE) {
+        s.m_min = info->nMin;
+        s.m_max = info->nMax;
+    }
+    if (info->fMask & SIF_PAGE)
+        s.m_page = static_cast<int>(std::min<UINT>(info->nPage, 0x7FFFFFFF));
+    if (info->fMask & SIF_POS)
+        s.m_pos = info->nPos;
+    clamp_to_range(s);
+    const int pos = s.m_pos;
+    if (has_vertical_bar(w) != shown)
+        frame_changed(hwnd);
+    else if (redraw)
+        w->m_frame_dirty = true;
+    return pos;
+}
+
+BOOL WINAPI GetScrollInfo(HWND hwnd, int bar, LPSCROLLINFO info)
+{
+    Window* w = window_from_handle(hwnd);
+    if (!w || !info || bar != SB_VERT || !(w->m_style & WS_VSCROLL))
+        return FALSE;
+    const ScrollBarState& s = w->m_vscroll;
+    if (info->fMask & SIF_RANGE) {
+        info->nMin = s.m_min;
+        info->nMax = s.m_max;
+    }
+    if (info->fMask & SIF_PAGE)
+        info->nPage = static_cast<UINT>(s.m_page);
+    if (info->fMask & SIF_POS)
+        info->nPos = s.m_pos;
+    if (info->fMask & SIF_TRACKPOS)
+        info->nTrackPos = s.m_tracking ? s.m_track_pos : s.m_pos;
+    return TRUE;
+}
+
+int WINAPI SetScrollPos(HWND hwnd, int bar, int pos, BOOL redraw)
+{
+    Window* w = window_from_handle(hwnd);
+    if (!w || bar != SB_VERT)
+        return 0;
+    const int previous = w->m_vscroll.m_pos;
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_POS, 0, 0, 0, pos, 0};
+    SetScrollInfo(hwnd, bar, &info, redraw);
+    return previous;
+}
+
+int WINAPI GetScrollPos(HWND hwnd, int bar)
+{
+    Window* w = window_from_handle(hwnd);
+    return w && bar == SB_VERT ? w->m_vscroll.m_pos : 0;
+}
+
+// The children move with the contents when asked (SW_SCROLLCHILDREN); the client area is then repainted
+// whole, which shows what a pixel copy plus a repaint of the uncovered strip would show.
+int WINAPI ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT*, const RECT*, HRGN, LPRECT updateRect, UINT flags)
+{
+    Window* w = window_from_handle(hwnd);
+    if (!w)
+        return 0; // ERROR
+    if (flags & SW_SCROLLCHILDREN)
+        for (Window* c : w->m_children)
+            OffsetRect(&c->m_rect, dx, dy);
+    const RECT c = client_rect_in_window(w);
+    RECT client{0, 0, rect_width(c), rect_height(c)};
+    if (flags & SW_INVALIDATE) {
+        invalidate_window(w, nullptr, (flags & SW_ERASE) != 0);
+        for (Window* child : w->m_children)
+            invalidate_window(child, nullptr, true);
+    }
+    if (updateRect)
+        *updateRect = client;
+    return (dx == 0 && dy == 0) ? 1 : 2; // NULLREGION, SIMPLEREGION
+}

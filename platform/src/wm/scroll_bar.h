@@ -1,0 +1,43 @@
+// Vertical scroll bars: the one the window manager keeps beside the client area of a WS_VSCROLL window
+// (SetScrollInfo, GetScrollInfo, WM_VSCROLL from the stylus, ScrollWindowEx), and the geometry and
+// drawing it shares with the list box, which draws its own bar inside its client area.
+#pragma once
+#include "internal.h"
+#include "wm/scroll_bar_state.h"
+
+#include <functional>
+
+namespace platform {
+
+// Arrow boxes at both ends, the track between, a thumb proportional to the part in view.
+struct ScrollGeometry {
+    RECT m_bar{}, m_up{}, m_down{}, m_thumb{};
+    int m_track_top = 0;
+    int m_track_len = 0;
+    int m_thumb_len = 0;
+};
+int scroll_bar_width();
+// `pos` runs from 0 to `max_pos`; `page` of `total` is in view.
+ScrollGeometry scroll_geometry(const RECT& bar, int pos, int max_pos, int page, int total);
+// The position that puts the thumb's top at `thumb_top`.
+int scroll_pos_for_thumb(const ScrollGeometry& g, int thumb_top, int max_pos);
+
+enum class ScrollPart { LineUp, LineDown, PageUp, PageDown, Thumb };
+ScrollPart scroll_part_at(const ScrollGeometry& g, POINT p);
+
+using RectFiller = std::function<void(const RECT&, COLORREF)>;
+void paint_scroll_bar(const ScrollGeometry& g, const RectFiller& fill);
+
+// ---- The window manager's bar --------------------------------------------------------------------------
+
+// True while a WS_VSCROLL window's range exceeds its page: the bar then takes the client area's right edge.
+bool has_vertical_bar(const Window* w);
+// Where the bar is, relative to the window's own top-left (the client area's right neighbour).
+RECT vertical_bar_in_window(const Window* w, const RECT& client_in_window);
+// Draws it; `box` is the window on its surface.
+void draw_vertical_bar(Window* w, Dc& dc, const RECT& box);
+// The stylus: a stroke that begins on a window's bar belongs to the bar. True when it took the stroke.
+bool scroll_bar_stylus_down(Window* w, POINT screen);
+void scroll_bar_stylus(HWND bar_owner, InputKind kind, POINT screen);
+
+} // namespace platform
