@@ -200,3 +200,38 @@ TEST(Landscape, TheScrollBarMovesTheLayoutAndGoesWithThePanel)
     EXPECT_EQ(shots[5].controls[3].rect.right, 310);
     EXPECT_EQ(shots[0].controls[3].rect.right, 297);
 }
+
+TEST(Landscape, TheExponentDialogScrollsAboveThePanelAndGetsItsPlaceBack)
+{
+    // The power model, the last of the list: its exponent dialog is 172 pixels tall, the space above
+    // the landscape panel 143. Tab visits its three controls; the panel goes down again at the end.
+    std::string script = "tap 200 234\ntap 60 60\n";
+    for (int i = 0; i < 15; i++) script += "key Down\n";
+    script += "key F1\nwindows\ntap 120 307\nrotate\nwindows\n";
+    for (int i = 0; i < 3; i++) script += "key Tab\ncontrols\nsip\n";
+    script += "tap 160 227\nwindows\n";
+    std::string out = runScript(script);
+    std::vector<std::string> dialogs; // the exponent dialog's line of each "windows"
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("class=#32770") != std::string::npos) dialogs.push_back(line);
+    }
+    ASSERT_EQ(dialogs.size(), 3u) << out;
+    EXPECT_NE(dialogs[0].find("rect=0,26,193,198"), std::string::npos) << dialogs[0];
+    EXPECT_NE(dialogs[1].find(",26,"), std::string::npos) << dialogs[1];
+    EXPECT_NE(dialogs[1].find(",169 "), std::string::npos) << "its bottom on the panel's top: " << dialogs[1];
+    EXPECT_EQ(dialogs[2], dialogs[0]);
+    std::vector<Snapshot> shots = parse(out);
+    ASSERT_EQ(shots.size(), 3u);
+    std::vector<int> focused;
+    for (const Snapshot& s : shots) {
+        ASSERT_TRUE(s.panelUp);
+        for (const Control& c : s.controls) {
+            if (!c.focus) continue;
+            focused.push_back(c.id);
+            EXPECT_GE(c.rect.top, 26 + 17) << c.id; // below the dialog's caption
+            EXPECT_LE(c.rect.bottom, s.panelTop - 1) << c.id;
+        }
+    }
+    EXPECT_EQ(focused, (std::vector<int>{IDC_EXPONENT_CANCEL, IDC_EXPONENT_EDIT, IDC_EXPONENT_OK}));
+}

@@ -211,6 +211,122 @@ void scroll_bar_stylus(HWND bar_owner, InputKind kind, POINT screen)
     post_scroll(w, SB_ENDSCROLL, 0);
 }
 
+namespace {
+
+constexpr int kPopupScrollLine = 10;
+
+bool is_shortened(const Window* w) { return rect_height(w->m_vscroll.m_full_rect) > 0; }
+
+// Puts the contents of a shortened pop-up at `pos`, its children with them.
+void scroll_popup_to(Window* w, int pos)
+{
+    const int old = w->m_vscroll.m_pos;
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_POS, 0, 0, 0, pos, 0};
+    pos = SetScrollInfo(w->m_handle, SB_VERT, &info, TRUE);
+    if (pos != old)
+        ScrollWindowEx(w->m_handle, 0, old - pos, nullptr, nullptr, nullptr, nullptr,
+                       SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+}
+
+// Back where it stood before when that is inside the area, else in the area's middle.
+void restore_popup(Window* w, const RECT& area)
+{
+    HWND h = w->m_handle;
+    scroll_popup_to(w, 0);
+    ScrollBarState& s = w->m_vscroll;
+    RECT full = s.m_full_rect;
+    if (s.m_style_added)
+        w->m_style &= ~WS_VSCROLL;
+    s = ScrollBarState{};
+    RECT inside;
+    IntersectRect(&inside, &full, &area);
+    if (!EqualRect(&inside, &full))
+        OffsetRect(&full, area.left + (rect_width(area) - rect_width(full)) / 2 - full.left,
+                   area.top + (rect_height(area) - rect_height(full)) / 2 - full.top);
+    SetWindowPos(h, nullptr, full.left, full.top, rect_width(full), rect_height(full),
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void shorten_popup(Window* w, const RECT& area)
+{
+    HWND h = w->m_handle;
+    ScrollBarState& s = w->m_vscroll;
+    if (!is_shortened(w))
+        s.m_full_rect = w->m_rect;
+    const RECT full = s.m_full_rect;
+    // The frame around the client area, measured without the bar, which only takes width.
+    const int frame_height = rect_height(w->m_rect) - rect_height(client_rect_in_window(w));
+    if (!(w->m_style & WS_VSCROLL)) {
+        w->m_style |= WS_VSCROLL;
+        s.m_style_added = true;
+    }
+    const int width = std::min(rect_width(full) + scroll_bar_width(), rect_width(area));
+    const int x = std::clamp(static_cast<int>(w->m_rect.left), static_cast<int>(area.left),
+                             static_cast<int>(area.right) - width);
+    SetWindowPos(h, nullptr, x, area.top, width, rect_height(area), SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!window_from_handle(h))
+        return;
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE, 0, rect_height(full) - frame_height - 1,
+                    static_cast<UINT>(std::max(1, rect_height(area) - frame_height)), 0, 0};
+    SetScrollInfo(h, SB_VERT, &info, TRUE);
+    if (Window* focus = window_from_handle(GetFocus()))
+        scroll_focus_into_view(focus);
+}
+
+} // namespace
+
+bool fit_popup_by_scrolling(Window* w, const RECT& area)
+{
+    const bool scrolls = (w->m_style & WS_POPUP) && !w->m_children.empty();
+    const int full_height = is_shortened(w) ? rect_height(w->m_vscroll.m_full_rect) : rect_height(w->m_rect);
+    if (full_height <= rect_height(area)) {
+        if (!is_shortened(w))
+            return false;
+        restore_popup(w, area);
+        return true;
+    }
+    if (!scrolls)
+        return false;
+    shorten_popup(w, area);
+    return true;
+}
+
+void scroll_shortened_popup(Window* w, WPARAM request)
+{
+    if (!is_shortened(w))
+        return;
+    const ScrollBarState& s = w->m_vscroll;
+    int pos = s.m_pos;
+    switch (LOWORD(request)) {
+    case SB_LINEUP: pos -= kPopupScrollLine; break;
+    case SB_LINEDOWN: pos += kPopupScrollLine; break;
+    case SB_PAGEUP: pos -= s.m_page; break;
+    case SB_PAGEDOWN: pos += s.m_page; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: pos = HIWORD(request); break;
+    case SB_TOP: pos = s.m_min; break;
+    case SB_BOTTOM: pos = s.m_max; break;
+    default: return;
+    }
+    scroll_popup_to(w, pos);
+}
+
+void scroll_focus_into_view(Window* control)
+{
+    Window* top = top_level_of(control);
+    if (!top || top == control || !is_shortened(top))
+        return;
+    Window* child = control;
+    while (child->m_parent != top)
+        child = child->m_parent;
+    const int client_height = rect_height(client_rect_in_window(top));
+    const int pos = top->m_vscroll.m_pos;
+    if (child->m_rect.top < 0)
+        scroll_popup_to(top, pos + child->m_rect.top);
+    else if (child->m_rect.bottom > client_height)
+        scroll_popup_to(top, pos + std::min<int>(child->m_rect.bottom - client_height, child->m_rect.top));
+}
+
 } // namespace platform
 
 using namespace platform;

@@ -40,4 +40,16 @@ void draw_vertical_bar(Window* w, Dc& dc, const RECT& box);
 bool scroll_bar_stylus_down(Window* w, POINT screen);
 void scroll_bar_stylus(HWND bar_owner, InputKind kind, POINT screen);
 
+// ---- Pop-ups taller than the space above the input panel ----------------------------------------------
+
+// A pop-up window with controls that is taller than `area` is put at its top, shortened to it (and
+// widened by the bar when there is room), and scrolls its contents; once it fits again it gets its size
+// back, scrolled to its start. False for a window that is neither too tall nor shortened: it is left to
+// the caller.
+bool fit_popup_by_scrolling(Window* w, const RECT& area);
+// DefWindowProc's WM_VSCROLL: a shortened pop-up scrolls.
+void scroll_shortened_popup(Window* w, WPARAM request);
+// The focus moved to `control`: a shortened pop-up scrolls it into view.
+void scroll_focus_into_view(Window* control);
+
 } // namespace platform

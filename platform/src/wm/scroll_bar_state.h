@@ -1,5 +1,6 @@
 // What a window's standard vertical scroll bar holds; the window record keeps one.
 #pragma once
+#include <windows.h>
 
 namespace platform {
 
@@ -13,6 +14,10 @@ struct ScrollBarState {
     int m_track_pos = 0;
     bool m_tracking = false; // the stylus holds the thumb
     int m_drag_offset = 0;   // stylus y minus the thumb's top while it is held
+    // A pop-up shortened to the space above the input panel: where it was before, and whether the window
+    // manager gave it WS_VSCROLL. Empty when it has its own height.
+    RECT m_full_rect{0, 0, 0, 0};
+    bool m_style_added = false;
 };
 
 } // namespace platform
