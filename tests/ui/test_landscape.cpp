@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app_state.h"
+#include "models.h"
 #include "replay.h"
 #include "resource.h"
 
@@ -234,4 +235,32 @@ TEST(Landscape, TheExponentDialogScrollsAboveThePanelAndGetsItsPlaceBack)
         }
     }
     EXPECT_EQ(focused, (std::vector<int>{IDC_EXPONENT_CANCEL, IDC_EXPONENT_EDIT, IDC_EXPONENT_OK}));
+}
+
+TEST(Landscape, TheLastModelIsReachableWithTheStylusWhileThePanelIsUp)
+{
+    // Landscape: Function, then the panel raised over the selection window. The list keeps above the
+    // panel; its down arrow (x 286..299, y 139..152) brings the power model into its last row.
+    struct Case {
+        const char* name;
+        std::string scroll;
+    };
+    std::string arrowTaps;
+    for (int i = 0; i < 12; i++) arrowTaps += "tap 292 146\n";
+    const Case cases[] = {
+        {"down arrow", arrowTaps},
+        {"thumb dragged to the end", "drag 292 70 292 160\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string out = runScript("rotate\ntap 280 154\ntap 160 227\ncontrols\nsip\n" + c.scroll +
+                                    "tap 100 144\nkey F1\nwindows\n");
+        std::vector<Snapshot> shots = parse(out);
+        ASSERT_EQ(shots.size(), 1u);
+        ASSERT_EQ(shots[0].controls.size(), 1u);
+        EXPECT_EQ(shots[0].controls[0].id, IDC_MODEL_LIST);
+        EXPECT_LE(shots[0].controls[0].rect.bottom, shots[0].panelTop);
+        EXPECT_NE(out.find("title=\"Input N:"), std::string::npos) << out;
+        EXPECT_EQ(g_app.modelId, MODEL_POWER_N);
+    }
 }

@@ -214,6 +214,8 @@ LRESULT listbox_on_lbutton_down(HWND hwnd, LPARAM pos)
         listbox_scroll_bar_tap(hwnd, *st, pt);
         return 0;
     }
+    if (pt.x < 0 || pt.y < 0)
+        return 0; // on the border: no row
     const int index = item_at(hwnd, *st, pt.y);
     if (index >= count(*st))
         return 0;
@@ -290,7 +292,10 @@ void listbox_paint_items(HWND hwnd, HDC dc, const ListState& st, const RECT& are
         const COLORREF ink = !enabled  ? GetSysColor(COLOR_GRAYTEXT)
                              : selected ? GetSysColor(COLOR_HIGHLIGHTTEXT)
                                         : GetSysColor(COLOR_WINDOWTEXT);
-        draw_text_in_color(dc, st.items[static_cast<size_t>(i)], area.left + 2, y + kItemPadding / 2, ink);
+        // An item wider than the row ends with an ellipsis where it is cut.
+        const std::wstring shown = end_with_ellipsis(st.items[static_cast<size_t>(i)], area.right - area.left - 2,
+                                                     dc_measure(dc));
+        draw_text_in_color(dc, shown, area.left + 2, y + kItemPadding / 2, ink);
         if (selected && st.focused)
             DrawFocusRect(dc, &row);
     }
