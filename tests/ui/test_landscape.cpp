@@ -36,7 +36,8 @@ bool querySip(const std::vector<std::string>&, std::string* out)
     RECT r{};
     bool up = kelvora::device::input_panel(&r);
     char line[80];
-    std::snprintf(line, sizeof line, "up=%d rect=%ld,%ld,%ld,%ld\n", up ? 1 : 0, r.left, r.top, r.right, r.bottom);
+    std::snprintf(line, sizeof line, "up=%d rect=%d,%d,%d,%d\n", up ? 1 : 0, static_cast<int>(r.left),
+                  static_cast<int>(r.top), static_cast<int>(r.right), static_cast<int>(r.bottom));
     *out = line;
     return true;
 }
@@ -61,18 +62,18 @@ std::vector<Snapshot> parse(const std::string& out)
     std::string line;
     while (std::getline(lines, line)) {
         int up = 0;
-        RECT r{};
-        if (std::sscanf(line.c_str(), "up=%d rect=%ld,%ld,%ld,%ld", &up, &r.left, &r.top, &r.right, &r.bottom) == 5) {
+        int l = 0, t = 0, r = 0, b = 0;
+        if (std::sscanf(line.c_str(), "up=%d rect=%d,%d,%d,%d", &up, &l, &t, &r, &b) == 5) {
             current.panelUp = up != 0;
-            current.panelTop = r.top;
+            current.panelTop = t;
             snapshots.push_back(current);
             current = Snapshot{};
             continue;
         }
         Control c{};
         char className[32] = {};
-        if (std::sscanf(line.c_str(), "%d %31s %ld,%ld,%ld,%ld", &c.id, className, &c.rect.left, &c.rect.top,
-                        &c.rect.right, &c.rect.bottom) == 6) {
+        if (std::sscanf(line.c_str(), "%d %31s %d,%d,%d,%d", &c.id, className, &l, &t, &r, &b) == 6) {
+            SetRect(&c.rect, l, t, r, b);
             c.focus = line.find(" focus") != std::string::npos;
             current.controls.push_back(c);
         }
