@@ -1,11 +1,17 @@
 // The emulated device: the one object that holds every part, starting and stopping it on a backend, the
 // screen, rotation, composition of the window surfaces, and the device interface that tests and tools use.
-#include "controls/control_classes.h"
 #include "device/device.h"
+
+#include "backends/backend.h"
+#include "controls/control_classes.h"
 #include "files/file_names.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
 #include "shell/input_panel.h"
-#include "internal.h"
 #include "shell/menu_bar.h"
+#include "shell/shell.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <kelvora_device.h>
 

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "controls/controls_common.h"
+#include "dialogs/dialogs.h"
 #include "files/file_names.h"
 #include "text/text_encoding.h"
 

@@ -1,8 +1,12 @@
 // GDI: pens, brushes, fonts and bitmaps as handles; device contexts; the drawing primitives. Every
 // primitive translates to the surface, clips to the DC's region and fills span by span.
+#include "gdi/gdi.h"
+
 #include "device/device.h"
 #include "device/handles.h"
-#include "internal.h"
+#include "gdi/surface.h"
+#include "resources/resources.h"
+#include "wm/wm.h"
 
 #include <algorithm>
 #include <cstdlib>

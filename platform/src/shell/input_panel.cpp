@@ -3,6 +3,9 @@
 #include "shell/input_panel.h"
 
 #include "device/device.h"
+#include "gdi/surface.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <aygshell.h>
 #include <kelvora_device.h>

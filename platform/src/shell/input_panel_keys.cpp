@@ -1,7 +1,9 @@
 // The keys of the input panel: their layout for portrait and landscape, and how they are drawn.
-#include "shell/input_panel.h"
-
 #include "device/device.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
+#include "shell/input_panel.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <initializer_list>

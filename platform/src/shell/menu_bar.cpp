@@ -4,7 +4,13 @@
 #include "shell/menu_bar.h"
 
 #include "device/device.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
+#include "resources/resources.h"
 #include "shell/input_panel.h"
+#include "text/text.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <aygshell.h>
 

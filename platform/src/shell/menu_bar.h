@@ -1,7 +1,9 @@
 // The menu bar at the bottom of the screen: the bar windows that SHCreateMenuBar makes, their buttons and
 // soft keys, the input panel's button in the bar's middle, and the pop-up menu that a drop-down opens.
 #pragma once
-#include "internal.h"
+#include "gdi/surface.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 namespace platform {
 

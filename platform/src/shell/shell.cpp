@@ -1,10 +1,16 @@
 // The Pocket PC shell: the navigation bar at the top with the active window's title and "ok" button, the
 // stylus and drawing of both bars (menu_bar.cpp has the menu bar's own), the SH* helpers for activation
 // and setting changes, and the screen's metrics.
+#include "shell/shell.h"
+
 #include "device/device.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
 #include "shell/input_panel.h"
-#include "internal.h"
 #include "shell/menu_bar.h"
+#include "text/text.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <aygshell.h>
 

@@ -1,8 +1,11 @@
 // The message queue: sent, posted and input messages, WM_PAINT from update regions, and the wait for input.
+#include "backends/backend.h"
 #include "device/device.h"
 #include "shell/input_panel.h"
-#include "internal.h"
 #include "shell/menu_bar.h"
+#include "shell/shell.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <algorithm>
 

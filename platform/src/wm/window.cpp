@@ -2,9 +2,12 @@
 #include "controls/control_classes.h"
 #include "device/device.h"
 #include "device/handles.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
 #include "shell/instance_registry.h"
-#include "internal.h"
 #include "shell/menu_bar.h"
+#include "text/text.h"
+#include "wm/wm.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -41,7 +44,6 @@ void publish_if_shown(Window* w, bool shown)
         instances::withdraw(w->m_class->m_name, w->m_text);
 }
 
-
 namespace {
 
 HandleTable<Window>& window_table() { return state().m_table; }
@@ -65,7 +67,6 @@ private:
     Device& m_device;
     uint32_t m_number;
 };
-
 
 WindowClass* find_class(LPCWSTR name)
 {
@@ -100,9 +101,6 @@ void remove_from(std::vector<Window*>& list, Window* w)
 {
     list.erase(std::remove(list.begin(), list.end(), w), list.end());
 }
-
-
-
 
 Window* next_activatable(const Window* skip)
 {

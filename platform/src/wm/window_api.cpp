@@ -2,8 +2,9 @@
 // focus, activation, capture, FindWindowW, and the default window procedure.
 #include "device/device.h"
 #include "device/handles.h"
+#include "gdi/surface.h"
 #include "shell/instance_registry.h"
-#include "internal.h"
+#include "wm/wm.h"
 
 #include <algorithm>
 
