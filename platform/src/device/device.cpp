@@ -145,7 +145,7 @@ void rotate_screen()
     std::swap(d.m_width, d.m_height);
     d.m_screen.resize(d.m_width, d.m_height, 0xFFFFFF);
     std::vector<HWND> bars;
-    for (Window* b : menu_bars())
+    for (Window* b : shell_windows())
         bars.push_back(b->m_handle);
     for (HWND b : bars)
         MoveWindow(b, 0, d.m_height - menu_bar_height, d.m_width, menu_bar_height, FALSE);

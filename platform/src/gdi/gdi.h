@@ -5,7 +5,6 @@
 
 #include "device/handles.h"
 #include "gdi/surface.h"
-
 namespace platform {
 
 struct Dc {

@@ -40,7 +40,7 @@ RECT filled_area(const ScreenLayout& l, bool below_menu_bar)
 
 bool owns_menu_bar(const Window* window)
 {
-    for (const Window* bar : menu_bars())
+    for (const Window* bar : shell_windows())
         if (bar->m_owner == window)
             return true;
     return false;

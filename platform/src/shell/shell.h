@@ -5,7 +5,6 @@
 
 #include "gdi/surface.h"
 #include "wm/input.h"
-
 namespace platform {
 
 constexpr int nav_bar_height = 26;
@@ -16,6 +15,10 @@ struct NavBarState {
     bool m_pressed_ok = false; // a stylus held on the navigation bar's "ok" button
 };
 void draw_shell_bars(Surface& screen);
-bool shell_stylus(InputKind kind, POINT p); // navigation bar and menu bar: true when taken
+// The stylus on the shell: the open menu, the navigation bar and the menu bar. Down is true when the shell
+// takes the stroke, which then stays with it until Up.
+bool shell_stylus(InputKind kind, POINT p);
+// The soft keys F1 and F2, and every key while a menu is open: true when the shell took the key.
+bool shell_key(UINT vk, bool down);
 
 } // namespace platform

@@ -36,7 +36,7 @@ bool is_inside(const Window* w, const Window* ancestor)
 
 void publish_if_shown(Window* w, bool shown)
 {
-    if (!w->is_top_level() || w->m_is_menu_bar)
+    if (!w->is_top_level() || in_shell_layer(w))
         return;
     if (shown)
         instances::publish(w->m_class->m_name, w->m_text);
@@ -169,7 +169,7 @@ void finish_destroy(Window* w)
         remove_from(w->m_parent->m_children, w);
     } else {
         remove_from(s.m_top_levels, w);
-        remove_from(s.m_menu_bars, w);
+        remove_from(s.m_shell_windows, w);
     }
     if (s.m_active == w)
         s.m_active = nullptr;
@@ -185,18 +185,18 @@ void destroy_recursive(Window* w)
     HWND h = w->m_handle;
     WindowState& s = state();
     if (w->is_top_level()) {
-        // Owned windows (dialogs, menu bars) go first, as in Win32.
+        // Owned windows (dialogs, the shell's menu bars) go first, as in Win32.
         std::vector<Window*> owned;
         for (Window* o : s.m_top_levels)
             if (o->m_owner == w)
                 owned.push_back(o);
-        for (Window* o : s.m_menu_bars)
+        for (Window* o : s.m_shell_windows)
             if (o->m_owner == w)
                 owned.push_back(o);
         for (Window* o : owned)
             destroy_recursive(o);
     }
-    if (w->is_top_level() && (w->m_style & WS_VISIBLE) && !w->m_is_menu_bar) {
+    if (w->is_top_level() && (w->m_style & WS_VISIBLE) && !in_shell_layer(w)) {
         publish_if_shown(w, false);
         w->m_style &= ~WS_VISIBLE;
         if (s.m_active == w) {
@@ -214,8 +214,6 @@ void destroy_recursive(Window* w)
     }
     if (s.m_focus && is_inside(s.m_focus, w))
         s.m_focus = nullptr;
-    if (w->m_is_menu_bar)
-        on_menu_bar_destroyed(w);
     send(w, WM_DESTROY, 0, 0);
     std::vector<Window*> children = w->m_children;
     for (Window* c : children)
@@ -229,7 +227,7 @@ void show(Window* w, bool visible, bool activate)
 {
     bool was = (w->m_style & WS_VISIBLE) != 0;
     if (was == visible) {
-        if (visible && activate && w->is_top_level() && !w->m_is_menu_bar)
+        if (visible && activate && w->is_top_level() && !in_shell_layer(w))
             activate_window(w, WA_ACTIVE);
         return;
     }
@@ -240,7 +238,7 @@ void show(Window* w, bool visible, bool activate)
     if (visible) {
         w->m_style |= WS_VISIBLE;
         invalidate_tree(w);
-        if (w->is_top_level() && !w->m_is_menu_bar) {
+        if (w->is_top_level() && !in_shell_layer(w)) {
             publish_if_shown(w, true);
             bring_to_top(w);
             if (activate)
@@ -252,7 +250,7 @@ void show(Window* w, bool visible, bool activate)
         WindowState& s = state();
         if (s.m_focus && s.m_focus != w && is_inside(s.m_focus, w) && !w->is_top_level())
             s.m_focus = nullptr;
-        if (w->is_top_level() && !w->m_is_menu_bar) {
+        if (w->is_top_level() && !in_shell_layer(w)) {
             publish_if_shown(w, false);
             if (s.m_active == w) {
                 Window* next = next_activatable(w);
@@ -339,7 +337,20 @@ bool is_really_visible(const Window* w)
 }
 
 std::vector<Window*>& top_level_order() { return state().m_top_levels; }
-std::vector<Window*>& menu_bars() { return state().m_menu_bars; }
+std::vector<Window*>& shell_windows() { return state().m_shell_windows; }
+
+bool in_shell_layer(const Window* w)
+{
+    const auto& shell = state().m_shell_windows;
+    return std::ranges::find(shell, w) != shell.end();
+}
+
+void move_to_shell_layer(Window* w)
+{
+    remove_from(state().m_top_levels, w);
+    state().m_shell_windows.push_back(w);
+    w->m_style |= WS_VISIBLE;
+}
 Window* active_window() { return state().m_active; }
 
 LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp)
@@ -378,7 +389,7 @@ size_t window_record_count() { return window_table().size(); }
 void activate_window(Window* w, WORD how)
 {
     WindowState& s = state();
-    if (!w || !w->m_alive || w->m_is_menu_bar)
+    if (!w || !w->m_alive || in_shell_layer(w))
         return;
     w = top_level_of(w);
     bring_to_top(w);
@@ -428,8 +439,8 @@ void destroy_all_windows()
         Window* w = nullptr;
         if (!s.m_top_levels.empty())
             w = s.m_top_levels.back();
-        else if (!s.m_menu_bars.empty())
-            w = s.m_menu_bars.back();
+        else if (!s.m_shell_windows.empty())
+            w = s.m_shell_windows.back();
         if (!w)
             break;
         if (w->m_destroying) { // a procedure left it half destroyed: drop it
@@ -488,18 +499,6 @@ Surface* surface_of(Window* w)
 {
     Window* top = top_level_of(w);
     return top ? top->m_surface.get() : nullptr;
-}
-
-Window* menu_bar_shown()
-{
-    for (Window* top : state().m_top_levels) {
-        if (!(top->m_style & WS_VISIBLE))
-            continue;
-        for (Window* bar : state().m_menu_bars)
-            if (bar->m_alive && bar->m_owner == top && (bar->m_style & WS_VISIBLE))
-                return bar;
-    }
-    return nullptr;
 }
 
 } // namespace platform
@@ -690,7 +689,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
         if (!window_from_handle(h))
             return TRUE;
     }
-    if (!(flags & SWP_NOZORDER) && w->is_top_level() && !w->m_is_menu_bar &&
+    if (!(flags & SWP_NOZORDER) && w->is_top_level() && !in_shell_layer(w) &&
         (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST))
         bring_to_top(w);
     if (flags & SWP_SHOWWINDOW)

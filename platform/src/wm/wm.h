@@ -5,7 +5,6 @@
 
 #include "device/handles.h"
 #include "gdi/surface.h"
-#include "resources/resources.h"
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,14 +17,6 @@ struct WindowClass {
     std::wstring m_name;
     WNDCLASSW m_info{};
     bool m_system = false; // registered by the platform: survives nothing, re-registered at start
-};
-
-struct MenuBarButton {
-    UINT m_command = 0;
-    std::wstring m_caption;
-    bool m_dropdown = false;
-    bool m_enabled = true;
-    std::vector<MenuItem> m_menu; // items of the pop-up opened by a drop-down button
 };
 
 struct Window {
@@ -52,11 +43,6 @@ struct Window {
     std::unique_ptr<Surface> m_surface; // top-level windows only
     uint64_t m_created_order = 0;
 
-    // Shell: a menu bar is a window of its own, owned by the window it serves.
-    bool m_is_menu_bar = false;
-    std::vector<MenuBarButton> m_bar_buttons;
-    bool m_bar_panel_button = true; // the input panel's button in the middle of the bar
-
     bool is_top_level() const { return m_parent == nullptr; }
 };
 
@@ -73,7 +59,9 @@ struct WindowState {
     int m_send_depth = 0;          // window procedure calls in progress: some caller may hold a Window*
     std::vector<std::unique_ptr<WindowClass>> m_classes;
     std::vector<Window*> m_top_levels; // top first
-    std::vector<Window*> m_menu_bars;
+    // Windows of the shell's layer (the menu bars): owned by a program's window, drawn by the shell at the
+    // screen's edge, outside the z-order of the program's windows, never active, never published.
+    std::vector<Window*> m_shell_windows;
     Window* m_active = nullptr;
     Window* m_focus = nullptr;
     Window* m_capture = nullptr;
@@ -92,7 +80,10 @@ POINT client_origin_on_surface(const Window* w);
 POINT client_origin_on_screen(const Window* w);
 bool is_really_visible(const Window* w);    // itself and every ancestor visible
 std::vector<Window*>& top_level_order();    // top first; menu bars excluded
-std::vector<Window*>& menu_bars();
+std::vector<Window*>& shell_windows();
+bool in_shell_layer(const Window* w);
+// Takes a new top-level window out of the program's z-order into the shell's layer, and shows it.
+void move_to_shell_layer(Window* w);
 Window* active_window();
 void activate_window(Window* w, WORD how);
 void invalidate_window(Window* w, const RECT* client_rect, bool erase);
@@ -100,7 +91,6 @@ void invalidate_all();
 LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp);
 void draw_non_client(Window* w);
 Window* find_deepest_child(Window* top, POINT screen_point);
-Window* menu_bar_shown(); // the bar at the bottom of the screen: of the topmost window that has one
 void destroy_all_windows();
 // Frees the records of destroyed windows when no window procedure runs (the message functions call it):
 // only then can no caller still hold their Window*.
