@@ -20,10 +20,13 @@ struct Surface {
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
 };
 
-inline uint32_t to_pixel(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
+constexpr uint32_t to_pixel(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
 inline int rect_width(const RECT& r) { return r.right - r.left; }
 inline int rect_height(const RECT& r) { return r.bottom - r.top; }
-inline COLORREF to_colorref(uint32_t p) { return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); }
+constexpr COLORREF to_colorref(uint32_t p) { return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); }
+
+// The device's navy: the navigation bar, window captions, highlighted items and pressed keys.
+constexpr uint32_t navy = 0x0A3D8F;
 
 // A clip region: disjoint rectangles in surface coordinates.
 using Region = std::vector<RECT>;

@@ -25,7 +25,7 @@ constexpr int panel_button_width = 36;
 constexpr int separator_height = 7;
 constexpr uint32_t bar_colour = 0xD6DFF0;
 constexpr uint32_t bar_line_colour = 0x7F8FB0;
-constexpr uint32_t highlight_colour = 0x0A3D8F;
+constexpr uint32_t highlight_colour = navy;
 
 constexpr wchar_t bar_class[] = L"menu_worker";
 

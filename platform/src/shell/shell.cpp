@@ -17,7 +17,7 @@
 namespace platform {
 namespace {
 
-constexpr uint32_t nav_colour = 0x0A3D8F;
+constexpr uint32_t nav_colour = navy;
 
 NavBarState& shell() { return device().m_nav_bar; }
 

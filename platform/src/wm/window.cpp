@@ -487,7 +487,7 @@ void draw_non_client(Window* w)
         fill_rect_pixels(dc, e, frame);
     if (has_caption(w)) {
         RECT bar{box.left + 1, box.top + 1, box.right - 1, box.top + 1 + caption_height};
-        fill_rect_pixels(dc, bar, 0x0A3D8F);
+        fill_rect_pixels(dc, bar, navy);
         RECT text_clip = bar;
         IntersectRect(&text_clip, &text_clip, &clip);
         int y = bar.top + (caption_height - (font_metrics().m_ascent + font_metrics().m_descent)) / 2;
