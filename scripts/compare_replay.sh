@@ -6,7 +6,7 @@
 #   scripts/compare_replay.sh BASE_BUILD NEW_BUILD [KEEP_DIR]
 #
 # BASE_BUILD and NEW_BUILD are build directories (build/release, or a copy of one) holding
-# tools/replay/kelvora-replay, tools/replay/kelvora-replay-demo and tools/fit/kelvora-fit. The outputs
+# tools/replay/kelvora-replay, tests/platform/demo/kelvora-replay-demo and tools/fit/kelvora-fit. The outputs
 # are kept in KEEP_DIR/base and KEEP_DIR/new when it is given. Exit status 0 when everything is equal.
 set -eu
 
@@ -45,8 +45,11 @@ for side in base new; do
     for script in "$root"/examples/*.replay "$root"/tests/replay/*.replay; do
         run "$build" "$side" "app-$(basename "$script" .replay)" tools/replay/kelvora-replay "$script"
     done
+    # The demo program's replay tool is a test tool (tests/platform/demo); older builds had it in tools/.
+    demo=tests/platform/demo/kelvora-replay-demo
+    [ -x "$build/$demo" ] || demo=tools/replay/kelvora-replay-demo
     for script in "$root"/tests/replay/demo/*.replay; do
-        run "$build" "$side" "demo-$(basename "$script" .replay)" tools/replay/kelvora-replay-demo "$script"
+        run "$build" "$side" "demo-$(basename "$script" .replay)" "$demo" "$script"
     done
     for points in "$root"/examples/*.dat; do
         name=$(basename "$points" .dat)

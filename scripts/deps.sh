@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   python3 desktop-file-utils man-db
+  dpkg-dev file lintian appstream
 )
 
 missing=()

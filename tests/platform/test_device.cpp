@@ -427,3 +427,39 @@ TEST_F(PlatformTest, StoppedDeviceHoldsNothing)
     EXPECT_FALSE(DeleteObject(brush));
     EXPECT_TRUE(kelvora::device::top_level_windows().empty());
 }
+
+// The menu bar is a window of its own class, kept out of the program's windows; its handlers take the
+// stylus (in its client coordinates) and the soft keys as messages, like any control's.
+TEST_F(DemoTest, MenuBarHandlesTheStylusAndSoftKeysAsItsOwnMessages)
+{
+    HWND bar = g_demo.menu_bar;
+    wchar_t name[32] = {};
+    ASSERT_GT(GetClassNameW(bar, name, 32), 0);
+    EXPECT_STREQ(name, L"menu_worker");
+    for (const auto& w : device::top_level_windows())
+        EXPECT_NE(w.hwnd, bar);
+    RECT r{};
+    GetWindowRect(bar, &r);
+    EXPECT_EQ(r.top, 320 - 26);
+    // The left button, pressed and released on it: the owner gets its command once the queue runs.
+    SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 10));
+    EXPECT_TRUE(commands(IDM_DEMO_OK).empty());
+    SendMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(60, 10));
+    pump_program();
+    ASSERT_EQ(commands(IDM_DEMO_OK).size(), 1u);
+    EXPECT_EQ(commands(IDM_DEMO_OK)[0].window, g_demo.main);
+}
+
+TEST_F(DemoTest, MenuBarOpensItsMenuByF2AndTakesItAlongWhenDestroyed)
+{
+    const COLORREF behind = screen(200, 320 - 26 - 60);
+    SendMessageW(g_demo.menu_bar, WM_KEYDOWN, VK_F2, 0);
+    EXPECT_NE(screen(200, 320 - 26 - 60), behind); // the pop-up above the bar
+    DestroyWindow(g_demo.menu_bar);
+    pump_program();
+    EXPECT_EQ(screen(200, 320 - 26 - 60), behind);
+    device::key(VK_DOWN); // no menu left to take the keys
+    device::key(VK_RETURN);
+    pump_program();
+    EXPECT_TRUE(commands(IDM_DEMO_RED).empty());
+}

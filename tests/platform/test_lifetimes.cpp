@@ -5,7 +5,8 @@
 #include <aygshell.h>
 
 #include "demo/demo_resource.h"
-#include "internal.h"
+#include "gdi/gdi.h"
+#include "wm/wm.h"
 
 using namespace controls_test;
 

@@ -1,8 +1,8 @@
 // The device clipboard: plain wide text, kept by the backend when it has a clipboard of its own (the
 // host's, under SDL), else by the device.
 #include "controls/clipboard.h"
+
 #include "device/device.h"
-#include "internal.h"
 
 namespace platform {
 

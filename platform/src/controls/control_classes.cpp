@@ -2,6 +2,7 @@
 #include "controls/control_classes.h"
 
 #include "controls/controls_common.h"
+#include "shell/shell.h"
 
 #include <sipapi.h>
 
@@ -162,7 +163,7 @@ RECT work_area()
 {
     RECT area{};
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0) || IsRectEmpty(&area))
-        SetRect(&area, 0, 26, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        SetRect(&area, 0, nav_bar_height, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     SIPINFO panel{};
     panel.cbSize = sizeof panel;
     if (SipGetInfo(&panel) && (panel.fdwFlags & SIPF_ON))

@@ -161,39 +161,24 @@ void fill_rect(HDC dc, const RECT& rect, COLORREF color);
 void frame_rect(HDC dc, const RECT& rect, COLORREF color, int thickness);
 void draw_text_in_color(HDC dc, std::wstring_view text, int x, int y, COLORREF color);
 
-// Dialog base units of the default font: x from the average width of the 52 letters, y its height.
-SIZE dialog_base_units();
-// Dialog units to pixels, as MapDialogRect does: x by base.cx / 4, y by base.cy / 8, each rounded.
-RECT dialog_units_to_pixels(RECT units);
 // The window size whose client area is width x height, whatever frame (border, caption) the window has.
 SIZE outer_size_for_client(HWND hwnd, int width, int height);
 // The part of the screen below the navigation bar that the input panel, when up, leaves free.
 RECT work_area();
 
-// The user's documents folder (XDG documents directory, else ~/Documents), created when missing.
-std::string documents_folder();
+// The user's documents folder (XDG documents directory, else ~/Documents) in host bytes, created when
+// missing; `path` is empty when it cannot be had, and `problem` then says why in a line for the user.
+struct DocumentsFolder {
+    std::string path;
+    std::string problem;
+};
+DocumentsFolder documents_folder();
 
 // Window class names and registration, one function per class file.
-inline constexpr const wchar_t* kDialogClass = L"#32770";
 void register_edit_class();
 void register_button_class();
 void register_listbox_class();
 void register_static_class();
 void register_dialog_class();
-
-// Dialog state shared by the dialog files: nullptr when the window is not a dialog of this manager.
-struct DialogShell {
-    bool full_screen = false; // kept at the work area's size across rotations
-    HWND menu_bar = nullptr;  // the empty menu bar the dialog ends above
-};
-DialogShell* dialog_shell(HWND dialog);
-bool is_dialog(HWND hwnd);
-// Resizes a full-screen dialog to the work area above its menu bar (sends WM_SIZE).
-void resize_full_screen(HWND dialog);
-// Moves the focus to a control of a dialog as Tab does: an edit field gets its text selected.
-void set_dialog_focus(HWND dialog, HWND control, bool select_text);
-// A classic template with no items, used by the message box and the file dialogs, which lay out their
-// controls in pixels at WM_INITDIALOG.
-std::vector<WORD> empty_dialog_template(DWORD style, std::wstring_view title);
 
 } // namespace platform::controls

@@ -1,6 +1,7 @@
 // The "Static" control: wrapped text drawn over its parent's background, or an icon or bitmap.
 #include "controls/controls_common.h"
-#include "internal.h"
+#include "resources/resources.h"
+#include "text/text.h"
 
 namespace platform::controls {
 namespace {

@@ -1,13 +1,19 @@
 // The emulated device: the one object that holds every part, starting and stopping it on a backend, the
 // screen, rotation, composition of the window surfaces, and the device interface that tests and tools use.
-#include "controls/control_classes.h"
 #include "device/device.h"
-#include "wm/popup_fit.h"
-#include "wm/scroll_bar.h"
+
+#include "backends/backend.h"
+#include "controls/control_classes.h"
 #include "files/file_names.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
 #include "shell/input_panel.h"
-#include "internal.h"
 #include "shell/menu_bar.h"
+#include "shell/shell.h"
+#include "wm/input.h"
+#include "wm/popup_fit.h"
+#include "wm/window_scroll_bar.h"
+#include "wm/wm.h"
 
 #include <kelvora_device.h>
 
@@ -170,7 +176,7 @@ void rotate_screen()
     std::swap(d.m_width, d.m_height);
     d.m_screen.resize(d.m_width, d.m_height, 0xFFFFFF);
     std::vector<HWND> bars;
-    for (Window* b : menu_bars())
+    for (Window* b : shell_windows())
         bars.push_back(b->m_handle);
     for (HWND b : bars)
         MoveWindow(b, 0, d.m_height - menu_bar_height, d.m_width, menu_bar_height, FALSE);

@@ -3,11 +3,18 @@
 // registry and the backend). start_device creates it and stop_device destroys it, so a new device starts
 // from nothing and nothing outlives it.
 #pragma once
+#include "backends/backend.h"
 #include "controls/controls_common.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
+#include "resources/resources.h"
 #include "shell/input_panel.h"
 #include "shell/instance_registry.h"
-#include "internal.h"
 #include "shell/menu_bar.h"
+#include "shell/shell.h"
+#include "text/text.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <deque>
 #include <memory>
@@ -56,9 +63,23 @@ struct Device {
     std::unique_ptr<Backend> m_backend; // none for a device that no one started (calls before the first start)
 };
 
+Device& device(); // the device running; one without a backend when none was started
 // The device running, or nullptr before the first start and after a stop.
 Device* running_device();
 // True while `d`, the device numbered `number`, is the one running.
 bool is_running(const Device* d, uint32_t number);
+
+// Starts a new device on a backend (the headless one, or SDL), after stopping the one running, then the
+// backend's own start. False when the backend could not start.
+bool start_device(std::unique_ptr<Backend> backend);
+// Destroys every window, stops the backend and destroys the device with all it holds.
+void stop_device();
+
+// The screen.
+void rotate_screen();
+void compose_screen();
+// WM_SETTINGCHANGE with `what` (SETTINGCHANGE_RESET after a turn, SPI_SETSIPINFO) to every top-level window.
+void send_setting_change(WPARAM what);
+void keep_popups_on_screen();
 
 } // namespace platform

@@ -1,5 +1,6 @@
 // The dialog manager: dialogs from classic templates, the default dialog procedure, the modal loop.
 #include "controls/controls_common.h"
+#include "dialogs/dialogs.h"
 #include "dialogs/dialog_template_decoder.h"
 #include "wm/popup_fit.h"
 

@@ -2,6 +2,7 @@
 #include <aygshell.h>
 
 #include "controls/controls_common.h"
+#include "dialogs/dialogs.h"
 
 #include <algorithm>
 

@@ -3,6 +3,7 @@
 #include "dialogs/dialog_template_decoder.h"
 
 #include "controls/controls_common.h"
+#include "dialogs/dialogs.h"
 
 #include <cstring>
 

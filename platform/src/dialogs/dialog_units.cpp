@@ -1,6 +1,7 @@
 // Dialog units: the font-relative measure of dialog templates, and its one conversion to pixels, used by
 // the dialog manager, MapDialogRect and GetDialogBaseUnits alike.
 #include "controls/controls_common.h"
+#include "dialogs/dialogs.h"
 
 namespace platform::controls {
 

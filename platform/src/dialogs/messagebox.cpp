@@ -1,5 +1,6 @@
 // MessageBoxW: a modal box with a caption, a drawn icon, wrapped text and a row of buttons.
 #include "controls/controls_common.h"
+#include "dialogs/dialogs.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,12 @@
 // GDI: pens, brushes, fonts and bitmaps as handles; device contexts; the drawing primitives. Every
 // primitive translates to the surface, clips to the DC's region and fills span by span.
+#include "gdi/gdi.h"
+
 #include "device/device.h"
 #include "device/handles.h"
-#include "internal.h"
+#include "gdi/surface.h"
+#include "resources/resources.h"
+#include "wm/wm.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,13 +26,13 @@ HGDIOBJ add_object(GdiObject object)
 
 GdiObject* object_of(HGDIOBJ h) { return gdi_table().get(reinterpret_cast<uintptr_t>(h)); }
 
-const COLORREF sys_colors[32] = {
-    RGB(200, 200, 200), RGB(255, 255, 255), RGB(10, 61, 143), RGB(128, 128, 128), RGB(255, 255, 255),
+constexpr COLORREF sys_colors[32] = {
+    RGB(200, 200, 200), RGB(255, 255, 255), to_colorref(navy), RGB(128, 128, 128), RGB(255, 255, 255),
     RGB(255, 255, 255), RGB(0, 0, 0),       RGB(0, 0, 0),     RGB(0, 0, 0),       RGB(255, 255, 255),
-    RGB(192, 192, 192), RGB(192, 192, 192), RGB(128, 128, 128), RGB(10, 61, 143), RGB(255, 255, 255),
+    RGB(192, 192, 192), RGB(192, 192, 192), RGB(128, 128, 128), to_colorref(navy), RGB(255, 255, 255),
     RGB(222, 223, 222), RGB(132, 130, 132), RGB(148, 150, 148), RGB(0, 0, 0),     RGB(0, 0, 0),
     RGB(255, 255, 255), RGB(0, 0, 0),       RGB(230, 230, 230), RGB(0, 0, 0),     RGB(255, 255, 225),
-    RGB(255, 255, 255), RGB(0, 0, 0),       RGB(10, 61, 143), RGB(128, 128, 128), RGB(10, 61, 143),
+    RGB(255, 255, 255), RGB(0, 0, 0),       to_colorref(navy), RGB(128, 128, 128), to_colorref(navy),
     RGB(255, 255, 255), RGB(0, 0, 0)};
 
 } // namespace

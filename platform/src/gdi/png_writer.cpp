@@ -1,5 +1,5 @@
 // Screen shots: a surface written as an 8-bit RGB PNG file with libpng.
-#include "internal.h"
+#include "gdi/surface.h"
 
 #include <png.h>
 

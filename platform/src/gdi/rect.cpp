@@ -1,5 +1,5 @@
 // Rectangle arithmetic, MulDiv, and the clip regions built from rectangles.
-#include "internal.h"
+#include "gdi/surface.h"
 
 #include <algorithm>
 #include <cmath>

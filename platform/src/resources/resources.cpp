@@ -1,8 +1,11 @@
 // Resources: the compiled .res image embedded in the executable, and the loaders that read it (strings,
 // icons, bitmaps, menus, accelerators). Everything read from the image is bounds-checked.
+#include "resources/resources.h"
+
 #include "device/device.h"
 #include "device/handles.h"
-#include "internal.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
 #include "text/text_encoding.h"
 
 #include <kelvora_host.h>

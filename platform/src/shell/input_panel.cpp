@@ -3,6 +3,9 @@
 #include "shell/input_panel.h"
 
 #include "device/device.h"
+#include "gdi/surface.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <aygshell.h>
 #include <kelvora_device.h>
@@ -37,7 +40,7 @@ RECT filled_area(const ScreenLayout& l, bool below_menu_bar)
 
 bool owns_menu_bar(const Window* window)
 {
-    for (const Window* bar : menu_bars())
+    for (const Window* bar : shell_windows())
         if (bar->m_owner == window)
             return true;
     return false;

@@ -1,7 +1,9 @@
 // The input panel: a soft keyboard docked above the menu bar. Raising or lowering it changes the part of
 // the screen that top-level windows fill; taps on its keys reach the focused control as key presses.
 #pragma once
-#include "internal.h"
+#include "gdi/surface.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <sipapi.h>
 

@@ -1,7 +1,9 @@
 // The keys of the input panel: their layout for portrait and landscape, and how they are drawn.
-#include "shell/input_panel.h"
-
 #include "device/device.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
+#include "shell/input_panel.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -91,7 +93,7 @@ constexpr uint32_t key_border = 0x7A89A8;
 constexpr uint32_t key_face = 0xFCFDFF;
 constexpr uint32_t command_face = 0xE2E7F1;
 constexpr uint32_t latched_face = 0xA9C4F0;
-constexpr uint32_t pressed_face = 0x0A3D8F;
+constexpr uint32_t pressed_face = navy;
 constexpr uint32_t ink = 0x000000;
 constexpr uint32_t pressed_ink = 0xFFFFFF;
 

@@ -1,5 +1,9 @@
 // Top-level windows visible to other processes of the same user, for the single-instance rule.
 #pragma once
+#include "shell/registry_folder.h"
+
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,8 +12,11 @@ namespace platform::instances {
 
 // The registry as the device keeps it.
 struct RegistryState {
-    std::string m_folder;    // empty: private registry
-    unsigned m_sequence = 0; // distinguishes several windows of this process
+    registry_folder::UniqueFd m_folder; // none: private registry
+    registry_folder::UniqueFd m_lock;   // the lock file while its lock is held
+    pid_t m_lock_holder = 0;            // a forked child inherits the descriptor, not the right to let it go
+    bool m_held_for_start = false;      // kept after a lookup found nothing, until this process registers
+    unsigned m_sequence = 0;            // distinguishes several windows of this process
 };
 RegistryState& registry_state();
 
@@ -26,9 +33,12 @@ void withdraw(std::wstring_view class_name, std::wstring_view title);
 
 // Another live process that published a window of that class and title (nullptr-like empty when none;
 // an empty class or title matches any). Registrations of dead processes are ignored and cleaned up.
+// When none is found, lookups of other processes wait until this one publishes a window, polls
+// take_raise_request or ends (a few seconds at most): a start's lookup and its registration are one step.
 std::optional<int> find(std::wstring_view class_name, std::wstring_view title);
 
-// Asks the process `pid` to raise its host window; true when the request was delivered.
+// Asks the process `pid` to raise its host window; true when the request was delivered. Only a registered
+// process that runs this same program as this user is ever asked.
 bool request_raise(int pid);
 
 // True once after another process asked this one to raise its host window (polled by the backend).

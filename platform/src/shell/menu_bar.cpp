@@ -1,10 +1,17 @@
-// The menu bar: SHCreateMenuBar and the SHMENUBAR record it reads, the layout of the bar's buttons and of
-// the input panel's button between them, the stylus and the soft keys on them, and the pop-up menu that a
-// drop-down button opens above the bar.
+// The menu bar: SHCreateMenuBar and the SHMENUBAR record it reads, the bar's window class and its
+// handlers, the layout of the bar's buttons and of the input panel's button between them, the stylus and
+// the soft keys on them, and the pop-up menu that a drop-down button opens above the bar.
 #include "shell/menu_bar.h"
 
+#include "controls/controls_common.h"
 #include "device/device.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
+#include "resources/resources.h"
 #include "shell/input_panel.h"
+#include "text/text.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <aygshell.h>
 
@@ -18,9 +25,27 @@ constexpr int panel_button_width = 36;
 constexpr int separator_height = 7;
 constexpr uint32_t bar_colour = 0xD6DFF0;
 constexpr uint32_t bar_line_colour = 0x7F8FB0;
-constexpr uint32_t highlight_colour = 0x0A3D8F;
+constexpr uint32_t highlight_colour = navy;
+
+constexpr wchar_t bar_class[] = L"menu_worker";
+
+constexpr controls::StateTable<MenuBarRecord> g_bars;
 
 MenuBarState& menu_bar_state() { return device().m_menu_bar; }
+
+// The record of a bar window; a bar past WM_NCDESTROY has none, and so no buttons.
+const std::vector<MenuBarButton>& buttons_of(const Window* bar)
+{
+    static const std::vector<MenuBarButton> none;
+    const MenuBarRecord* record = g_bars.find(bar->m_handle);
+    return record ? record->m_buttons : none;
+}
+
+bool has_panel_button(const Window* bar)
+{
+    const MenuBarRecord* record = g_bars.find(bar->m_handle);
+    return !record || record->m_panel_button;
+}
 
 MenuState& open_menu_state() { return menu_bar_state().m_menu; }
 
@@ -29,7 +54,7 @@ MenuState& open_menu_state() { return menu_bar_state().m_menu; }
 RECT panel_button_rect(const Window* bar)
 {
     Device& d = device();
-    int width = bar->m_bar_panel_button ? panel_button_width : 0;
+    int width = has_panel_button(bar) ? panel_button_width : 0;
     int left = (d.m_width - width) / 2;
     return RECT{left, d.m_height - menu_bar_height, left + width, d.m_height};
 }
@@ -40,13 +65,13 @@ RECT button_rect(const Window* bar, int index)
 {
     Device& d = device();
     RECT middle = panel_button_rect(bar);
-    int count = static_cast<int>(bar->m_bar_buttons.size());
+    int count = static_cast<int>(buttons_of(bar).size());
     int left_count = (count + 1) / 2;
     bool on_left = index < left_count;
     int first = on_left ? 0 : left_count;
     int n = std::max(1, on_left ? left_count : count - left_count);
     int from = on_left ? 0 : static_cast<int>(middle.right);
-    bool whole_width = count == 1 && !bar->m_bar_panel_button;
+    bool whole_width = count == 1 && !has_panel_button(bar);
     int to = on_left && !whole_width ? static_cast<int>(middle.left) : d.m_width;
     int w = (to - from) / n;
     int left = from + (index - first) * w;
@@ -57,7 +82,7 @@ RECT button_rect(const Window* bar, int index)
 // The button under p, or -1; the buttons do not overlap.
 int button_at(const Window* bar, POINT p)
 {
-    for (int i = 0; i < static_cast<int>(bar->m_bar_buttons.size()); ++i) {
+    for (int i = 0; i < static_cast<int>(buttons_of(bar).size()); ++i) {
         RECT r = button_rect(bar, i);
         if (PtInRect(&r, p))
             return i;
@@ -85,9 +110,9 @@ const std::vector<MenuItem>* open_items()
 {
     Window* bar = open_bar();
     int b = open_menu_state().m_button;
-    if (!bar || b < 0 || b >= static_cast<int>(bar->m_bar_buttons.size()))
+    if (!bar || b < 0 || b >= static_cast<int>(buttons_of(bar).size()))
         return nullptr;
-    return &bar->m_bar_buttons[b].m_menu;
+    return &buttons_of(bar)[b].m_menu;
 }
 
 bool can_choose(const MenuItem& item) { return !item.m_separator && !item.m_popup; }
@@ -112,7 +137,7 @@ int item_at(POINT p)
 // their button's right edge. Opened by a key, it highlights its first item so that Enter can choose.
 void open_menu(Window* bar, int button, bool highlight_first)
 {
-    const std::vector<MenuItem>& items = bar->m_bar_buttons[button].m_menu;
+    const std::vector<MenuItem>& items = buttons_of(bar)[button].m_menu;
     MenuState& m = open_menu_state();
     m.m_bar = bar->m_handle;
     m.m_button = button;
@@ -172,9 +197,9 @@ void move_highlight(int step)
 // menu, or closes it when it is the one open.
 void press_button(Window* bar, int index, bool by_key)
 {
-    if (index < 0 || index >= static_cast<int>(bar->m_bar_buttons.size()))
+    if (index < 0 || index >= static_cast<int>(buttons_of(bar).size()))
         return;
-    const MenuBarButton& b = bar->m_bar_buttons[index];
+    const MenuBarButton& b = buttons_of(bar)[index];
     if (!b.m_enabled)
         return;
     if (opens_menu(b)) {
@@ -189,35 +214,32 @@ void press_button(Window* bar, int index, bool by_key)
     post_command(bar->m_owner, b.m_command);
 }
 
-bool press_bar(POINT p)
+// A stroke that begins on the bar shown; p in screen coordinates.
+void on_lbuttondown(Window* shown, POINT p)
 {
     BarPress& press = menu_bar_state().m_press;
-    press = BarPress{};
-    Window* shown = menu_bar_shown();
-    if (!shown || p.y < device().m_height - menu_bar_height)
-        return false;
     // The input panel's button belongs to the shell: it works behind a modal dialog too.
     RECT middle = panel_button_rect(shown);
-    if (shown->m_bar_panel_button && PtInRect(&middle, p)) {
+    if (has_panel_button(shown) && PtInRect(&middle, p)) {
         press.m_panel_button = true;
-        return true;
+        return;
     }
     Window* bar = usable_bar();
     if (!bar)
-        return true; // the bar of a window behind a modal dialog takes no taps
+        return; // the bar of a window behind a modal dialog takes no taps
     int i = button_at(bar, p);
     if (i < 0)
-        return true;
-    if (opens_menu(bar->m_bar_buttons[i])) {
+        return;
+    if (opens_menu(buttons_of(bar)[i])) {
         press_button(bar, i, false); // a drop-down opens at once, so a drag can reach an item
     } else {
         press.m_button = i;
         press.m_bar = bar->m_handle;
     }
-    return true;
 }
 
-void release_bar(POINT p)
+// The end of a stroke that began on a bar: the button it began on acts if it ends there too.
+void on_lbuttonup(POINT p)
 {
     BarPress& press = menu_bar_state().m_press;
     Window* shown = menu_bar_shown();
@@ -233,6 +255,59 @@ void release_bar(POINT p)
     menu_bar_state().m_press = BarPress{};
 }
 
+// F1 and F2 on the bar shown: its first or last button. F1 closes an open menu first.
+void on_keydown(Window* bar, UINT vk)
+{
+    const int count = static_cast<int>(buttons_of(bar).size());
+    if (count == 0) {
+        menu_close();
+        return;
+    }
+    if (vk == VK_F1 && menu_is_open())
+        menu_close();
+    press_button(bar, vk == VK_F1 ? 0 : count - 1, true);
+}
+
+// A bar that goes takes its open menu with it.
+void on_destroy(HWND bar)
+{
+    if (open_menu_state().m_bar == bar)
+        menu_close();
+}
+
+// The stylus messages carry the bar's client coordinates; the bar works in the screen's.
+POINT screen_point(HWND bar, LPARAM lp)
+{
+    POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ClientToScreen(bar, &p);
+    return p;
+}
+
+LPARAM client_point(HWND bar, POINT screen)
+{
+    ScreenToClient(bar, &screen);
+    return MAKELPARAM(static_cast<WORD>(screen.x), static_cast<WORD>(screen.y));
+}
+
+LRESULT bar_dispatch(HWND hwnd, MenuBarRecord&, UINT msg, WPARAM wp, LPARAM lp)
+{
+    Window* bar = window_from_handle(hwnd);
+    if (!bar)
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    switch (msg) {
+    case WM_DESTROY: on_destroy(hwnd); return 0;
+    case WM_LBUTTONDOWN: on_lbuttondown(bar, screen_point(hwnd, lp)); return 0;
+    case WM_LBUTTONUP: on_lbuttonup(screen_point(hwnd, lp)); return 0;
+    case WM_KEYDOWN: on_keydown(bar, static_cast<UINT>(wp)); return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK menu_bar_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return controls::route_to_state(g_bars, hwnd, msg, wp, lp, bar_dispatch);
+}
+
 // ---- Drawing ---------------------------------------------------------------------------------------------
 
 bool is_lit(const Window* bar, int index)
@@ -244,7 +319,7 @@ bool is_lit(const Window* bar, int index)
 
 void draw_bar_button(Surface& screen, Dc& dc, const Window* bar, int index)
 {
-    const MenuBarButton& b = bar->m_bar_buttons[index];
+    const MenuBarButton& b = buttons_of(bar)[index];
     RECT r = button_rect(bar, index);
     uint32_t ink = b.m_enabled ? 0x000000 : 0x808080;
     if (is_lit(bar, index)) {
@@ -267,9 +342,9 @@ void draw_bar(Surface& screen, const Window* bar)
     RECT area{0, d.m_height - menu_bar_height, d.m_width, d.m_height};
     fill_rect_pixels(dc, area, bar_colour);
     fill_rect_pixels(dc, RECT{area.left, area.top, area.right, area.top + 1}, bar_line_colour);
-    for (int i = 0; i < static_cast<int>(bar->m_bar_buttons.size()); ++i)
+    for (int i = 0; i < static_cast<int>(buttons_of(bar).size()); ++i)
         draw_bar_button(screen, dc, bar, i);
-    if (bar->m_bar_panel_button) {
+    if (has_panel_button(bar)) {
         RECT middle = panel_button_rect(bar);
         for (LONG x : {middle.left, middle.right - 1})
             fill_rect_pixels(dc, RECT{x, middle.top + 5, x + 1, middle.bottom - 5}, bar_line_colour);
@@ -312,32 +387,57 @@ void draw_menu(Surface& screen)
 
 // ---- The bar ---------------------------------------------------------------------------------------------
 
+Window* menu_bar_shown()
+{
+    for (Window* top : top_level_order()) {
+        if (!(top->m_style & WS_VISIBLE))
+            continue;
+        for (Window* bar : shell_windows())
+            if (bar->m_alive && bar->m_owner == top && (bar->m_style & WS_VISIBLE))
+                return bar;
+    }
+    return nullptr;
+}
+
 bool menu_bar_stylus(InputKind kind, POINT p)
 {
-    if (kind == InputKind::Down)
-        return press_bar(p);
-    if (kind == InputKind::Up)
-        release_bar(p);
+    BarPress& press = menu_bar_state().m_press;
+    Window* shown = menu_bar_shown();
+    if (kind == InputKind::Down) {
+        press = BarPress{};
+        if (!shown || p.y < device().m_height - menu_bar_height)
+            return false;
+        SendMessageW(shown->m_handle, WM_LBUTTONDOWN, MK_LBUTTON, client_point(shown->m_handle, p));
+        return true;
+    }
+    if (kind == InputKind::Up) {
+        Window* bar = shown ? shown : window_from_handle(press.m_bar);
+        if (bar)
+            SendMessageW(bar->m_handle, WM_LBUTTONUP, 0, client_point(bar->m_handle, p));
+        else
+            press = BarPress{};
+    }
     return true;
 }
 
 void press_soft_key(int which)
 {
-    Window* bar = usable_bar();
-    if (!bar || bar->m_bar_buttons.empty()) {
+    if (Window* bar = usable_bar())
+        SendMessageW(bar->m_handle, WM_KEYDOWN, which == 0 ? VK_F1 : VK_F2, 0);
+    else
         menu_close();
-        return;
-    }
-    int index = which == 0 ? 0 : static_cast<int>(bar->m_bar_buttons.size()) - 1;
-    if (which == 0 && menu_is_open())
-        menu_close();
-    press_button(bar, index, true);
 }
 
-void on_menu_bar_destroyed(Window* bar)
+bool left_soft_key_command(const Window* owner, UINT* command)
 {
-    if (bar && open_menu_state().m_bar == bar->m_handle)
-        menu_close();
+    const Window* bar = nullptr;
+    for (const Window* b : shell_windows())
+        if (b->m_owner == owner)
+            bar = b;
+    if (!bar || buttons_of(bar).empty())
+        return false;
+    *command = buttons_of(bar)[0].m_command;
+    return true;
 }
 
 void draw_menu_bar(Surface& screen)
@@ -435,24 +535,21 @@ bool read_menu_bar_record(HINSTANCE instance, UINT id, std::vector<MenuBarButton
 HWND create_bar_window(HWND owner, HINSTANCE instance, std::vector<MenuBarButton> buttons, bool panel_button)
 {
     WNDCLASSW wc{};
-    if (!GetClassInfoW(nullptr, L"menu_worker", &wc)) {
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"menu_worker";
+    if (!GetClassInfoW(nullptr, bar_class, &wc)) {
+        wc.lpfnWndProc = menu_bar_proc;
+        wc.lpszClassName = bar_class;
         RegisterClassW(&wc);
     }
     Device& d = device();
-    HWND h = CreateWindowExW(0, L"menu_worker", L"", WS_POPUP, 0, d.m_height - menu_bar_height, d.m_width,
+    HWND h = CreateWindowExW(0, bar_class, L"", WS_POPUP, 0, d.m_height - menu_bar_height, d.m_width,
                              menu_bar_height, owner, nullptr, instance, nullptr);
     Window* bar = window_from_handle(h);
-    if (!bar)
+    MenuBarRecord* record = g_bars.find(h);
+    if (!bar || !record)
         return nullptr;
-    auto& tops = top_level_order();
-    tops.erase(std::remove(tops.begin(), tops.end(), bar), tops.end());
-    menu_bars().push_back(bar);
-    bar->m_is_menu_bar = true;
-    bar->m_bar_buttons = std::move(buttons);
-    bar->m_bar_panel_button = panel_button;
-    bar->m_style |= WS_VISIBLE;
+    move_to_shell_layer(bar);
+    record->m_buttons = std::move(buttons);
+    record->m_panel_button = panel_button;
     return h;
 }
 
@@ -464,7 +561,7 @@ BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info)
         return FALSE;
     info->hwndMB = nullptr;
     Window* owner = window_from_handle(info->hwndParent);
-    if (!owner || !owner->is_top_level() || owner->m_is_menu_bar)
+    if (!owner || !owner->is_top_level() || in_shell_layer(owner))
         return FALSE;
     std::vector<MenuBarButton> buttons;
     if (!(info->dwFlags & SHCMBF_EMPTYBAR) && !read_menu_bar_record(info->hInstRes, info->nToolBarId, &buttons))

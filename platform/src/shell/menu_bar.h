@@ -1,9 +1,30 @@
-// The menu bar at the bottom of the screen: the bar windows that SHCreateMenuBar makes, their buttons and
-// soft keys, the input panel's button in the bar's middle, and the pop-up menu that a drop-down opens.
+// The menu bar at the bottom of the screen: the bar windows that SHCreateMenuBar makes, a control class
+// of the shell's layer with a state record of its own, their buttons and soft keys, the input panel's
+// button in the bar's middle, and the pop-up menu that a drop-down opens.
 #pragma once
-#include "internal.h"
+#include "gdi/surface.h"
+#include "resources/resources.h"
+#include "wm/input.h"
+#include "wm/wm.h"
+
+#include <string>
+#include <vector>
 
 namespace platform {
+
+struct MenuBarButton {
+    UINT m_command = 0;
+    std::wstring m_caption;
+    bool m_dropdown = false;
+    bool m_enabled = true;
+    std::vector<MenuItem> m_menu; // items of the pop-up opened by a drop-down button
+};
+
+// The state record of one bar window.
+struct MenuBarRecord {
+    std::vector<MenuBarButton> m_buttons;
+    bool m_panel_button = true; // the input panel's button in the middle of the bar
+};
 
 // The pop-up menu of one drop-down button; no bar when none is open.
 struct MenuState {
@@ -20,6 +41,7 @@ struct BarPress {
     bool m_panel_button = false;
 };
 
+// What the shell keeps of all bars: the one menu open, the one press of the stylus.
 struct MenuBarState {
     MenuState m_menu;
     BarPress m_press;
@@ -27,13 +49,16 @@ struct MenuBarState {
 
 // ---- The bar ---------------------------------------------------------------------------------------------
 
-// The stylus while no menu is open. Down forgets the press of an earlier stroke, and is true when the new
-// one begins on the bar shown; Up presses the button that the stroke began and ends on.
+// The bar at the bottom of the screen: of the topmost window that has one.
+Window* menu_bar_shown();
+// The stylus while no menu is open, delivered to the bar as WM_LBUTTONDOWN and WM_LBUTTONUP. Down forgets
+// the press of an earlier stroke, and is true when the new one begins on the bar shown; Up presses the
+// button that the stroke began and ends on.
 bool menu_bar_stylus(InputKind kind, POINT p);
-// F1 and F2: the first and the last button of the bar shown (which 0 left, 1 right).
+// F1 and F2 (which 0 left, 1 right), delivered to the bar shown as WM_KEYDOWN: its first or last button.
 void press_soft_key(int which);
-// A bar that goes takes its open menu with it.
-void on_menu_bar_destroyed(Window* bar);
+// The command of the first button of the bar that `owner` has; false when it has none.
+bool left_soft_key_command(const Window* owner, UINT* command);
 // The bar of the topmost window that has one, and the menu open above it.
 void draw_menu_bar(Surface& screen);
 

@@ -1,17 +1,23 @@
 // The Pocket PC shell: the navigation bar at the top with the active window's title and "ok" button, the
 // stylus and drawing of both bars (menu_bar.cpp has the menu bar's own), the SH* helpers for activation
 // and setting changes, and the screen's metrics.
+#include "shell/shell.h"
+
 #include "device/device.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
 #include "shell/input_panel.h"
-#include "internal.h"
 #include "shell/menu_bar.h"
+#include "text/text.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <aygshell.h>
 
 namespace platform {
 namespace {
 
-constexpr uint32_t nav_colour = 0x0A3D8F;
+constexpr uint32_t nav_colour = navy;
 
 NavBarState& shell() { return device().m_nav_bar; }
 
@@ -78,6 +84,9 @@ void draw_nav_bar(Surface& screen)
 
 bool shell_stylus(InputKind kind, POINT p)
 {
+    // An open menu takes every stroke: one outside it closes it.
+    if (menu_is_open())
+        return menu_handle_tap(kind, p);
     // The menu bar goes first, so that every new stroke makes it forget a press left from an earlier one.
     bool on_menu_bar = menu_bar_stylus(kind, p);
     if (kind == InputKind::Down)
@@ -85,6 +94,21 @@ bool shell_stylus(InputKind kind, POINT p)
     if (kind == InputKind::Up)
         release_nav_bar(p);
     return true;
+}
+
+bool shell_key(UINT vk, bool down)
+{
+    if (vk == VK_F1 || vk == VK_F2) {
+        if (down)
+            press_soft_key(vk == VK_F1 ? 0 : 1);
+        return true;
+    }
+    if (menu_is_open()) {
+        if (down)
+            menu_handle_key(vk);
+        return true;
+    }
+    return false;
 }
 
 void draw_shell_bars(Surface& screen)

@@ -1,7 +1,10 @@
 // Text: the device font (DejaVu Sans, 10 pixels, grey-scale anti-aliased) through fontconfig and FreeType;
 // DrawTextW, ExtTextOutW, extents and metrics.
+#include "text/text.h"
+
 #include "device/device.h"
-#include "internal.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
 #include "text/line_breaking.h"
 
 #include <fontconfig/fontconfig.h>

@@ -1,9 +1,12 @@
 // The message queue: sent, posted and input messages, WM_PAINT from update regions, and the wait for input.
+#include "backends/backend.h"
 #include "device/device.h"
 #include "shell/input_panel.h"
-#include "internal.h"
 #include "shell/menu_bar.h"
-#include "wm/scroll_bar.h"
+#include "shell/shell.h"
+#include "wm/input.h"
+#include "wm/wm.h"
+#include "wm/window_scroll_bar.h"
 
 #include <algorithm>
 
@@ -62,7 +65,7 @@ void process_stylus(const InputEvent& e)
     StylusState& st = stylus();
     if (e.m_kind == InputKind::Down) {
         st.m_down = true;
-        st.m_on_shell = menu_is_open() ? menu_handle_tap(e.m_kind, p) : shell_stylus(e.m_kind, p);
+        st.m_on_shell = shell_stylus(e.m_kind, p);
         st.m_on_panel = !st.m_on_shell && input_panel_stylus(e.m_kind, p);
         if (st.m_on_shell || st.m_on_panel)
             return;
@@ -77,10 +80,7 @@ void process_stylus(const InputEvent& e)
             st = StylusState{};
         return;
     } else if (st.m_on_shell) {
-        if (menu_is_open())
-            menu_handle_tap(e.m_kind, p);
-        else
-            shell_stylus(e.m_kind, p);
+        shell_stylus(e.m_kind, p);
         if (e.m_kind == InputKind::Up)
             st = StylusState{};
         return;
@@ -127,21 +127,15 @@ void process_key(const InputEvent& e)
         d.m_shift = down;
     if (e.m_key == VK_CONTROL)
         d.m_control = down;
-    // The device's own keys act before the program sees them.
-    if (e.m_key == VK_F1 || e.m_key == VK_F2 || e.m_key == VK_F9) {
-        if (!down)
-            return;
-        if (e.m_key == VK_F9)
-            rotate_screen();
-        else
-            press_soft_key(e.m_key == VK_F1 ? 0 : 1);
-        return;
-    }
-    if (menu_is_open()) {
+    // The device's own keys act before the program sees them: F9 turns the screen, the shell takes the
+    // soft keys (and every key while a menu is open).
+    if (e.m_key == VK_F9) {
         if (down)
-            menu_handle_key(e.m_key);
+            rotate_screen();
         return;
     }
+    if (shell_key(e.m_key, down))
+        return;
     Window* target = keyboard_target();
     if (!target)
         return;
@@ -202,14 +196,11 @@ void host_close()
     HWND h = first->m_handle;
     if (first->m_style & WS_VISIBLE)
         activate_window(first, WA_ACTIVE);
-    Window* bar = nullptr;
-    for (Window* b : menu_bars())
-        if (b->m_owner == first)
-            bar = b;
     if (!window_from_handle(h))
         return;
-    if (bar && !bar->m_bar_buttons.empty())
-        SendMessageW(h, WM_COMMAND, MAKEWPARAM(bar->m_bar_buttons[0].m_command, 0), 0);
+    UINT command = 0;
+    if (left_soft_key_command(first, &command))
+        SendMessageW(h, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     else
         SendMessageW(h, WM_CLOSE, 0, 0);
     if (window_from_handle(h))

@@ -1,5 +1,7 @@
 // Invalidation, update regions and window device contexts (BeginPaint, GetDC).
-#include "internal.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
+#include "wm/wm.h"
 
 #include <algorithm>
 

@@ -2,10 +2,14 @@
 #include "controls/control_classes.h"
 #include "device/device.h"
 #include "device/handles.h"
+#include "gdi/gdi.h"
+#include "gdi/surface.h"
 #include "shell/instance_registry.h"
-#include "internal.h"
 #include "shell/menu_bar.h"
+#include "text/text.h"
+#include "wm/wm.h"
 #include "wm/scroll_bar.h"
+#include "wm/window_scroll_bar.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -34,14 +38,13 @@ bool is_inside(const Window* w, const Window* ancestor)
 
 void publish_if_shown(Window* w, bool shown)
 {
-    if (!w->is_top_level() || w->m_is_menu_bar)
+    if (!w->is_top_level() || in_shell_layer(w))
         return;
     if (shown)
         instances::publish(w->m_class->m_name, w->m_text);
     else
         instances::withdraw(w->m_class->m_name, w->m_text);
 }
-
 
 namespace {
 
@@ -66,7 +69,6 @@ private:
     Device& m_device;
     uint32_t m_number;
 };
-
 
 WindowClass* find_class(LPCWSTR name)
 {
@@ -101,9 +103,6 @@ void remove_from(std::vector<Window*>& list, Window* w)
 {
     list.erase(std::remove(list.begin(), list.end(), w), list.end());
 }
-
-
-
 
 Window* next_activatable(const Window* skip)
 {
@@ -172,7 +171,7 @@ void finish_destroy(Window* w)
         remove_from(w->m_parent->m_children, w);
     } else {
         remove_from(s.m_top_levels, w);
-        remove_from(s.m_menu_bars, w);
+        remove_from(s.m_shell_windows, w);
     }
     if (s.m_active == w)
         s.m_active = nullptr;
@@ -188,18 +187,18 @@ void destroy_recursive(Window* w)
     HWND h = w->m_handle;
     WindowState& s = state();
     if (w->is_top_level()) {
-        // Owned windows (dialogs, menu bars) go first, as in Win32.
+        // Owned windows (dialogs, the shell's menu bars) go first, as in Win32.
         std::vector<Window*> owned;
         for (Window* o : s.m_top_levels)
             if (o->m_owner == w)
                 owned.push_back(o);
-        for (Window* o : s.m_menu_bars)
+        for (Window* o : s.m_shell_windows)
             if (o->m_owner == w)
                 owned.push_back(o);
         for (Window* o : owned)
             destroy_recursive(o);
     }
-    if (w->is_top_level() && (w->m_style & WS_VISIBLE) && !w->m_is_menu_bar) {
+    if (w->is_top_level() && (w->m_style & WS_VISIBLE) && !in_shell_layer(w)) {
         publish_if_shown(w, false);
         w->m_style &= ~WS_VISIBLE;
         if (s.m_active == w) {
@@ -217,8 +216,6 @@ void destroy_recursive(Window* w)
     }
     if (s.m_focus && is_inside(s.m_focus, w))
         s.m_focus = nullptr;
-    if (w->m_is_menu_bar)
-        on_menu_bar_destroyed(w);
     send(w, WM_DESTROY, 0, 0);
     std::vector<Window*> children = w->m_children;
     for (Window* c : children)
@@ -232,7 +229,7 @@ void show(Window* w, bool visible, bool activate)
 {
     bool was = (w->m_style & WS_VISIBLE) != 0;
     if (was == visible) {
-        if (visible && activate && w->is_top_level() && !w->m_is_menu_bar)
+        if (visible && activate && w->is_top_level() && !in_shell_layer(w))
             activate_window(w, WA_ACTIVE);
         return;
     }
@@ -243,7 +240,7 @@ void show(Window* w, bool visible, bool activate)
     if (visible) {
         w->m_style |= WS_VISIBLE;
         invalidate_tree(w);
-        if (w->is_top_level() && !w->m_is_menu_bar) {
+        if (w->is_top_level() && !in_shell_layer(w)) {
             publish_if_shown(w, true);
             bring_to_top(w);
             if (activate)
@@ -255,7 +252,7 @@ void show(Window* w, bool visible, bool activate)
         WindowState& s = state();
         if (s.m_focus && s.m_focus != w && is_inside(s.m_focus, w) && !w->is_top_level())
             s.m_focus = nullptr;
-        if (w->is_top_level() && !w->m_is_menu_bar) {
+        if (w->is_top_level() && !in_shell_layer(w)) {
             publish_if_shown(w, false);
             if (s.m_active == w) {
                 Window* next = next_activatable(w);
@@ -344,7 +341,20 @@ bool is_really_visible(const Window* w)
 }
 
 std::vector<Window*>& top_level_order() { return state().m_top_levels; }
-std::vector<Window*>& menu_bars() { return state().m_menu_bars; }
+std::vector<Window*>& shell_windows() { return state().m_shell_windows; }
+
+bool in_shell_layer(const Window* w)
+{
+    const auto& shell = state().m_shell_windows;
+    return std::ranges::find(shell, w) != shell.end();
+}
+
+void move_to_shell_layer(Window* w)
+{
+    remove_from(state().m_top_levels, w);
+    state().m_shell_windows.push_back(w);
+    w->m_style |= WS_VISIBLE;
+}
 Window* active_window() { return state().m_active; }
 
 LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp)
@@ -383,7 +393,7 @@ size_t window_record_count() { return window_table().size(); }
 void activate_window(Window* w, WORD how)
 {
     WindowState& s = state();
-    if (!w || !w->m_alive || w->m_is_menu_bar)
+    if (!w || !w->m_alive || in_shell_layer(w))
         return;
     w = top_level_of(w);
     bring_to_top(w);
@@ -433,8 +443,8 @@ void destroy_all_windows()
         Window* w = nullptr;
         if (!s.m_top_levels.empty())
             w = s.m_top_levels.back();
-        else if (!s.m_menu_bars.empty())
-            w = s.m_menu_bars.back();
+        else if (!s.m_shell_windows.empty())
+            w = s.m_shell_windows.back();
         if (!w)
             break;
         if (w->m_destroying) { // a procedure left it half destroyed: drop it
@@ -484,7 +494,7 @@ void draw_non_client(Window* w)
         draw_vertical_bar(w, dc, box);
     if (has_caption(w)) {
         RECT bar{box.left + 1, box.top + 1, box.right - 1, box.top + 1 + caption_height};
-        fill_rect_pixels(dc, bar, 0x0A3D8F);
+        fill_rect_pixels(dc, bar, navy);
         RECT text_clip = bar;
         IntersectRect(&text_clip, &text_clip, &clip);
         int y = bar.top + (caption_height - (font_metrics().m_ascent + font_metrics().m_descent)) / 2;
@@ -496,18 +506,6 @@ Surface* surface_of(Window* w)
 {
     Window* top = top_level_of(w);
     return top ? top->m_surface.get() : nullptr;
-}
-
-Window* menu_bar_shown()
-{
-    for (Window* top : state().m_top_levels) {
-        if (!(top->m_style & WS_VISIBLE))
-            continue;
-        for (Window* bar : state().m_menu_bars)
-            if (bar->m_alive && bar->m_owner == top && (bar->m_style & WS_VISIBLE))
-                return bar;
-    }
-    return nullptr;
 }
 
 } // namespace platform
@@ -698,7 +696,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
         if (!window_from_handle(h))
             return TRUE;
     }
-    if (!(flags & SWP_NOZORDER) && w->is_top_level() && !w->m_is_menu_bar &&
+    if (!(flags & SWP_NOZORDER) && w->is_top_level() && !in_shell_layer(w) &&
         (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST))
         bring_to_top(w);
     if (flags & SWP_SHOWWINDOW)

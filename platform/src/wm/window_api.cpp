@@ -2,9 +2,10 @@
 // focus, activation, capture, FindWindowW, and the default window procedure.
 #include "device/device.h"
 #include "device/handles.h"
+#include "gdi/surface.h"
 #include "shell/instance_registry.h"
-#include "internal.h"
-#include "wm/scroll_bar.h"
+#include "wm/wm.h"
+#include "wm/window_scroll_bar.h"
 
 #include <algorithm>
 
@@ -206,7 +207,7 @@ HWND WINAPI SetFocus(HWND hwnd)
     Window* w = nullptr;
     if (hwnd) {
         w = window_from_handle(hwnd);
-        if (!w || w->m_is_menu_bar)
+        if (!w || in_shell_layer(w))
             return nullptr;
     }
     Window* old = s.m_focus;
@@ -251,7 +252,7 @@ HWND WINAPI SetActiveWindow(HWND hwnd)
 {
     HWND old = GetActiveWindow();
     Window* w = window_from_handle(hwnd);
-    if (!w || !w->is_top_level() || w->m_is_menu_bar)
+    if (!w || !w->is_top_level() || in_shell_layer(w))
         return nullptr;
     activate_window(w, WA_ACTIVE);
     return old;
@@ -267,7 +268,7 @@ BOOL WINAPI SetForegroundWindow(HWND hwnd)
     if (!w)
         return FALSE;
     w = top_level_of(w);
-    if (!(w->m_style & WS_VISIBLE) || w->m_is_menu_bar)
+    if (!(w->m_style & WS_VISIBLE) || in_shell_layer(w))
         return FALSE;
     // A window disabled by its modal dialog comes forward with the dialog active on top of it.
     if (w->m_style & WS_DISABLED) {

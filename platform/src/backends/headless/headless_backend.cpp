@@ -1,8 +1,8 @@
 // The headless backend: the device in memory only, for tests and kelvora-replay. Input comes from the
 // idle handler, which the caller sets; without one the first wait ends the program's loop.
+#include "backends/backend.h"
 #include "device/device.h"
 #include "shell/instance_registry.h"
-#include "internal.h"
 
 #include <kelvora_device.h>
 

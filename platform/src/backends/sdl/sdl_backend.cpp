@@ -1,8 +1,11 @@
 // The SDL2 backend: the device screen in a desktop window at an integer zoom, mouse as stylus, keys and
 // text input, the host clipboard, and raise requests from a second start of the program.
+#include "backends/backend.h"
 #include "device/device.h"
+#include "resources/resources.h"
 #include "shell/instance_registry.h"
-#include "internal.h"
+#include "wm/input.h"
+#include "wm/wm.h"
 
 #include <kelvora_device.h>
 #include <kelvora_host.h>
