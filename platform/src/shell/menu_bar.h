@@ -62,7 +62,17 @@ bool left_soft_key_command(const Window* owner, UINT* command);
 // The bar of the topmost window that has one, and the menu open above it.
 void draw_menu_bar(Surface& screen);
 
-// ---- The open menu -----------------------------------------------------------------------------------------
+// ---- Between the bar and its menu ----------------------------------------------------------------------------
+
+const std::vector<MenuBarButton>& menu_bar_buttons(const Window* bar); // none once the bar is destroyed
+RECT menu_bar_button_rect(const Window* bar, int index);                // screen coordinates
+// Opens the pop-up of a drop-down button above the bar; opened by a key, its first item is highlighted.
+void open_menu(Window* bar, int button, bool highlight_first);
+// WM_COMMAND to the window a bar serves, posted: a button's or an item's command.
+void post_command(Window* owner, UINT id);
+void draw_menu(Surface& screen);
+
+// ---- The open menu (shell/menu.cpp) ------------------------------------------------------------------------
 
 bool menu_is_open();
 bool menu_handle_tap(InputKind kind, POINT p); // true when the menu took the stylus
