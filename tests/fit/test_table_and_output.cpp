@@ -19,7 +19,7 @@ namespace {
 PointTable g_table;
 
 // Reads text as kelvora-fit does: decimal commas when the first block shows them.
-PlainTableReport readTableText(const std::string& text, ColumnChoice columns = {0, 0})
+PlainTableReport readTableText(const std::string& text, ColumnChoice columns = {0, 0, 0})
 {
     FILE* file = text.empty() ? tmpfile() : fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
     NumberReader* reader = new NumberReader;
@@ -133,7 +133,7 @@ TEST(PlainTableColumns, PickXAndYOrSayHow)
     // Without a choice the message says how to make one.
     report = readTableText(wide);
     EXPECT_EQ(report.status, PLAIN_TABLE_COLUMNS);
-    describePlainTable(text, sizeof text, &report, {0, 0});
+    describePlainTable(text, sizeof text, &report, {0, 0, 0});
     EXPECT_STREQ(text, "line 2: 4 columns: choose X and Y with --columns=X,Y (counted from 1)");
 }
 
@@ -161,7 +161,7 @@ TEST(PlainTableLimits, MoreThanTheCapacityIsRefused)
     EXPECT_EQ(report.badLine, POINT_CAPACITY + 1);
     EXPECT_EQ(g_table.pointCount, 5);
     char message[100];
-    describePlainTable(message, sizeof message, &report, {0, 0});
+    describePlainTable(message, sizeof message, &report, {0, 0, 0});
     EXPECT_STREQ(message, ("the file holds more than " + std::to_string(POINT_CAPACITY) + " points").c_str());
     text.resize(text.size() - 4);
     EXPECT_EQ(readTableText(text).status, PLAIN_TABLE_OK);
@@ -208,7 +208,7 @@ TEST(FitInput, SpreadsheetExportsRead)
     };
     for (const auto& c : cases) {
         FILE* file = fmemopen(const_cast<char*>(c.text.data()), c.text.size(), "rb");
-        ASSERT_TRUE(readInput(file, "spreadsheet", false, ColumnChoice{0, 0}, &g_table)) << c.text;
+        ASSERT_TRUE(readInput(file, "spreadsheet", false, ColumnChoice{0, 0, 0}, &g_table)) << c.text;
         fclose(file);
         ASSERT_EQ(g_table.pointCount, c.count);
         EXPECT_EQ(g_table.x[c.count - 1], c.lastX);
@@ -241,7 +241,7 @@ FitReport sampleReport()
     r.exponentN = 2.0;
     r.count = 3;
     r.fit = FitResult{1.0, 2.0, 0.0, 0.0};
-    r.uncertainty = FitUncertainty{0.25, 0.5, {0.0, 2.0}, {1.0, 3.0}, 1.0, 1.0, NAN};
+    r.uncertainty = FitUncertainty{0.25, 0.5, {0.0, 2.0}, {1.0, 3.0}, 1.0, 1.0, NAN, NAN};
     r.refined = true;
     r.iterations = 4;
     return r;

@@ -121,14 +121,69 @@ bool setColumns(FitOptions* options, const char* value, std::string* reason)
 {
     options->columns = true;
     if (value == nullptr) return true;
-    const char* comma = strchr(value, ',');
-    std::string xText = comma != nullptr ? std::string(value, comma) : std::string();
-    int x = 0, y = 0;
-    if (comma == nullptr || !parseInt(xText.c_str(), &x) || !parseInt(comma + 1, &y) || x < 1 || y < 1 || x == y) {
-        *reason = std::string("--columns=X,Y takes two different column numbers from 1, not '") + value + "'";
+    // X,Y or X,Y,SIGMA: different column numbers from 1.
+    int numbers[3] = {0, 0, 0}, found = 0;
+    std::string text = value;
+    bool usable = true;
+    for (size_t start = 0; usable;) {
+        size_t comma = text.find(',', start);
+        std::string field = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        usable = found < 3 && parseInt(field.c_str(), &numbers[found]) && numbers[found] >= 1;
+        for (int i = 0; usable && i < found; ++i) usable = numbers[i] != numbers[found];
+        ++found;
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (!usable || found < 2) {
+        *reason = std::string("--columns=X,Y[,SIGMA] takes two or three different column numbers from 1, not '") +
+                  value + "'";
         return false;
     }
-    options->pick = ColumnChoice{x, y};
+    options->pick = ColumnChoice{numbers[0], numbers[1], found == 3 ? numbers[2] : 0};
+    if (found == 3) options->sigma = true;
+    return true;
+}
+
+bool setSigmaKind(FitOptions* options, const char* value, std::string* reason)
+{
+    if (strcmp(value, "absolute") != 0 && strcmp(value, "relative") != 0) {
+        *reason = std::string("--sigma-kind is absolute or relative, not '") + value + "'";
+        return false;
+    }
+    options->sigmaAbsolute = strcmp(value, "absolute") == 0;
+    options->sigmaKindGiven = true;
+    return true;
+}
+
+bool setWeight(FitOptions* options, const char* value, std::string* reason)
+{
+    const struct {
+        const char* name;
+        Weighting weighting;
+    } kinds[] = {{"1/y", WEIGHTING_INV_Y}, {"1/y2", WEIGHTING_INV_Y2}, {"1/x", WEIGHTING_INV_X}, {"1/x2", WEIGHTING_INV_X2}};
+    for (const auto& kind : kinds) {
+        if (strcasecmp(value, kind.name) == 0) {
+            options->weighting = kind.weighting;
+            return true;
+        }
+    }
+    *reason = std::string("--weight is 1/y, 1/y2, 1/x or 1/x2, not '") + value + "'";
+    return false;
+}
+
+bool setFix(FitOptions* options, const char* value, std::string* reason)
+{
+    bool named = (value[0] == 'A' || value[0] == 'a' || value[0] == 'B' || value[0] == 'b') && value[1] == '=';
+    double fixedValue = 0.0;
+    if (!named || !parseFiniteDouble(value + 2, &fixedValue)) {
+        *reason = std::string("--fix takes A=VALUE or B=VALUE with a finite number, not '") + value + "'";
+        return false;
+    }
+    if (options->fixed.parameter >= 0) {
+        *reason = "--fix holds one parameter: fixing both leaves nothing to fit";
+        return false;
+    }
+    options->fixed = FixedParameter{(value[0] == 'A' || value[0] == 'a') ? 0 : 1, fixedValue};
     return true;
 }
 
@@ -162,6 +217,14 @@ const OptionRow OPTIONS[] = {
     {"--plot-residuals", "FILE.png", false, "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
     {"--size", "WxH", false, "size of the pictures in pixels (default 480x536)", setSize},
     {"--columns", "X,Y", true, "read plain tables (with =X,Y: X and Y from those columns), see below", setColumns},
+    {"--sigma", nullptr, false, "the input gives sigma of Y as a third number per point; weights 1/sigma^2",
+     setSwitch<&FitOptions::sigma>},
+    {"--sigma-kind", "KIND", false, "absolute (sigma are 1-sd errors) or relative (default: scaled by chi2_nu)",
+     setSigmaKind},
+    {"--weight", "W", false, "weights without sigma: 1/y, 1/y2, 1/x or 1/x2", setWeight},
+    {"--fix", "P=V", false, "hold A or B at V (A=0: through the origin) and fit the other", setFix},
+    {"--report", nullptr, false, "print the fit as a block for a paper (A = value +- SE ...)",
+     setSwitch<&FitOptions::report>},
     {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
     {"--help", nullptr, false, "print this text", showHelp},
     {"-h", nullptr, false, nullptr, showHelp},
@@ -312,6 +375,12 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--size applies to --plot and --plot-residuals";
     } else if (options.json && options.residuals) {
         *reason = "--json and --residuals exclude each other (both print on standard output)";
+    } else if (options.sigma && options.weighting != WEIGHTING_NONE) {
+        *reason = "--sigma and --weight exclude each other (sigma gives the weights)";
+    } else if (options.sigmaKindGiven && !options.sigma) {
+        *reason = "--sigma-kind applies to --sigma";
+    } else if (options.report && (options.json || options.all)) {
+        *reason = std::string("--report and ") + (options.json ? "--json" : "--all") + " exclude each other";
     } else if (options.exponentGiven && !options.all && !modelUsesExponent(options.modelId)) {
         *reason = "--exponent applies to model 15 (Y=A+B*X^N) only; model " + std::to_string(options.modelId) +
                   " has no exponent";

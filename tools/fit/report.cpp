@@ -5,10 +5,12 @@
 #include <math.h>
 
 #include <string>
+#include <vector>
 
 #include "app_state.h"
 #include "fit.h"
 #include "fit_output.h"
+#include "fit_statistics.h"
 #include "fit_uncertainty.h"
 #include "models.h"
 #include "plot_file.h"
@@ -26,7 +28,43 @@ struct ModelFit {
     FitResult linearised;
     bool refineAsked;
     RefineResult refinement;
+    StatFit stat; // the fit shown with its covariance and degrees of freedom
 };
+
+// The weighting of this file's points and the fixed parameter, for every model fitted to them.
+struct RunSetup {
+    Weighting weighting;
+    bool absolute;
+    FixedParameter fixed;
+    std::vector<double> w; // empty without weights
+};
+RunSetup g_run;
+
+const double* runWeights()
+{
+    return g_run.w.empty() ? nullptr : g_run.w.data();
+}
+
+// The weighted or constrained fits take their own path; the plain fit stays the program's own.
+bool generalPath()
+{
+    return !g_run.w.empty() || g_run.fixed.parameter >= 0;
+}
+
+StatFit statOf(const FitResult& fit, const FitUncertainty& u, int count, double chi2, int iterations)
+{
+    StatFit f = {};
+    f.fit = fit;
+    f.uncertainty = u;
+    f.count = count;
+    f.dof = count - 2;
+    f.chi2 = chi2;
+    f.varA = u.seA * u.seA;
+    f.varB = u.seB * u.seB;
+    f.iterations = iterations;
+    f.converged = true;
+    return f;
+}
 
 bool allFinite(const FitResult& fit)
 {
@@ -44,8 +82,50 @@ bool fitUsable(const ModelFit& m)
     return allFinite(m.fit) && (!m.refineAsked || refined(m));
 }
 
+// A weighted fit or one with a fixed parameter, linearised and (with refine) refined.
+ModelFit fitGeneral(int modelId, bool refine)
+{
+    const PointTable& points = g_app.points;
+    ModelFit m = {};
+    m.modelId = modelId;
+    m.count = points.pointCount;
+    m.stat = linearisedStatFit(points.x, points.y, runWeights(), points.pointCount, modelId, g_app.exponentN,
+                               g_run.fixed, g_run.absolute);
+    m.linearised = m.fit = m.stat.fit;
+    m.uncertainty = m.stat.uncertainty;
+    m.refineAsked = refine;
+    if (!refine) return m;
+    m.refinement.startA = m.linearised.a;
+    m.refinement.startB = m.linearised.b;
+    if (g_run.fixed.parameter >= 0) {
+        StatFit r = refineFixedFit(points.x, points.y, runWeights(), points.pointCount, modelId, g_app.exponentN,
+                                   g_run.fixed, g_run.absolute, m.stat, REFINE_MAX_ITERATIONS);
+        m.refinement.iterations = r.iterations;
+        m.refinement.pointsUsed = points.pointCount;
+        m.refinement.status = r.converged && isfinite(r.fit.a) && isfinite(r.fit.b) ? REFINE_CONVERGED
+                                                                                    : REFINE_NOT_CONVERGED;
+        snprintf(m.refinement.reason, sizeof m.refinement.reason, "no smaller sum of squares along the free parameter");
+        if (m.refinement.status == REFINE_CONVERGED) {
+            m.stat = r;
+            m.fit = r.fit;
+            m.uncertainty = r.uncertainty;
+        }
+        return m;
+    }
+    m.refinement = refineWeightedFit(points.x, points.y, RefineWeights{runWeights(), g_run.absolute},
+                                     points.pointCount, modelId, g_app.exponentN, REFINE_MAX_ITERATIONS);
+    if (m.refinement.status == REFINE_CONVERGED) {
+        m.fit = m.refinement.fit;
+        m.uncertainty = m.refinement.uncertainty;
+        m.count = m.refinement.pointsUsed;
+        m.stat = statOf(m.fit, m.uncertainty, m.count, m.refinement.chi2, m.refinement.iterations);
+    }
+    return m;
+}
+
 ModelFit fitOneModel(int modelId, bool refine)
 {
+    if (generalPath()) return fitGeneral(modelId, refine);
     const PointTable& points = g_app.points;
     ModelFit m = {};
     m.modelId = modelId;
@@ -66,6 +146,7 @@ ModelFit fitOneModel(int modelId, bool refine)
             m.count = m.refinement.pointsUsed;
         }
     }
+    m.stat = statOf(m.fit, m.uncertainty, m.count, NAN, refined(m) ? m.refinement.iterations : 0);
     return m;
 }
 
@@ -163,6 +244,15 @@ void printBlock(const FitOptions& options, const ModelFit& m)
     printValue(options, "s_n2", m.uncertainty.sN2);
     printValue(options, "r2", m.uncertainty.r2);
     printValue(options, "r2_line", m.uncertainty.r2Line);
+    if (g_run.fixed.parameter >= 0) {
+        printf("fixed: %s held at the value given; %d degrees of freedom\n", g_run.fixed.parameter == 0 ? "A" : "B",
+               m.stat.dof);
+    }
+    if (!g_run.w.empty()) {
+        printf("weighting=%s\n", weightingText(g_run.weighting, g_run.absolute));
+        printValue(options, "chi2", m.stat.chi2);
+        printValue(options, "chi2_nu", m.stat.chi2 / (double)m.stat.dof);
+    }
     if (refined(m)) printRefineNote(options, m);
 }
 
@@ -182,6 +272,13 @@ std::string fitWarning(const ModelFit& m)
         return text;
     }
     if (allFinite(m.fit)) return "";
+    double condition[3];
+    if (g_run.fixed.parameter >= 0 &&
+        !fixedParameterOnLine(m.modelId, g_run.fixed.parameter, g_run.fixed.value, condition)) {
+        snprintf(text, sizeof text, "no finite fit: the model's straight line gives no %s=%g (--fix)",
+                 g_run.fixed.parameter == 0 ? "A" : "B", g_run.fixed.value);
+        return text;
+    }
     int outside;
     std::string why = "no finite fit: " + whyNotFinite(m.modelId, &outside);
     // The refinement starts from the line through the other points, when at least two are left.
@@ -308,8 +405,25 @@ void printFormula(FILE* out, int modelId)
     for (const WCHAR* p = modelText(modelId); *p != 0; ++p) fputc((char)*p, out);
 }
 
-int reportFit(const FitOptions& options, const char* fileName)
+int reportFit(const FitOptions& options, const char* fileName, const double* sigma)
 {
     g_app.exponentN = options.exponentN;
+    const PointTable& points = g_app.points;
+    g_run.weighting = options.sigma ? WEIGHTING_SIGMA : options.weighting;
+    g_run.absolute = options.sigma && options.sigmaAbsolute;
+    g_run.fixed = options.fixed;
+    g_run.w.clear();
+    if (g_run.weighting != WEIGHTING_NONE) {
+        g_run.w.resize(points.pointCount);
+        int bad = 0;
+        if (!pointWeights(g_run.weighting, points.x, points.y, sigma, points.pointCount, g_run.w.data(), &bad)) {
+            char sigmaText[40] = "";
+            if (sigma != nullptr) snprintf(sigmaText, sizeof sigmaText, ", SIGMA=%g", shown(sigma[bad]));
+            fprintf(stderr, "kelvora-fit: %s: point %d (X=%g, Y=%g%s) has no positive finite weight %s\n", fileName,
+                    bad + 1, shown(points.x[bad]), shown(points.y[bad]), sigmaText,
+                    weightingText(g_run.weighting, g_run.absolute));
+            return FIT_EXIT_BAD_FILE;
+        }
+    }
     return options.all ? reportAll(options, fileName) : reportSingle(options, fileName);
 }
