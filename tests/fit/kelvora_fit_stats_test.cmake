@@ -42,6 +42,21 @@ if(NOT status EQUAL 0 OR NOT count EQUAL 16 OR NOT first MATCHES "^S=0\\.0596027
   message(SEND_ERROR "--all --refine: exit ${status}, ${count} lines:\n${out}${err}")
 endif()
 
+# --- the ranking is by AICc on Y (SciPy's least squares on Y, then n ln(RSS/n) + 2K + 2K(K+1)/(n-K-1)
+# with K = 3: -65.6952893447 for the three exponential forms, Akaike weight 1/3 each; -20.1924041788 and
+# weight 4.38583992e-11 for 1/(A+B*X) and A/(B+X)); the fits of fewer points come after every fit of all
+# thirteen, without an Akaike weight
+run(--all --refine --precise decay.dat)
+string(REGEX MATCHALL "[^\n]+\n" lines "${out}")
+list(GET lines 0 first)
+list(GET lines 3 fourth)
+list(GET lines 8 ninth)
+if(NOT first MATCHES " aicc=-65\\.69528934[0-9]* akaike_weight=0\\.333333333[0-9]* Y=A\\*B\\^X\n$"
+   OR NOT fourth MATCHES " aicc=-20\\.19240417[0-9]* akaike_weight=4\\.3858399[0-9]*e-11 Y=1/\\(A\\+B\\*X\\)\n$"
+   OR NOT ninth MATCHES "akaike_weight=nan Y=A\\+B\\*LOG10\\(X\\) \\(12 of 13 points")
+  message(SEND_ERROR "--all --refine ranked by AICc:\n${out}")
+endif()
+
 # --- JSON: parsed by CMake's own reader, keys and values checked
 run(--model 5 --refine --json decay.dat)
 string(JSON a GET "${out}" A)

@@ -206,7 +206,7 @@ bool showModels(FitOptions* options, const char*, std::string*)
 const OptionRow OPTIONS[] = {
     {"--model", "K", false, "fit model K, 0 to 15 (default 0, Y=A+B*X)", setModel},
     {"--exponent", "N", false, "the exponent N of model 15, Y=A+B*X^N (default 2)", setExponent},
-    {"--all", nullptr, false, "fit all sixteen models, one line each, smallest S first", setSwitch<&FitOptions::all>},
+    {"--all", nullptr, false, "fit all sixteen models, one line each, smallest AICc first", setSwitch<&FitOptions::all>},
     {"--precise", nullptr, false, "print numbers with 17 significant digits instead of 6",
      setSwitch<&FitOptions::precise>},
     {"--refine", nullptr, false, "refine A and B by least squares on Y (Levenberg-Marquardt)",
@@ -260,11 +260,16 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "decimals; hexadecimal numbers, NaN and infinities are refused with their line.\n\n"
            "Each FILE gives one block: the formula, then A=, B=, N= (model 15 only) and S= (n-1), then\n"
            "the standard errors se_A= and se_B=, the 95%% intervals ci_A= and ci_B= (Student t, n-2),\n"
-           "s_n2= (residual standard deviation with n-2), r2= (on Y) and r2_line= (on the straight line).\n"
+           "s_n2= (residual standard deviation with n-2), r2= (on Y; weighted with weights) and r2_line=\n"
+           "(on the straight line the linearised fit used).\n"
            "The linearised fit's errors are its line's, carried through the back-transformation (delta\n"
            "method); --refine gives them from the Jacobian at the least-squares solution. With --all,\n"
-           "sixteen lines S=... A=... B=... se_A=... se_B=... r2=... Y=..., smallest S first; --plot,\n"
-           "--residuals and --plot-residuals then show the first. With several files each block starts\n"
+           "sixteen lines S=... A=... B=... se_A=... se_B=... r2=... aicc=... akaike_weight=... Y=...,\n"
+           "ranked by AICc on Y (of the refined fits with --refine; K = fitted parameters + 1; with weights\n"
+           "from the weighted sum), the Akaike weights among the fits of every point; fits that leave\n"
+           "points out follow, then those without a fit; --plot, --residuals and --plot-residuals then\n"
+           "show the first. Weights (--sigma, --weight) act on Y and reach each model's straight line as\n"
+           "w/(dz/dY)^2 (for ln Y: Y^2/sigma^2). With several files each block starts\n"
            "with the file's name and a colon, and an empty line separates the blocks.\n\n"
            "Exit status: 0 fitted, 1 a file cannot be used, the output or a picture not written, 2 wrong\n"
            "usage, 3 a fit printed with a non-finite A, B or S, or a refinement that gave no fit (no\n"

@@ -29,6 +29,10 @@ struct ModelFit {
     bool refineAsked;
     RefineResult refinement;
     StatFit stat; // the fit shown with its covariance and degrees of freedom
+    // With --all: AICc on Y, and the Akaike weight among the fits of every point (NaN for the others).
+    double aicc;
+    double akaikeWeight;
+    bool comparable; // usable, and measured on every point of the file
 };
 
 // The weighting of this file's points and the fixed parameter, for every model fitted to them.
@@ -301,14 +305,46 @@ void printJson(const ModelFit& m, const char* fileName)
     puts(fitJson(&report).c_str());
 }
 
-// Smallest S first; a fit that is not usable goes last; equal ranks keep the catalogue order.
+// Smallest AICc first among the fits of every point, then the usable fits of fewer points (their AICc
+// is of other data), then the fits that are not usable; equal ranks keep the catalogue order.
+int rankGroup(const ModelFit& m)
+{
+    return m.comparable ? 0 : fitUsable(m) ? 1 : 2;
+}
+
 bool ranksBefore(const ModelFit& left, const ModelFit& right)
 {
-    bool leftUsable = fitUsable(left);
-    bool rightUsable = fitUsable(right);
-    if (leftUsable != rightUsable) return leftUsable;
-    if (leftUsable && left.fit.s != right.fit.s) return left.fit.s < right.fit.s;
+    int leftGroup = rankGroup(left), rightGroup = rankGroup(right);
+    if (leftGroup != rightGroup) return leftGroup < rightGroup;
+    if (leftGroup < 2 && left.aicc != right.aicc && !isnan(left.aicc) && !isnan(right.aicc)) {
+        return left.aicc < right.aicc;
+    }
+    if (leftGroup < 2 && isnan(left.aicc) != isnan(right.aicc)) return !isnan(left.aicc);
     return left.modelId < right.modelId;
+}
+
+// AICc of each fit on Y (the weighted sum with weights) and the Akaike weights of the comparable ones.
+// An exact fit has AICc minus infinity: the exact fits share the weight.
+void measureAicc(ModelFit fits[MODEL_COUNT])
+{
+    double best = INFINITY;
+    for (int k = 0; k < MODEL_COUNT; ++k) {
+        ModelFit& m = fits[k];
+        double sum = g_run.w.empty() ? m.fit.residualSum : m.stat.chi2;
+        int fitted = g_run.fixed.parameter >= 0 ? 1 : 2;
+        m.aicc = sum == 0.0 && m.count > fitted + 2 ? -INFINITY : leastSquaresAicc(sum, m.count, fitted);
+        m.comparable = fitUsable(m) && m.count == g_app.points.pointCount && !isnan(m.aicc);
+        if (m.comparable && m.aicc < best) best = m.aicc;
+    }
+    double total = 0.0;
+    for (int k = 0; k < MODEL_COUNT; ++k) {
+        ModelFit& m = fits[k];
+        m.akaikeWeight = NAN;
+        if (!m.comparable) continue;
+        m.akaikeWeight = isinf(best) ? (m.aicc == best ? 1.0 : 0.0) : exp(-0.5 * (m.aicc - best));
+        total += m.akaikeWeight;
+    }
+    for (int k = 0; k < MODEL_COUNT; ++k) fits[k].akaikeWeight /= total;
 }
 
 void rankAll(ModelFit ranked[MODEL_COUNT])
@@ -331,6 +367,8 @@ void printRankedLine(const FitOptions& options, const ModelFit& m)
                                          : "S=%g A=%g B=%g se_A=%g se_B=%g r2=%g ";
     printf(format, shown(m.fit.s), shown(m.fit.a), shown(m.fit.b), shown(m.uncertainty.seA),
            shown(m.uncertainty.seB), shown(m.uncertainty.r2));
+    printf(options.precise ? "aicc=%.17g akaike_weight=%.17g " : "aicc=%g akaike_weight=%.4g ", shown(m.aicc),
+           shown(m.akaikeWeight));
     printFormula(stdout, m.modelId);
     if (m.refineAsked && !refined(m)) printf(" (not refined: %s)", refineFailure(m));
     if (!m.refineAsked && !allFinite(m.fit)) {
@@ -386,6 +424,7 @@ int reportAll(const FitOptions& options, const char* fileName)
 {
     ModelFit ranked[MODEL_COUNT];
     for (int k = 0; k < MODEL_COUNT; ++k) ranked[k] = fitOneModel(k, options.refine);
+    measureAicc(ranked);
     rankAll(ranked);
     for (const ModelFit& m : ranked) {
         if (options.json) {
