@@ -138,3 +138,22 @@ foreach(case
   separate_arguments(arguments)
   expect_usage("${reason}" ${arguments})
 endforeach()
+
+# --- predictions on Y (SciPy's least squares on Y, its covariance, delta method, Student t with 11 dof):
+# at X=1 Y=3.02386102400757, ci [2.97006989419705, 3.07765215381809], pi [2.87666247715288, 3.17105957086226];
+# the inverse at Y=2: X=1.82490970657452 in [1.67879429229187, 1.97102512085717]; Y=9 is never reached
+expect(0 "\npredict: X=1 Y=3\\.0238610[0-9]* ci=\\[2\\.9700698[0-9]*, 3\\.0776521[0-9]*\\] pi=\\[2\\.8766624[0-9]*, 3\\.1710595[0-9]*\\]\ninverse: Y=2 X=1\\.8249097[0-9]* ci=\\[1\\.6787942[0-9]*, 1\\.9710251[0-9]*\\]\ninverse: Y=9 X=nan \\(the model does not reach Y monotonically[^\n]*\n$"
+       "^$" --model 5 --refine --predict 1 --inverse 2,9 --precise decay.dat)
+# A model that turns within the data has no inverse there: Y=A+B*X^2 over X from -1 to 1.
+file(WRITE "${WORK}/parabola.dat" "5\n-1 1.1\n-0.5 0.24\n0 0.01\n0.5 0.26\n1 0.98\n")
+expect(0 "\ninverse: Y=0\\.5 X=nan " "^$" --model 15 --inverse 0.5 parabola.dat)
+# --- the band in the residual CSV: the straight line's prediction band in closed form (NumPy:
+# t(0.975, 4) s sqrt(1 + 1/n + (x - mean)^2 / Sxx) at X=4: [7.2969276166148, 8.71640571671854])
+file(WRITE "${WORK}/line.txt" "1 2.1\n2 3.9\n3 6.2\n4 7.8\n5 10.3\n6 11.8\n")
+expect(0 "\nx,y,fitted,residual,pi_low,pi_high\n.*\n4,7\\.79[0-9]*,8\\.00[0-9]*,-0\\.20[0-9]*,7\\.29692761661[0-9]*,8\\.7164057167[0-9]*\n"
+       "^$" --residuals --band=prediction line.txt)
+expect(0 "\nx,y,fitted,residual,ci_low,ci_high\n" "^$" --residuals --band line.txt)
+expect_usage("--predict takes X values, finite numbers separated by commas, not '1,,2'" --predict 1,,2 line.txt)
+expect_usage("--inverse takes Y values[^\n]* not 'inf'" --inverse inf line.txt)
+expect_usage("--band is confidence \\(the default\\) or prediction, not 'wide'" --band=wide --residuals line.txt)
+expect_usage("--band applies to --residuals and --plot" --band line.txt)

@@ -59,12 +59,20 @@ std::string fitJson(const FitReport* r)
 }
 
 bool writeResidualsCsv(FILE* out, const double* x, const double* y, int count, int modelId, double a,
-                       double b, double exponentN)
+                       double b, double exponentN, BandAt band, const char* bandName)
 {
-    fputs("x,y,fitted,residual\n", out);
+    fputs("x,y,fitted,residual", out);
+    if (band != NULL) fprintf(out, ",%s_low,%s_high", bandName, bandName);
+    fputc('\n', out);
     for (int i = 0; i < count; ++i) {
         double fitted = evaluateModelWith(modelId, a, b, exponentN, x[i]);
-        fprintf(out, "%.17g,%.17g,%.17g,%.17g\n", x[i], y[i], fitted, y[i] - fitted);
+        fprintf(out, "%.17g,%.17g,%.17g,%.17g", x[i], y[i], fitted, y[i] - fitted);
+        if (band != NULL) {
+            double low, high;
+            band(x[i], &low, &high);
+            fprintf(out, ",%.17g,%.17g", low, high);
+        }
+        fputc('\n', out);
     }
     return !ferror(out);
 }

@@ -31,7 +31,9 @@ std::string jsonString(const char* text);
 
 // "x,y,fitted,residual" and one line per point, residual = y - fitted, numbers with 17 digits.
 // Returns false when writing failed.
+// band (may be NULL) adds two columns named bandName_low and bandName_high: the band at each x.
+typedef void (*BandAt)(double x, double* low, double* high);
 bool writeResidualsCsv(FILE* out, const double* x, const double* y, int count, int modelId, double a,
-                       double b, double exponentN);
+                       double b, double exponentN, BandAt band = NULL, const char* bandName = NULL);
 
 #endif

@@ -187,6 +187,48 @@ bool setFix(FitOptions* options, const char* value, std::string* reason)
     return true;
 }
 
+// A comma-separated list of finite numbers, appended to values.
+bool parseNumberList(const char* text, std::vector<double>* values)
+{
+    std::string list = text;
+    for (size_t start = 0;;) {
+        size_t comma = list.find(',', start);
+        std::string field = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        double value = 0.0;
+        if (!parseFiniteDouble(field.c_str(), &value)) return false;
+        values->push_back(value);
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+bool setPredict(FitOptions* options, const char* value, std::string* reason)
+{
+    if (parseNumberList(value, &options->predictX)) return true;
+    *reason = std::string("--predict takes X values, finite numbers separated by commas, not '") + value + "'";
+    return false;
+}
+
+bool setInverse(FitOptions* options, const char* value, std::string* reason)
+{
+    if (parseNumberList(value, &options->inverseY)) return true;
+    *reason = std::string("--inverse takes Y values, finite numbers separated by commas, not '") + value + "'";
+    return false;
+}
+
+bool setBand(FitOptions* options, const char* value, std::string* reason)
+{
+    if (value == nullptr || strcmp(value, "confidence") == 0) {
+        options->band = 1;
+    } else if (strcmp(value, "prediction") == 0) {
+        options->band = 2;
+    } else {
+        *reason = std::string("--band is confidence (the default) or prediction, not '") + value + "'";
+        return false;
+    }
+    return true;
+}
+
 bool showHelp(FitOptions* options, const char*, std::string*);
 
 bool showVersion(FitOptions* options, const char*, std::string*)
@@ -223,6 +265,10 @@ const OptionRow OPTIONS[] = {
      setSigmaKind},
     {"--weight", "W", false, "weights without sigma: 1/y, 1/y2, 1/x or 1/x2", setWeight},
     {"--fix", "P=V", false, "hold A or B at V (A=0: through the origin) and fit the other", setFix},
+    {"--predict", "X[,X...]", false, "Y at each X with its 95% confidence and prediction intervals", setPredict},
+    {"--inverse", "Y[,Y...]", false, "X at each measured Y with its 95% interval, where the model is monotone",
+     setInverse},
+    {"--band", "prediction", true, "add the 95% confidence (or prediction) band to the residual CSV", setBand},
     {"--report", nullptr, false, "print the fit as a block for a paper (A = value +- SE ...)",
      setSwitch<&FitOptions::report>},
     {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
@@ -382,6 +428,8 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--json and --residuals exclude each other (both print on standard output)";
     } else if (options.sigma && options.weighting != WEIGHTING_NONE) {
         *reason = "--sigma and --weight exclude each other (sigma gives the weights)";
+    } else if (options.band != 0 && !options.residuals && options.plotPath == nullptr) {
+        *reason = "--band applies to --residuals and --plot";
     } else if (options.sigmaKindGiven && !options.sigma) {
         *reason = "--sigma-kind applies to --sigma";
     } else if (options.report && (options.json || options.all)) {

@@ -44,6 +44,9 @@ struct FitOptions {
     Weighting weighting = WEIGHTING_NONE;
     FixedParameter fixed = {-1, 0.0}; // --fix A=V or B=V
     bool report = false;             // the block for a paper
+    std::vector<double> predictX;    // --predict: Y with its intervals at these X
+    std::vector<double> inverseY;    // --inverse: X at these Y
+    int band = 0;                    // --band: 1 confidence, 2 prediction band in the residual CSV
     bool finished = false;           // help, version or the model list was printed: nothing left to do
     std::vector<const char*> files;  // in the order given; "-" is standard input
 };

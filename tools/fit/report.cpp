@@ -49,6 +49,30 @@ const double* runWeights()
     return g_run.w.empty() ? nullptr : g_run.w.data();
 }
 
+// The fit whose residuals, band and pictures are written: the one model, or the first of --all.
+struct ShownFit {
+    bool set;
+    int modelId;
+    StatFit stat;
+    bool predictionBand;
+};
+ShownFit g_shown;
+
+Prediction shownPrediction(double x)
+{
+    const StatFit& f = g_shown.stat;
+    double fitted = evaluateModelWith(g_shown.modelId, f.fit.a, f.fit.b, g_app.exponentN, x);
+    double variance = newMeasurementVariance(f, g_run.weighting, g_run.absolute, runWeights(), f.count, x, fitted);
+    return predictAt(g_shown.modelId, g_app.exponentN, f, variance, x);
+}
+
+void shownBand(double x, double* low, double* high)
+{
+    Prediction p = shownPrediction(x);
+    *low = g_shown.predictionBand ? p.pi[0] : p.ci[0];
+    *high = g_shown.predictionBand ? p.pi[1] : p.ci[1];
+}
+
 // The weighted or constrained fits take their own path; the plain fit stays the program's own.
 bool generalPath()
 {
@@ -381,13 +405,43 @@ void printRankedLine(const FitOptions& options, const ModelFit& m)
     putchar('\n');
 }
 
+// Y with its intervals at each X of --predict, X at each Y of --inverse, one line each.
+void printPredictions(const FitOptions& options)
+{
+    const char* format = options.precise ? "predict: X=%.17g Y=%.17g ci=[%.17g, %.17g] pi=[%.17g, %.17g]\n"
+                                         : "predict: X=%g Y=%g ci=[%g, %g] pi=[%g, %g]\n";
+    for (double x : options.predictX) {
+        Prediction p = shownPrediction(x);
+        printf(format, x, shown(p.y), shown(p.ci[0]), shown(p.ci[1]), shown(p.pi[0]), shown(p.pi[1]));
+    }
+    const PointTable& points = g_app.points;
+    double low = INFINITY, high = -INFINITY;
+    for (int i = 0; i < points.pointCount; ++i) {
+        low = fmin(low, points.x[i]);
+        high = fmax(high, points.x[i]);
+    }
+    for (double y : options.inverseY) {
+        InverseResult r;
+        if (inverseAt(g_shown.modelId, g_app.exponentN, g_shown.stat, g_run.weighting, g_run.absolute, runWeights(),
+                      g_shown.stat.count, low, high, y, &r)) {
+            printf(options.precise ? "inverse: Y=%.17g X=%.17g ci=[%.17g, %.17g]\n" : "inverse: Y=%g X=%g ci=[%g, %g]\n",
+                   y, r.x, shown(r.interval[0]), shown(r.interval[1]));
+        } else {
+            printf(options.precise ? "inverse: Y=%.17g X=nan (the model does not reach Y monotonically over the data's X)\n"
+                                   : "inverse: Y=%g X=nan (the model does not reach Y monotonically over the data's X)\n",
+                   y);
+        }
+    }
+}
+
 // The residuals and pictures of the fit m.
 int writeExtras(const FitOptions& options, const ModelFit& m)
 {
     const PointTable& points = g_app.points;
+    if (!options.json) printPredictions(options);
     if (options.residuals) {
         writeResidualsCsv(stdout, points.x, points.y, points.pointCount, m.modelId, m.fit.a, m.fit.b,
-                          g_app.exponentN);
+                          g_app.exponentN, options.band != 0 ? shownBand : NULL, options.band == 2 ? "pi" : "ci");
     }
     int status = FIT_EXIT_FITTED;
     if (options.plotPath != nullptr &&
@@ -399,6 +453,11 @@ int writeExtras(const FitOptions& options, const ModelFit& m)
         status = FIT_EXIT_BAD_FILE;
     }
     return status;
+}
+
+void showFit(const FitOptions& options, const ModelFit& m)
+{
+    g_shown = ShownFit{true, m.modelId, m.stat, options.band == 2};
 }
 
 int worse(int status, int extras)
@@ -417,6 +476,7 @@ int reportSingle(const FitOptions& options, const char* fileName)
         printBlock(options, m);
     }
     int status = fitUsable(m) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
+    showFit(options, m);
     return worse(status, writeExtras(options, m));
 }
 
@@ -434,10 +494,21 @@ int reportAll(const FitOptions& options, const char* fileName)
         }
     }
     int status = fitUsable(ranked[0]) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
+    showFit(options, ranked[0]);
     return worse(status, writeExtras(options, ranked[0]));
 }
 
 } // namespace
+
+bool shownFitBand(double x, bool prediction, double* y, double* low, double* high)
+{
+    if (!g_shown.set) return false;
+    Prediction p = shownPrediction(x);
+    *y = p.y;
+    *low = prediction ? p.pi[0] : p.ci[0];
+    *high = prediction ? p.pi[1] : p.ci[1];
+    return true;
+}
 
 void printFormula(FILE* out, int modelId)
 {

@@ -17,4 +17,9 @@ void printFormula(FILE* out, int modelId);
 // sigma: sigma of Y per point with --sigma, else nullptr.
 int reportFit(const FitOptions& options, const char* fileName, const double* sigma);
 
+// Y of the fit last reported (the one model, or the first of --all) at x, with its 95% confidence band
+// or, with prediction, the prediction band of one new measurement; false before any fit. The plots draw
+// the band from it.
+bool shownFitBand(double x, bool prediction, double* y, double* low, double* high);
+
 #endif
