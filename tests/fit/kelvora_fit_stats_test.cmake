@@ -157,3 +157,14 @@ expect_usage("--predict takes X values, finite numbers separated by commas, not 
 expect_usage("--inverse takes Y values[^\n]* not 'inf'" --inverse inf line.txt)
 expect_usage("--band is confidence \\(the default\\) or prediction, not 'wide'" --band=wide --residuals line.txt)
 expect_usage("--band applies to --residuals and --plot" --band line.txt)
+
+# --- the block for a paper: SE to two significant digits, the value rounded to match (SciPy: A=4.99114
+# se 0.0499569, B=-0.501130 se 0.00820512, corr(A,B) = -0.6216); an SE above 100 keeps
+# two significant digits
+expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA = 4\\.991 ± 0\\.050\nB = -0\\.5011 ± 0\\.0082\nn = 13, dof = 11\nS = 0\\.0596\nR2 \\(on Y\\) = 0\\.9984\ncorr\\(A,B\\) = -0\\.622\nweighting: none\nrefined: least squares on Y, [0-9]+ iterations\n$"
+       "^$" --report --model 5 --refine decay.dat)
+file(WRITE "${WORK}/big.dat" "3\n1 1000\n2 2150\n3 2900\n")
+expect(0 "^Y=A\\+B\\*X\nA = 120 ± 250\nB = 950 ± 120\nn = 3, dof = 1\n.*refined: no \\(linearised fit\\)\n$" "^$" --report big.dat)
+expect(0 "\nA = 0 \\(fixed\\)\nB = [0-9.]+ ± [0-9.]+\nn = 6, dof = 5\n" "^$" --report --fix A=0 line.txt)
+expect_usage("--report and --json exclude each other" --report --json line.txt)
+expect_usage("--report and --all exclude each other" --report --all line.txt)

@@ -284,6 +284,57 @@ void printBlock(const FitOptions& options, const ModelFit& m)
     if (refined(m)) printRefineNote(options, m);
 }
 
+// "value ± SE" with the SE to two significant digits and the value rounded to the same place.
+std::string valueWithError(double value, double se)
+{
+    char text[120];
+    if (!isfinite(value) || !(se > 0.0) || !isfinite(se)) {
+        snprintf(text, sizeof text, "%g \u00b1 %g", shown(value), shown(se));
+        return text;
+    }
+    int decimals = 1 - (int)floor(log10(se));
+    // The SE may round up to three digits (0.0996 to 0.100): one place fewer then.
+    double rounded = round(se * pow(10.0, decimals));
+    if (rounded >= 100.0) --decimals;
+    if (decimals >= 0) {
+        snprintf(text, sizeof text, "%.*f \u00b1 %.*f", decimals, value, decimals, se);
+    } else {
+        double unit = pow(10.0, -decimals);
+        snprintf(text, sizeof text, "%.0f \u00b1 %.0f", round(value / unit) * unit, round(se / unit) * unit);
+    }
+    return text;
+}
+
+// The block one pastes into a paper.
+void printPaperBlock(const ModelFit& m)
+{
+    printFormula(stdout, m.modelId);
+    putchar('\n');
+    const char* names[2] = {"A", "B"};
+    double values[2] = {m.fit.a, m.fit.b}, errors[2] = {m.uncertainty.seA, m.uncertainty.seB};
+    for (int i = 0; i < 2; ++i) {
+        if (g_run.fixed.parameter == i) {
+            printf("%s = %g (fixed)\n", names[i], values[i]);
+        } else {
+            printf("%s = %s\n", names[i], valueWithError(values[i], errors[i]).c_str());
+        }
+    }
+    if (modelUsesExponent(m.modelId)) printf("N = %g (given)\n", g_app.exponentN);
+    printf("n = %d, dof = %d\n", m.count, m.stat.dof);
+    printf("S = %.3g\n", shown(m.fit.s));
+    if (!g_run.w.empty()) printf("chi2_nu = %.3g\n", shown(m.stat.chi2 / (double)m.stat.dof));
+    printf("R2 (on Y%s) = %.4g\n", g_run.w.empty() ? "" : ", weighted", shown(m.uncertainty.r2));
+    if (g_run.fixed.parameter < 0) {
+        printf("corr(A,B) = %.3f\n", shown(m.uncertainty.covAB / (m.uncertainty.seA * m.uncertainty.seB)));
+    }
+    printf("weighting: %s\n", weightingText(g_run.weighting, g_run.absolute));
+    if (refined(m)) {
+        printf("refined: least squares on Y, %d iterations\n", m.refinement.iterations);
+    } else {
+        printf("refined: no (linearised fit)\n");
+    }
+}
+
 // What standard error says of a fit that is not what was asked for, and the JSON's "warning": a
 // refinement that did not converge, or no finite A, B or S; empty for a sound fit.
 std::string fitWarning(const ModelFit& m)
@@ -472,6 +523,8 @@ int reportSingle(const FitOptions& options, const char* fileName)
     if (!warning.empty()) warn(m, fileName, warning);
     if (options.json) {
         printJson(m, fileName);
+    } else if (options.report) {
+        printPaperBlock(m);
     } else {
         printBlock(options, m);
     }
