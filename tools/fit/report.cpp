@@ -73,6 +73,19 @@ void shownBand(double x, double* low, double* high)
     *high = g_shown.predictionBand ? p.pi[1] : p.ci[1];
 }
 
+// X of the shown fit at y, searched over the span of the points' X.
+bool shownInverse(double y, InverseResult* result)
+{
+    const PointTable& points = g_app.points;
+    double low = INFINITY, high = -INFINITY;
+    for (int i = 0; i < points.pointCount; ++i) {
+        low = fmin(low, points.x[i]);
+        high = fmax(high, points.x[i]);
+    }
+    return inverseAt(g_shown.modelId, g_app.exponentN, g_shown.stat, g_run.weighting, g_run.absolute, runWeights(),
+                     g_shown.stat.count, low, high, y, result);
+}
+
 // The weighted or constrained fits take their own path; the plain fit stays the program's own.
 bool generalPath()
 {
@@ -372,11 +385,29 @@ void warn(const ModelFit& m, const char* fileName, const std::string& warning)
     fprintf(stderr, ": %s\n", warning.c_str());
 }
 
-void printJson(const ModelFit& m, const char* fileName)
+// One JSON line; ranked adds AICc and the Akaike weight; withExtras the predictions and inverses of the
+// shown fit.
+void printJson(const FitOptions& options, const ModelFit& m, const char* fileName, bool ranked, bool withExtras)
 {
     const std::string warning = fitWarning(m);
+    std::vector<double> predictions, inverses;
+    for (double x : options.predictX) {
+        Prediction p = shownPrediction(x);
+        predictions.insert(predictions.end(), {p.y, p.ci[0], p.ci[1], p.pi[0], p.pi[1]});
+    }
+    for (double y : options.inverseY) {
+        InverseResult r;
+        if (!shownInverse(y, &r)) r = InverseResult{NAN, {NAN, NAN}};
+        inverses.insert(inverses.end(), {r.x, r.interval[0], r.interval[1]});
+    }
+    const std::vector<double>& predictX = options.predictX;
+    const std::vector<double>& inverseY = options.inverseY;
     FitReport report = {fileName, m.modelId, g_app.exponentN, m.count, m.fit, m.uncertainty, refined(m),
-                        m.refinement.iterations, warning.empty() ? NULL : warning.c_str()};
+                        m.refinement.iterations, warning.empty() ? NULL : warning.c_str(), m.stat.dof,
+                        m.uncertainty.covAB, weightingText(g_run.weighting, g_run.absolute), m.stat.chi2,
+                        !g_run.w.empty(), ranked, m.aicc, m.akaikeWeight, withExtras ? (int)predictX.size() : 0,
+                        predictX.data(), predictions.data(), withExtras ? (int)inverseY.size() : 0, inverseY.data(),
+                        inverses.data()};
     puts(fitJson(&report).c_str());
 }
 
@@ -465,16 +496,9 @@ void printPredictions(const FitOptions& options)
         Prediction p = shownPrediction(x);
         printf(format, x, shown(p.y), shown(p.ci[0]), shown(p.ci[1]), shown(p.pi[0]), shown(p.pi[1]));
     }
-    const PointTable& points = g_app.points;
-    double low = INFINITY, high = -INFINITY;
-    for (int i = 0; i < points.pointCount; ++i) {
-        low = fmin(low, points.x[i]);
-        high = fmax(high, points.x[i]);
-    }
     for (double y : options.inverseY) {
         InverseResult r;
-        if (inverseAt(g_shown.modelId, g_app.exponentN, g_shown.stat, g_run.weighting, g_run.absolute, runWeights(),
-                      g_shown.stat.count, low, high, y, &r)) {
+        if (shownInverse(y, &r)) {
             printf(options.precise ? "inverse: Y=%.17g X=%.17g ci=[%.17g, %.17g]\n" : "inverse: Y=%g X=%g ci=[%g, %g]\n",
                    y, r.x, shown(r.interval[0]), shown(r.interval[1]));
         } else {
@@ -521,15 +545,15 @@ int reportSingle(const FitOptions& options, const char* fileName)
     ModelFit m = fitOneModel(options.modelId, options.refine);
     const std::string warning = fitWarning(m);
     if (!warning.empty()) warn(m, fileName, warning);
+    showFit(options, m);
     if (options.json) {
-        printJson(m, fileName);
+        printJson(options, m, fileName, false, true);
     } else if (options.report) {
         printPaperBlock(m);
     } else {
         printBlock(options, m);
     }
     int status = fitUsable(m) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
-    showFit(options, m);
     return worse(status, writeExtras(options, m));
 }
 
@@ -539,15 +563,15 @@ int reportAll(const FitOptions& options, const char* fileName)
     for (int k = 0; k < MODEL_COUNT; ++k) ranked[k] = fitOneModel(k, options.refine);
     measureAicc(ranked);
     rankAll(ranked);
+    showFit(options, ranked[0]);
     for (const ModelFit& m : ranked) {
         if (options.json) {
-            printJson(m, fileName);
+            printJson(options, m, fileName, true, &m == &ranked[0]);
         } else {
             printRankedLine(options, m);
         }
     }
     int status = fitUsable(ranked[0]) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
-    showFit(options, ranked[0]);
     return worse(status, writeExtras(options, ranked[0]));
 }
 
