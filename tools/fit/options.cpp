@@ -258,7 +258,8 @@ const OptionRow OPTIONS[] = {
     {"--plot", "FILE.png", false, "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
     {"--plot-residuals", "FILE.png", false, "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
     {"--size", "WxH", false, "size of the pictures in pixels (default 480x536)", setSize},
-    {"--columns", "X,Y", true, "read plain tables (with =X,Y: X and Y from those columns), see below", setColumns},
+    {"--columns", "X,Y[,SIGMA]", true, "read plain tables (with =X,Y: X and Y from those columns), see below",
+     setColumns},
     {"--sigma", nullptr, false, "the input gives sigma of Y as a third number per point; weights 1/sigma^2",
      setSwitch<&FitOptions::sigma>},
     {"--sigma-kind", "KIND", false, "absolute (sigma are 1-sd errors) or relative (default: scaled by chi2_nu)",
@@ -303,7 +304,9 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "not; '#' starts a comment and one header line without numbers may come before the first\n"
            "point. --columns=X,Y takes X and Y from those columns (from 1) of a wider table. A table\n"
            "that writes decimal commas throughout (1,5;2,5) is read with them. Numbers are finite\n"
-           "decimals; hexadecimal numbers, NaN and infinities are refused with their line.\n\n"
+           "decimals; hexadecimal numbers, NaN and infinities are refused with their line. With --sigma\n"
+           "each point is X Y SIGMA (a points file) or a table's three columns (--columns=X,Y,SIGMA picks\n"
+           "them).\n\n"
            "Each FILE gives one block: the formula, then A=, B=, N= (model 15 only) and S= (n-1), then\n"
            "the standard errors se_A= and se_B=, the 95%% intervals ci_A= and ci_B= (Student t, n-2),\n"
            "s_n2= (residual standard deviation with n-2), r2= (on Y; weighted with weights) and r2_line=\n"
