@@ -433,6 +433,8 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--sigma and --weight exclude each other (sigma gives the weights)";
     } else if (options.band != 0 && !options.residuals && options.plotPath == nullptr) {
         *reason = "--band applies to --residuals and --plot";
+    } else if (options.sigma && options.pick.x > 0 && options.pick.sigma == 0) {
+        *reason = "--sigma with --columns=X,Y needs the column of sigma too: --columns=X,Y,SIGMA";
     } else if (options.sigmaKindGiven && !options.sigma) {
         *reason = "--sigma-kind applies to --sigma";
     } else if (options.report && (options.json || options.all)) {
