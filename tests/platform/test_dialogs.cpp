@@ -4,7 +4,7 @@
 
 #include <aygshell.h>
 
-#include "dialog_template_decoder.h"
+#include "dialogs/dialog_template_decoder.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // The file dialogs and the documents folder on the headless device, over a folder tree made for each test.
 #include "test_controls_support.h"
 
-#include "file_names.h"
+#include "files/file_names.h"
 
 #include <aygshell.h>
 #include <commdlg.h>

@@ -1,6 +1,6 @@
 // The one line-breaking rule of DrawText, static controls and message boxes, measured one pixel a
 // character so that every expected line can be read off the case.
-#include "line_breaking.h"
+#include "text/line_breaking.h"
 
 #include <gtest/gtest.h>
 
