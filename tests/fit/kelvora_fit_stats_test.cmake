@@ -156,7 +156,8 @@ expect(0 "\nx,y,fitted,residual,ci_low,ci_high\n" "^$" --residuals --band line.t
 expect_usage("--predict takes X values, finite numbers separated by commas, not '1,,2'" --predict 1,,2 line.txt)
 expect_usage("--inverse takes Y values[^\n]* not 'inf'" --inverse inf line.txt)
 expect_usage("--band is confidence \\(the default\\) or prediction, not 'wide'" --band=wide --residuals line.txt)
-expect_usage("--band applies to --residuals and --plot" --band line.txt)
+expect_usage("--band applies to --residuals" --band line.txt)
+expect_usage("--band applies to --residuals" --band --plot band.png line.txt)
 
 # --- the block for a paper: SE to two significant digits, the value rounded to match (SciPy: A=4.99114
 # se 0.0499569, B=-0.501130 se 0.00820512, corr(A,B) = -0.6216); an SE above 100 keeps

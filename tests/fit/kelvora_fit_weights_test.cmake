@@ -60,3 +60,10 @@ expect_usage("--fix holds one parameter" --fix A=1 --fix B=2 sigma.dat)
 # 6 ln(chi2/6) + 6 + 24/2 = 11.7139043744
 expect(0 "^S=[^\n]* aicc=11\\.71390437[0-9]* akaike_weight=0\\.[0-9]+ Y=A\\+B\\*X\n" "^$" --all --sigma --precise sigma.dat)
 expect_usage("--sigma with --columns=X,Y needs the column of sigma too" --sigma --columns=1,2 sigma.csv)
+
+# --- a weighted refinement that leaves out a point where the model has no value keeps each weight with
+# its point (SciPy on the six points with sigma = Y: A=1.89065985579057 B=1.46419619301133,
+# se 0.193340311501846 0.103445257273371, chi2 0.129273878530978, weighted R2 0.961998)
+file(WRITE "${WORK}/power.dat" "7\n-1 1\n0.5 0.8\n1 1.9\n2 4.2\n3 8.8\n4 16.5\n5 24\n")
+expect(0 "\nA=1\\.890659[0-9]*\nB=1\\.464196[0-9]*\nS=[^\n]*\nse_A=0\\.1933403[0-9]*\nse_B=0\\.1034452[0-9]*\n.*\nr2=0\\.961998[0-9]*\n.*\nchi2=0\\.12927387[0-9]*\n.*1 point where the model has no value left out\n$"
+       "^$" --model 8 --refine --weight 1/y2 --precise power.dat)

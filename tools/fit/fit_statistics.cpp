@@ -87,6 +87,25 @@ void measureOnY(const double* x, const double* y, const double* w, int count, in
 
 } // namespace
 
+double weightedR2(const double* x, const double* y, const double* w, int count, int modelId, double exponentN,
+                  double a, double b)
+{
+    double sumW = 0.0, sumWY = 0.0;
+    for (int i = 0; i < count; ++i) {
+        if (!isfinite(evaluateModelWith(modelId, a, b, exponentN, x[i]))) continue;
+        sumW += weightAt(w, i);
+        sumWY += weightAt(w, i) * y[i];
+    }
+    double meanY = sumWY / sumW, chi2 = 0.0, spread = 0.0;
+    for (int i = 0; i < count; ++i) {
+        double fitted = evaluateModelWith(modelId, a, b, exponentN, x[i]);
+        if (!isfinite(fitted)) continue;
+        chi2 += weightAt(w, i) * (y[i] - fitted) * (y[i] - fitted);
+        spread += weightAt(w, i) * (y[i] - meanY) * (y[i] - meanY);
+    }
+    return 1.0 - chi2 / spread;
+}
+
 StatFit linearisedStatFit(const double* x, const double* y, const double* w, int count, int modelId,
                           double exponentN, FixedParameter fixed, bool absolute)
 {

@@ -47,6 +47,11 @@ struct StatFit {
 StatFit linearisedStatFit(const double* x, const double* y, const double* w, int count, int modelId,
                           double exponentN, FixedParameter fixed, bool absolute);
 
+// R2 on Y with weights w (NULL: 1): 1 - sum w (Y - fitted)^2 / sum w (Y - weighted mean)^2, over the points
+// where the model has a value.
+double weightedR2(const double* x, const double* y, const double* w, int count, int modelId, double exponentN,
+                  double a, double b);
+
 // Least squares on Y for the free parameter of a fit with one fixed, from start (a Gauss-Newton
 // iteration on one parameter, halving steps that do not lower the sum).
 StatFit refineFixedFit(const double* x, const double* y, const double* w, int count, int modelId, double exponentN,

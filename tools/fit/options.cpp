@@ -269,7 +269,7 @@ const OptionRow OPTIONS[] = {
     {"--predict", "X[,X...]", false, "Y at each X with its 95% confidence and prediction intervals", setPredict},
     {"--inverse", "Y[,Y...]", false, "X at each measured Y with its 95% interval, where the model is monotone",
      setInverse},
-    {"--band", "prediction", true, "add the 95% confidence (or prediction) band to the residual CSV", setBand},
+    {"--band", "prediction", true, "add the 95% confidence (or prediction) band to --residuals", setBand},
     {"--report", nullptr, false, "print the fit as a block for a paper (A = value +- SE ...)",
      setSwitch<&FitOptions::report>},
     {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
@@ -431,8 +431,8 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--json and --residuals exclude each other (both print on standard output)";
     } else if (options.sigma && options.weighting != WEIGHTING_NONE) {
         *reason = "--sigma and --weight exclude each other (sigma gives the weights)";
-    } else if (options.band != 0 && !options.residuals && options.plotPath == nullptr) {
-        *reason = "--band applies to --residuals and --plot";
+    } else if (options.band != 0 && !options.residuals) {
+        *reason = "--band applies to --residuals (the results window's picture draws no band)";
     } else if (options.sigma && options.pick.x > 0 && options.pick.sigma == 0) {
         *reason = "--sigma with --columns=X,Y needs the column of sigma too: --columns=X,Y,SIGMA";
     } else if (options.sigmaKindGiven && !options.sigma) {

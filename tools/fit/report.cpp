@@ -158,6 +158,9 @@ ModelFit fitGeneral(int modelId, bool refine)
     if (m.refinement.status == REFINE_CONVERGED) {
         m.fit = m.refinement.fit;
         m.uncertainty = m.refinement.uncertainty;
+        // R2 of a weighted fit is weighted, as the linearised fit's is.
+        m.uncertainty.r2 = weightedR2(points.x, points.y, runWeights(), points.pointCount, modelId, g_app.exponentN,
+                                      m.fit.a, m.fit.b);
         m.count = m.refinement.pointsUsed;
         m.stat = statOf(m.fit, m.uncertainty, m.count, m.refinement.chi2, m.refinement.iterations);
     }
