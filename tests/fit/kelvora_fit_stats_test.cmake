@@ -162,7 +162,7 @@ expect_usage("--band applies to --residuals" --band --plot band.png line.txt)
 # --- the block for a paper: SE to two significant digits, the value rounded to match (SciPy: A=4.99114
 # se 0.0499569, B=-0.501130 se 0.00820512, corr(A,B) = -0.6216); an SE above 100 keeps
 # two significant digits
-expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA = 4\\.991 ± 0\\.050\nB = -0\\.5011 ± 0\\.0082\nn = 13, dof = 11\nS = 0\\.0596\nR2 \\(on Y\\) = 0\\.9984\ncorr\\(A,B\\) = -0\\.622\nweighting: none\nrefined: least squares on Y, [0-9]+ iterations\n$"
+expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA = 4\\.991 ± 0\\.050\nB = -0\\.5011 ± 0\\.0082\nn = 13, dof = 11\nS = 0\\.0596\nR2 \\(on Y\\) = 0\\.99841\ncorr\\(A,B\\) = -0\\.622\nweighting: none\nrefined: least squares on Y, [0-9]+ iterations\n$"
        "^$" --report --model 5 --refine decay.dat)
 file(WRITE "${WORK}/big.dat" "3\n1 1000\n2 2150\n3 2900\n")
 expect(0 "^Y=A\\+B\\*X\nA = 120 ± 250\nB = 950 ± 120\nn = 3, dof = 1\n.*refined: no \\(linearised fit\\)\n$" "^$" --report big.dat)

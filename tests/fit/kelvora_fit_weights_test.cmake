@@ -67,3 +67,9 @@ expect_usage("--sigma with --columns=X,Y needs the column of sigma too" --sigma 
 file(WRITE "${WORK}/power.dat" "7\n-1 1\n0.5 0.8\n1 1.9\n2 4.2\n3 8.8\n4 16.5\n5 24\n")
 expect(0 "\nA=1\\.890659[0-9]*\nB=1\\.464196[0-9]*\nS=[^\n]*\nse_A=0\\.1933403[0-9]*\nse_B=0\\.1034452[0-9]*\n.*\nr2=0\\.961998[0-9]*\n.*\nchi2=0\\.12927387[0-9]*\n.*1 point where the model has no value left out\n$"
        "^$" --model 8 --refine --weight 1/y2 --precise power.dat)
+
+# --- a prediction with absolute sigma: the curve's variance from (X'WX)^-1, a new measurement with the
+# sigma of the point nearest in X (0.4 at X=4); NumPy: Y 8.42473399419396, ci [7.94371849944733,
+# 8.90574948894059], pi [7.21446150680335, 9.63500648158456], t(0.975, 4)
+expect(0 "\npredict: X=4\\.2[0-9]* Y=8\\.4247339941[0-9]* ci=\\[7\\.9437184994[0-9]*, 8\\.9057494889[0-9]*\\] pi=\\[7\\.2144615068[0-9]*, 9\\.6350064815[0-9]*\\]\n$"
+       "^$" --sigma --sigma-kind absolute --predict 4.2 --precise sigma.dat)

@@ -69,3 +69,19 @@ TEST(Weights, KindsAndTheFirstPointWithoutAWeight)
 }
 
 } // namespace
+
+namespace {
+
+// The sigma of a new measurement is that of the point nearest in X, ties to the lower X.
+TEST(Weights, NearestSigmaInX)
+{
+    const SigmaByX sorted[] = {{1.0, 0.01}, {2.0, 0.04}, {4.0, 0.16}};
+    const struct {
+        double x, expected;
+    } cases[] = {{-5.0, 0.01}, {1.0, 0.01}, {1.4, 0.01}, {1.5, 0.01}, {1.6, 0.04}, {3.5, 0.16}, {9.0, 0.16}};
+    for (const auto& c : cases) EXPECT_EQ(nearestSigmaSquared(sorted, 3, c.x), c.expected) << c.x;
+    EXPECT_EQ(nearestSigmaSquared(sorted, 1, 7.0), 0.01);
+    EXPECT_TRUE(isnan(nearestSigmaSquared(sorted, 0, 1.0)));
+}
+
+} // namespace

@@ -262,8 +262,23 @@ Prediction predictAt(int modelId, double exponentN, const StatFit& f, double new
     return p;
 }
 
-double newMeasurementVariance(const StatFit& f, Weighting weighting, bool absolute, const double* w, int count,
-                              double x, double fittedY)
+double nearestSigmaSquared(const SigmaByX* sorted, int count, double x)
+{
+    if (count <= 0) return NAN;
+    int low = 0, high = count - 1;
+    while (high - low > 1) {
+        int mid = low + (high - low) / 2;
+        if (sorted[mid].x <= x) {
+            low = mid;
+        } else {
+            high = mid;
+        }
+    }
+    return fabs(x - sorted[low].x) <= fabs(sorted[high].x - x) ? sorted[low].sigmaSquared : sorted[high].sigmaSquared;
+}
+
+double newMeasurementVariance(const StatFit& f, Weighting weighting, bool absolute, double sigmaSquared, double x,
+                              double fittedY)
 {
     // Residual variance per unit weight: chi2 / dof (RSS / dof without weights), 1 for absolute sigma.
     double perUnit = weighting == WEIGHTING_NONE ? f.fit.residualSum / (double)f.dof
@@ -272,17 +287,13 @@ double newMeasurementVariance(const StatFit& f, Weighting weighting, bool absolu
     if (f.dof < 1) return NAN;
     switch (weighting) {
     case WEIGHTING_NONE: return perUnit;
-    case WEIGHTING_SIGMA: {
-        double sum = 0.0;
-        for (int i = 0; i < count; ++i) sum += 1.0 / w[i];
-        return perUnit * sum / (double)count;
-    }
+    case WEIGHTING_SIGMA: return perUnit * sigmaSquared;
     default: return perUnit / weightOf(weighting, x, fittedY, 1.0);
     }
 }
 
-bool inverseAt(int modelId, double exponentN, const StatFit& f, Weighting weighting, bool absolute, const double* w,
-               int count, double low, double high, double y, InverseResult* result)
+bool inverseAt(int modelId, double exponentN, const StatFit& f, Weighting weighting, bool absolute,
+               const SigmaByX* sigmas, int sigmaCount, double low, double high, double y, InverseResult* result)
 {
     // The model on a fine grid over the span: monotone (no change of direction, finite everywhere) and
     // reaching y; then bisection to the last bit.
@@ -327,7 +338,7 @@ bool inverseAt(int modelId, double exponentN, const StatFit& f, Weighting weight
     Prediction p = predictAt(modelId, exponentN, f, 0.0, x);
     double t = studentT975(f.dof);
     double halfCurve = (p.ci[1] - p.y) / t;
-    double variance = halfCurve * halfCurve + newMeasurementVariance(f, weighting, absolute, w, count, x, y);
+    double variance = halfCurve * halfCurve + newMeasurementVariance(f, weighting, absolute, nearestSigmaSquared(sigmas, sigmaCount, x), x, y);
     double half = t * sqrt(variance) / fabs(slope);
     result->x = x;
     result->interval[0] = x - half;

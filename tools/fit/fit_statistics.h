@@ -67,9 +67,16 @@ struct Prediction {
 Prediction predictAt(int modelId, double exponentN, const StatFit& f, double newVariance, double x);
 
 // The variance of one new measurement at x: the residual variance per unit weight times 1/w there (the
-// weight of 1/Y from the fitted Y, of sigma the mean of 1/w over the points).
-double newMeasurementVariance(const StatFit& f, Weighting weighting, bool absolute, const double* w, int count,
-                              double x, double fittedY);
+// weight of 1/Y from the fitted Y; under --sigma, sigmaSquared: that of the point nearest in X).
+double newMeasurementVariance(const StatFit& f, Weighting weighting, bool absolute, double sigmaSquared, double x,
+                              double fittedY);
+
+// sigma^2 of the point nearest in X, from the points' (X, 1/w) sorted by X; NaN without points.
+struct SigmaByX {
+    double x;
+    double sigmaSquared;
+};
+double nearestSigmaSquared(const SigmaByX* sorted, int count, double x);
 
 // X where the fit gives y, searched over [low, high] (the data's X), with its 95% interval as for a
 // measured y (the curve's and the measurement's variance through dX/dY). False when the model is not
@@ -78,8 +85,8 @@ struct InverseResult {
     double x;
     double interval[2];
 };
-bool inverseAt(int modelId, double exponentN, const StatFit& f, Weighting weighting, bool absolute, const double* w,
-               int count, double low, double high, double y, InverseResult* result);
+bool inverseAt(int modelId, double exponentN, const StatFit& f, Weighting weighting, bool absolute,
+               const SigmaByX* sigmas, int sigmaCount, double low, double high, double y, InverseResult* result);
 
 // AICc of a least-squares fit on Y: n ln(RSS/n) + 2K + 2K(K+1)/(n-K-1), K = fitted parameters + 1 (the
 // variance); NaN when n <= K + 1.

@@ -4,6 +4,7 @@
 
 #include <math.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,7 @@ struct ShownFit {
     int modelId;
     StatFit stat;
     bool predictionBand;
+    std::vector<SigmaByX> sigmas; // under --sigma: sigma^2 of each point, sorted by X
 };
 ShownFit g_shown;
 
@@ -62,7 +64,8 @@ Prediction shownPrediction(double x)
 {
     const StatFit& f = g_shown.stat;
     double fitted = evaluateModelWith(g_shown.modelId, f.fit.a, f.fit.b, g_app.exponentN, x);
-    double variance = newMeasurementVariance(f, g_run.weighting, g_run.absolute, runWeights(), f.count, x, fitted);
+    double sigmaSquared = nearestSigmaSquared(g_shown.sigmas.data(), (int)g_shown.sigmas.size(), x);
+    double variance = newMeasurementVariance(f, g_run.weighting, g_run.absolute, sigmaSquared, x, fitted);
     return predictAt(g_shown.modelId, g_app.exponentN, f, variance, x);
 }
 
@@ -82,8 +85,8 @@ bool shownInverse(double y, InverseResult* result)
         low = fmin(low, points.x[i]);
         high = fmax(high, points.x[i]);
     }
-    return inverseAt(g_shown.modelId, g_app.exponentN, g_shown.stat, g_run.weighting, g_run.absolute, runWeights(),
-                     g_shown.stat.count, low, high, y, result);
+    return inverseAt(g_shown.modelId, g_app.exponentN, g_shown.stat, g_run.weighting, g_run.absolute,
+                     g_shown.sigmas.data(), (int)g_shown.sigmas.size(), low, high, y, result);
 }
 
 // The weighted or constrained fits take their own path; the plain fit stays the program's own.
@@ -339,7 +342,11 @@ void printPaperBlock(const ModelFit& m)
     printf("n = %d, dof = %d\n", m.count, m.stat.dof);
     printf("S = %.3g\n", shown(m.fit.s));
     if (!g_run.w.empty()) printf("chi2_nu = %.3g\n", shown(m.stat.chi2 / (double)m.stat.dof));
-    printf("R2 (on Y%s) = %.4g\n", g_run.w.empty() ? "" : ", weighted", shown(m.uncertainty.r2));
+    // R2 with its shortfall from 1 to two significant digits, at least four decimals.
+    double r2 = m.uncertainty.r2;
+    int decimals = r2 < 1.0 && r2 > 0.0 ? 2 - (int)floor(log10(1.0 - r2)) : 4;
+    decimals = decimals < 4 ? 4 : decimals > 15 ? 15 : decimals;
+    printf("R2 (on Y%s) = %.*f\n", g_run.w.empty() ? "" : ", weighted", decimals, shown(r2));
     if (g_run.fixed.parameter < 0) {
         printf("corr(A,B) = %.3f\n", shown(m.uncertainty.covAB / (m.uncertainty.seA * m.uncertainty.seB)));
     }
@@ -535,7 +542,19 @@ int writeExtras(const FitOptions& options, const ModelFit& m)
 
 void showFit(const FitOptions& options, const ModelFit& m)
 {
-    g_shown = ShownFit{true, m.modelId, m.stat, options.band == 2};
+    g_shown.set = true;
+    g_shown.modelId = m.modelId;
+    g_shown.stat = m.stat;
+    g_shown.predictionBand = options.band == 2;
+    g_shown.sigmas.clear();
+    bool newMeasurementsNeeded = options.band == 2 || !options.predictX.empty() || !options.inverseY.empty();
+    if (g_run.weighting == WEIGHTING_SIGMA && newMeasurementsNeeded) {
+        const PointTable& points = g_app.points;
+        g_shown.sigmas.resize(points.pointCount);
+        for (int i = 0; i < points.pointCount; ++i) g_shown.sigmas[i] = SigmaByX{points.x[i], 1.0 / g_run.w[i]};
+        std::sort(g_shown.sigmas.begin(), g_shown.sigmas.end(),
+                  [](const SigmaByX& left, const SigmaByX& right) { return left.x < right.x; });
+    }
 }
 
 int worse(int status, int extras)
