@@ -73,3 +73,9 @@ expect(0 "\nA=1\\.890659[0-9]*\nB=1\\.464196[0-9]*\nS=[^\n]*\nse_A=0\\.1933403[0
 # 8.90574948894059], pi [7.21446150680335, 9.63500648158456], t(0.975, 4)
 expect(0 "\npredict: X=4\\.2[0-9]* Y=8\\.4247339941[0-9]* ci=\\[7\\.9437184994[0-9]*, 8\\.9057494889[0-9]*\\] pi=\\[7\\.2144615068[0-9]*, 9\\.6350064815[0-9]*\\]\n$"
        "^$" --sigma --sigma-kind absolute --predict 4.2 --precise sigma.dat)
+
+# --- a fixed parameter refined as the two-parameter refinement is: started from the line through the
+# points it takes, over the points where the model has a value (SciPy on the six: B=1.98604221428485,
+# se 0.0137899472718886, 5 degrees of freedom)
+expect(0 "\nA=1\nB=1\\.98604221[0-9]*\nS=[^\n]*\nse_A=0\nse_B=0\\.013789947[0-9]*\n.*fixed: A held at the value given; 5 degrees of freedom\nrefined: [^\n]*; 1 point where the model has no value left out\n$"
+       "^$" --model 8 --fix A=1 --refine --precise power.dat)

@@ -219,7 +219,11 @@ StatFit refineFixedFit(const double* x, const double* y, const double* w, int co
             sums(trialA, trialB, &trialChi2, &trialGr, &trialGg);
             if (trialChi2 <= chi2) break;
         }
-        if (!(trialChi2 <= chi2)) break;
+        // No step along the parameter lowers the sum: it is at its minimum to rounding.
+        if (!(trialChi2 <= chi2)) {
+            f.converged = isfinite(chi2) && trialChi2 >= chi2;
+            break;
+        }
         double before = free == 0 ? a : b;
         a = trialA;
         b = trialB;
@@ -227,7 +231,7 @@ StatFit refineFixedFit(const double* x, const double* y, const double* w, int co
         gr = trialGr;
         gg = trialGg;
         double after = free == 0 ? a : b;
-        if (fabs(after - before) <= 1e-13 * (fabs(after) + 1e-300) || chi2 == 0.0) {
+        if (fabs(after - before) <= 1e-13 * fabs(after) || after == before || chi2 == 0.0) {
             f.converged = true;
             break;
         }

@@ -126,6 +126,66 @@ bool fitUsable(const ModelFit& m)
     return allFinite(m.fit) && (!m.refineAsked || refined(m));
 }
 
+// The points of the table (with their weights) for which keep(x, y) holds.
+template <typename Keep>
+int keepPoints(Keep keep, std::vector<double>* x, std::vector<double>* y, std::vector<double>* w)
+{
+    const PointTable& points = g_app.points;
+    const double* weights = runWeights();
+    for (int i = 0; i < points.pointCount; ++i) {
+        if (!keep(points.x[i], points.y[i])) continue;
+        x->push_back(points.x[i]);
+        y->push_back(points.y[i]);
+        if (weights != nullptr) w->push_back(weights[i]);
+    }
+    return (int)x->size();
+}
+
+// A fit with a fixed parameter refined on Y, as the two-parameter refinement: started from the
+// linearised fit of the points its line takes, over the points where the model has a value there.
+void refineFixed(int modelId, ModelFit* m)
+{
+    const PointTable& points = g_app.points;
+    double n = g_app.exponentN;
+    std::vector<double> startX, startY, startW;
+    int inside = keepPoints([&](double x, double y) { return lineTakesPoint(modelId, n, x, y); }, &startX, &startY,
+                            &startW);
+    RefineResult& r = m->refinement;
+    r.leftOutOfStart = points.pointCount - inside;
+    StatFit start = linearisedStatFit(startX.data(), startY.data(), startW.empty() ? nullptr : startW.data(), inside,
+                                      modelId, n, g_run.fixed, g_run.absolute);
+    r.startA = start.fit.a;
+    r.startB = start.fit.b;
+    r.status = REFINE_NOT_CONVERGED;
+    if (inside < 2 || !isfinite(start.fit.a) || !isfinite(start.fit.b)) {
+        r.status = REFINE_NO_START;
+        return;
+    }
+    std::vector<double> usedX, usedY, usedW;
+    int used = keepPoints([&](double x, double) { return isfinite(evaluateModelWith(modelId, start.fit.a, start.fit.b, n, x)) != 0; },
+                          &usedX, &usedY, &usedW);
+    r.pointsUsed = used;
+    r.leftOut = points.pointCount - used;
+    r.leftOutOfStart = 0;
+    for (int i = 0; i < used; ++i) r.leftOutOfStart += lineTakesPoint(modelId, n, usedX[i], usedY[i]) ? 0 : 1;
+    if (used < 2) {
+        r.status = REFINE_TOO_FEW;
+        return;
+    }
+    start.count = used;
+    start.dof = used - 1;
+    StatFit refined = refineFixedFit(usedX.data(), usedY.data(), usedW.empty() ? nullptr : usedW.data(), used, modelId,
+                                     n, g_run.fixed, g_run.absolute, start, REFINE_MAX_ITERATIONS);
+    r.iterations = refined.iterations;
+    snprintf(r.reason, sizeof r.reason, "no minimum of the sum of squares on Y along the free parameter");
+    if (!refined.converged || !isfinite(refined.fit.a) || !isfinite(refined.fit.b)) return;
+    r.status = REFINE_CONVERGED;
+    m->stat = refined;
+    m->fit = refined.fit;
+    m->uncertainty = refined.uncertainty;
+    m->count = used;
+}
+
 // A weighted fit or one with a fixed parameter, linearised and (with refine) refined.
 ModelFit fitGeneral(int modelId, bool refine)
 {
@@ -142,18 +202,7 @@ ModelFit fitGeneral(int modelId, bool refine)
     m.refinement.startA = m.linearised.a;
     m.refinement.startB = m.linearised.b;
     if (g_run.fixed.parameter >= 0) {
-        StatFit r = refineFixedFit(points.x, points.y, runWeights(), points.pointCount, modelId, g_app.exponentN,
-                                   g_run.fixed, g_run.absolute, m.stat, REFINE_MAX_ITERATIONS);
-        m.refinement.iterations = r.iterations;
-        m.refinement.pointsUsed = points.pointCount;
-        m.refinement.status = r.converged && isfinite(r.fit.a) && isfinite(r.fit.b) ? REFINE_CONVERGED
-                                                                                    : REFINE_NOT_CONVERGED;
-        snprintf(m.refinement.reason, sizeof m.refinement.reason, "no smaller sum of squares along the free parameter");
-        if (m.refinement.status == REFINE_CONVERGED) {
-            m.stat = r;
-            m.fit = r.fit;
-            m.uncertainty = r.uncertainty;
-        }
+        refineFixed(modelId, &m);
         return m;
     }
     m.refinement = refineWeightedFit(points.x, points.y, RefineWeights{runWeights(), g_run.absolute},
