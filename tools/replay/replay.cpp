@@ -49,15 +49,19 @@ bool parse_int(const std::string& s, int* value)
     }
 }
 
-bool key_of(const std::string& name, UINT* vk, bool* ctrl)
+// A key name, or Ctrl+<letter>, or Shift+ before a key name (Shift+Tab).
+bool key_of(const std::string& name, UINT* vk, bool* ctrl, bool* shift)
 {
     *ctrl = false;
-    auto it = key_names().find(name);
+    *shift = name.starts_with("Shift+");
+    const std::string base = *shift ? name.substr(6) : name;
+    auto it = key_names().find(base);
     if (it != key_names().end()) {
         *vk = it->second;
         return true;
     }
-    if (name.size() == 6 && name.compare(0, 5, "Ctrl+") == 0 && std::isalpha(static_cast<unsigned char>(name[5]))) {
+    if (!*shift && name.size() == 6 && name.compare(0, 5, "Ctrl+") == 0 &&
+        std::isalpha(static_cast<unsigned char>(name[5]))) {
         *vk = static_cast<UINT>(std::toupper(static_cast<unsigned char>(name[5])));
         *ctrl = true;
         return true;
@@ -81,7 +85,8 @@ bool is_key(const std::string& s)
 {
     UINT vk;
     bool ctrl;
-    return key_of(s, &vk, &ctrl);
+    bool shift;
+    return key_of(s, &vk, &ctrl, &shift);
 }
 
 bool is_path(const std::string& s)
@@ -141,8 +146,9 @@ bool key_action(const Line& line)
 {
     UINT vk = 0;
     bool ctrl = false;
-    key_of(line.m_args[0], &vk, &ctrl);
-    device::key(vk, ctrl);
+    bool shift = false;
+    key_of(line.m_args[0], &vk, &ctrl, &shift);
+    device::key(vk, ctrl, shift);
     return true;
 }
 
@@ -177,6 +183,25 @@ bool text_action(const Line& line)
     if (!control)
         std::cerr << "line " << line.m_number << ": no control " << line.m_args[0] << "\n";
     std::cout << (control ? window_text(control) : std::string()) << "\n";
+    return true;
+}
+
+// The child controls of the active top-level window, in z-order: "ID CLASS l,t,r,b" in screen pixels,
+// then "focus" on the one that has the keyboard focus. Hidden controls are left out.
+bool controls_action(const Line&)
+{
+    HWND active = GetActiveWindow();
+    HWND focus = GetFocus();
+    for (HWND c = active ? GetWindow(active, GW_CHILD) : nullptr; c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(c))
+            continue;
+        wchar_t name[64] = {};
+        GetClassNameW(c, name, 64);
+        RECT r{};
+        GetWindowRect(c, &r);
+        std::cout << GetDlgCtrlID(c) << " " << kelvora_to_utf8(name) << " " << rect_text(r)
+                  << (c == focus || IsChild(c, focus) ? " focus" : "") << "\n";
+    }
     return true;
 }
 
@@ -223,6 +248,7 @@ std::map<std::string, Command>& commands()
         {"pixel", {2, is_int, pixel_action}},
         {"windows", {0, any_text, windows_action}},
         {"text", {1, is_int, text_action}},
+        {"controls", {0, any_text, controls_action}},
     };
     return table;
 }

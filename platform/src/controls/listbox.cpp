@@ -1,5 +1,7 @@
-// The "LISTBOX" control: a single-selection list with its own vertical scroll bar inside the client area.
+// The "LISTBOX" control: a single-selection list with its own vertical scroll bar inside the client area,
+// drawn and worked like the window manager's bar.
 #include "controls/controls_common.h"
+#include "wm/scroll_bar.h"
 
 #include <algorithm>
 
@@ -48,12 +50,6 @@ bool has_scroll_bar(HWND hwnd, const ListState& st)
     return count(st) > visible_rows(hwnd);
 }
 
-int scroll_bar_width()
-{
-    const int width = GetSystemMetrics(SM_CXVSCROLL);
-    return width > 0 ? width : 13;
-}
-
 int max_top(HWND hwnd, const ListState& st)
 {
     return std::max(0, count(st) - visible_rows(hwnd));
@@ -83,29 +79,12 @@ bool notifies(HWND hwnd)
     return (GetWindowLongW(hwnd, GWL_STYLE) & LBS_NOTIFY) != 0;
 }
 
-// Scroll bar geometry: arrow boxes at both ends, the track between, a thumb proportional to the view.
-struct ScrollGeometry {
-    RECT bar, up, down, thumb;
-    int track_top, track_len, thumb_len;
-};
-
-ScrollGeometry scroll_geometry(HWND hwnd, const ListState& st)
+// The bar at the client area's right edge, the thumb at the first visible row.
+ScrollGeometry list_scroll_geometry(HWND hwnd, const ListState& st)
 {
     const RECT rc = client_rect(hwnd);
-    const int w = scroll_bar_width();
-    ScrollGeometry g{};
-    g.bar = RECT{rc.right - w, rc.top, rc.right, rc.bottom};
-    g.up = RECT{g.bar.left, rc.top, rc.right, rc.top + w};
-    g.down = RECT{g.bar.left, rc.bottom - w, rc.right, rc.bottom};
-    g.track_top = g.up.bottom;
-    g.track_len = std::max(0, static_cast<int>(g.down.top - g.up.bottom));
-    const int rows = visible_rows(hwnd);
-    const int n = std::max(1, count(st));
-    g.thumb_len = std::clamp(g.track_len * rows / n, std::min(8, g.track_len), g.track_len);
-    const int range = std::max(1, max_top(hwnd, st));
-    const int thumb_top = g.track_top + (g.track_len - g.thumb_len) * st.top / range;
-    g.thumb = RECT{g.bar.left, thumb_top, rc.right, thumb_top + g.thumb_len};
-    return g;
+    const RECT bar{rc.right - scroll_bar_width(), rc.top, rc.right, rc.bottom};
+    return scroll_geometry(bar, st.top, max_top(hwnd, st), visible_rows(hwnd), count(st));
 }
 
 LRESULT listbox_on_insert_string(HWND hwnd, ListState& st, WPARAM index, LPARAM text)
@@ -196,30 +175,26 @@ void listbox_select_by_user(HWND hwnd, ListState& st, int index)
 
 void listbox_scroll_bar_tap(HWND hwnd, ListState& st, POINT pt)
 {
-    const ScrollGeometry g = scroll_geometry(hwnd, st);
-    if (PtInRect(&g.up, pt))
-        set_top(hwnd, st, st.top - 1);
-    else if (PtInRect(&g.down, pt))
-        set_top(hwnd, st, st.top + 1);
-    else if (pt.y < g.thumb.top)
-        set_top(hwnd, st, st.top - visible_rows(hwnd));
-    else if (pt.y >= g.thumb.bottom)
-        set_top(hwnd, st, st.top + visible_rows(hwnd));
-    else {
+    const ScrollGeometry g = list_scroll_geometry(hwnd, st);
+    switch (scroll_part_at(g, pt)) {
+    case ScrollPart::LineUp: set_top(hwnd, st, st.top - 1); break;
+    case ScrollPart::LineDown: set_top(hwnd, st, st.top + 1); break;
+    case ScrollPart::PageUp: set_top(hwnd, st, st.top - visible_rows(hwnd)); break;
+    case ScrollPart::PageDown: set_top(hwnd, st, st.top + visible_rows(hwnd)); break;
+    case ScrollPart::Thumb:
         st.dragging_thumb = true;
-        st.drag_offset = pt.y - g.thumb.top;
+        st.drag_offset = pt.y - g.m_thumb.top;
         SetCapture(hwnd);
+        break;
     }
 }
 
 void listbox_drag_thumb(HWND hwnd, ListState& st, int y)
 {
-    const ScrollGeometry g = scroll_geometry(hwnd, st);
-    const int travel = g.track_len - g.thumb_len;
-    if (travel <= 0)
+    const ScrollGeometry g = list_scroll_geometry(hwnd, st);
+    if (g.m_track_len - g.m_thumb_len <= 0)
         return;
-    const int offset = std::clamp(y - st.drag_offset - g.track_top, 0, travel);
-    set_top(hwnd, st, (offset * max_top(hwnd, st) + travel / 2) / travel);
+    set_top(hwnd, st, scroll_pos_for_thumb(g, y - st.drag_offset, max_top(hwnd, st)));
 }
 
 int item_at(HWND hwnd, const ListState& st, int y)
@@ -239,6 +214,8 @@ LRESULT listbox_on_lbutton_down(HWND hwnd, LPARAM pos)
         listbox_scroll_bar_tap(hwnd, *st, pt);
         return 0;
     }
+    if (pt.x < 0 || pt.y < 0)
+        return 0; // on the border: no row
     const int index = item_at(hwnd, *st, pt.y);
     if (index >= count(*st))
         return 0;
@@ -296,29 +273,11 @@ LRESULT listbox_on_key_down(HWND hwnd, ListState& st, WPARAM key)
     return 0;
 }
 
-void listbox_paint_arrow(HDC dc, const RECT& box, bool up, COLORREF ink)
-{
-    const int cx = (box.left + box.right) / 2;
-    const int cy = (box.top + box.bottom) / 2;
-    for (int i = 0; i < 4; ++i) {
-        const int y = up ? cy - 2 + i : cy + 1 - i;
-        fill_rect(dc, RECT{cx - i, y, cx + i + 1, y + 1}, ink);
-    }
-}
-
 void listbox_paint_scroll_bar(HWND hwnd, HDC dc, const ListState& st)
 {
-    const ScrollGeometry g = scroll_geometry(hwnd, st);
-    const COLORREF ink = GetSysColor(COLOR_WINDOWTEXT);
-    fill_rect(dc, g.bar, GetSysColor(COLOR_BTNFACE));
-    for (const RECT* box : {&g.up, &g.down}) {
-        fill_rect(dc, *box, GetSysColor(COLOR_WINDOW));
-        frame_rect(dc, *box, ink, 1);
-    }
-    listbox_paint_arrow(dc, g.up, true, ink);
-    listbox_paint_arrow(dc, g.down, false, ink);
-    fill_rect(dc, g.thumb, GetSysColor(COLOR_BTNSHADOW));
-    frame_rect(dc, g.thumb, ink, 1);
+    paint_scroll_bar(list_scroll_geometry(hwnd, st), [dc](const RECT& r, COLORREF color) {
+        fill_rect(dc, r, color);
+    });
 }
 
 void listbox_paint_items(HWND hwnd, HDC dc, const ListState& st, const RECT& area)
@@ -333,7 +292,10 @@ void listbox_paint_items(HWND hwnd, HDC dc, const ListState& st, const RECT& are
         const COLORREF ink = !enabled  ? GetSysColor(COLOR_GRAYTEXT)
                              : selected ? GetSysColor(COLOR_HIGHLIGHTTEXT)
                                         : GetSysColor(COLOR_WINDOWTEXT);
-        draw_text_in_color(dc, st.items[static_cast<size_t>(i)], area.left + 2, y + kItemPadding / 2, ink);
+        // An item wider than the row ends with an ellipsis where it is cut.
+        const std::wstring shown = end_with_ellipsis(st.items[static_cast<size_t>(i)], area.right - area.left - 2,
+                                                     dc_measure(dc));
+        draw_text_in_color(dc, shown, area.left + 2, y + kItemPadding / 2, ink);
         if (selected && st.focused)
             DrawFocusRect(dc, &row);
     }

@@ -118,11 +118,13 @@ LRESULT static_on_get_image(const StaticState& st, WPARAM type)
 
 // The text without its "&" prefixes unless SS_NOPREFIX, as lines: SS_LEFT, SS_CENTER and SS_RIGHT
 // break it at words, and with SS_EDITCONTROL also inside a word too long for the line; the other text
-// types break only at "\n".
+// types break only at "\n". SS_ENDELLIPSIS keeps it on one line, ended with an ellipsis when cut.
 std::vector<std::wstring> static_lines(HWND hwnd, HDC dc, std::wstring_view text, int width)
 {
     const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
     const std::wstring shown = (style & SS_NOPREFIX) ? std::wstring(text) : strip_prefixes(text);
+    if ((style & SS_ELLIPSISMASK) == SS_ENDELLIPSIS)
+        return {end_with_ellipsis(shown.substr(0, shown.find(L'\n')), width, dc_measure(dc))};
     const LONG type = style & SS_TYPEMASK;
     if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)
         return paragraphs(shown);

@@ -11,6 +11,8 @@
 #include "shell/menu_bar.h"
 #include "shell/shell.h"
 #include "wm/input.h"
+#include "wm/popup_fit.h"
+#include "wm/window_scroll_bar.h"
 #include "wm/wm.h"
 
 #include <kelvora_device.h>
@@ -60,20 +62,49 @@ void blit(Surface& screen, const Surface& from, int left, int top)
 // After the turn of the screen or a move of the input panel, a smaller window left partly off the free
 // space (a message box placed for the other orientation, a dialog the panel now covers) is centred in the
 // space between the bars and the panel; one too tall for it keeps its size and moves up to its top.
-void keep_popups_on_screen()
+namespace {
+
+// The part of the screen a pop-up should stay in: below the navigation bar, above the panel or the menu bar.
+RECT popup_area()
 {
     RECT area = visible_desktop();
     if (!input_panel_is_up() && menu_bar_shown())
         area.bottom -= menu_bar_height;
+    return area;
+}
+
+bool too_tall_for(const Window* w, const RECT& area)
+{
+    return rect_height(w->m_rect) > rect_height(area) && (w->m_style & WS_POPUP) && !w->m_children.empty();
+}
+
+} // namespace
+
+void fit_shown_popup(HWND hwnd)
+{
+    const RECT area = popup_area();
+    if (Window* w = window_from_handle(hwnd); w && w->is_top_level() && too_tall_for(w, area))
+        fit_popup_by_scrolling(w, area);
+}
+
+void keep_popups_on_screen()
+{
+    const RECT area = popup_area();
     std::vector<HWND> moves;
+    std::vector<HWND> scrolled; // too tall for the space, or shortened before and maybe fitting again
     for (Window* w : top_level_order())
         if ((w->m_style & WS_VISIBLE) && rect_width(w->m_rect) <= rect_width(area)) {
             RECT inside;
             IntersectRect(&inside, &w->m_rect, &area);
             const bool fits = rect_height(w->m_rect) <= rect_height(area);
-            if ((fits && !EqualRect(&inside, &w->m_rect)) || (!fits && w->m_rect.top > area.top))
+            if (rect_height(w->m_vscroll.m_full_rect) > 0 || too_tall_for(w, area))
+                scrolled.push_back(w->m_handle);
+            else if ((fits && !EqualRect(&inside, &w->m_rect)) || (!fits && w->m_rect.top > area.top))
                 moves.push_back(w->m_handle);
         }
+    for (HWND h : scrolled)
+        if (Window* w = window_from_handle(h))
+            fit_popup_by_scrolling(w, area);
     for (HWND h : moves) {
         RECT r;
         GetWindowRect(h, &r);

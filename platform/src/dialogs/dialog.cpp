@@ -2,6 +2,7 @@
 #include "controls/controls_common.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/dialog_template_decoder.h"
+#include "wm/popup_fit.h"
 
 #include <algorithm>
 
@@ -368,6 +369,7 @@ INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlgTe
     DialogState* st = g_dialogs.find(dlg);
     if (st && !st->ended) {
         ShowWindow(dlg, SW_SHOW);
+        platform::fit_shown_popup(dlg);
         restore_focus(dlg);
     }
     const ModalOutcome outcome = run_modal_loop(dlg);

@@ -38,6 +38,7 @@ struct FileDialogState {
     std::wstring initial_name; // wide file name, bytes that are not UTF-8 kept (see file_names.h)
     std::vector<std::string> patterns;
     std::vector<Row> rows;
+    bool folder_chosen = false; // a folder highlighted in the list since the name last changed: OK enters it
 };
 
 constexpr StateTable<FileDialogState*> g_pickers;
@@ -161,6 +162,10 @@ void show_folder(HWND dlg, FileDialogState& st)
     for (const Row& row : st.rows)
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row_label(row).c_str()));
     const std::wstring line = st.folder.empty() ? L"No documents folder: " + shown(st.no_folder_reason) : shown(st.folder);
+    // A folder keeps to one line, ended with an ellipsis when cut; the reason for none wraps.
+    HWND folder_line = GetDlgItem(dlg, kFolderLineId);
+    const LONG style = GetWindowLongW(folder_line, GWL_STYLE) & ~(SS_EDITCONTROL | SS_ELLIPSISMASK);
+    SetWindowLongW(folder_line, GWL_STYLE, style | (st.folder.empty() ? SS_EDITCONTROL : SS_ENDELLIPSIS));
     SetDlgItemTextW(dlg, kFolderLineId, line.c_str());
 }
 
@@ -309,30 +314,31 @@ const Row* selected_row(HWND dlg, const FileDialogState& st)
     return index >= 0 && static_cast<size_t>(index) < st.rows.size() ? &st.rows[static_cast<size_t>(index)] : nullptr;
 }
 
+void picker_on_ok(HWND dlg, FileDialogState& st);
+
+// A tap highlights a row: a file's name goes to the name field, a folder waits for OK (or Enter), as
+// opening a file does, so that a tap that lands a row off never changes the folder.
 void picker_on_list(HWND dlg, FileDialogState& st, int code)
 {
     const Row* row = selected_row(dlg, st);
     if (!row)
         return;
-    HWND list = GetDlgItem(dlg, kListId);
-    const bool tapped = GetCapture() == list;
-    if (!row->is_folder && (code == LBN_SELCHANGE || code == LBN_DBLCLK)) {
-        SetDlgItemTextW(dlg, kNameFieldId, shown(row->name).c_str());
-        if (code == LBN_DBLCLK)
-            confirm(dlg, st);
-    } else if (row->is_folder && tapped && code == LBN_SELCHANGE) {
-        ReleaseCapture(); // the list is refilled: the rest of this tap must not select in it
-        const Row chosen = *row;
-        enter_folder(dlg, st, chosen);
+    if (code == LBN_SELCHANGE) {
+        if (!row->is_folder)
+            SetDlgItemTextW(dlg, kNameFieldId, shown(row->name).c_str());
+        st.folder_chosen = row->is_folder;
+    } else if (code == LBN_DBLCLK) {
+        picker_on_ok(dlg, st);
     }
 }
 
 void picker_on_ok(HWND dlg, FileDialogState& st)
 {
-    // Enter on a highlighted folder enters it; otherwise the name field decides.
+    // OK or Enter on a highlighted folder enters it; otherwise the name field decides.
     const Row* row = selected_row(dlg, st);
-    if (row && row->is_folder && GetFocus() == GetDlgItem(dlg, kListId)) {
+    if (row && row->is_folder && (st.folder_chosen || GetFocus() == GetDlgItem(dlg, kListId))) {
         const Row chosen = *row;
+        st.folder_chosen = false;
         enter_folder(dlg, st, chosen);
         return;
     }
@@ -355,6 +361,10 @@ INT_PTR CALLBACK picker_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         case IDOK: picker_on_ok(dlg, st); return TRUE;
         case IDCANCEL: EndDialog(dlg, FALSE); return TRUE;
         case kListId: picker_on_list(dlg, st, HIWORD(wp)); return TRUE;
+        case kNameFieldId:
+            if (HIWORD(wp) == EN_CHANGE && GetFocus() == GetDlgItem(dlg, kNameFieldId))
+                st.folder_chosen = false; // the user typed a name: OK takes it
+            return FALSE;
         default: return FALSE;
         }
     default: return FALSE;

@@ -188,9 +188,10 @@ void message_box_paint(HWND box, const MessageBoxState& st)
 {
     paint_window(box, [&](HDC dc, const RECT& rc) {
         fill_rect(dc, rc, RGB(255, 255, 255));
+        const int top = -GetScrollPos(box, SB_VERT); // a box taller than the space above the panel scrolls
         if (has_icon(st.type))
-            draw_icon(dc, st.type, kMargin, kMargin);
-        int y = kMargin;
+            draw_icon(dc, st.type, kMargin, top + kMargin);
+        int y = top + kMargin;
         for (const std::wstring& line : st.lines) {
             draw_text_in_color(dc, line, st.text_x, y, GetSysColor(COLOR_WINDOWTEXT));
             y += line_height(dc);

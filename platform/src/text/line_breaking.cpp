@@ -102,4 +102,19 @@ std::vector<std::wstring> paragraphs(std::wstring_view text)
     return lines;
 }
 
+std::wstring end_with_ellipsis(std::wstring_view text, int width, const TextMeasure& measure)
+{
+    if (measure(text) <= width)
+        return std::wstring(text);
+    constexpr wchar_t ellipsis = L'\u2026';
+    const int room = width - measure(std::wstring_view(&ellipsis, 1));
+    size_t n = 0;
+    for (int used = 0; n < text.size(); ++n) {
+        used += measure(text.substr(n, 1));
+        if (used > room)
+            break;
+    }
+    return std::wstring(text.substr(0, n)) + ellipsis;
+}
+
 } // namespace platform

@@ -25,4 +25,8 @@ std::vector<std::wstring> break_lines(std::wstring_view text, int width, const T
 // The lines of text with breaks only at "\n" (every "\r" dropped), for text drawn without word breaking.
 std::vector<std::wstring> paragraphs(std::wstring_view text);
 
+// The text when it fits in `width`; otherwise its longest start that fits with "\u2026" after it (the
+// ellipsis alone when nothing more fits), as SS_ENDELLIPSIS and DT_END_ELLIPSIS show a text cut short.
+std::wstring end_with_ellipsis(std::wstring_view text, int width, const TextMeasure& measure);
+
 } // namespace platform

@@ -18,6 +18,7 @@ struct StylusState {
     bool m_down = false;
     bool m_on_shell = false; // the stroke began on a bar or on the open menu
     bool m_on_panel = false; // the stroke began on the input panel
+    HWND m_on_scroll_bar = nullptr; // the stroke began on this window's vertical scroll bar
 };
 
 void push_input(const InputEvent& event);

@@ -6,6 +6,7 @@
 #include "shell/shell.h"
 #include "wm/input.h"
 #include "wm/wm.h"
+#include "wm/window_scroll_bar.h"
 
 #include <algorithm>
 
@@ -68,6 +69,11 @@ void process_stylus(const InputEvent& e)
         st.m_on_panel = !st.m_on_shell && input_panel_stylus(e.m_kind, p);
         if (st.m_on_shell || st.m_on_panel)
             return;
+    } else if (st.m_on_scroll_bar) {
+        scroll_bar_stylus(st.m_on_scroll_bar, e.m_kind, p);
+        if (e.m_kind == InputKind::Up)
+            st = StylusState{};
+        return;
     } else if (st.m_on_panel) {
         input_panel_stylus(e.m_kind, p);
         if (e.m_kind == InputKind::Up)
@@ -95,6 +101,10 @@ void process_stylus(const InputEvent& e)
                 return;
         }
         target = find_deepest_child(top, p);
+        if (e.m_kind == InputKind::Down && scroll_bar_stylus_down(target, p)) {
+            st.m_on_scroll_bar = target->m_handle;
+            return;
+        }
     }
     UINT message = e.m_kind == InputKind::Down ? WM_LBUTTONDOWN : e.m_kind == InputKind::Up ? WM_LBUTTONUP : WM_MOUSEMOVE;
     WPARAM keys = (st.m_down ? MK_LBUTTON : 0) | (device().m_shift ? MK_SHIFT : 0) | (device().m_control ? MK_CONTROL : 0);

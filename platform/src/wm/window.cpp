@@ -8,6 +8,8 @@
 #include "shell/menu_bar.h"
 #include "text/text.h"
 #include "wm/wm.h"
+#include "wm/scroll_bar.h"
+#include "wm/window_scroll_bar.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -305,6 +307,8 @@ RECT client_rect_in_window(const Window* w)
         InflateRect(&r, -1, -1);
     if (has_caption(w))
         r.top += caption_height;
+    if (has_vertical_bar(w))
+        r.right -= scroll_bar_width();
     if (r.right < r.left)
         r.right = r.left;
     if (r.bottom < r.top)
@@ -454,7 +458,7 @@ void destroy_all_windows()
 void draw_non_client(Window* w)
 {
     w->m_frame_dirty = false;
-    if (!has_frame(w) || !is_really_visible(w))
+    if (!(has_frame(w) || has_vertical_bar(w)) || !is_really_visible(w))
         return;
     Surface* surface = surface_of(w);
     if (!surface)
@@ -483,8 +487,11 @@ void draw_non_client(Window* w)
                      {box.left, box.bottom - 1, box.right, box.bottom},
                      {box.left, box.top, box.left + 1, box.bottom},
                      {box.right - 1, box.top, box.right, box.bottom}};
-    for (const RECT& e : edges)
-        fill_rect_pixels(dc, e, frame);
+    if (has_frame(w))
+        for (const RECT& e : edges)
+            fill_rect_pixels(dc, e, frame);
+    if (has_vertical_bar(w))
+        draw_vertical_bar(w, dc, box);
     if (has_caption(w)) {
         RECT bar{box.left + 1, box.top + 1, box.right - 1, box.top + 1 + caption_height};
         fill_rect_pixels(dc, bar, navy);

@@ -5,6 +5,7 @@
 #include "gdi/surface.h"
 #include "shell/instance_registry.h"
 #include "wm/wm.h"
+#include "wm/window_scroll_bar.h"
 
 #include <algorithm>
 
@@ -230,6 +231,8 @@ HWND WINAPI SetFocus(HWND hwnd)
         send(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
     if (w && window_from_handle(hwnd) && s.m_focus == w)
         send(w, WM_SETFOCUS, reinterpret_cast<WPARAM>(old && old->m_alive ? old->m_handle : nullptr), 0);
+    if (w && window_from_handle(hwnd) && s.m_focus == w)
+        scroll_focus_into_view(w);
     return old_handle && window_from_handle(old_handle) ? old_handle : nullptr;
 }
 
@@ -335,6 +338,7 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_NCCREATE: return TRUE;
     case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_VSCROLL: scroll_shortened_popup(w, wParam); return 0;
     case WM_ERASEBKGND: {
         HBRUSH brush = w->m_class->m_info.hbrBackground;
         if (!brush)

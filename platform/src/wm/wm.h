@@ -5,6 +5,7 @@
 
 #include "device/handles.h"
 #include "gdi/surface.h"
+#include "wm/scroll_bar_state.h"
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,6 +43,7 @@ struct Window {
     HFONT m_font = nullptr;
     std::unique_ptr<Surface> m_surface; // top-level windows only
     uint64_t m_created_order = 0;
+    ScrollBarState m_vscroll; // the standard vertical bar of a WS_VSCROLL window
 
     bool is_top_level() const { return m_parent == nullptr; }
 };
