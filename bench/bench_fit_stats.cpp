@@ -123,7 +123,7 @@ void BM_Refine(benchmark::State& state)
     size_t heapBefore = g_heapInUse;
     g_heapPeak = heapBefore;
     for (auto _ : state) {
-        r = refineFitWith(data.x.data(), data.y.data(), NULL, (int)data.x.size(), modelId, 2.0,
+        r = refineFitWith(data.x.data(), data.y.data(), RefineWeights{NULL, false}, (int)data.x.size(), modelId, 2.0,
                           REFINE_MAX_ITERATIONS, solver);
         benchmark::DoNotOptimize(r);
     }

@@ -74,8 +74,9 @@ TEST_P(Refine, AgreesWithAnIndependentLeastSquaresSolver)
 // same steps: the same A, B, S and standard errors to 1e-9.
 void expectSolversAgree(const double* x, const double* y, const double* w, int n, int modelId)
 {
-    RefineResult streaming = refineFitWith(x, y, w, n, modelId, 2.0, REFINE_MAX_ITERATIONS, REFINE_STREAMING);
-    RefineResult dense = refineFitWith(x, y, w, n, modelId, 2.0, REFINE_MAX_ITERATIONS, REFINE_DENSE);
+    RefineWeights weights = {w, false};
+    RefineResult streaming = refineFitWith(x, y, weights, n, modelId, 2.0, REFINE_MAX_ITERATIONS, REFINE_STREAMING);
+    RefineResult dense = refineFitWith(x, y, weights, n, modelId, 2.0, REFINE_MAX_ITERATIONS, REFINE_DENSE);
     ASSERT_EQ(streaming.status, dense.status) << streaming.reason;
     EXPECT_NEAR(streaming.fit.a, dense.fit.a, 1e-9 * fabs(dense.fit.a));
     EXPECT_NEAR(streaming.fit.b, dense.fit.b, 1e-9 * fabs(dense.fit.b));
@@ -93,14 +94,14 @@ TEST_P(Refine, StreamingAndDenseSolversAgree)
 
 // Weights 1/sigma^2 with sigma = 0.02 + 0.05 Y: SciPy's curve_fit(sigma=sigma) gives A, B and (sigma
 // relative, errors scaled by the weighted residual sum) their standard errors.
-TEST(RefineWeights, AgreeWithAnIndependentWeightedFit)
+TEST(WeightedRefine, AgreesWithAnIndependentWeightedFit)
 {
     const RefineCase& c = REFINE_CASES[0];
     int n = (int)c.x.size();
     std::vector<double> w;
     for (double y : c.y) w.push_back(1.0 / ((0.02 + 0.05 * y) * (0.02 + 0.05 * y)));
-    RefineResult r = refineFitWith(c.x.data(), c.y.data(), w.data(), n, c.modelId, 2.0, REFINE_MAX_ITERATIONS,
-                                   REFINE_STREAMING);
+    RefineResult r = refineWeightedFit(c.x.data(), c.y.data(), RefineWeights{w.data(), false}, n, c.modelId, 2.0,
+                                       REFINE_MAX_ITERATIONS);
     ASSERT_EQ(r.status, REFINE_CONVERGED) << r.reason;
     EXPECT_NEAR(r.fit.a, 4.883417435839002, 1e-8 * 4.88);
     EXPECT_NEAR(r.fit.b, -0.4884697956384553, 1e-8 * 0.488);
@@ -110,17 +111,24 @@ TEST(RefineWeights, AgreeWithAnIndependentWeightedFit)
 
     // Weights all 2 move nothing but the minimised sum; a weight that is no number >= 0 leaves its point out.
     std::vector<double> twos(n, 2.0);
-    RefineResult doubled = refineFitWith(c.x.data(), c.y.data(), twos.data(), n, c.modelId, 2.0,
-                                         REFINE_MAX_ITERATIONS, REFINE_STREAMING);
+    RefineResult doubled = refineWeightedFit(c.x.data(), c.y.data(), RefineWeights{twos.data(), false}, n,
+                                             c.modelId, 2.0, REFINE_MAX_ITERATIONS);
     RefineResult plain = refineFit(c.x.data(), c.y.data(), n, c.modelId, 2.0, REFINE_MAX_ITERATIONS);
     EXPECT_NEAR(doubled.fit.a, plain.fit.a, 1e-12 * fabs(plain.fit.a));
     EXPECT_NEAR(doubled.uncertainty.seB, plain.uncertainty.seB, 1e-9 * plain.uncertainty.seB);
-    EXPECT_NEAR(doubled.minimisedSum, 2.0 * plain.minimisedSum, 1e-12 * plain.minimisedSum);
+    EXPECT_NEAR(doubled.chi2, 2.0 * plain.fit.residualSum, 1e-12 * plain.fit.residualSum);
+    EXPECT_TRUE(isnan(plain.chi2));
+    // Weights of absolute sigma: the covariance is not scaled by chi2 / (n - 2).
+    RefineResult absolute = refineWeightedFit(c.x.data(), c.y.data(), RefineWeights{w.data(), true}, n, c.modelId,
+                                              2.0, REFINE_MAX_ITERATIONS);
+    double chi2Nu = absolute.chi2 / (double)(n - 2);
+    EXPECT_NEAR(absolute.uncertainty.seA * sqrt(chi2Nu), r.uncertainty.seA, 1e-10 * r.uncertainty.seA);
+    EXPECT_NEAR(absolute.uncertainty.covAB * chi2Nu, r.uncertainty.covAB, 1e-9 * fabs(r.uncertainty.covAB));
     for (double bad : {-1.0, (double)NAN, (double)INFINITY}) {
         std::vector<double> some = twos;
         some[4] = bad;
-        RefineResult r2 = refineFitWith(c.x.data(), c.y.data(), some.data(), n, c.modelId, 2.0,
-                                        REFINE_MAX_ITERATIONS, REFINE_STREAMING);
+        RefineResult r2 = refineWeightedFit(c.x.data(), c.y.data(), RefineWeights{some.data(), false}, n,
+                                            c.modelId, 2.0, REFINE_MAX_ITERATIONS);
         EXPECT_EQ(r2.status, REFINE_CONVERGED) << bad;
         EXPECT_EQ(r2.leftOut, 1) << bad;
         EXPECT_EQ(r2.pointsUsed, n - 1) << bad;

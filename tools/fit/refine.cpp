@@ -472,8 +472,8 @@ ScaledSum weightedResidualSum(const Problem* problem, double a, double b)
 }
 
 // Residual sum, S and the standard errors at the solution: covariance (J'W J)^-1 scaled by the
-// minimised sum over n - 2.
-void measure(const Problem* problem, const Solution* solution, RefineResult* result)
+// minimised sum over n - 2, or not at all for weights of absolute sigma.
+void measure(const Problem* problem, const Solution* solution, bool absoluteWeights, RefineResult* result)
 {
     int used = problem->count;
     ScaledSum residualSum, spreadYY;
@@ -482,13 +482,18 @@ void measure(const Problem* problem, const Solution* solution, RefineResult* res
                              solution->b, &residualSum, &spreadYY, &meanY);
     const FitResult* fit = &result->fit;
     ScaledSum minimised = problem->w != NULL ? weightedResidualSum(problem, solution->a, solution->b) : residualSum;
-    result->minimisedSum = scaledSumTotal(minimised);
+    result->chi2 = problem->w != NULL ? scaledSumTotal(minimised) : NAN;
     const ColumnCovariance& c = solution->covariance;
     // The sum / (n - 2) in the residuals' scaled units; the errors are scaled back after the root.
     double scale = used > 2 ? minimised.value / (double)(used - 2) : NAN;
+    if (problem->w != NULL && absoluteWeights) {
+        scale = 1.0;
+        minimised.exponent = 0;
+    }
     double seA = ldexp(sqrt(c.c00 * scale), minimised.exponent - c.exponent0);
     double seB = ldexp(sqrt(c.c11 * scale), minimised.exponent - c.exponent1);
     result->uncertainty = uncertaintyFromErrors(fit->a, fit->b, seA, seB, used, residualSum, spreadYY);
+    result->uncertainty.covAB = ldexp(c.c01 * scale, 2 * minimised.exponent - c.exponent0 - c.exponent1);
     result->correlation = c.c01 / sqrt(c.c00 * c.c11);
 }
 
@@ -497,7 +502,7 @@ RefineResult emptyResult()
     RefineResult result = {};
     result.status = REFINE_NO_START;
     result.fit = FitResult{NAN, NAN, NAN, NAN};
-    result.uncertainty = FitUncertainty{NAN, NAN, {NAN, NAN}, {NAN, NAN}, NAN, NAN, NAN};
+    result.uncertainty = FitUncertainty{NAN, NAN, {NAN, NAN}, {NAN, NAN}, NAN, NAN, NAN, NAN};
     return result;
 }
 
@@ -552,8 +557,8 @@ void checkStop(const double* x, int used, int modelId, RefineResult* result)
 
 // Runs the solver from (startA, startB) over the points where the model has a value there (and whose
 // weight is a number >= 0).
-void solveFrom(const Problem& all, int outsideLine, RefineSolver solver, int maxIterations, double startA,
-               double startB, RefineResult* result)
+void solveFrom(const Problem& all, bool absoluteWeights, int outsideLine, RefineSolver solver, int maxIterations,
+               double startA, double startB, RefineResult* result)
 {
     setReason(result, "");
     result->iterations = 0;
@@ -588,7 +593,7 @@ void solveFrom(const Problem& all, int outsideLine, RefineSolver solver, int max
     bool converged = solver == REFINE_DENSE
                          ? solveDense(&used, startA, startB, maxIterations, result, &solution)
                          : solveStreaming(&used, startA, startB, maxIterations, result, &solution);
-    measure(&used, &solution, result);
+    measure(&used, &solution, absoluteWeights, result);
     result->uncertainty.r2Line = result->startR2Line;
     if (!isfinite(result->fit.a) || !isfinite(result->fit.b) || !isfinite(result->fit.s)) {
         converged = false;
@@ -603,10 +608,10 @@ void solveFrom(const Problem& all, int outsideLine, RefineSolver solver, int max
     gsl_set_error_handler(previousHandler);
 }
 
-// The spread a solution leaves: S, or with weights sqrt(sum of w r^2 / (n - 1)).
+// The spread a solution leaves: S, or with weights sqrt(chi2 / (n - 1)).
 double spreadOf(const RefineResult& result, bool weighted)
 {
-    return weighted ? sqrt(result.minimisedSum / (double)(result.pointsUsed - 1)) : result.fit.s;
+    return weighted ? sqrt(result.chi2 / (double)(result.pointsUsed - 1)) : result.fit.s;
 }
 
 // The factor c of the pole form c * basis(p, X) for the pole p, by least squares over the points where
@@ -673,14 +678,14 @@ int scanStarts(const double* x, const double* y, int count, int modelId, double 
 
 } // namespace
 
-RefineResult refineFitWith(const double* x, const double* y, const double* weights, int count, int modelId,
+RefineResult refineFitWith(const double* x, const double* y, RefineWeights weights, int count, int modelId,
                            double exponentN, int maxIterations, RefineSolver solver)
 {
     RefineResult result = emptyResult();
-    Problem all = {x, y, weights, count, modelId, exponentN};
+    Problem all = {x, y, weights.w, count, modelId, exponentN};
     if (!findStart(all, &result)) return result;
     int outsideLine = result.leftOutOfStart;
-    solveFrom(all, outsideLine, solver, maxIterations, result.startA, result.startB, &result);
+    solveFrom(all, weights.absolute, outsideLine, solver, maxIterations, result.startA, result.startB, &result);
     if (result.status == REFINE_CONVERGED || result.status == REFINE_TOO_FEW) return result;
 
     // The solver found no fit from the line's start: a pole may lie between that start and the
@@ -688,10 +693,10 @@ RefineResult refineFitWith(const double* x, const double* y, const double* weigh
     double starts[SCAN_STARTS][2];
     int startCount = scanStarts(x, y, count, modelId, starts);
     RefineResult best = result;
-    bool weighted = weights != NULL;
+    bool weighted = weights.w != NULL;
     for (int i = 0; i < startCount; ++i) {
         RefineResult trial = result;
-        solveFrom(all, outsideLine, solver, maxIterations, starts[i][0], starts[i][1], &trial);
+        solveFrom(all, weights.absolute, outsideLine, solver, maxIterations, starts[i][0], starts[i][1], &trial);
         if (trial.status != REFINE_CONVERGED) continue;
         if (best.status == REFINE_CONVERGED && !(spreadOf(trial, weighted) < spreadOf(best, weighted))) continue;
         trial.scannedStart = true;
@@ -705,5 +710,11 @@ RefineResult refineFitWith(const double* x, const double* y, const double* weigh
 RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
                        int maxIterations)
 {
-    return refineFitWith(x, y, NULL, count, modelId, exponentN, maxIterations, REFINE_STREAMING);
+    return refineFitWith(x, y, RefineWeights{NULL, false}, count, modelId, exponentN, maxIterations, REFINE_STREAMING);
+}
+
+RefineResult refineWeightedFit(const double* x, const double* y, RefineWeights weights, int count, int modelId,
+                               double exponentN, int maxIterations)
+{
+    return refineFitWith(x, y, weights, count, modelId, exponentN, maxIterations, REFINE_STREAMING);
 }

@@ -31,11 +31,18 @@ struct RefineResult {
     bool scannedStart;         // the solution came from a scanned start (scanA, scanB): the line's gave none
     double scanA;
     double scanB;
-    double minimisedSum;       // the sum of w (f(X) - Y)^2 at the solution (the residual sum without weights)
+    double chi2;               // sum of w * residual^2 of a weighted refinement, NaN without weights
     char reason[160];          // why a refinement gave no fit: did not converge, a pole, degenerate
 };
 
 #define REFINE_MAX_ITERATIONS 200
+
+// Weights of the residuals on Y, one per point (NULL: all 1). absolute: they are 1/sigma^2 of sigma
+// that are one standard deviation, so the covariance is not scaled by chi2 / (n - 2).
+struct RefineWeights {
+    const double* w;
+    bool absolute;
+};
 
 // The least-squares solver behind a refinement. Both take the same trust-region LM steps.
 enum RefineSolver {
@@ -50,10 +57,13 @@ enum RefineSolver {
 RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
                        int maxIterations);
 
-// refineFit with a weight for each point's squared residual (weights NULL: all 1; a point whose weight
-// is not a number >= 0 is left out) and the solver chosen. Standard errors are scaled by the minimised
-// sum over n - 2.
-RefineResult refineFitWith(const double* x, const double* y, const double* weights, int count, int modelId,
+// refineFit minimising the weighted sum of squares on Y (the start stays the unweighted line's); a
+// point whose weight is not a number >= 0 is left out.
+RefineResult refineWeightedFit(const double* x, const double* y, RefineWeights weights, int count, int modelId,
+                               double exponentN, int maxIterations);
+
+// refineWeightedFit by the solver chosen.
+RefineResult refineFitWith(const double* x, const double* y, RefineWeights weights, int count, int modelId,
                            double exponentN, int maxIterations, RefineSolver solver);
 
 #endif
