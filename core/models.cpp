@@ -24,14 +24,14 @@ static bool outsideNormals(double value)
 {
     return value == 0.0 || !isnormal(value);
 }
-static double valuePower(double a, double b, double, double x)
+static double powerTimesA(double a, double b, double x, double power) // power is pow(x, b)
 {
-    double power = pow(x, b);
     if (outsideNormals(power) && x > 0.0 && isfinite(b) && a != 0.0 && isfinite(a)) {
         return copysign(exp(b * log(x) + log(fabs(a))), a);
     }
     return power * a;
 }
+static double valuePower(double a, double b, double, double x) { return powerTimesA(a, b, x, pow(x, b)); }
 static double valueLog10(double a, double b, double, double x) { return log10(x) * b + a; }
 static double valueLn(double a, double b, double, double x) { return log(x) * b + a; }
 static double valueAOverShift(double a, double b, double, double x) { return a / (b + x); }
@@ -172,6 +172,117 @@ static void gradientTenToOverX(double a, double b, double, double x, double* dA,
 }
 static void gradientPowerN(double, double, double n, double x, double* dA, double* dB) { *dA = 1.0; *dB = pow(x, n); }
 
+// Values and derivatives of many points: in general each point's value then its derivatives; the
+// models with an exp, pow or log in both take it once (the same operations as value and gradient, so
+// the same results).
+typedef double (*ValueFunction)(double a, double b, double n, double x);
+typedef void (*GradientFunction)(double a, double b, double n, double x, double* dA, double* dB);
+template <ValueFunction value, GradientFunction gradient>
+static void valuesAndGradientsOf(double a, double b, double n, const double* x, int count, double* y, double* dA,
+                                 double* dB)
+{
+    for (int i = 0; i < count; ++i) {
+        y[i] = value(a, b, n, x[i]);
+        gradient(a, b, n, x[i], &dA[i], &dB[i]);
+    }
+}
+static void valuesAndGradientsBaseB(double a, double b, double, const double* x, int count, double* y, double* dA,
+                                    double* dB)
+{
+    for (int i = 0; i < count; ++i) {
+        double e = pow(b, x[i]);
+        y[i] = e * a;
+        dA[i] = e;
+        dB[i] = a * x[i] * pow(b, x[i] - 1.0);
+    }
+}
+static void valuesAndGradientsExp(double a, double b, double, const double* x, int count, double* y, double* dA,
+                                  double* dB)
+{
+    for (int i = 0; i < count; ++i) {
+        double e = exp(b * x[i]);
+        y[i] = e * a;
+        dA[i] = e;
+        dB[i] = a * x[i] * e;
+    }
+}
+static void valuesAndGradientsTenTo(double a, double b, double, const double* x, int count, double* y, double* dA,
+                                    double* dB)
+{
+    const double ln10 = log(10.0);
+    for (int i = 0; i < count; ++i) {
+        double e = pow(10.0, b * x[i]);
+        y[i] = e * a;
+        dA[i] = e;
+        dB[i] = a * ln10 * x[i] * e;
+    }
+}
+static void valuesAndGradientsLogistic(double a, double b, double, const double* x, int count, double* y,
+                                       double* dA, double* dB)
+{
+    for (int i = 0; i < count; ++i) {
+        double e = exp(-x[i]);
+        double u = e * b + a;
+        y[i] = 1.0 / u;
+        dA[i] = -1.0 / (u * u);
+        dB[i] = -e / (u * u);
+    }
+}
+static void valuesAndGradientsPower(double a, double b, double, const double* x, int count, double* y, double* dA,
+                                    double* dB)
+{
+    for (int i = 0; i < count; ++i) {
+        double e = pow(x[i], b);
+        y[i] = powerTimesA(a, b, x[i], e);
+        dA[i] = e;
+        dB[i] = (x[i] == 0.0 && b > 0.0) ? 0.0 : a * e * log(x[i]);
+    }
+}
+static double commonLogarithm(double x) { return log10(x); }
+static double naturalLogarithm(double x) { return log(x); }
+template <double (*logarithm)(double)>
+static void valuesAndGradientsLogarithm(double a, double b, double, const double* x, int count, double* y,
+                                        double* dA, double* dB)
+{
+    for (int i = 0; i < count; ++i) {
+        double l = logarithm(x[i]);
+        y[i] = l * b + a;
+        dA[i] = 1.0;
+        dB[i] = l;
+    }
+}
+static void valuesAndGradientsExpOverX(double a, double b, double, const double* x, int count, double* y,
+                                       double* dA, double* dB)
+{
+    for (int i = 0; i < count; ++i) {
+        double e = exp(b / x[i]);
+        y[i] = e * a;
+        dA[i] = e;
+        dB[i] = a * e / x[i];
+    }
+}
+static void valuesAndGradientsTenToOverX(double a, double b, double, const double* x, int count, double* y,
+                                         double* dA, double* dB)
+{
+    const double ln10 = log(10.0);
+    for (int i = 0; i < count; ++i) {
+        double e = pow(10.0, b / x[i]);
+        y[i] = e * a;
+        dA[i] = e;
+        dB[i] = a * ln10 * e / x[i];
+    }
+}
+static void valuesAndGradientsPowerN(double a, double b, double n, const double* x, int count, double* y,
+                                     double* dA, double* dB)
+{
+    for (int i = 0; i < count; ++i) {
+        double e = pow(x[i], n);
+        y[i] = e * b + a;
+        dA[i] = 1.0;
+        dB[i] = e;
+    }
+}
+
 // dz/dY of the line's z at (x, y): a weight on Y becomes the weight w / (dz/dY)^2 on z.
 static double slopeOne(double, double) { return 1.0; }
 static double slopeInverse(double, double y) { return -1.0 / (y * y); }
@@ -269,72 +380,88 @@ static void fromPoleShift(double p, double c, double* a, double* b)
 
 // Columns: formula, value, straight line, way back, its derivative, derivatives in A and B;
 //          points the line takes, pole, exponent N, line on Y itself; pole form (u, basis, way back);
-//          dz/dY of the line, a fixed A or B on the line.
+//          dz/dY of the line, a fixed A or B on the line; values and derivatives of many points.
 const ModelRow MODEL_TABLE[MODEL_COUNT] = {
     {L"Y=A+B*X", valueLine, lineYOnX, fromLineAsIs, jacobianAsIs, gradientLine,
      MODEL_LINE_ANY_POINT, NULL, FALSE, TRUE,
      NO_POLE_FORM,
-     slopeOne, fixAsIs},
+     slopeOne, fixAsIs,
+     valuesAndGradientsOf<valueLine, gradientLine>},
     {L"Y=1/(A+B*X)", valueReciprocalLine, lineInverseYOnX, fromLineAsIs, jacobianAsIs, gradientReciprocalLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleOverB,
-     slopeInverse, fixAsIs},
+     slopeInverse, fixAsIs,
+     valuesAndGradientsOf<valueReciprocalLine, gradientReciprocalLine>},
     {L"Y=A+B/X", valueHyperbola, lineYOnInverseX, fromLineAsIs, jacobianAsIs, gradientHyperbola,
      X_NONZERO, NULL, FALSE, TRUE,
      NO_POLE_FORM,
-     slopeOne, fixAsIs},
+     slopeOne, fixAsIs,
+     valuesAndGradientsOf<valueHyperbola, gradientHyperbola>},
     {L"Y=X/(A+B*X)", valueXOverLine, lineXOverYOnX, fromLineAsIs, jacobianAsIs, gradientXOverLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisX, fromPoleOverB,
-     slopeXOverY, fixAsIs},
+     slopeXOverY, fixAsIs,
+     valuesAndGradientsOf<valueXOverLine, gradientXOverLine>},
     {L"Y=A*B^X", valueBaseB, lineLog10YOnX, fromLineTenToBoth, jacobianTenToBoth, gradientBaseB,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
-     slopeLog10, fixTenToBoth},
+     slopeLog10, fixTenToBoth,
+     valuesAndGradientsBaseB},
     {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
-     slopeLn, fixExpA},
+     slopeLn, fixExpA,
+     valuesAndGradientsExp},
     {L"Y=A*10^(B*X)", valueTenTo, lineLog10YOnX, fromLineTenToA, jacobianTenToA, gradientTenTo,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
-     slopeLog10, fixTenToA},
+     slopeLog10, fixTenToA,
+     valuesAndGradientsTenTo},
     {L"Y=1/(A+B*EXP(-X))", valueLogistic, lineInverseYOnExp, fromLineAsIs, jacobianAsIs, gradientLogistic,
      Y_NONZERO, poleOfLogistic, FALSE, FALSE,
      poleVariableExp, basisOneOfExp, fromPoleOverB,
-     slopeInverse, fixAsIs},
+     slopeInverse, fixAsIs,
+     valuesAndGradientsLogistic},
     {L"Y=A*X^B", valuePower, lineLog10YOnLog10X, fromLineTenToA, jacobianTenToA, gradientPower,
      X_POSITIVE | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
-     slopeLog10, fixTenToA},
+     slopeLog10, fixTenToA,
+     valuesAndGradientsPower},
     {L"Y=A+B*LOG10(X)", valueLog10, lineYOnLog10X, fromLineAsIs, jacobianAsIs, gradientLog10,
      X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM,
-     slopeOne, fixAsIs},
+     slopeOne, fixAsIs,
+     valuesAndGradientsLogarithm<commonLogarithm>},
     {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn,
      X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM,
-     slopeOne, fixAsIs},
+     slopeOne, fixAsIs,
+     valuesAndGradientsLogarithm<naturalLogarithm>},
     {L"Y=A/(B+X)", valueAOverShift, lineInverseYOnX, fromLineOverB0, jacobianOverB0, gradientAOverShift,
      Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleShift,
-     slopeInverse, fixOverB0},
+     slopeInverse, fixOverB0,
+     valuesAndGradientsOf<valueAOverShift, gradientAOverShift>},
     {L"Y=A*X/(B+X)", valueSaturation, lineInverseYOnInverseX, fromLineOverA0, jacobianOverA0, gradientSaturation,
      X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisX, fromPoleShift,
-     slopeInverse, fixOverA0},
+     slopeInverse, fixOverA0,
+     valuesAndGradientsOf<valueSaturation, gradientSaturation>},
     {L"Y=A*EXP(B/X)", valueExpOverX, lineLnYOnInverseX, fromLineExpA, jacobianExpA, gradientExpOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
-     slopeLn, fixExpA},
+     slopeLn, fixExpA,
+     valuesAndGradientsExpOverX},
     {L"Y=A*10^(B/X)", valueTenToOverX, lineLog10YOnInverseX, fromLineTenToA, jacobianTenToA, gradientTenToOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
-     slopeLog10, fixTenToA},
+     slopeLog10, fixTenToA,
+     valuesAndGradientsTenToOverX},
     {L"Y=A+B*X^N", valuePowerN, lineYOnXToN, fromLineAsIs, jacobianAsIs, gradientPowerN,
      MODEL_LINE_ANY_POINT, NULL, TRUE, TRUE,
      NO_POLE_FORM,
-     slopeOne, fixAsIs},
+     slopeOne, fixAsIs,
+     valuesAndGradientsPowerN},
 };
 
 // The row of an id outside the table: no value, no line.
@@ -344,7 +471,8 @@ static void gradientNone(double, double, double, double, double* dA, double* dB)
 static double slopeNone(double, double) { return NAN; }
 static BOOL fixNone(int, double, double[3]) { return FALSE; }
 const ModelRow NO_MODEL = {L"", valueNone, lineNone, fromLineAsIs, jacobianAsIs, gradientNone, MODEL_LINE_ANY_POINT,
-                           NULL, FALSE, FALSE, NO_POLE_FORM, slopeNone, fixNone};
+                           NULL, FALSE, FALSE, NO_POLE_FORM, slopeNone, fixNone,
+                           valuesAndGradientsOf<valueNone, gradientNone>};
 
 const ModelRow* modelRow(int id)
 {
@@ -436,6 +564,13 @@ void modelGradient(int modelId, double a, double b, double exponentN, double x, 
         return;
     }
     row->gradient(a, b, exponentN, x, dA, dB);
+}
+
+void modelValuesAndGradients(int modelId, double a, double b, double exponentN, const double* x, int count,
+                             double* y, double* dA, double* dB)
+{
+    const ModelRow* row = modelRow(modelId);
+    (row != NULL ? row : &NO_MODEL)->valuesAndGradients(a, b, exponentN, x, count, y, dA, dB);
 }
 
 double lineSlopeInY(int modelId, double x, double y)

@@ -48,6 +48,11 @@ struct ModelRow {
     // A fixed at v (parameter 0) or B (1) as the condition c[0]*a0 + c[1]*b0 = c[2] on the line;
     // FALSE when no line gives that value.
     BOOL (*fixOnLine)(int parameter, double v, double c[3]);
+    // The values and dY/dA, dY/dB of count points at once, each equal to evaluate's and gradient's: a
+    // pass over many points makes one call, and a model whose value and derivatives share an exp or pow
+    // computes it once a point.
+    void (*valuesAndGradients)(double a, double b, double n, const double* x, int count, double* y, double* dA,
+                               double* dB);
 };
 
 extern const ModelRow MODEL_TABLE[MODEL_COUNT];
@@ -96,5 +101,10 @@ bool fixedParameterOnLine(int modelId, int parameter, double value, double c[3])
 
 // Partial derivatives of the model's value at x with respect to A and B.
 void modelGradient(int modelId, double a, double b, double exponentN, double x, double* dA, double* dB);
+
+// Values and derivatives of model modelId at count points at once, as evaluateModelWith and
+// modelGradient give them one by one.
+void modelValuesAndGradients(int modelId, double a, double b, double exponentN, const double* x, int count,
+                             double* y, double* dA, double* dB);
 
 #endif

@@ -1,6 +1,7 @@
 // Model catalogue texts, evaluation of the selected model, and the state record's initial values.
 #include <gtest/gtest.h>
 #include <math.h>
+#include <string.h>
 #include <wchar.h>
 
 #include <algorithm>
@@ -133,13 +134,42 @@ TEST(ModelTable, EveryRowIsComplete)
         const ModelRow* row = modelRow(id);
         ASSERT_NE(row, nullptr) << id;
         EXPECT_TRUE(row->formula && row->evaluate && row->linearise && row->fromLine && row->fromLineJacobian &&
-                    row->gradient) << id;
+                    row->gradient && row->valuesAndGradients) << id;
     }
     EXPECT_EQ(modelRow(-1), nullptr);
     EXPECT_EQ(modelRow(MODEL_COUNT), nullptr);
     EXPECT_TRUE(modelUsesExponent(MODEL_POWER_N));
     EXPECT_FALSE(modelUsesExponent(0));
     EXPECT_FALSE(modelUsesExponent(MODEL_COUNT));
+}
+
+// The values and derivatives of many points at once are those of one point at a time to the bit, for
+// every model and outside the table, on points that reach each branch: X = 0, X < 0, values that
+// underflow or overflow, a pole, NaN.
+static bool sameDouble(double u, double v)
+{
+    return (isnan(u) && isnan(v)) || memcmp(&u, &v, sizeof u) == 0;
+}
+
+TEST(ModelTable, ValuesAndGradientsOfManyPointsAreThoseOfEach)
+{
+    const double x[] = {0.0, -0.0, 1.0, -2.5, 0.5, 3.0, 1e-300, -1e-300, 1e300, 700.0, -745.5, NAN, INFINITY};
+    const int count = (int)std::size(x);
+    const double parameters[][2] = {{2.0, -0.5}, {-3.0, 1.5}, {1e-300, 2.0}, {1.0, 0.0}, {0.0, -1.0}, {3.0, -3.0}};
+    for (int id = -1; id <= MODEL_COUNT; ++id) {
+        for (const auto& p : parameters) {
+            double y[count], dA[count], dB[count];
+            modelValuesAndGradients(id, p[0], p[1], 2.5, x, count, y, dA, dB);
+            for (int i = 0; i < count; ++i) {
+                double oneDA, oneDB;
+                modelGradient(id, p[0], p[1], 2.5, x[i], &oneDA, &oneDB);
+                EXPECT_TRUE(sameDouble(y[i], evaluateModelWith(id, p[0], p[1], 2.5, x[i])))
+                    << id << " a=" << p[0] << " b=" << p[1] << " x=" << x[i];
+                EXPECT_TRUE(sameDouble(dA[i], oneDA) && sameDouble(dB[i], oneDB))
+                    << id << " a=" << p[0] << " b=" << p[1] << " x=" << x[i];
+            }
+        }
+    }
 }
 
 // The derivative of the way back from the line against central differences of that way back.

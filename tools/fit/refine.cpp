@@ -98,6 +98,22 @@ struct Streaming {
     bool lastValid;
 };
 
+// Points are taken in blocks: the model's values and derivatives of a block in one call, then summed.
+#define BLOCK_POINTS 512
+
+struct Block {
+    double value[BLOCK_POINTS], dA[BLOCK_POINTS], dB[BLOCK_POINTS];
+};
+
+// The block of points from first (at most BLOCK_POINTS): its values and derivatives at (a, b); returns its size.
+int blockAt(const Problem* problem, double a, double b, int first, Block* block)
+{
+    int size = problem->count - first < BLOCK_POINTS ? problem->count - first : BLOCK_POINTS;
+    modelValuesAndGradients(problem->modelId, a, b, problem->exponentN, problem->x + first, size, block->value,
+                            block->dA, block->dB);
+    return size;
+}
+
 const PassSums& sumsAt(Streaming* s, double u0, double u1)
 {
     if (s->lastValid && s->last.u0 == u0 && s->last.u1 == u1) return s->last;
@@ -105,30 +121,27 @@ const PassSums& sumsAt(Streaming* s, double u0, double u1)
     double a = u0 * s->scaleA, b = u1 * s->scaleB;
     double columnA = s->scaleA * s->residualScale, columnB = s->scaleB * s->residualScale;
     PassSums sums = {u0, u1, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, true};
-    for (int i = 0; i < problem->count; ++i) {
-        double x = problem->x[i], dA, dB;
-        modelGradient(problem->modelId, a, b, problem->exponentN, x, &dA, &dB);
-        double r = (evaluateModelWith(problem->modelId, a, b, problem->exponentN, x) - problem->y[i]) *
-                   s->residualScale;
-        double w = weightAt(problem->w, i), jA = dA * columnA, jB = dB * columnB;
-        sums.residualSum += w * r * r;
-        sums.g0 += w * jA * r;
-        sums.g1 += w * jB * r;
-        sums.s00 += w * jA * jA;
-        sums.s01 += w * jA * jB;
-        sums.s11 += w * jB * jB;
-    }
-    // A derivative without a value would make every later step, and the standard errors, NaN while
-    // the solver still reported a minimum: the point refuses the parameters instead (NaN sums tell).
-    sums.derivativesFinite = isfinite(sums.g0) && isfinite(sums.g1) && isfinite(sums.s00) && isfinite(sums.s01) &&
-                             isfinite(sums.s11);
-    if (!sums.derivativesFinite) {
-        for (int i = 0; i < problem->count && sums.derivativesFinite; ++i) {
-            double dA, dB;
-            modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &dA, &dB);
-            sums.derivativesFinite = isfinite(dA) && isfinite(dB);
+    bool anyNonFinite = false;
+    Block block;
+    for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
+        int size = blockAt(problem, a, b, first, &block);
+        const double* y = problem->y + first;
+        const double* w = problem->w != NULL ? problem->w + first : NULL;
+        for (int i = 0; i < size; ++i) {
+            double r = (block.value[i] - y[i]) * s->residualScale;
+            double wi = w != NULL ? w[i] : 1.0, jA = block.dA[i] * columnA, jB = block.dB[i] * columnB;
+            anyNonFinite = anyNonFinite || !isfinite(block.dA[i]) || !isfinite(block.dB[i]);
+            sums.residualSum += wi * r * r;
+            sums.g0 += wi * jA * r;
+            sums.g1 += wi * jB * r;
+            sums.s00 += wi * jA * jA;
+            sums.s01 += wi * jA * jB;
+            sums.s11 += wi * jB * jB;
         }
     }
+    // A derivative without a value would make every later step, and the standard errors, NaN while
+    // the solver still reported a minimum: the point refuses the parameters instead.
+    sums.derivativesFinite = !anyNonFinite;
     s->last = sums;
     s->lastValid = true;
     return s->last;
@@ -177,17 +190,25 @@ int clampedExponent(double largest)
                                                : exponent > LARGEST_SCALE_EXPONENT ? LARGEST_SCALE_EXPONENT : exponent;
 }
 
-// The scales of a start (a, b): Y's largest magnitude for the residuals, the columns' for A and B.
-Streaming streamingScales(const Problem* problem, double a, double b)
+// The scales of a start (a, b): Y's largest magnitude for the residuals, the columns' for A and B. The
+// same pass counts in *usable the points with a value at (a, b) and a weight that is a number >= 0: when
+// that is all of them the scales are those of the points the solver uses.
+Streaming streamingScales(const Problem* problem, double a, double b, int* usable)
 {
     double largestY = 0.0, largestA = 0.0, largestB = 0.0;
-    for (int i = 0; i < problem->count; ++i) {
-        double dA, dB, root = sqrt(weightAt(problem->w, i));
-        modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &dA, &dB);
-        if (isfinite(problem->y[i])) largestY = fmax(largestY, fabs(problem->y[i]) * root);
-        if (isfinite(dA)) largestA = fmax(largestA, fabs(dA) * root);
-        if (isfinite(dB)) largestB = fmax(largestB, fabs(dB) * root);
+    int finiteValues = 0;
+    Block block;
+    for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
+        int size = blockAt(problem, a, b, first, &block);
+        for (int i = 0; i < size; ++i) {
+            double w = weightAt(problem->w, first + i), root = sqrt(w), y = problem->y[first + i];
+            finiteValues += isfinite(block.value[i]) && isfinite(w) && w >= 0.0 ? 1 : 0;
+            if (isfinite(y)) largestY = fmax(largestY, fabs(y) * root);
+            if (isfinite(block.dA[i])) largestA = fmax(largestA, fabs(block.dA[i]) * root);
+            if (isfinite(block.dB[i])) largestB = fmax(largestB, fabs(block.dB[i]) * root);
+        }
     }
+    if (usable != NULL) *usable = finiteValues;
     Streaming s = {};
     s.problem = problem;
     s.residualExponent = clampedExponent(largestY);
@@ -389,7 +410,7 @@ ColumnCovariance streamedCovariance(Streaming* s, bool lastAtSolution, double a,
 {
     ColumnCovariance c = covarianceOf(*s, lastAtSolution ? s->last : sumsAt(s, a / s->scaleA, b / s->scaleB));
     if (usableCovariance(c)) return c;
-    Streaming here = streamingScales(s->problem, a, b);
+    Streaming here = streamingScales(s->problem, a, b, NULL);
     return covarianceOf(here, sumsAt(&here, a / here.scaleA, b / here.scaleB));
 }
 
@@ -421,10 +442,12 @@ bool polish(Streaming* s, gsl_vector* position)
     return false;
 }
 
-bool solveStreaming(const Problem* problem, double startA, double startB, int maxIterations, RefineResult* result,
-                    Solution* solution)
+// scales: those of the start over the problem's points, NULL to take them here.
+bool solveStreaming(const Problem* problem, const Streaming* scales, double startA, double startB, int maxIterations,
+                    RefineResult* result, Solution* solution)
 {
-    Streaming s = streamingScales(problem, startA, startB);
+    Streaming s = scales != NULL ? *scales : streamingScales(problem, startA, startB, NULL);
+    s.problem = problem;
     gsl_multilarge_nlinear_fdf fdf = {};
     fdf.f = streamedResidualNorm;
     fdf.df = streamedNormalEquations;
@@ -564,9 +587,14 @@ void solveFrom(const Problem& all, bool absoluteWeights, int outsideLine, Refine
     result->iterations = 0;
     int modelId = all.modelId;
     double exponentN = all.exponentN;
-    // The points where the model has a value at the start; the others have none to compare with Y.
+    // The points where the model has a value at the start; the others have none to compare with Y. The
+    // streaming solver's scales come from the pass that counts them: with every point used it is the
+    // only pass needed.
+    Streaming scales = {};
+    int usable = -1;
+    if (solver == REFINE_STREAMING) scales = streamingScales(&all, startA, startB, &usable);
     PointCopies copies;
-    Problem used = keptPoints(
+    Problem used = usable == all.count ? all : keptPoints(
         all,
         [modelId, exponentN, startA, startB](double px, double, double w) {
             return isfinite(evaluateModelWith(modelId, startA, startB, exponentN, px)) && isfinite(w) && w >= 0.0;
@@ -592,7 +620,8 @@ void solveFrom(const Problem& all, bool absoluteWeights, int outsideLine, Refine
     Solution solution;
     bool converged = solver == REFINE_DENSE
                          ? solveDense(&used, startA, startB, maxIterations, result, &solution)
-                         : solveStreaming(&used, startA, startB, maxIterations, result, &solution);
+                         : solveStreaming(&used, usable == all.count ? &scales : NULL, startA, startB, maxIterations,
+                                          result, &solution);
     measure(&used, &solution, absoluteWeights, result);
     result->uncertainty.r2Line = result->startR2Line;
     if (!isfinite(result->fit.a) || !isfinite(result->fit.b) || !isfinite(result->fit.s)) {
