@@ -5,6 +5,7 @@
 #include <math.h>
 
 #include "app_state.h"
+#include "exp_many.h"
 
 const WCHAR AXIS_X_TEXT[] = L"Axis X";
 static const WCHAR AXIS_Y_TEXT[] = L"Axis Y";
@@ -173,8 +174,8 @@ static void gradientTenToOverX(double a, double b, double, double x, double* dA,
 static void gradientPowerN(double, double, double n, double x, double* dA, double* dB) { *dA = 1.0; *dB = pow(x, n); }
 
 // Values and derivatives of many points: in general each point's value then its derivatives; the
-// models with an exp, pow or log in both take it once (the same operations as value and gradient, so
-// the same results).
+// models with an exp, pow or log in both take it once. The same operations as value and gradient, so
+// the same results, except the exp of many numbers at once, which may differ from exp in the last bit.
 typedef double (*ValueFunction)(double a, double b, double n, double x);
 typedef void (*GradientFunction)(double a, double b, double n, double x, double* dA, double* dB);
 template <ValueFunction value, GradientFunction gradient>
@@ -199,10 +200,11 @@ static void valuesAndGradientsBaseB(double a, double b, double, const double* x,
 static void valuesAndGradientsExp(double a, double b, double, const double* x, int count, double* y, double* dA,
                                   double* dB)
 {
+    for (int i = 0; i < count; ++i) dA[i] = b * x[i];
+    expOfMany(dA, count, dA);
     for (int i = 0; i < count; ++i) {
-        double e = exp(b * x[i]);
+        double e = dA[i];
         y[i] = e * a;
-        dA[i] = e;
         dB[i] = a * x[i] * e;
     }
 }
@@ -220,8 +222,10 @@ static void valuesAndGradientsTenTo(double a, double b, double, const double* x,
 static void valuesAndGradientsLogistic(double a, double b, double, const double* x, int count, double* y,
                                        double* dA, double* dB)
 {
+    for (int i = 0; i < count; ++i) dB[i] = -x[i];
+    expOfMany(dB, count, dB);
     for (int i = 0; i < count; ++i) {
-        double e = exp(-x[i]);
+        double e = dB[i];
         double u = e * b + a;
         y[i] = 1.0 / u;
         dA[i] = -1.0 / (u * u);
@@ -254,10 +258,11 @@ static void valuesAndGradientsLogarithm(double a, double b, double, const double
 static void valuesAndGradientsExpOverX(double a, double b, double, const double* x, int count, double* y,
                                        double* dA, double* dB)
 {
+    for (int i = 0; i < count; ++i) dA[i] = b / x[i];
+    expOfMany(dA, count, dA);
     for (int i = 0; i < count; ++i) {
-        double e = exp(b / x[i]);
+        double e = dA[i];
         y[i] = e * a;
-        dA[i] = e;
         dB[i] = a * e / x[i];
     }
 }

@@ -48,9 +48,9 @@ struct ModelRow {
     // A fixed at v (parameter 0) or B (1) as the condition c[0]*a0 + c[1]*b0 = c[2] on the line;
     // FALSE when no line gives that value.
     BOOL (*fixOnLine)(int parameter, double v, double c[3]);
-    // The values and dY/dA, dY/dB of count points at once, each equal to evaluate's and gradient's: a
-    // pass over many points makes one call, and a model whose value and derivatives share an exp or pow
-    // computes it once a point.
+    // The values and dY/dA, dY/dB of count points at once, those of evaluate and gradient (an exp of
+    // many numbers at once may differ from exp in the last bit): a pass over many points makes one call,
+    // and a model whose value and derivatives share an exp or pow computes it once a point.
     void (*valuesAndGradients)(double a, double b, double n, const double* x, int count, double* y, double* dA,
                                double* dB);
 };
