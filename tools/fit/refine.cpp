@@ -203,9 +203,12 @@ Streaming streamingScales(const Problem* problem, double a, double b, int* usabl
         for (int i = 0; i < size; ++i) {
             double w = weightAt(problem->w, first + i), root = sqrt(w), y = problem->y[first + i];
             finiteValues += isfinite(block.value[i]) && isfinite(w) && w >= 0.0 ? 1 : 0;
-            if (isfinite(y)) largestY = fmax(largestY, fabs(y) * root);
-            if (isfinite(block.dA[i])) largestA = fmax(largestA, fabs(block.dA[i]) * root);
-            if (isfinite(block.dB[i])) largestB = fmax(largestB, fabs(block.dB[i]) * root);
+            // Comparisons that a NaN fails leave the largest as it is, as fmax would.
+            double magnitudeY = fabs(y) * root, magnitudeA = fabs(block.dA[i]) * root;
+            double magnitudeB = fabs(block.dB[i]) * root;
+            if (isfinite(y) && magnitudeY > largestY) largestY = magnitudeY;
+            if (isfinite(block.dA[i]) && magnitudeA > largestA) largestA = magnitudeA;
+            if (isfinite(block.dB[i]) && magnitudeB > largestB) largestB = magnitudeB;
         }
     }
     if (usable != NULL) *usable = finiteValues;
