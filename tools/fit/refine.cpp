@@ -114,6 +114,19 @@ int blockAt(const Problem* problem, double a, double b, int first, Block* block)
     return size;
 }
 
+// True when every point has finite derivatives at (a, b).
+bool derivativesFiniteAt(const Problem* problem, double a, double b)
+{
+    Block block;
+    for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
+        int size = blockAt(problem, a, b, first, &block);
+        for (int i = 0; i < size; ++i) {
+            if (!isfinite(block.dA[i]) || !isfinite(block.dB[i])) return false;
+        }
+    }
+    return true;
+}
+
 const PassSums& sumsAt(Streaming* s, double u0, double u1)
 {
     if (s->lastValid && s->last.u0 == u0 && s->last.u1 == u1) return s->last;
@@ -121,7 +134,6 @@ const PassSums& sumsAt(Streaming* s, double u0, double u1)
     double a = u0 * s->scaleA, b = u1 * s->scaleB;
     double columnA = s->scaleA * s->residualScale, columnB = s->scaleB * s->residualScale;
     PassSums sums = {u0, u1, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, true};
-    bool anyNonFinite = false;
     Block block;
     for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
         int size = blockAt(problem, a, b, first, &block);
@@ -130,7 +142,6 @@ const PassSums& sumsAt(Streaming* s, double u0, double u1)
         for (int i = 0; i < size; ++i) {
             double r = (block.value[i] - y[i]) * s->residualScale;
             double wi = w != NULL ? w[i] : 1.0, jA = block.dA[i] * columnA, jB = block.dB[i] * columnB;
-            anyNonFinite = anyNonFinite || !isfinite(block.dA[i]) || !isfinite(block.dB[i]);
             sums.residualSum += wi * r * r;
             sums.g0 += wi * jA * r;
             sums.g1 += wi * jB * r;
@@ -140,8 +151,10 @@ const PassSums& sumsAt(Streaming* s, double u0, double u1)
         }
     }
     // A derivative without a value would make every later step, and the standard errors, NaN while
-    // the solver still reported a minimum: the point refuses the parameters instead.
-    sums.derivativesFinite = !anyNonFinite;
+    // the solver still reported a minimum: the point refuses the parameters instead (NaN sums tell).
+    sums.derivativesFinite = isfinite(sums.g0) && isfinite(sums.g1) && isfinite(sums.s00) && isfinite(sums.s01) &&
+                             isfinite(sums.s11);
+    if (!sums.derivativesFinite) sums.derivativesFinite = derivativesFiniteAt(problem, a, b);
     s->last = sums;
     s->lastValid = true;
     return s->last;
@@ -537,13 +550,14 @@ bool poleAmongPoints(const double* x, int used, int modelId, RefineResult* resul
 {
     const ModelRow* row = modelRow(modelId);
     double pole;
+    if (row->pole == NULL) return false;
     *lowest = x[0];
     *highest = x[0];
     for (int i = 1; i < used; ++i) {
         if (x[i] < *lowest) *lowest = x[i];
         if (x[i] > *highest) *highest = x[i];
     }
-    if (row->pole == NULL || !row->pole(result->fit.a, result->fit.b, &pole) || pole < *lowest || pole > *highest) {
+    if (!row->pole(result->fit.a, result->fit.b, &pole) || pole < *lowest || pole > *highest) {
         return false;
     }
     result->status = REFINE_POLE_IN_DATA;
