@@ -12,6 +12,7 @@
 #include <time.h>
 #include <wchar.h>
 
+#include "double_chars.h"
 #include "number_text.h"
 
 #define READ_BUFFER_SIZE 65536
@@ -133,7 +134,7 @@ static const char* parseNumberText(const char* text, const char* textEnd, double
     const char* afterSign = *digits == '-' ? digits + 1 : digits;
     bool hexadecimal = afterSign[0] == '0' && (afterSign[1] == 'x' || afterSign[1] == 'X');
     if (!hexadecimal) {
-        std::from_chars_result r = std::from_chars(digits, textEnd, *value);
+        std::from_chars_result r = readDoubleChars(digits, textEnd, value);
         if (r.ec == std::errc()) return r.ptr;
         if (r.ec == std::errc::invalid_argument) return NULL;
     }

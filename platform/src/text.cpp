@@ -3,7 +3,9 @@
 #include "internal.h"
 #include "line_breaking.h"
 
+#ifndef KELVORA_FONT_FILE
 #include <fontconfig/fontconfig.h>
+#endif
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -40,6 +42,9 @@ const Glyph& glyph(wchar_t ch);
 
 std::string find_font_file()
 {
+#ifdef KELVORA_FONT_FILE
+    return KELVORA_FONT_FILE; // a build that carries its own copy of the font (the web page)
+#else
     std::string path;
     if (FcInit()) {
         FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("DejaVu Sans"));
@@ -58,6 +63,7 @@ std::string find_font_file()
     if (path.empty())
         path = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     return path;
+#endif
 }
 
 Font& font()
