@@ -7,10 +7,14 @@
 #include <charconv>
 #include <system_error>
 
-#if !(defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L)
+// A test may define KELVORA_DOUBLE_CHARS_FALLBACK to check the fallback against the standard library.
+#if !defined(KELVORA_DOUBLE_CHARS_FALLBACK) && !(defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L)
 #define KELVORA_DOUBLE_CHARS_FALLBACK 1
+#endif
+#ifdef KELVORA_DOUBLE_CHARS_FALLBACK
 #include <fast_float/fast_float.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #endif
 
@@ -45,18 +49,57 @@ static inline char* writeDoubleGeneral(char* first, char* last, double v, int pr
 #endif
 }
 
-// Writes the fewest significant digits that read back to v, in scientific form ("1.5e+00").
+#ifdef KELVORA_DOUBLE_CHARS_FALLBACK
+// printed is "%.*e" text ("-d.ddde+XX"); it becomes the next text of as many digits away from zero.
+static inline int nextDigitsUp(char* printed, int length)
+{
+    char* e = strchr(printed, 'e');
+    if (!e) return length;
+    int exponent = atoi(e + 1);
+    char* p = e - 1;
+    for (; p >= printed && (*p == '9' || *p == '.'); --p)
+        if (*p == '9') *p = '0';
+    if (p >= printed && *p >= '0' && *p <= '8') {
+        ++*p;
+        return length;
+    }
+    // All nines: 9.99e+X becomes 1.00e+(X+1).
+    char* first = printed + (printed[0] == '-' ? 1 : 0);
+    *first = '1';
+    char tail[16];
+    snprintf(tail, sizeof tail, "e%+03d", exponent + 1);
+    *e = 0;
+    return (int)(stpcpy(e, tail) - printed);
+}
+
+static inline bool readsBackExactly(const char* text, int length, double v)
+{
+    double back = 0.0;
+    fast_float::from_chars_result r = fast_float::from_chars(text, text + length, back);
+    return r.ec == std::errc() && r.ptr == text + length && memcmp(&back, &v, sizeof v) == 0;
+}
+#endif
+
+// Writes the fewest significant digits that read back to v, in scientific form ("1.5e+00"); of two such
+// texts, the nearer to v.
 static inline char* writeDoubleShortest(char* first, char* last, double v)
 {
 #ifdef KELVORA_DOUBLE_CHARS_FALLBACK
-    // The correctly rounded text at each precision in turn, until one reads back.
+    // At each precision in turn, the correctly rounded text; just above a power of two the range that
+    // reads back reaches twice as far up as down, so the next text up may read back where it did not.
     char printed[64];
     int length = 0;
     for (int precision = 1; precision <= 17; ++precision) {
         length = snprintf(printed, sizeof printed, "%.*e", precision - 1, v);
-        double back = 0.0;
-        fast_float::from_chars_result r = fast_float::from_chars(printed, printed + length, back);
-        if (r.ec == std::errc() && memcmp(&back, &v, sizeof v) == 0) break;
+        if (readsBackExactly(printed, length, v)) break;
+        char up[64];
+        memcpy(up, printed, (size_t)length + 1);
+        int upLength = nextDigitsUp(up, length);
+        if (readsBackExactly(up, upLength, v)) {
+            memcpy(printed, up, (size_t)upLength + 1);
+            length = upLength;
+            break;
+        }
     }
     return copyPrinted(first, last, printed, length);
 #else

@@ -14,18 +14,7 @@ cmake_dir=$root/build/web-cmake
 export NODE_PATH=/usr/share/nodejs  # Debian's emscripten finds acorn there
 
 install_packages() {
-  scripts/deps.sh
-  local missing=()
-  for p in emscripten libfast-float-dev dpkg-dev fonts-dejavu-core fontconfig llvm cmake ninja-build python3; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  command -v npm >/dev/null || missing+=(npm)
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing missing packages: ${missing[*]}" >&2
-  local sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  scripts/deps.sh # emscripten, fast_float, chromium and npm among the rest
 }
 
 # FreeType from Debian's source package of the very version the desktop build links, so that the

@@ -24,8 +24,9 @@ const KelvoraPage = (() => {
   let fs = null, documents = null;
   let syncing = false, syncAgain = false;
 
-  // What the browser tests read: frames drawn, waits of the program, time of the first frame.
-  const stats = {frames: 0, waits: 0, firstFrame: null, syncs: 0};
+  // What the browser tests read: frames drawn, waits of the program, time of the first frame, when the
+  // program last woke for input and last went idle (milliseconds since the navigation).
+  const stats = {frames: 0, waits: 0, firstFrame: null, syncs: 0, wokeAt: 0, idleAt: 0};
 
   function say(text) { statusLine.textContent = text; }
 
@@ -69,6 +70,7 @@ const KelvoraPage = (() => {
     if (wake) {
       const resolve = wake;
       wake = null;
+      stats.wokeAt = performance.now();
       resolve();
     }
   }
@@ -76,6 +78,7 @@ const KelvoraPage = (() => {
   function nextEvent() {
     stats.waits++;
     if (queue.length) return Promise.resolve();
+    stats.idleAt = performance.now();
     return new Promise(resolve => { wake = resolve; });
   }
 
