@@ -66,7 +66,7 @@ const KelvoraPage = (() => {
   function push(kind, x = 0, y = 0, key = 0, ch = 0) {
     if (!running) return;
     queue.push([kind, x, y, key, ch]);
-    if (kind !== MOVE && kind !== KEY_UP) unsavedInput = true;
+    if (kind !== MOVE && kind !== KEY_UP && kind !== ROTATE) unsavedInput = true;
     if (wake) {
       const resolve = wake;
       wake = null;
@@ -199,8 +199,7 @@ const KelvoraPage = (() => {
   }
 
   // Stores Documents in IndexedDB; one store at a time, the last change always included.
-  function documentsChanged() {
-    unsavedInput = false;
+  function storeDocuments() {
     if (!fs) return;
     if (syncing) {
       syncAgain = true;
@@ -213,9 +212,15 @@ const KelvoraPage = (() => {
       if (error) say('Documents could not be stored in the browser\'s storage');
       if (syncAgain) {
         syncAgain = false;
-        documentsChanged();
+        storeDocuments();
       }
     });
+  }
+
+  // The program wrote into Documents (a save): the work is kept.
+  function documentsChanged() {
+    unsavedInput = false;
+    storeDocuments();
   }
 
   function documentFiles() {
@@ -249,7 +254,7 @@ const KelvoraPage = (() => {
       }
       say(`${name} is in Documents: HELP, Load opens it`);
     }
-    documentsChanged();
+    storeDocuments();
   }
 
   const uploadInput = document.getElementById('upload');

@@ -150,9 +150,20 @@ test('Documents: upload, Load and Save in the picker, a reload keeps the files, 
 });
 
 test('leaving with unsaved points asks first; without, it does not', async () => {
-  for (const [script, asks] of [['', false], ['tap 40 56\ntype 4\n', true]]) {
+  const dir = temporary();
+  fs.writeFileSync(path.join(dir, 'other.dat'), THREE_POINTS);
+  // An upload after typing is not a save of what was typed.
+  for (const [script, upload, asks] of [['', false, false], ['tap 40 56\ntype 4\n', false, true],
+                                        ['tap 40 56\ntype 4\n', true, true], ['rotate\n', false, false]]) {
     const page = await driver.open(browser, test.url);
     await driver.playScript(page, script);
+    if (upload) {
+      const [chooser] = await Promise.all([page.waitForFileChooser(), page.click('#open')]);
+      await chooser.accept([path.join(dir, 'other.dat')]);
+      await page.waitForFunction(() => KelvoraPage.documentFiles().includes('other.dat'));
+      await driver.playScript(page, 'rotate\n');  // the program wakes and sees the new file
+      await stored(page);
+    }
     let asked = false;
     page.on('dialog', dialog => {
       asked = dialog.type() === 'beforeunload';
@@ -160,6 +171,37 @@ test('leaving with unsaved points asks first; without, it does not', async () =>
     });
     await page.close({runBeforeUnload: true});
     await new Promise(resolve => setTimeout(resolve, 300));
-    assert.equal(asked, asks, script === '' ? 'asked without any input' : 'did not ask with typed points');
+    assert.equal(asked, asks, `${JSON.stringify(script)}${upload ? ' and an upload' : ''}`);
   }
+});
+
+test('a phone turned to landscape turns the screen, as the rotate line does', async () => {
+  const page = await driver.open(browser, test.url, {width: 360, height: 640, touch: true, scale: 2});
+  const session = await page.createCDPSession();
+  await session.send('Emulation.setDeviceMetricsOverride', {
+    width: 640, height: 360, deviceScaleFactor: 2, mobile: true, screenOrientation: {type: 'landscapePrimary', angle: 90}});
+  await page.waitForFunction(() => document.getElementById('screen').width === 320);
+  await driver.settle(page);
+  const turned = await driver.pngPixels(page, path.join(runNative('rotate'), 'final.png'));
+  assert.equal(driver.differingPixels(turned, await driver.canvasPixels(page)), 0);
+  // Touch still lands on the right pixels: the input panel's button in the landscape menu bar.
+  await playAndCompare(page, 'tap 160 227', runNative('rotate\ntap 160 227'), {touch: true});
+  await page.close();
+});
+
+test('the page is installable and starts offline after its first visit', async () => {
+  const context = await browser.createBrowserContext();
+  const page = await context.newPage();
+  await page.goto(test.url, {waitUntil: 'load'});
+  await driver.settle(page);
+  const session = await page.createCDPSession();
+  const manifest = await session.send('Page.getAppManifest');
+  assert.deepEqual(manifest.errors, []);
+  assert.match(manifest.data, /"icon-512.png"/);
+  await page.evaluate(() => navigator.serviceWorker.ready);
+  await page.setOfflineMode(true);
+  await page.reload({waitUntil: 'load'});
+  await driver.settle(page);
+  assert.ok(await page.evaluate(() => KelvoraPage.stats.frames) > 0, 'no frame offline');
+  await context.close();
 });

@@ -127,10 +127,14 @@ void push_page_event(const int (&e)[5])
 }
 
 // The program waits: store Documents if a command changed it, then sleep until the page has events.
+// What changes in Documents meanwhile is the page's doing (an upload) and already stored by it.
 bool wait_for_page(BrowserState& s)
 {
     store_documents_when_changed(s);
     page_wait_for_event();
+    s.m_documents_seen.clear();
+    if (!s.m_documents.empty())
+        describe_folder(s.m_documents, 0, s.m_documents_seen);
     int event[5];
     while (page_take_event(event))
         push_page_event(event);
