@@ -1,6 +1,6 @@
 // Text on the headless device: a message-box paragraph drawn with word breaking beside the same lines
-// drawn one by one without it (the cost of breaking alone), and the host's UTF-8 read into wide text
-// beside a plain byte-widening loop (the least any reader can do).
+// drawn one by one without it (the cost of breaking alone), the host's UTF-8 read into wide text
+// beside a plain byte-widening loop (the least any reader can do), and typing into an edit field.
 #include <benchmark/benchmark.h>
 #include <kelvora_device.h>
 #include <kelvora_host.h>
@@ -92,9 +92,52 @@ static void BM_BytesWidened(benchmark::State& state)
     state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)text.size());
 }
 
+// Typing into an edit field as a user does: one character, then everything due (the paint included),
+// 8,000 and 32,000 times. Typing is linear when the time per character ("per_char") stays the same,
+// so the 32,000 run takes about 4 times the 8,000 one. The zero-width U+202E never fills the X field's
+// width, so it grows as long as the text limit lets it; digits grow as long in a scrolling field.
+static LRESULT CALLBACK benchParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+static void typeIntoField(benchmark::State& state, DWORD style, wchar_t typed)
+{
+    const int count = (int)state.range(0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        device::start_headless();
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = benchParentProc;
+        wc.lpszClassName = L"BenchParent";
+        RegisterClassW(&wc);
+        HWND parent = CreateWindowExW(0, L"BenchParent", L"", WS_VISIBLE, 0, 0, 240, 294, NULL, NULL, NULL, NULL);
+        HWND field = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | style, 10, 70, 140, 20,
+                                     parent, NULL, NULL, NULL);
+        SetFocus(field);
+        device::pump();
+        state.ResumeTiming();
+        for (int i = 0; i < count; ++i) {
+            device::type(std::wstring_view(&typed, 1));
+            device::pump();
+        }
+        state.PauseTiming();
+        if (GetWindowTextLengthW(field) != count) state.SkipWithError("the field refused characters");
+        device::stop();
+        state.ResumeTiming();
+    }
+    state.counters["per_char"] = benchmark::Counter((double)count, benchmark::Counter::kIsIterationInvariantRate |
+                                                                       benchmark::Counter::kInvert);
+}
+
+static void BM_TypeZeroWidthIntoXField(benchmark::State& state) { typeIntoField(state, ES_RIGHT, 0x202E); }
+static void BM_TypeDigitsIntoScrollingField(benchmark::State& state) { typeIntoField(state, ES_AUTOHSCROLL, L'7'); }
+
 BENCHMARK(BM_DrawTextWordBreak)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawTextLinesAlreadyBroken)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Utf8ToWide)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BytesWidened)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TypeZeroWidthIntoXField)->Arg(8000)->Arg(32000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeDigitsIntoScrollingField)->Arg(8000)->Arg(32000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

@@ -12,7 +12,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   python3 desktop-file-utils man-db
-  libfast-float-dev emscripten dpkg-dev chromium
+  dpkg-dev file lintian appstream
+  libfast-float-dev emscripten chromium
 )
 
 missing=()

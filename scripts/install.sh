@@ -18,7 +18,7 @@ fi
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target kelvora kelvora-fit kelvora-replay kelvora_icons
+cmake --build --preset release --target kelvora_installables
 cmake --install build/release --prefix "$prefix"
 case ":$PATH:" in
   *":$prefix/bin:"*) ;;

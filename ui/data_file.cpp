@@ -28,51 +28,47 @@ static void fillFileRequest(OPENFILENAMEW* request, HWND owner, LPCWSTR title)
     request->Flags = OFN_HIDEREADONLY;
 }
 
-void describeLoad(WCHAR* message, int capacity, PointsFileStatus status, int declaredCount, int loadedCount)
+// The file's own text for status, as a sentence: its first letter in capitals.
+static int statusSentence(WCHAR* message, int capacity, PointsFileStatus status, const PointsFileReport* report,
+                          int loadedCount)
 {
-    static const WCHAR EMPTIED[] = L"the table is now empty.";
-    static const WCHAR COUNT_LINE[] = L"were its columns written without the count line?";
-    WCHAR points[64];
-    if (loadedCount == 1) {
-        swprintf(points, 64, L"%d complete point; it was loaded", loadedCount);
-    } else {
-        swprintf(points, 64, L"%d complete points; they were loaded", loadedCount);
-    }
+    int written = describePointsFile(message, capacity, status, report, loadedCount);
+    if (written > 0 && message[0] >= L'a' && message[0] <= L'z') message[0] = (WCHAR)(message[0] - L'a' + L'A');
+    return written;
+}
+
+void describeLoad(WCHAR* message, int capacity, PointsFileStatus status, const PointsFileReport* report,
+                  int loadedCount)
+{
+    int written = statusSentence(message, capacity, status, report, loadedCount);
+    WCHAR* rest = message + written;
+    int left = capacity - written;
+    const WCHAR* loaded = loadedCount == 1 ? L"it was loaded" : L"they were loaded";
     switch (status) {
     case POINTS_FILE_SHORT:
-        if (loadedCount == 0) {
-            swprintf(message, capacity, L"The file's count is %d, but it holds no complete point: %ls",
-                     declaredCount, EMPTIED);
-        } else {
-            swprintf(message, capacity, L"The file's count is %d, but it holds only %ls.", declaredCount,
-                     points);
-        }
-        return;
     case POINTS_FILE_READ_ERROR:
+        swprintf(rest, left, loadedCount == 0 ? L": the table is now empty." : L"; %ls.", loaded);
+        return;
+    case POINTS_FILE_NOT_A_NUMBER:
+    case POINTS_FILE_NOT_DECIMAL:
         if (loadedCount == 0) {
-            swprintf(message, capacity, L"Reading the file failed before its first point: %ls", EMPTIED);
+            swprintf(rest, left, L"; reading stopped there: the table is now empty.");
         } else {
-            swprintf(message, capacity, L"Reading the file failed after %ls.", points);
+            swprintf(rest, left, L"; reading stopped there after %d complete %ls: %ls.", loadedCount,
+                     loadedCount == 1 ? L"point" : L"points", loaded);
         }
         return;
     case POINTS_FILE_EXTRA_NUMBERS:
-        if (declaredCount == 0) {
-            swprintf(message, capacity, L"The file's count is 0, but numbers follow it: %ls %ls", COUNT_LINE,
-                     L"The table is now empty.");
-        } else if (declaredCount == 1) {
-            swprintf(message, capacity, L"The file holds more numbers than its count of 1 point: %ls %ls",
-                     COUNT_LINE, L"Only that point was loaded.");
-        } else {
-            swprintf(message, capacity, L"The file holds more numbers than its count of %d points: %ls %ls",
-                     declaredCount, COUNT_LINE, L"Only those points were loaded.");
-        }
+        swprintf(rest, left, report->declaredCount == 0   ? L" The table is now empty."
+                             : report->declaredCount == 1 ? L" Only that point was loaded."
+                                                          : L" Only those points were loaded.");
         return;
     case POINTS_FILE_OK:
-        swprintf(message, capacity, L"%ls", pointsFileStatusText(status));
+        swprintf(rest, left, L".");
         return;
     default:
         // Nothing was read into the table (the current point still moves to the first one).
-        swprintf(message, capacity, L"%ls\nThe points are unchanged.", pointsFileStatusText(status));
+        swprintf(rest, left, L".\nThe points are unchanged.");
         return;
     }
 }
@@ -87,7 +83,9 @@ void saveDataFile(HWND owner)
     PointsFileStatus status = savePointsFile(g_app.fileName, &g_app.points);
     if (status != POINTS_FILE_OK) {
         WCHAR message[MESSAGE_CAPACITY];
-        swprintf(message, MESSAGE_CAPACITY, L"%ls\nThe file was not saved.", pointsFileStatusText(status));
+        PointsFileReport none = {};
+        int written = statusSentence(message, MESSAGE_CAPACITY, status, &none, 0);
+        swprintf(message + written, MESSAGE_CAPACITY - written, L".\nThe file was not saved.");
         MessageBoxW(owner, message, L"Save the file:", MB_OK | MB_ICONEXCLAMATION);
     }
 }
@@ -97,18 +95,18 @@ void loadDataFile(HWND owner)
 {
     OPENFILENAMEW request;
     PointsFileStatus status = POINTS_FILE_OK;
-    int declaredCount = 0;
+    PointsFileReport report = {};
     SHGetSpecialFolderPath(owner, g_app.initialDir, CSIDL_PERSONAL, FALSE);
     fillFileRequest(&request, owner, L"Load the file:");
     BOOL chosen = GetOpenFileNameW(&request);
-    if (chosen) status = loadPointsFile(g_app.fileName, &g_app.points, &declaredCount);
+    if (chosen) status = loadPointsFile(g_app.fileName, &g_app.points, &report);
 
     g_app.points.currentIndex = 0;
     refreshEntryFields(owner);
     InvalidateRect(owner, NULL, TRUE);
     if (chosen && status != POINTS_FILE_OK) {
         WCHAR message[MESSAGE_CAPACITY];
-        describeLoad(message, MESSAGE_CAPACITY, status, declaredCount, g_app.points.pointCount);
+        describeLoad(message, MESSAGE_CAPACITY, status, &report, g_app.points.pointCount);
         MessageBoxW(owner, message, L"Load the file:", MB_OK | MB_ICONEXCLAMATION);
     }
 }

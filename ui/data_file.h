@@ -9,8 +9,9 @@
 void saveDataFile(HWND owner);
 void loadDataFile(HWND owner);
 
-// The sentence a load's message box shows: what was loaded, or why nothing was. loadedCount is the
-// table's count after the load.
-void describeLoad(WCHAR* message, int capacity, PointsFileStatus status, int declaredCount, int loadedCount);
+// The sentences a load's message box shows: what the file holds and what was loaded, or why nothing
+// was. loadedCount is the table's count after the load.
+void describeLoad(WCHAR* message, int capacity, PointsFileStatus status, const PointsFileReport* report,
+                  int loadedCount);
 
 #endif

@@ -80,6 +80,8 @@ BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM wParam, LPARAM lParam, SHA
 BOOL WINAPI SHInitDialog(SHINITDLGINFO* info);
 BOOL WINAPI SHSipPreference(HWND hwnd, SIPSTATE state);
 BOOL WINAPI SHSipInfo(UINT action, UINT param, PVOID value, UINT winIni);
+// path: a buffer of 1000 characters, as long as the program's file-dialog buffers, so that any folder a
+// dialog can hand back fits (Win32 asks for MAX_PATH, 260). Emptied when the call fails.
 BOOL WINAPI SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL create);
 
 #endif // RC_INVOKED

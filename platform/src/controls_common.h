@@ -136,8 +136,13 @@ SIZE outer_size_for_client(HWND hwnd, int width, int height);
 // The part of the screen below the navigation bar that the input panel, when up, leaves free.
 RECT work_area();
 
-// The user's documents folder (XDG documents directory, else ~/Documents), created when missing.
-std::string documents_folder();
+// The user's documents folder (XDG documents directory, else ~/Documents) in host bytes, created when
+// missing; `path` is empty when it cannot be had, and `problem` then says why in a line for the user.
+struct DocumentsFolder {
+    std::string path;
+    std::string problem;
+};
+DocumentsFolder documents_folder();
 
 // Window class names and registration, one function per class file.
 inline constexpr const wchar_t* kDialogClass = L"#32770";

@@ -2,9 +2,11 @@
 #include <aygshell.h>
 
 #include "controls_common.h"
-#include "text_encoding.h"
+#include "file_names.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -13,13 +15,26 @@
 namespace platform::controls {
 namespace {
 
-std::string home_folder()
+constexpr size_t kFolderPathCapacity = 1000; // the caller's buffer (see aygshell.h)
+
+// The home folder, or empty with why not in `problem`. Only a full path will do: a relative HOME
+// would put the documents folder under whatever folder the program was started in.
+std::string home_folder(std::string& problem)
 {
     const char* home = std::getenv("HOME");
-    if (home && *home)
-        return home;
-    const passwd* pw = getpwuid(getuid());
-    return pw && pw->pw_dir ? pw->pw_dir : "/tmp";
+    if (!home || !*home) {
+        const passwd* pw = getpwuid(getuid());
+        home = pw ? pw->pw_dir : nullptr;
+    }
+    if (!home || !*home) {
+        problem = "no home folder is set";
+        return {};
+    }
+    if (home[0] != '/') {
+        problem = std::string("the home folder \"") + home + "\" is not a full path";
+        return {};
+    }
+    return home;
 }
 
 // XDG_DOCUMENTS_DIR from the user-dirs file: a quoted path, "$HOME/..." or absolute.
@@ -42,37 +57,51 @@ std::string xdg_documents(const std::string& home)
     return {};
 }
 
-void make_folders(const std::string& path)
+// Creates the folder and the missing ones above it; empty when it is a folder afterwards, else why not.
+std::string make_folders(const std::string& path)
 {
+    int error = ENOTDIR;
     for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
-        mkdir(path.substr(0, slash).c_str(), 0755);
+        if (mkdir(path.substr(0, slash).c_str(), 0755) != 0 && errno != EEXIST)
+            error = errno;
         if (slash == std::string::npos)
             break;
     }
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return {};
+    return path + ": " + std::strerror(error);
 }
 
 } // namespace
 
-std::string documents_folder()
+DocumentsFolder documents_folder()
 {
-    const std::string home = home_folder();
+    DocumentsFolder found;
+    const std::string home = home_folder(found.problem);
+    if (home.empty())
+        return found;
     std::string folder = xdg_documents(home);
     if (folder.empty())
         folder = home + "/Documents";
-    make_folders(folder);
-    return folder;
+    found.problem = make_folders(folder);
+    if (found.problem.empty())
+        found.path = folder;
+    return found;
 }
 
 } // namespace platform::controls
 
 BOOL WINAPI SHGetSpecialFolderPath(HWND, LPWSTR path, int folder, BOOL)
 {
-    // The documents folder is created whenever it is missing: the program saves there at once.
-    constexpr size_t kMaxPath = 260; // the caller's buffer, as for the genuine call
+    // The documents folder is created whenever it is missing: the program saves there at once. Its
+    // bytes travel as file names do, so a home folder whose name is not UTF-8 is found again.
     if (!path || folder != CSIDL_PERSONAL)
         return FALSE;
-    const std::wstring wide = platform::utf8_to_wide(platform::controls::documents_folder());
-    if (wide.size() + 1 > kMaxPath)
+    path[0] = L'\0'; // a failed lookup leaves no folder of an earlier one behind
+    const std::string found = platform::controls::documents_folder().path;
+    const std::wstring wide = platform::files::from_host_name(found);
+    if (found.empty() || wide.size() + 1 > platform::controls::kFolderPathCapacity)
         return FALSE;
     wcscpy(path, wide.c_str());
     return TRUE;

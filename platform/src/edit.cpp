@@ -9,13 +9,22 @@ namespace platform::controls {
 namespace {
 
 constexpr int kMargin = 2;
-constexpr size_t kDefaultLimit = 0x7FFFFFFE;
+constexpr size_t kInitialLimit = 32767;       // what the user may type into a new field, as in Win32
+constexpr size_t kLargestLimit = 0x7FFFFFFE;  // EM_LIMITTEXT 0 on a single-line field
+// Of a run of zero-width characters (combining marks, format controls) at one place, this many are
+// drawn: more only stack on the same pixels (Unicode's stream-safe text holds at most 30 combining
+// marks in a row), and a field holding thousands of them paints as fast as one holding a few.
+constexpr size_t kMostZeroWidthDrawn = 30;
 
 struct EditState {
     std::wstring text;
+    // x of each caret position 0..text.size() from the text's start, kept in step with the text by
+    // set_text and replace_text: typing, scrolling, hit-testing and painting read it instead of
+    // measuring the whole text again on every character.
+    std::vector<int> edges{0};
     size_t anchor = 0; // the fixed end of the selection
     size_t caret = 0;  // the moving end; the caret stands here
-    size_t limit = kDefaultLimit;
+    size_t limit = kInitialLimit;
     int scroll = 0; // pixels of text hidden at the left
     bool focused = false;
 };
@@ -49,10 +58,43 @@ int inner_width(HWND hwnd)
     return std::max(0, static_cast<int>(rc.right - rc.left) - 2 * kMargin - 1);
 }
 
-int measure(HWND hwnd, std::wstring_view text)
+// The caret edges of text measured on its own, from 0.
+std::vector<int> measure_edges(HWND hwnd, std::wstring_view text)
 {
     MeasureDc dc(hwnd);
-    return dc.get() ? dc_text_width(dc.get(), text) : static_cast<int>(text.size()) * 6;
+    if (dc.get())
+        return caret_edges(dc.get(), text);
+    std::vector<int> edges(text.size() + 1);
+    for (size_t i = 0; i < edges.size(); ++i)
+        edges[i] = static_cast<int>(i) * 6;
+    return edges;
+}
+
+void set_text(HWND hwnd, EditState& st, std::wstring text)
+{
+    st.text = std::move(text);
+    st.edges = measure_edges(hwnd, st.text);
+}
+
+// Replaces text[start, end) and moves the edges after it by the change of width (widths add up in the
+// device font): only the replaced part is measured and only what follows it is touched, so typing at
+// the end costs the same whatever the length of the text.
+void replace_text(HWND hwnd, EditState& st, size_t start, size_t end, std::wstring_view insert)
+{
+    std::vector<int> inserted = measure_edges(hwnd, insert);
+    const int shift = st.edges[start] + inserted.back() - st.edges[end];
+    for (size_t i = end + 1; i < st.edges.size(); ++i)
+        st.edges[i] += shift;
+    for (int& edge : inserted)
+        edge += st.edges[start];
+    st.edges.erase(st.edges.begin() + static_cast<ptrdiff_t>(start) + 1, st.edges.begin() + static_cast<ptrdiff_t>(end) + 1);
+    st.edges.insert(st.edges.begin() + static_cast<ptrdiff_t>(start) + 1, inserted.begin() + 1, inserted.end());
+    st.text.replace(start, end - start, insert);
+}
+
+int text_width(const EditState& st)
+{
+    return st.edges.back();
 }
 
 // Offset of the text's first character from the inner left edge when it fits (alignment).
@@ -71,17 +113,13 @@ int align_offset(HWND hwnd, int text_px, int avail)
 // Scrolls horizontally just enough to keep the caret inside the field.
 void edit_ensure_caret_visible(HWND hwnd, EditState& st)
 {
-    MeasureDc dc(hwnd);
-    if (!dc.get())
-        return;
-    const std::vector<int> edges = caret_edges(dc.get(), st.text);
     const int avail = inner_width(hwnd);
-    const int total = edges.back();
+    const int total = text_width(st);
     if (total <= avail) {
         st.scroll = 0;
         return;
     }
-    const int caret_x = edges[std::min(st.caret, st.text.size())];
+    const int caret_x = st.edges[std::min(st.caret, st.text.size())];
     if (caret_x - st.scroll > avail)
         st.scroll = caret_x - avail;
     if (caret_x < st.scroll)
@@ -89,11 +127,16 @@ void edit_ensure_caret_visible(HWND hwnd, EditState& st)
     st.scroll = std::clamp(st.scroll, 0, total - avail);
 }
 
-void edit_changed(HWND hwnd, EditState& st)
+// `whole_text_set`: the program set the text, rather than an edit changing part of it.
+void edit_changed(HWND hwnd, EditState& st, bool whole_text_set = false)
 {
     edit_ensure_caret_visible(hwnd, st);
     InvalidateRect(hwnd, nullptr, TRUE);
-    sync_window_text(hwnd, st.text);
+    // The window manager's copy names top-level windows (captions, FindWindowW); nothing reads a
+    // child field's, and copying the whole text on every typed character would make typing slow with
+    // the square of its length.
+    if (whole_text_set || !(style_of(hwnd) & WS_CHILD))
+        sync_window_text(hwnd, st.text);
     notify_parent(hwnd, EN_CHANGE); // may destroy the control: nothing may follow
 }
 
@@ -112,13 +155,9 @@ size_t allowed_insert_length(HWND hwnd, const EditState& st, std::wstring_view i
     if (style_of(hwnd) & ES_AUTOHSCROLL)
         return n;
     const int avail = inner_width(hwnd);
-    auto fits = [&](size_t count) {
-        std::wstring candidate = st.text.substr(0, sel_start(st));
-        candidate.append(insert.substr(0, count));
-        candidate.append(st.text.substr(sel_end(st)));
-        return measure(hwnd, candidate) <= avail;
-    };
-    while (n > 0 && !fits(n))
+    const int kept_width = text_width(st) - (st.edges[sel_end(st)] - st.edges[sel_start(st)]);
+    const std::vector<int> inserted = measure_edges(hwnd, insert.substr(0, n));
+    while (n > 0 && kept_width + inserted[n] > avail)
         --n;
     return n;
 }
@@ -135,7 +174,7 @@ bool edit_replace_selection(HWND hwnd, EditState& st, std::wstring_view insert, 
             return false;
     }
     const size_t start = sel_start(st);
-    st.text.replace(start, sel_end(st) - start, insert.substr(0, n));
+    replace_text(hwnd, st, start, sel_end(st), insert.substr(0, n));
     st.caret = st.anchor = start + n;
     edit_changed(hwnd, st);
     return true;
@@ -279,19 +318,18 @@ LRESULT edit_on_key_down(HWND hwnd, EditState& st, WPARAM key)
     return 0;
 }
 
-// The caret position nearest to client x.
+// The caret position nearest to client x; of positions equally near, the first.
 size_t edit_hit(HWND hwnd, const EditState& st, int x)
 {
-    MeasureDc dc(hwnd);
-    if (!dc.get())
+    const std::vector<int>& edges = st.edges;
+    const int target = x - (kMargin + align_offset(hwnd, text_width(st), inner_width(hwnd)) - st.scroll);
+    const auto after = std::lower_bound(edges.begin(), edges.end(), target);
+    if (after == edges.begin())
         return 0;
-    const std::vector<int> edges = caret_edges(dc.get(), st.text);
-    const int origin = kMargin + align_offset(hwnd, edges.back(), inner_width(hwnd)) - st.scroll;
-    size_t best = 0;
-    for (size_t i = 1; i < edges.size(); ++i)
-        if (std::abs(origin + edges[i] - x) < std::abs(origin + edges[best] - x))
-            best = i;
-    return best;
+    const int before = *std::prev(after);
+    if (after != edges.end() && *after - target < target - before)
+        return static_cast<size_t>(after - edges.begin());
+    return static_cast<size_t>(std::lower_bound(edges.begin(), edges.end(), before) - edges.begin());
 }
 
 LRESULT edit_on_lbutton_down(HWND hwnd, LPARAM pos)
@@ -343,10 +381,10 @@ LRESULT edit_on_set_text(HWND hwnd, EditState& st, LPARAM text)
 {
     // Text set by the program is kept whole (no width or length limit) and always notifies, even
     // when it equals the old text: the owner relies on that to re-read its fields.
-    st.text = text_from(text);
+    set_text(hwnd, st, text_from(text));
     st.anchor = st.caret = 0;
     st.scroll = 0;
-    edit_changed(hwnd, st);
+    edit_changed(hwnd, st, true);
     return TRUE;
 }
 
@@ -358,22 +396,60 @@ LRESULT edit_on_set_read_only(HWND hwnd, WPARAM read_only)
     return TRUE;
 }
 
+// The characters of a field that can show, and the x of the first from the text's start.
+struct ShownPart {
+    int x = 0;
+    std::wstring text;
+};
+
+// Of characters [from, to) of the text drawn at `origin`, the ones that can show between client x 0
+// and `right`: those wholly outside are left out (with a margin of the widest glyph for glyphs that
+// overhang their cell), and so is a zero-width run's part beyond kMostZeroWidthDrawn. Each step goes
+// to the next x where a character starts, so the cost follows the field's width, not the text's length.
+ShownPart shown_part(HDC dc, const EditState& st, size_t from, size_t to, int origin, int right)
+{
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    const std::vector<int>& edges = st.edges;
+    const int left_x = -origin - tm.tmMaxCharWidth, right_x = right - origin + tm.tmMaxCharWidth;
+    auto index_of = [&](std::vector<int>::const_iterator at) { return static_cast<size_t>(at - edges.begin()); };
+    const size_t first_cut = index_of(std::upper_bound(edges.begin(), edges.end(), left_x));
+    const size_t first = std::max(from, first_cut > 0 ? first_cut - 1 : 0);
+    const size_t end = std::min(to, index_of(std::lower_bound(edges.begin(), edges.end(), right_x)));
+    ShownPart part{edges[std::min(first, st.text.size())], {}};
+    for (size_t i = first; i < end;) {
+        // Characters i .. advancing - 1 have no width: they stand at edges[i], as does the one after them.
+        const size_t advancing = std::min(end, index_of(std::upper_bound(edges.begin() + static_cast<ptrdiff_t>(i), edges.end(), edges[i])) - 1);
+        part.text.append(st.text, i, std::min(advancing - i, kMostZeroWidthDrawn));
+        if (advancing < end)
+            part.text.push_back(st.text[advancing]);
+        i = advancing + 1;
+    }
+    return part;
+}
+
+void draw_shown(HDC dc, const EditState& st, size_t from, size_t to, int origin, int top, int right, COLORREF color)
+{
+    const ShownPart part = shown_part(dc, st, from, to, origin, right);
+    draw_text_in_color(dc, part.text, origin + part.x, top, color);
+}
+
 void edit_paint_text(HWND hwnd, HDC dc, const EditState& st, const RECT& rc)
 {
-    const std::vector<int> edges = caret_edges(dc, st.text);
+    const std::vector<int>& edges = st.edges;
     const int avail = inner_width(hwnd);
-    const int origin = kMargin + align_offset(hwnd, edges.back(), avail) - st.scroll;
+    const int origin = kMargin + align_offset(hwnd, text_width(st), avail) - st.scroll;
     const int top = std::max(0, static_cast<int>(rc.bottom - line_height(dc)) / 2);
     const bool enabled = IsWindowEnabled(hwnd);
-    draw_text_in_color(dc, st.text, origin, top, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    draw_shown(dc, st, 0, st.text.size(), origin, top, rc.right,
+               GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     if (!st.focused)
         return;
     const size_t s = sel_start(st), e = sel_end(st);
     if (e > s) {
         RECT sel{origin + edges[s], top, origin + edges[e], top + line_height(dc)};
         fill_rect(dc, sel, GetSysColor(COLOR_HIGHLIGHT));
-        draw_text_in_color(dc, std::wstring_view(st.text).substr(s, e - s), origin + edges[s], top,
-                       GetSysColor(COLOR_HIGHLIGHTTEXT));
+        draw_shown(dc, st, s, e, origin, top, rc.right, GetSysColor(COLOR_HIGHLIGHTTEXT));
     }
     const int x = origin + edges[std::min(st.caret, st.text.size())];
     fill_rect(dc, RECT{x, top, x + 1, top + line_height(dc)}, GetSysColor(COLOR_WINDOWTEXT));
@@ -401,7 +477,7 @@ LRESULT edit_on_focus(HWND hwnd, EditState& st, bool focused)
 LRESULT edit_on_create(HWND hwnd, EditState& st, const CREATESTRUCTW* cs)
 {
     if (cs && cs->lpszName)
-        st.text = cs->lpszName;
+        set_text(hwnd, st, cs->lpszName);
     sync_window_text(hwnd, st.text);
     return 0;
 }
@@ -431,7 +507,7 @@ LRESULT edit_dispatch(HWND hwnd, EditState& st, UINT msg, WPARAM wp, LPARAM lp)
     case EM_GETSEL: return edit_on_get_sel(st, wp, lp);
     case EM_SETSEL: return edit_on_set_sel(hwnd, st, wp, lp);
     case EM_REPLACESEL: edit_replace_selection(hwnd, st, text_from(lp), false); return 0;
-    case EM_LIMITTEXT: st.limit = wp ? static_cast<size_t>(wp) : kDefaultLimit; return 0;
+    case EM_LIMITTEXT: st.limit = wp ? static_cast<size_t>(wp) : kLargestLimit; return 0;
     case EM_GETLIMITTEXT: return static_cast<LRESULT>(st.limit);
     case EM_SETREADONLY: return edit_on_set_read_only(hwnd, wp);
     case WM_COPY: edit_copy(st); return 0;

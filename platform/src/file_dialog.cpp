@@ -14,7 +14,6 @@
 #include <fnmatch.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform::controls {
 namespace {
@@ -33,7 +32,8 @@ struct Row {
 struct FileDialogState {
     OPENFILENAMEW* request = nullptr;
     bool save = false;
-    std::string folder; // absolute, host bytes, without a trailing slash except for "/"
+    std::string folder; // absolute, host bytes, without a trailing slash except for "/"; empty: none
+    std::string no_folder_reason; // why the picker opened in no folder (the documents folder failed)
     std::wstring initial_name; // wide file name, bytes that are not UTF-8 kept (see file_names.h)
     std::vector<std::string> patterns;
     std::vector<Row> rows;
@@ -68,12 +68,6 @@ std::string canonical(const std::string& path)
 {
     char resolved[PATH_MAX];
     return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
-}
-
-std::string current_folder()
-{
-    char cwd[PATH_MAX];
-    return getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string("/");
 }
 
 // The patterns of the chosen filter ("*.dat;*.txt"); all files when there is no filter.
@@ -155,14 +149,18 @@ std::wstring row_label(const Row& row)
     return row.is_folder ? L"[" + shown(row.name) + L"]" : shown(row.name);
 }
 
+void layout(HWND dlg);
+
 void show_folder(HWND dlg, FileDialogState& st)
 {
+    layout(dlg);
     read_folder(st);
     HWND list = GetDlgItem(dlg, kListId);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (const Row& row : st.rows)
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row_label(row).c_str()));
-    SetDlgItemTextW(dlg, kFolderLineId, shown(st.folder).c_str());
+    const std::wstring line = st.folder.empty() ? L"No documents folder: " + shown(st.no_folder_reason) : shown(st.folder);
+    SetDlgItemTextW(dlg, kFolderLineId, line.c_str());
 }
 
 void enter_folder(HWND dlg, FileDialogState& st, const Row& row)
@@ -179,10 +177,14 @@ void layout(HWND dlg)
     RECT rc{};
     GetClientRect(dlg, &rc);
     const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    // Without a folder, the line above the list says why on up to three lines.
+    FileDialogState** st = g_pickers.find(dlg);
+    const int line_height = st && (*st)->folder.empty() ? 42 : 16;
+    const int list_top = 28 + line_height + 2;
     MoveWindow(GetDlgItem(dlg, kNameLabelId), 4, 7, 42, 16, TRUE);
     MoveWindow(GetDlgItem(dlg, kNameFieldId), 48, 4, std::max(20, w - 52), 20, TRUE);
-    MoveWindow(GetDlgItem(dlg, kFolderLineId), 4, 28, std::max(20, w - 8), 16, TRUE);
-    MoveWindow(GetDlgItem(dlg, kListId), 4, 46, std::max(20, w - 8), std::max(20, h - 46 - 30), TRUE);
+    MoveWindow(GetDlgItem(dlg, kFolderLineId), 4, 28, std::max(20, w - 8), line_height, TRUE);
+    MoveWindow(GetDlgItem(dlg, kListId), 4, list_top, std::max(20, w - 8), std::max(20, h - list_top - 30), TRUE);
     MoveWindow(GetDlgItem(dlg, IDOK), w - 128, h - 25, 60, 20, TRUE);
     MoveWindow(GetDlgItem(dlg, IDCANCEL), w - 64, h - 25, 60, 20, TRUE);
 }
@@ -197,7 +199,7 @@ void create_children(HWND dlg, const FileDialogState& st)
 {
     create_child(dlg, L"Static", L"Name:", SS_LEFT, kNameLabelId);
     create_child(dlg, L"Edit", files::shown_name(st.initial_name).c_str(), WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, kNameFieldId);
-    create_child(dlg, L"Static", L"", SS_LEFT | SS_NOPREFIX, kFolderLineId);
+    create_child(dlg, L"Static", L"", SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kFolderLineId);
     create_child(dlg, L"LISTBOX", nullptr, WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY, kListId);
     create_child(dlg, L"Button", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK);
     create_child(dlg, L"Button", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
@@ -274,6 +276,12 @@ void confirm(HWND dlg, FileDialogState& st)
     const std::wstring name = chosen_name(dlg, st, name_field_text(dlg));
     if (name.empty())
         return;
+    if (name[0] != L'/' && st.folder.empty()) {
+        const std::wstring text = L"The documents folder cannot be reached (" + shown(st.no_folder_reason) +
+                                  L"). Choose a folder from the list or type a full path.";
+        MessageBoxW(dlg, text.c_str(), L"File", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     // A name without a folder is taken in the folder shown, an absolute path as it is.
     const std::wstring path = name[0] == L'/' ? name : files::from_host_name(join(st.folder, "")) + name;
     const std::string on_disk = host_name(path);
@@ -353,7 +361,8 @@ INT_PTR CALLBACK picker_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 }
 
 // Where the picker opens and the name it offers: the folder of a path in the file buffer, else the
-// initial folder, else the current one.
+// initial folder, else the documents folder. When even that cannot be had the picker opens in no
+// folder and says why, rather than offering to save wherever the program happened to start.
 void choose_start(FileDialogState& st)
 {
     const OPENFILENAMEW& request = *st.request;
@@ -365,8 +374,12 @@ void choose_start(FileDialogState& st)
         folder = canonical(slash == 0 ? "/" : host_name(file.substr(0, slash)));
     if ((folder.empty() || !is_folder(folder)) && request.lpstrInitialDir)
         folder = canonical(host_name(request.lpstrInitialDir));
-    if (folder.empty() || !is_folder(folder))
-        folder = current_folder();
+    if (folder.empty() || !is_folder(folder)) {
+        const DocumentsFolder documents = documents_folder();
+        folder = canonical(documents.path);
+        st.no_folder_reason = folder.empty() && documents.problem.empty() ? documents.path + ": cannot be opened"
+                                                                          : documents.problem;
+    }
     st.folder = folder;
 }
 

@@ -35,7 +35,7 @@ expect(0 "^usage: kelvora-fit" "^$" no-such-file.dat -h)
 # --- several files: one block each, the name first, an empty line between; a bad file is skipped
 expect(0 "^exact.dat:\n${EXACT_BLOCK}\nstandard input:\n${EXACT_BLOCK}$" "^$"
        INPUT "${WORK}/exact.dat" exact.dat -)
-expect(1 "^no-count.dat:\n\nexact.dat:\n${EXACT_BLOCK}$" "^kelvora-fit: no-count.dat: no point count[^\n]*\n$"
+expect(1 "^no-count.dat:\n\nexact.dat:\n${EXACT_BLOCK}$" "^kelvora-fit: no-count.dat: the file does not start with the number of points[^\n]*\n$"
        no-count.dat exact.dat)
 
 # --- fits that are not finite: printed, then exit 3; a file that cannot be used outweighs them
@@ -47,7 +47,7 @@ expect(3 "^Y=A\\*X\\^B\nA=nan\nB=nan\nS=nan\nse_A=nan\n"
 expect(3 "^Y=A\\*X\\^B\nA=nan\n" "${NO_FIT} 1 of 3 points, the first is point 1 \\(X=0, Y=1\\); --refine starts without them\n$"
        --model 8 zero.dat)
 expect(0 "^S=[^\n]*Y=A\\+B\\*X\n" "^$" --all negative.dat)
-expect(3 "^(S=0 A=nan B=nan se_A=nan se_B=nan r2=nan [^\n]+ \\(no finite fit: the points do not determine [^\n]+\n)+$" "^$"
+expect(3 "^(S=nan A=nan B=nan se_A=nan se_B=nan r2=nan [^\n]+ \\(no finite fit: the points do not determine [^\n]+\n)+$" "^$"
        --all single.dat)
 expect(3 "exact.dat:\n${EXACT_BLOCK}\nsingle.dat:\nY=A\\+B\\*X\nA=nan"
        "^kelvora-fit: single.dat: Y=A\\+B\\*X: no finite fit: the points do not determine[^\n]+\n$" exact.dat single.dat)
@@ -74,16 +74,16 @@ expect_usage("--all and --model exclude each other" --all --model 3 exact.dat)
 
 # --- files that cannot be used: exit 1, the file named
 expect(1 "^$" "^kelvora-fit: [^\n]*no-such-file.dat: No such file or directory\n$" "${EXAMPLES}/no-such-file.dat")
-expect(1 "^$" "^kelvora-fit: [^\n]*: cannot be read\n$" "${EXAMPLES}")
+expect(1 "^$" "^kelvora-fit: [^\n]*: the file cannot be opened or read\n$" "${EXAMPLES}")
 # a pipe named as the file is refused at once, never waited on
 execute_process(COMMAND mkfifo "${WORK}/pipe.dat" RESULT_VARIABLE made)
 if(made EQUAL 0)
   execute_process(COMMAND "${FIT}" "${WORK}/pipe.dat" TIMEOUT 20 RESULT_VARIABLE status ERROR_VARIABLE err)
-  if(NOT status STREQUAL "1" OR NOT err MATCHES "^kelvora-fit: [^\n]*pipe.dat: cannot be read\n$")
+  if(NOT status STREQUAL "1" OR NOT err MATCHES "^kelvora-fit: [^\n]*pipe.dat: the file cannot be opened or read\n$")
     message(SEND_ERROR "kelvora-fit on a pipe: exit ${status}\n${err}")
   endif()
 endif()
-expect(1 "^$" "^kelvora-fit: standard input: no point count at the start[^\n]*--columns[^\n]*\n$" INPUT "${WORK}/no-count.dat" -)
+expect(1 "^$" "^kelvora-fit: standard input: the file does not start with the number of points \\(a plain table\\? see --columns\\)\n$" INPUT "${WORK}/no-count.dat" -)
 
 # --- results that cannot be written are a failure, not a success: standard output opened read-only
 execute_process(COMMAND sh -c "exec \"$0\" \"$1\" 1<\"$1\"" "${FIT}" "${WORK}/exact.dat"
@@ -97,7 +97,7 @@ endif()
 file(WRITE "${WORK}/one-extra.dat" "2\n1 3\n2 5\n7\n")
 file(WRITE "${WORK}/count-one.dat" "1\n2 3\n4\n")
 file(WRITE "${WORK}/comment.dat" "2\n1 3\n2 5\n# two runs, 7 samples\n")
-set(LEFTOVER "warning: holds more numbers than its count of")
+set(LEFTOVER "warning: the file holds more numbers than its count of")
 set(COUNT_LINE "were its columns written without the count line\\? fitting the counted ones\n$")
 expect(0 "^Y=A\\+B\\*X\nA=1\nB=2\nS=0\n" "^kelvora-fit: one-extra.dat: ${LEFTOVER} 2 points: ${COUNT_LINE}"
        one-extra.dat)

@@ -34,10 +34,10 @@ protected:
 
     std::string pathOf(const char* name) const { return folder + "/" + name; }
 
-    PointsFileStatus loadText(const std::string& text, int* declared = nullptr)
+    PointsFileStatus loadText(const std::string& text, PointsFileReport* report = nullptr)
     {
         writeWholeFile(pathOf("in.dat"), text);
-        return loadPointsFile(widen(pathOf("in.dat")).c_str(), &g_app.points, declared);
+        return loadPointsFile(widen(pathOf("in.dat")).c_str(), &g_app.points, report);
     }
 
     PointsFileStatus saveTable(const std::string& path)
@@ -131,7 +131,6 @@ const ReadCase READ_CASES[] = {
     {"MorePointsThanTheCount", "1\n1 2\n3 4\n", POINTS_FILE_EXTRA_NUMBERS, 1, {1, 2}},
     {"OneExtraNumber", "2\n1 2\n3 4\n5\n", POINTS_FILE_EXTRA_NUMBERS, 2, {1, 2, 3, 4}},
     {"TwoColumnsWithoutTheCountLine", "1 2\n3 4\n5 6\n", POINTS_FILE_EXTRA_NUMBERS, 1, {2, 3}},
-    {"TwoColumnsStartingWithAFraction", "0.5 2\n1.5 4\n", POINTS_FILE_EXTRA_NUMBERS, 0, {}},
     {"ZeroCountWithNumbers", "0\n1 2\n", POINTS_FILE_EXTRA_NUMBERS, 0, {}},
     {"NumberRunningIntoTextAfterTheLast", "1\n1 2\n3abc\n", POINTS_FILE_EXTRA_NUMBERS, 1, {1, 2}},
     {"ZeroCount", "0\n", POINTS_FILE_OK, 0, {}},
@@ -141,10 +140,14 @@ const ReadCase READ_CASES[] = {
      {1.5, -2000, 16, -3, INFINITY, -INFINITY, 0.5, 5, INFINITY, 0}},
     {"FewerPointsThanTheCount", "3\n1 2\n3 4\n", POINTS_FILE_SHORT, 2, {1, 2, 3, 4}},
     {"HalfAPoint", "2\n1 2\n3\n", POINTS_FILE_SHORT, 1, {1, 2}},
-    {"TextInPlaceOfANumber", "3\n1 2\nabc 4\n5 6\n", POINTS_FILE_SHORT, 1, {1, 2}},
-    {"NumberRunningIntoText", "2\n1.5abc 2\n3 4\n", POINTS_FILE_SHORT, 0, {}},
-    {"DoubleSign", "1\n+-1 2\n", POINTS_FILE_SHORT, 0, {}},
-    {"LoneSign", "1\n- 2\n", POINTS_FILE_SHORT, 0, {}},
+    // A token among the counted points that is not one whole number stops the reading there.
+    {"TextInPlaceOfANumber", "3\n1 2\nabc 4\n5 6\n", POINTS_FILE_NOT_A_NUMBER, 1, {1, 2}},
+    {"NumberRunningIntoText", "2\n1.5abc 2\n3 4\n", POINTS_FILE_NOT_A_NUMBER, 0, {}},
+    {"NumberRunningIntoTextAsY", "2\n1 2\n3 4x\n5 6\n", POINTS_FILE_NOT_A_NUMBER, 1, {1, 2}},
+    {"CommentAmongThePoints", "3\n1 2\n# second run\n3 4\n5 6\n", POINTS_FILE_NOT_A_NUMBER, 1, {1, 2}},
+    {"DecimalComma", "2\n1,5 2\n3 4\n", POINTS_FILE_NOT_A_NUMBER, 0, {}},
+    {"DoubleSign", "1\n+-1 2\n", POINTS_FILE_NOT_A_NUMBER, 0, {}},
+    {"LoneSign", "1\n- 2\n", POINTS_FILE_NOT_A_NUMBER, 0, {}},
     {"NumberEndsTheFileAfterACount", "2", POINTS_FILE_SHORT, 0, {}},
 };
 
@@ -179,6 +182,12 @@ const RefusedCase REFUSED_CASES[] = {
     {"TextFirst", "points: 3\n1 2\n", POINTS_FILE_NO_COUNT},
     {"SignWithoutDigits", "-\n1 2\n", POINTS_FILE_NO_COUNT},
     {"NegativeCount", "-1\n1 2\n", POINTS_FILE_NEGATIVE_COUNT},
+    // A count that is not a whole number would shift every pair after it.
+    {"FractionalCount", "4.5\n0 2\n1 5\n2 8\n3 11\n", POINTS_FILE_BAD_COUNT},
+    {"CountWithExponent", "1e1\n1 2\n", POINTS_FILE_BAD_COUNT},
+    {"CountRunningIntoText", "5abc\n1 2\n", POINTS_FILE_BAD_COUNT},
+    {"TwoColumnsStartingWithAFraction", "0.5 2\n1.5 4\n", POINTS_FILE_BAD_COUNT},
+    {"CountWithDecimalComma", "2,0\n1 2\n3 4\n", POINTS_FILE_BAD_COUNT},
     {"HugeNegativeCount", "-99999999999999999999999\n", POINTS_FILE_NEGATIVE_COUNT},
     {"CountAboveCapacity", "1000001\n1 2\n", POINTS_FILE_COUNT_TOO_LARGE},
     {"CountBeyondInt", "4294967298\n1 2\n", POINTS_FILE_COUNT_TOO_LARGE},
@@ -250,10 +259,66 @@ TEST_F(PointsFile, UnreadableFilesChangeNothing)
 
 TEST_F(PointsFile, ShortFileReportsItsDeclaredCount)
 {
-    int declared = 0;
-    EXPECT_EQ(loadText("5\n1 2\n3 4\n", &declared), POINTS_FILE_SHORT);
-    EXPECT_EQ(declared, 5);
+    PointsFileReport report;
+    EXPECT_EQ(loadText("5\n1 2\n3 4\n", &report), POINTS_FILE_SHORT);
+    EXPECT_EQ(report.declaredCount, 5);
     EXPECT_EQ(g_app.points.pointCount, 2);
+}
+
+// The line and text of the token that stopped a read, wherever the blocks are cut, however long it is.
+TEST_F(PointsFile, ReportsTheLineAndTextOfTheTokenThatStopped)
+{
+    const std::string longWord(70000, 'w');
+    struct {
+        std::string text;
+        PointsFileStatus status;
+        int line;
+        std::string token;
+    } cases[] = {
+        {"4.5\n0 2\n", POINTS_FILE_BAD_COUNT, 1, "4.5"},
+        {"\n\n  5abc 1 2\n", POINTS_FILE_BAD_COUNT, 3, "5abc"},
+        {"3\n1 2\n\n3 4x\n5 6\n", POINTS_FILE_NOT_A_NUMBER, 4, "4x"},
+        {"2\r\n1 2\r\n# run 2\r\n", POINTS_FILE_NOT_A_NUMBER, 3, "#"},
+        {"1\n1 \x01\xff\n", POINTS_FILE_NOT_A_NUMBER, 2, "??"},
+        {"1\n" + std::string(100000, '\n') + "1 " + longWord + "\n", POINTS_FILE_NOT_A_NUMBER, 100002,
+         std::string(TOKEN_TEXT_CAPACITY - 4, 'w') + "..."},
+        {"1\n1 2" + std::string(70000, '0') + "x\n", POINTS_FILE_NOT_A_NUMBER, 2,
+         "2" + std::string(TOKEN_TEXT_CAPACITY - 5, '0') + "..."},
+    };
+    for (const auto& c : cases) {
+        PointsFileReport report;
+        EXPECT_EQ(loadText(c.text, &report), c.status) << c.token;
+        EXPECT_EQ(report.line, c.line) << c.token;
+        EXPECT_EQ(std::string(report.token), c.token);
+    }
+}
+
+// Decimal-only reading (kelvora-fit) refuses what only strtod reads, naming its line; the program
+// keeps reading it.
+TEST_F(PointsFile, DecimalOnlyReadingRefusesWhatOnlyStrtodReads)
+{
+    const char* const refused[] = {"0x10", "-0X1p4", "nan", "-inf", "Infinity", "1e400", "-1e309", "nan(1)"};
+    for (const char* number : refused) {
+        std::string text = std::string("2\n1 2\n") + number + " 4\n";
+        FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
+        NumberReader reader;
+        startNumberReader(&reader, file);
+        PointsFileReport report;
+        EXPECT_EQ(readPoints(&reader, &g_app.points, &report, true), POINTS_FILE_NOT_DECIMAL) << number;
+        fclose(file);
+        EXPECT_EQ(report.line, 3) << number;
+        EXPECT_STREQ(report.token, number);
+        EXPECT_EQ(g_app.points.pointCount, 1) << number;
+        EXPECT_EQ(loadText(text), POINTS_FILE_OK) << number;
+    }
+    // Decimals of every form, and values below the smallest double (they round to it or to 0).
+    std::string text = "4\n+1.5 -2e3\n.5 5.\n1e-400 4.9e-324\n1E+2 -0\n";
+    FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
+    NumberReader reader;
+    startNumberReader(&reader, file);
+    EXPECT_EQ(readPoints(&reader, &g_app.points, nullptr, true), POINTS_FILE_OK);
+    fclose(file);
+    EXPECT_EQ(g_app.points.y[2], 4.9406564584124654e-324);
 }
 
 // White space and numbers longer than the reader's buffer window.
@@ -405,7 +470,7 @@ TEST_F(PointsFile, LongNumbersCutByTheBufferReadAsStrtod)
     }
 }
 
-// "nan(" without its ")" is the number nan followed by a '(' no number can start with.
+// "nan(" without its ")" is no number: the token runs on past "nan".
 TEST_F(PointsFile, UnclosedNanStopsTheReadingWhereverItStands)
 {
     for (int place : {2, 61000, 65000}) {
@@ -414,9 +479,8 @@ TEST_F(PointsFile, UnclosedNanStopsTheReadingWhereverItStands)
             text[0] = '2';
             text += "1 nan(" + chars + " 7 8\n";
             g_app.points.pointCount = 7;
-            EXPECT_EQ(readFromMemory(text, &g_app.points), POINTS_FILE_SHORT) << place;
-            EXPECT_EQ(g_app.points.pointCount, 1) << place;
-            EXPECT_TRUE(isnan(g_app.points.y[0])) << place;
+            EXPECT_EQ(readFromMemory(text, &g_app.points), POINTS_FILE_NOT_A_NUMBER) << place;
+            EXPECT_EQ(g_app.points.pointCount, 0) << place;
         }
     }
 }

@@ -11,11 +11,28 @@
 
 #include "fit_output.h"
 #include "plain_table.h"
+#include "points_input.h"
 #include "test_support.h"
 
 namespace {
 
 PointTable g_table;
+
+// Reads text as kelvora-fit does: decimal commas when the first block shows them.
+PlainTableReport readTableText(const std::string& text, ColumnChoice columns = {0, 0})
+{
+    FILE* file = text.empty() ? tmpfile() : fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
+    NumberReader* reader = new NumberReader;
+    startNumberReader(reader, file);
+    int length = 0;
+    bool complete = false;
+    const char* block = firstBlock(reader, &length, &complete);
+    if (showsDecimalCommas(block, (size_t)length)) readDecimalCommas(reader);
+    PlainTableReport report = readPlainTable(reader, columns, &g_table);
+    delete reader;
+    fclose(file);
+    return report;
+}
 
 struct TableCase {
     const char* name;
@@ -24,25 +41,44 @@ struct TableCase {
     int count;       // points read, or the bad line's number
     bool header;
     double lastX, lastY;
+    const char* token; // the field named when it is not a number
 };
 
 const TableCase TABLE_CASES[] = {
-    {"Commas", "1,2\n3,4.5\n", PLAIN_TABLE_OK, 2, false, 3, 4.5},
-    {"CommasWithSpaces", "1, 2\n 3 ,4.5", PLAIN_TABLE_OK, 2, false, 3, 4.5},
-    {"Semicolons", "1;2\n-3e2;4\n", PLAIN_TABLE_OK, 2, false, -300, 4},
-    {"Tabs", "1\t2\n3\t\t4\n", PLAIN_TABLE_OK, 2, false, 3, 4},
-    {"Spaces", "  1   2  \n3 4\n", PLAIN_TABLE_OK, 2, false, 3, 4},
-    {"WindowsLineEnds", "x;y\r\n1;2\r\n3;4\r\n", PLAIN_TABLE_OK, 2, true, 3, 4},
+    {"Commas", "1,2\n3,4.5\n", PLAIN_TABLE_OK, 2, false, 3, 4.5, ""},
+    {"CommasWithSpaces", "1, 2\n 3 ,4.5", PLAIN_TABLE_OK, 2, false, 3, 4.5, ""},
+    {"Semicolons", "1;2\n-3e2;4\n", PLAIN_TABLE_OK, 2, false, -300, 4, ""},
+    {"Tabs", "1\t2\n3\t\t4\n", PLAIN_TABLE_OK, 2, false, 3, 4, ""},
+    {"Spaces", "  1   2  \n3 4\n", PLAIN_TABLE_OK, 2, false, 3, 4, ""},
+    {"WindowsLineEnds", "x;y\r\n1;2\r\n3;4\r\n", PLAIN_TABLE_OK, 2, true, 3, 4, ""},
     {"HeaderCommentsAndBlankLines", "# measured 2024\n\ntime,signal # s, V\n1,2\n\n# pause\n3,4 # last\n",
-     PLAIN_TABLE_OK, 2, true, 3, 4},
-    {"Empty", "", PLAIN_TABLE_OK, 0, false, 0, 0},
-    {"OnlyAHeader", "x,y\n", PLAIN_TABLE_OK, 0, true, 0, 0},
-    {"TextAfterThePoints", "1,2\n3,4\nend\n", PLAIN_TABLE_BAD_LINE, 3, false, 0, 0},
-    {"SecondHeader", "x,y\nX,Y\n1,2\n", PLAIN_TABLE_BAD_LINE, 2, true, 0, 0},
-    {"ThreeColumns", "1,2\n3,4,5\n", PLAIN_TABLE_BAD_LINE, 2, false, 0, 0},
-    {"EmptyField", "1,2\n3,,4\n", PLAIN_TABLE_BAD_LINE, 2, false, 0, 0},
-    {"OneColumn", "1,2\n3\n", PLAIN_TABLE_BAD_LINE, 2, false, 0, 0},
-    {"NumberWithTrailingText", "1,2\n3,4kg\n", PLAIN_TABLE_BAD_LINE, 2, false, 0, 0},
+     PLAIN_TABLE_OK, 2, true, 3, 4, ""},
+    {"Empty", "", PLAIN_TABLE_OK, 0, false, 0, 0, ""},
+    {"OnlyAHeader", "x,y\n", PLAIN_TABLE_OK, 0, true, 0, 0, ""},
+    {"TextAfterThePoints", "1,2\n3,4\nend\n", PLAIN_TABLE_NOT_A_NUMBER, 3, false, 0, 0, "end"},
+    {"SecondHeader", "x,y\nX,Y\n1,2\n", PLAIN_TABLE_NOT_A_NUMBER, 2, true, 0, 0, "X"},
+    {"ThreeColumns", "1,2\n3,4,5\n", PLAIN_TABLE_COLUMNS, 2, false, 0, 0, ""},
+    {"EmptyField", "1,2\n3,,4\n", PLAIN_TABLE_NOT_A_NUMBER, 2, false, 0, 0, ""},
+    {"OneColumn", "1,2\n3\n", PLAIN_TABLE_COLUMNS, 2, false, 0, 0, ""},
+    {"NumberWithTrailingText", "1,2\n3,4kg\n", PLAIN_TABLE_NOT_A_NUMBER, 2, false, 0, 0, "4kg"},
+    // A first line is a header only when none of its fields is a number.
+    {"NumberAndWordOnTheFirstLine", "1,time\n2,3\n4,5\n", PLAIN_TABLE_NOT_A_NUMBER, 1, false, 0, 0, "time"},
+    {"WordAndNumberOnTheFirstLine", "# run 4\nx,5\n2,3\n", PLAIN_TABLE_NOT_A_NUMBER, 2, false, 0, 0, "x"},
+    // Decimal commas when the whole table writes them.
+    {"DecimalCommasAndSemicolons", "1;2,5\n3;-4,25\n", PLAIN_TABLE_OK, 2, false, 3, -4.25, ""},
+    {"DecimalCommasAndTabs", "x\ty\n1\t2,5\n3,5\t4e1\n", PLAIN_TABLE_OK, 2, true, 3.5, 40, ""},
+    {"CommaTableWithIntegers", "1,5\n3,4\n", PLAIN_TABLE_OK, 2, false, 3, 4, ""},
+    // Quotes and a separator at the end of the line.
+    {"QuotedFields", "\"x\",\"y\"\n\"1\",\"2.5\"\n\" 3 \", 4\n", PLAIN_TABLE_OK, 2, true, 3, 4, ""},
+    {"TrailingSeparator", "1,2,\n3;4;\r\n", PLAIN_TABLE_OK, 2, false, 3, 4, ""},
+    {"UnclosedQuote", "1,2\n\"3,4\n", PLAIN_TABLE_NOT_A_NUMBER, 2, false, 0, 0, "3,4"},
+    {"LeadingSeparator", "1,2\n,3,4\n", PLAIN_TABLE_NOT_A_NUMBER, 2, false, 0, 0, ""},
+    // Only finite decimals.
+    {"Hexadecimal", "1,2\n0x10,4\n", PLAIN_TABLE_NOT_DECIMAL, 2, false, 0, 0, "0x10"},
+    {"NotANumber", "1,2\n3,nan\n", PLAIN_TABLE_NOT_DECIMAL, 2, false, 0, 0, "nan"},
+    {"Infinity", "1,2\n-inf;4\n", PLAIN_TABLE_NOT_DECIMAL, 2, false, 0, 0, "-inf"},
+    {"BeyondTheRange", "1,2\n3,1e309\n", PLAIN_TABLE_NOT_DECIMAL, 2, false, 0, 0, "1e309"},
+    {"BelowTheSmallestDouble", "1,2\n3,1e-400\n", PLAIN_TABLE_OK, 2, false, 3, 0, ""},
 };
 
 class PlainTable : public testing::TestWithParam<TableCase> {};
@@ -51,7 +87,7 @@ TEST_P(PlainTable, ReadsPointsOrNamesTheBadLine)
 {
     const TableCase& c = GetParam();
     g_table.pointCount = 77;
-    PlainTableReport report = readPlainTable(c.text, strlen(c.text), &g_table);
+    PlainTableReport report = readTableText(c.text);
     EXPECT_EQ(report.status, c.status);
     EXPECT_EQ(report.hasHeader, c.header);
     if (c.status == PLAIN_TABLE_OK) {
@@ -63,12 +99,56 @@ TEST_P(PlainTable, ReadsPointsOrNamesTheBadLine)
         }
     } else {
         EXPECT_EQ(report.badLine, c.count);
-        EXPECT_EQ(g_table.pointCount, 77) << "a failed read changes nothing";
+        EXPECT_STREQ(report.token, c.token);
+        EXPECT_EQ(g_table.pointCount, 77) << "a failed read keeps the count";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PlainTable, testing::ValuesIn(TABLE_CASES),
                          [](const testing::TestParamInfo<TableCase>& info) { return info.param.name; });
+
+TEST(PlainTableColumns, PickXAndYOrSayHow)
+{
+    const std::string wide = "id;time;flag;signal\n1;0.5;ok;3.25\n2;1.5;bad;4.75\n";
+    PlainTableReport report = readTableText(wide, {2, 4});
+    ASSERT_EQ(report.status, PLAIN_TABLE_OK);
+    EXPECT_TRUE(report.hasHeader);
+    ASSERT_EQ(g_table.pointCount, 2);
+    EXPECT_EQ(g_table.x[1], 1.5);
+    EXPECT_EQ(g_table.y[1], 4.75);
+    // Y before X, and a line too short for the columns asked for.
+    ASSERT_EQ(readTableText("1,2,3\n4,5,6\n", {3, 1}).status, PLAIN_TABLE_OK);
+    EXPECT_EQ(g_table.x[1], 6.0);
+    EXPECT_EQ(g_table.y[1], 4.0);
+    // A field the line cannot be read past stops the table in any column.
+    report = readTableText("1,2,3\n4,5,\"6\n7,8,9\n", {1, 2});
+    EXPECT_EQ(report.status, PLAIN_TABLE_NOT_A_NUMBER);
+    EXPECT_EQ(report.badLine, 2);
+    report = readTableText("1,2,3\n4,5\n", {1, 3});
+    EXPECT_EQ(report.status, PLAIN_TABLE_COLUMNS);
+    EXPECT_EQ(report.badLine, 2);
+    char text[200];
+    describePlainTable(text, sizeof text, &report, {1, 3});
+    EXPECT_STREQ(text, "line 2: 2 columns, but --columns=1,3 needs 3");
+    // Without a choice the message says how to make one.
+    report = readTableText(wide);
+    EXPECT_EQ(report.status, PLAIN_TABLE_COLUMNS);
+    describePlainTable(text, sizeof text, &report, {0, 0});
+    EXPECT_STREQ(text, "line 2: 4 columns: choose X and Y with --columns=X,Y (counted from 1)");
+}
+
+// A number reads in a table as in a points file, however long; on the first line too.
+TEST(PlainTableLimits, NumbersOfAnyLength)
+{
+    for (size_t digits : {127u, 128u, 5000u, 70000u, 200000u}) {
+        std::string third = "0." + std::string(digits, '3');
+        std::string text = "1," + third + "\n2,0.5\n";
+        ASSERT_EQ(readTableText(text).status, PLAIN_TABLE_OK) << digits;
+        EXPECT_EQ(g_table.y[0], strtod(third.c_str(), nullptr)) << digits;
+        EXPECT_EQ(readTableText("\"" + third + "\";2\n").status, PLAIN_TABLE_OK) << digits;
+        EXPECT_EQ(g_table.x[0], strtod(third.c_str(), nullptr)) << digits;
+    }
+}
 
 TEST(PlainTableLimits, MoreThanTheCapacityIsRefused)
 {
@@ -76,12 +156,15 @@ TEST(PlainTableLimits, MoreThanTheCapacityIsRefused)
     text.reserve((size_t)POINT_CAPACITY * 5);
     for (int i = 0; i <= POINT_CAPACITY; ++i) text += "1 2\n";
     g_table.pointCount = 5;
-    PlainTableReport report = readPlainTable(text.data(), text.size(), &g_table);
+    PlainTableReport report = readTableText(text);
     EXPECT_EQ(report.status, PLAIN_TABLE_TOO_MANY);
     EXPECT_EQ(report.badLine, POINT_CAPACITY + 1);
     EXPECT_EQ(g_table.pointCount, 5);
+    char message[100];
+    describePlainTable(message, sizeof message, &report, {0, 0});
+    EXPECT_STREQ(message, ("the file holds more than " + std::to_string(POINT_CAPACITY) + " points").c_str());
     text.resize(text.size() - 4);
-    EXPECT_EQ(readPlainTable(text.data(), text.size(), &g_table).status, PLAIN_TABLE_OK);
+    EXPECT_EQ(readTableText(text).status, PLAIN_TABLE_OK);
     EXPECT_EQ(g_table.pointCount, POINT_CAPACITY);
 }
 
@@ -98,10 +181,56 @@ TEST(PlainTableLimits, TableOrPointsFile)
         {"# a comment\n1 2\n", true},    // no points file starts with a comment
         {"1 2\n3\n", false},             // count 1, then exactly one point (2, 3)
         {"x,y\n1,2\n", false},           // a header asks for --columns
-        {"2 1 2\n3 4\n", false},         // three numbers on the first line
+        {"2 1 2\n3 4\n", false},         // three numbers on the first line, and a count that fits
+        {"1,2,3\n4,5,6\n", true},        // three columns: the table says how to pick two
+        {"1,kg\n2,3\n", true},           // a number and a word: the table names the word
+        {"\"1.5\",\"2\"\n", true},       // quoted
+        {"1,5;2,5\n3,5;4\n", true},      // decimal commas
+        {"4.5\n0 2\n", false},           // a count that is no whole number: the points file says so
         {"", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(looksLikePlainTable(c.text, strlen(c.text)), c.table) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(looksLikePlainTable(c.text, strlen(c.text), true), c.table) << c.text;
+    // Of a stream longer than its first block, two numbers on the first line decide.
+    EXPECT_TRUE(looksLikePlainTable("1 2\n3\n", 6, false));
+}
+
+// kelvora-fit's input as spreadsheets export it: a byte order mark, decimal commas, a header.
+TEST(FitInput, SpreadsheetExportsRead)
+{
+    const struct {
+        std::string text;
+        int count;
+        double lastX, lastY;
+    } cases[] = {
+        {"\xEF\xBB\xBFx;y\r\n1;2,5\r\n3,25;4\r\n", 2, 3.25, 4},
+        {"\xEF\xBB\xBF" "1,2\n3,4\n", 2, 3, 4},
+        {"\xEF\xBB\xBF" "2\n1 2\n3 4.5\n", 2, 3, 4.5},
+    };
+    for (const auto& c : cases) {
+        FILE* file = fmemopen(const_cast<char*>(c.text.data()), c.text.size(), "rb");
+        ASSERT_TRUE(readInput(file, "spreadsheet", false, ColumnChoice{0, 0}, &g_table)) << c.text;
+        fclose(file);
+        ASSERT_EQ(g_table.pointCount, c.count);
+        EXPECT_EQ(g_table.x[c.count - 1], c.lastX);
+        EXPECT_EQ(g_table.y[c.count - 1], c.lastY);
+    }
+}
+
+TEST(PlainTableLimits, DecimalCommasOnlyWhenTheWholeBlockShowsThem)
+{
+    const struct {
+        const char* text;
+        bool commas;
+    } cases[] = {
+        {"1,5;2,5\n", true},
+        {"x;y\n1,5\t2\n-3;4,75e2\n", true},
+        {"1;2\n3;4\n", false},           // no comma
+        {"1,5;2,5\n3.5;4\n", false},     // a decimal point too
+        {"1,5\n2,5\n", false},           // a comma-separated table of integers
+        {"1,5;2,5;3\n", false},          // three fields
+        {"1,5;2,5\nend\n", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(showsDecimalCommas(c.text, strlen(c.text)), c.commas) << c.text;
 }
 
 FitReport sampleReport()

@@ -1,5 +1,6 @@
 // Fuzz target: any bytes as a points file. The reader must stay inside the table, keep the count within
-// 0..capacity, and change nothing when it reports that nothing was loaded.
+// 0..capacity, and change nothing when it reports that nothing was loaded; read decimal-only (as
+// kelvora-fit reads) it may only stop earlier, on a number it refuses.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,8 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     FILE* file = size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "rb") : std::tmpfile();
     if (file == nullptr) return 0;
-    int declared = -1;
-    PointsFileStatus status = readPointsStream(file, &g_table, &declared);
+    PointsFileReport report;
+    PointsFileStatus status = readPointsStream(file, &g_table, &report);
+    int declared = report.declaredCount;
     std::fclose(file);
 
     require(g_table.pointCount >= 0 && g_table.pointCount <= POINT_CAPACITY);
@@ -42,5 +44,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(g_table.pointCount == 2 && g_table.x[0] == 42.0 && g_table.y[0] == -42.0);
     }
     require(pointsFileStatusText(status) != nullptr);
+    require(status != POINTS_FILE_NOT_DECIMAL);
+    require(strlen(report.token) < TOKEN_TEXT_CAPACITY);
+
+    // Read as kelvora-fit reads it: the same points up to a refused number, never more.
+    int loaded = g_table.pointCount;
+    file = size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "rb") : std::tmpfile();
+    if (file == nullptr) return 0;
+    NumberReader* reader = new NumberReader;
+    startNumberReader(reader, file);
+    PointsFileReport strictReport;
+    PointsFileStatus strict = readPoints(reader, &g_table, &strictReport, true);
+    delete reader;
+    std::fclose(file);
+    require(strict == status || strict == POINTS_FILE_NOT_DECIMAL);
+    require(!pointsFileLoaded(status) || g_table.pointCount <= loaded);
     return 0;
 }

@@ -1,6 +1,7 @@
 # Installs the build into PREFIX and checks every file that lands there: nothing missing, nothing else,
 # programs that answer --version, a desktop entry that validates and names them, PNG icons of their
-# stated sizes, an SVG, and manual pages that render without warnings.
+# stated sizes, an SVG, compressed manual pages that render without warnings, and the AppStream metadata
+# (checked in full with the Debian package).
 #   cmake -DBUILD=<build dir> -DPREFIX=<scratch prefix> -DVERSION=<project version> -P this
 cmake_policy(VERSION 3.25)
 file(REMOVE_RECURSE "${PREFIX}")
@@ -12,9 +13,10 @@ endif()
 
 set(programs kelvora kelvora-fit kelvora-replay)
 set(icon_sizes 32 48 128 256)
-set(expected share/applications/kelvora.desktop share/icons/hicolor/scalable/apps/kelvora.svg)
+set(expected share/applications/kelvora.desktop share/icons/hicolor/scalable/apps/kelvora.svg
+             share/metainfo/invalid.kelvora.kelvora.metainfo.xml)
 foreach(program IN LISTS programs)
-  list(APPEND expected bin/${program} share/man/man1/${program}.1)
+  list(APPEND expected bin/${program} share/man/man1/${program}.1.gz)
 endforeach()
 foreach(size IN LISTS icon_sizes)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/kelvora.png)
@@ -81,7 +83,7 @@ endif()
 # Manual pages: rendered by man with groff's warnings on, each naming its program and version.
 find_program(MAN man REQUIRED)
 foreach(program IN LISTS programs)
-  set(page "${PREFIX}/share/man/man1/${program}.1")
+  set(page "${PREFIX}/share/man/man1/${program}.1.gz")
   execute_process(COMMAND ${CMAKE_COMMAND} -E env MANWIDTH=80 "${MAN}" --warnings -l "${page}"
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status EQUAL 0 OR NOT err STREQUAL "" OR NOT out MATCHES "^[^\n]*\n\nNAME\n +${program} - [^\n]+\n.*\nSYNOPSIS\n.*Kelvora ${VERSION}")

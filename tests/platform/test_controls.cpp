@@ -118,6 +118,147 @@ TEST_F(EditTest, TypingStopsAtTheFieldWidthUnlessItScrolls)
     EXPECT_EQ(text_of(scrolling), digits);
 }
 
+TEST_F(EditTest, TypingStopsAtTheTextLimit)
+{
+    struct Case {
+        const char* name;
+        bool set_limit;
+        WPARAM limit_sent;
+        size_t limit;
+    };
+    const Case cases[] = {
+        {"a new field takes 32,767 characters", false, 0, 32767},
+        {"EM_LIMITTEXT sets the limit", true, 5, 5},
+        {"EM_LIMITTEXT 0 sets the largest limit of a single-line field", true, 0, 0x7FFFFFFE},
+    };
+    for (const Case& c : cases) {
+        HWND hwnd = field(ES_AUTOHSCROLL);
+        if (c.set_limit)
+            SendMessageW(hwnd, EM_LIMITTEXT, c.limit_sent, 0);
+        EXPECT_EQ(static_cast<size_t>(SendMessageW(hwnd, EM_GETLIMITTEXT, 0, 0)), c.limit) << c.name;
+        const size_t start = std::min<size_t>(c.limit - 1, 32767);
+        SetWindowTextW(hwnd, std::wstring(start, L'a').c_str());
+        SetFocus(hwnd);
+        key(VK_END);
+        type(L"bc");
+        EXPECT_EQ(static_cast<size_t>(GetWindowTextLengthW(hwnd)), std::min(c.limit, start + 2)) << c.name;
+        SetWindowTextW(hwnd, std::wstring(c.limit == 5 ? 7 : 0, L'a').c_str());
+        EXPECT_EQ(GetWindowTextLengthW(hwnd), c.limit == 5 ? 7 : 0) << c.name << ": the program's text is kept whole";
+        DestroyWindow(hwnd);
+    }
+}
+
+int extent_of(const wchar_t* text)
+{
+    HDC dc = GetDC(nullptr);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+    ReleaseDC(nullptr, dc);
+    return size.cx;
+}
+
+// The field's pixels: text, caret and selection as drawn now.
+std::vector<COLORREF> field_pixels(HWND hwnd)
+{
+    kelvora::device::pump();
+    RECT rc{};
+    GetClientRect(hwnd, &rc);
+    HDC dc = GetDC(hwnd);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < rc.bottom; ++y)
+        for (int x = 0; x < rc.right; ++x)
+            pixels.push_back(GetPixel(dc, x, y));
+    ReleaseDC(hwnd, dc);
+    return pixels;
+}
+
+// Each edit measures only what it changes; the caret, the selection and the right-aligned text must
+// stand where they stand when the same text is measured afresh.
+TEST_F(EditTest, EditsPlaceTextCaretAndSelectionAsAFreshFieldDoes)
+{
+    HWND hwnd = field(ES_RIGHT | ES_AUTOHSCROLL, 200);
+    SetFocus(hwnd);
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"typing at the end", [] { type(L"W1i"); }},
+        {"typing at the start", [] { key(VK_HOME); type(L"mm"); }},
+        {"a selection typed over with more", [] { key(VK_RIGHT); key(VK_RIGHT, false, true); type(L"WWi"); }},
+        {"backspace in the middle", [] { type(L"\b"); }},
+        {"delete at the start", [] { key(VK_HOME); key(VK_DELETE); }},
+        {"a selection pasted over with less", [] {
+             platform::set_clipboard_text(L".");
+             key(VK_END);
+             key(VK_LEFT, false, true);
+             key(VK_LEFT, false, true);
+             type(L"\x16");
+         }},
+        {"a selection kept", [] { key(VK_HOME); key(VK_RIGHT); key(VK_RIGHT, false, true); key(VK_RIGHT, false, true); }},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        const std::vector<COLORREF> edited = field_pixels(hwnd);
+        DWORD start = 0, end = 0;
+        SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        const std::wstring text = text_of(hwnd);
+        SetWindowTextW(hwnd, text.c_str());
+        SendMessageW(hwnd, EM_SETSEL, start, static_cast<LPARAM>(end));
+        EXPECT_EQ(edited, field_pixels(hwnd)) << step.name << ": \"" << testing::PrintToString(text) << "\"";
+    }
+}
+
+size_t ink(const std::vector<COLORREF>& pixels)
+{
+    return static_cast<size_t>(std::count_if(pixels.begin(), pixels.end(), [](COLORREF p) { return p != RGB(255, 255, 255); }));
+}
+
+// A field paints only the part of its text that can show; what it leaves out must not change the
+// picture, and what shows must be drawn whole (as much ink as DrawTextW gives the same characters).
+TEST_F(EditTest, LongTextLooksLikeThePartThatShows)
+{
+    const std::wstring spaces(3000, L' '), zero_width(5000, L'\u202E');
+    ASSERT_EQ(extent_of(L"\u202E"), 0) << "the cases below need a character without width";
+    struct Case {
+        const char* name;
+        DWORD style;
+        UINT key;
+        std::wstring text;
+        DWORD shown_style;
+        std::wstring shown;
+    };
+    const Case cases[] = {
+        {"scrolled to the end of a long text", ES_AUTOHSCROLL, VK_END, spaces + L"end", ES_RIGHT, L"end"},
+        {"the start of a long text", ES_AUTOHSCROLL, VK_HOME, L"end" + spaces, 0, L"end"},
+        {"a long run without width between two letters", 0, VK_END, L"a" + zero_width + L"b", 0, L"ab"},
+        {"the same run at the end, right-aligned", ES_RIGHT, VK_END, L"ab" + zero_width, ES_RIGHT, L"ab"},
+    };
+    HDC dc = GetDC(m_parent);
+    for (const Case& c : cases) {
+        std::vector<COLORREF> pictures[2];
+        for (int k = 0; k < 2; ++k) {
+            HWND hwnd = field(k == 0 ? c.style : c.shown_style, 100);
+            SetWindowTextW(hwnd, (k == 0 ? c.text : c.shown).c_str());
+            SetFocus(hwnd);
+            key(c.key);
+            SetFocus(m_parent); // no caret
+            pictures[k] = field_pixels(hwnd);
+            DestroyWindow(hwnd);
+        }
+        EXPECT_EQ(pictures[0], pictures[1]) << c.name;
+        RECT area{0, 100, 100, 120};
+        FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        DrawTextW(dc, c.shown.c_str(), -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+        std::vector<COLORREF> drawn;
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x)
+                drawn.push_back(GetPixel(dc, x, y));
+        EXPECT_EQ(ink(pictures[1]), ink(drawn)) << c.name << ": every character that shows is drawn";
+    }
+    ReleaseDC(m_parent, dc);
+}
+
 TEST_F(EditTest, ReadOnlyFieldIsDrawnGreyed)
 {
     HWND hwnd = field();

@@ -424,4 +424,101 @@ TEST_F(DocumentsFolderTest, FollowsTheUserDirsFileAndCreatesTheFolder)
     EXPECT_FALSE(SHGetSpecialFolderPath(nullptr, path, 0x0026, FALSE));
 }
 
+std::string host_bytes(const wchar_t* name)
+{
+    std::string bytes;
+    EXPECT_TRUE(platform::files::to_host_name(name, bytes));
+    return bytes;
+}
+
+// Home folders as users have them: names that are not UTF-8, long paths. The folder handed back is
+// the one created, byte for byte, and the picker opened on it, as the program opens it, saves there.
+TEST_F(DocumentsFolderTest, OddHomeFoldersAreHandedBackByteForByte)
+{
+    const std::string part(80, 'h');
+    const std::string long_home = m_root + "/" + part + "/" + part + "/" + part + "/" + part; // over 330 characters
+    struct Case {
+        const char* name;
+        std::string home;
+        const char* user_dirs; // nullptr: no file
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"a Latin-1 byte in HOME", m_root + "/caf\xe9", nullptr, m_root + "/caf\xe9/Documents"},
+        {"a HOME longer than MAX_PATH", long_home, nullptr, long_home + "/Documents"},
+        {"a byte that is not UTF-8 in the user-dirs file", m_root + "/home", "XDG_DOCUMENTS_DIR=\"$HOME/Pap\xe9rs\"\n",
+         m_root + "/home/Pap\xe9rs"},
+    };
+    for (const Case& c : cases) {
+        setenv("HOME", c.home.c_str(), 1);
+        fs::remove_all(m_root + "/config");
+        if (c.user_dirs) {
+            fs::create_directories(m_root + "/config");
+            std::ofstream(m_root + "/config/user-dirs.dirs") << c.user_dirs;
+        }
+        wchar_t path[1000] = {};
+        ASSERT_TRUE(SHGetSpecialFolderPath(nullptr, path, CSIDL_PERSONAL, FALSE)) << c.name;
+        EXPECT_EQ(host_bytes(path), c.expected) << c.name;
+        EXPECT_TRUE(fs::is_directory(c.expected)) << c.name << ": created when missing";
+
+        wcscpy(m_file, L"Kelvora1");
+        script().push_back([] { kelvora::device::key(VK_RETURN); });
+        OPENFILENAMEW r = request();
+        r.lpstrInitialDir = path;
+        ASSERT_TRUE(GetSaveFileNameW(&r)) << c.name;
+        EXPECT_EQ(host_bytes(m_file), c.expected + "/Kelvora1") << c.name;
+    }
+}
+
+// Without a documents folder the picker says so and takes no bare name: nothing may be saved in the
+// folder the program happened to be started from. A full path still works.
+TEST_F(DocumentsFolderTest, UnreachableDocumentsFolderIsToldAndTheWorkingFolderIsLeftAlone)
+{
+    std::ofstream(m_root + "/file") << "x";
+    const fs::path started_in = fs::current_path();
+    fs::create_directory(m_root + "/working");
+    fs::current_path(m_root + "/working");
+    struct Case {
+        const char* name;
+        std::string home;
+    };
+    const Case cases[] = {
+        {"a home folder below a file", m_root + "/file/home"},
+        {"a relative home folder", "relative/home"},
+    };
+    for (const Case& c : cases) {
+        setenv("HOME", c.home.c_str(), 1);
+        wchar_t path[1000] = L"an earlier folder";
+        EXPECT_FALSE(SHGetSpecialFolderPath(nullptr, path, CSIDL_PERSONAL, FALSE)) << c.name;
+        EXPECT_STREQ(path, L"") << c.name;
+
+        wcscpy(m_file, L"Kelvora1");
+        std::wstring folder_line, told;
+        std::vector<std::wstring> rows;
+        script().push_back([&] {
+            folder_line = text_of(picker_item(kFolderLine));
+            rows = list_items();
+            kelvora::device::key(VK_RETURN); // the offered bare name
+        });
+        script().push_back([&] {
+            told = kelvora::device::top_level_windows().front().title;
+            kelvora::device::key(VK_RETURN); // closes the message
+        });
+        const std::wstring full_path = wide(m_root) + L"/saved.dat";
+        script().push_back([&] {
+            kelvora::device::type(full_path);
+            kelvora::device::key(VK_RETURN);
+        });
+        OPENFILENAMEW r = request();
+        r.lpstrInitialDir = path;
+        EXPECT_TRUE(GetSaveFileNameW(&r)) << c.name;
+        EXPECT_EQ(folder_line.rfind(L"No documents folder: ", 0), 0u) << c.name << ": " << testing::PrintToString(folder_line);
+        EXPECT_EQ(rows, std::vector<std::wstring>{L"[..]"}) << c.name << ": only the way to the root";
+        EXPECT_EQ(told, L"File") << c.name << ": the bare name is refused with a message";
+        EXPECT_EQ(std::wstring(m_file), full_path) << c.name;
+        EXPECT_TRUE(fs::is_empty(m_root + "/working")) << c.name << ": nothing made in the working folder";
+    }
+    fs::current_path(started_in);
+}
+
 } // namespace

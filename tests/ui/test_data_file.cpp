@@ -118,7 +118,9 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"TwoColumnsWithoutTheCountLine", "1 2\n3 4\n5 6\n", true, 1, 2, 3},
                       LoadCase{"OneExtraNumber", "2\n1 3\n2 5\n7\n", true, 2, 1, 3},
                       LoadCase{"FewerPointsThanTheCount", "5\n1 3\n2 5\n", true, 2, 1, 3},
-                      LoadCase{"NoCountLeavesThePoints", "x y\n1 3\n", true, 3, -1, -10}),
+                      LoadCase{"NoCountLeavesThePoints", "x y\n1 3\n", true, 3, -1, -10},
+                      LoadCase{"FractionalCountLeavesThePoints", "4.5\n0 2\n1 5\n2 8\n3 11\n", true, 3, -1, -10},
+                      LoadCase{"TextAmongThePointsKeepsThoseBefore", "3\n1 3\n2 4x\n5 6\n", true, 1, 1, 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct MessageCase {
@@ -126,9 +128,12 @@ struct MessageCase {
     int declared;
     int loaded;
     std::wstring text;
+    int line = 0;
+    const char* token = nullptr;
 };
 
-// Each box says its count once, what was loaded, and for a refused file that the points are unchanged.
+// Each box says its count once, what was loaded, where reading stopped, and for a refused file that
+// the points are unchanged.
 TEST(LoadMessages, SayWhatHappenedInOneSentence)
 {
     const std::wstring question = L"were its columns written without the count line?";
@@ -148,13 +153,23 @@ TEST(LoadMessages, SayWhatHappenedInOneSentence)
              L" Only those points were loaded."},
         {POINTS_FILE_EXTRA_NUMBERS, 0, 0,
          L"The file's count is 0, but numbers follow it: " + question + L" The table is now empty."},
+        {POINTS_FILE_NOT_A_NUMBER, 3, 1,
+         L"Line 3: \"4x\" is not a number; reading stopped there after 1 complete point: it was loaded.", 3, "4x"},
+        {POINTS_FILE_NOT_A_NUMBER, 3, 0, L"Line 2: \"#\" is not a number; reading stopped there: the table is now empty.",
+         2, "#"},
+        {POINTS_FILE_BAD_COUNT, 4, 3,
+         L"Line 1: the number of points \"4.5\" is not a whole number.\nThe points are unchanged.", 1, "4.5"},
         {POINTS_FILE_NO_COUNT, 0, 3,
          L"The file does not start with the number of points.\nThe points are unchanged."},
+        {POINTS_FILE_COUNT_TOO_LARGE, 0, 3,
+         L"The file holds more than " + std::to_wstring(POINT_CAPACITY) + L" points.\nThe points are unchanged."},
         {POINTS_FILE_CANNOT_OPEN, 0, 3, L"The file cannot be opened or read.\nThe points are unchanged."},
     };
     for (const MessageCase& c : cases) {
+        PointsFileReport report = {c.declared, c.line, ""};
+        if (c.token != nullptr) strcpy(report.token, c.token);
         WCHAR message[512];
-        describeLoad(message, 512, c.status, c.declared, c.loaded);
+        describeLoad(message, 512, c.status, &report, c.loaded);
         EXPECT_EQ(message, c.text);
     }
 }

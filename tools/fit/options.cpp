@@ -10,8 +10,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 
 #include "kelvora_version.h"
@@ -26,6 +29,7 @@ using OptionAction = bool (*)(FitOptions* options, const char* value, std::strin
 struct OptionRow {
     const char* name;      // with its leading dashes
     const char* valueName; // shown in the help; nullptr for a switch that takes no value
+    bool valueOptional;    // the value comes only as --name=value, and may be left out
     const char* help;      // nullptr keeps the row out of the help (aliases)
     OptionAction action;
 };
@@ -40,11 +44,21 @@ bool parseInt(const char* text, int* value)
     return true;
 }
 
+// A finite decimal number, as the points are read: no hexadecimal, NaN, infinity or value beyond the
+// range of a double.
 bool parseFiniteDouble(const char* text, double* value)
 {
-    char* end = nullptr;
-    double parsed = strtod(text, &end);
-    if (end == text || *end != 0 || !isfinite(parsed)) return false;
+    const char* first = *text == '+' ? text + 1 : text;
+    const char* end = text + strlen(text);
+    double parsed = 0.0;
+    std::from_chars_result r = std::from_chars(first, end, parsed);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Below the smallest double: strtod rounds it as the points file reads it; above: refused.
+        parsed = strtod(text, nullptr);
+        if (!isfinite(parsed)) return false;
+    } else if (r.ec != std::errc() || r.ptr != end || !isfinite(parsed)) {
+        return false;
+    }
     *value = parsed;
     return true;
 }
@@ -102,6 +116,22 @@ bool setSize(FitOptions* options, const char* value, std::string* reason)
     return true;
 }
 
+// --columns alone reads plain tables of two columns; --columns=X,Y picks X and Y among more.
+bool setColumns(FitOptions* options, const char* value, std::string* reason)
+{
+    options->columns = true;
+    if (value == nullptr) return true;
+    const char* comma = strchr(value, ',');
+    std::string xText = comma != nullptr ? std::string(value, comma) : std::string();
+    int x = 0, y = 0;
+    if (comma == nullptr || !parseInt(xText.c_str(), &x) || !parseInt(comma + 1, &y) || x < 1 || y < 1 || x == y) {
+        *reason = std::string("--columns=X,Y takes two different column numbers from 1, not '") + value + "'";
+        return false;
+    }
+    options->pick = ColumnChoice{x, y};
+    return true;
+}
+
 bool showHelp(FitOptions* options, const char*, std::string*);
 
 bool showVersion(FitOptions* options, const char*, std::string*)
@@ -119,29 +149,30 @@ bool showModels(FitOptions* options, const char*, std::string*)
 }
 
 const OptionRow OPTIONS[] = {
-    {"--model", "K", "fit model K, 0 to 15 (default 0, Y=A+B*X)", setModel},
-    {"--exponent", "N", "the exponent N of model 15, Y=A+B*X^N (default 2)", setExponent},
-    {"--all", nullptr, "fit all sixteen models, one line each, smallest S first", setSwitch<&FitOptions::all>},
-    {"--precise", nullptr, "print numbers with 17 significant digits instead of 6",
+    {"--model", "K", false, "fit model K, 0 to 15 (default 0, Y=A+B*X)", setModel},
+    {"--exponent", "N", false, "the exponent N of model 15, Y=A+B*X^N (default 2)", setExponent},
+    {"--all", nullptr, false, "fit all sixteen models, one line each, smallest S first", setSwitch<&FitOptions::all>},
+    {"--precise", nullptr, false, "print numbers with 17 significant digits instead of 6",
      setSwitch<&FitOptions::precise>},
-    {"--refine", nullptr, "refine A and B by least squares on Y (Levenberg-Marquardt)",
+    {"--refine", nullptr, false, "refine A and B by least squares on Y (Levenberg-Marquardt)",
      setSwitch<&FitOptions::refine>},
-    {"--json", nullptr, "print one JSON object per fit, one per line", setSwitch<&FitOptions::json>},
-    {"--residuals", nullptr, "print x,y,fitted,residual of every point as CSV", setSwitch<&FitOptions::residuals>},
-    {"--plot", "FILE.png", "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
-    {"--plot-residuals", "FILE.png", "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
-    {"--size", "WxH", "size of the pictures in pixels (default 480x536)", setSize},
-    {"--columns", nullptr, "read plain tables: X and Y per line, see below", setSwitch<&FitOptions::columns>},
-    {"--list-models", nullptr, "print the model numbers and formulas", showModels},
-    {"--help", nullptr, "print this text", showHelp},
-    {"-h", nullptr, nullptr, showHelp},
-    {"--version", nullptr, "print the version", showVersion},
+    {"--json", nullptr, false, "print one JSON object per fit, one per line", setSwitch<&FitOptions::json>},
+    {"--residuals", nullptr, false, "print x,y,fitted,residual of every point as CSV", setSwitch<&FitOptions::residuals>},
+    {"--plot", "FILE.png", false, "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
+    {"--plot-residuals", "FILE.png", false, "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
+    {"--size", "WxH", false, "size of the pictures in pixels (default 480x536)", setSize},
+    {"--columns", "X,Y", true, "read plain tables (with =X,Y: X and Y from those columns), see below", setColumns},
+    {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
+    {"--help", nullptr, false, "print this text", showHelp},
+    {"-h", nullptr, false, nullptr, showHelp},
+    {"--version", nullptr, false, "print the version", showVersion},
 };
 
 // "--name VALUE" as the help shows it.
 std::string optionSynopsis(const OptionRow& row)
 {
-    return row.valueName != nullptr ? std::string(row.name) + " " + row.valueName : std::string(row.name);
+    if (row.valueName == nullptr) return row.name;
+    return std::string(row.name) + (row.valueOptional ? "[=" : " ") + row.valueName + (row.valueOptional ? "]" : "");
 }
 
 bool showHelp(FitOptions* options, const char*, std::string*)
@@ -159,8 +190,11 @@ bool showHelp(FitOptions* options, const char*, std::string*)
     printModelList();
     printf("\nA FILE holds the number of points, then X and Y of each point, separated by white space.\n"
            "A plain table (--columns, or found by itself when its first line holds two numbers) holds X\n"
-           "and Y per line, separated by a comma, semicolon, tab or spaces; '#' starts a comment and one\n"
-           "header line may come before the first point.\n\n"
+           "and Y per line, separated by a comma, semicolon, tab or spaces, fields in double quotes or\n"
+           "not; '#' starts a comment and one header line without numbers may come before the first\n"
+           "point. --columns=X,Y takes X and Y from those columns (from 1) of a wider table. A table\n"
+           "that writes decimal commas throughout (1,5;2,5) is read with them. Numbers are finite\n"
+           "decimals; hexadecimal numbers, NaN and infinities are refused with their line.\n\n"
            "Each FILE gives one block: the formula, then A=, B=, N= (model 15 only) and S= (n-1), then\n"
            "the standard errors se_A= and se_B=, the 95%% intervals ci_A= and ci_B= (Student t, n-2),\n"
            "s_n2= (residual standard deviation with n-2), r2= (on Y) and r2_line= (on the straight line).\n"
@@ -203,7 +237,7 @@ bool takeOption(int argc, char** argv, int* index, FitOptions* options, std::str
         return false;
     }
     const char* value = nullptr;
-    if (row->valueName == nullptr) {
+    if (row->valueName == nullptr || (row->valueOptional && equals == nullptr)) {
         if (equals != nullptr) {
             *reason = name + " takes no value";
             return false;
@@ -219,6 +253,46 @@ bool takeOption(int argc, char** argv, int* index, FitOptions* options, std::str
     return row->action(options, value, reason);
 }
 
+// A picture's name ends in ".png", in any case.
+bool namesPng(const char* path)
+{
+    size_t length = strlen(path);
+    return length > 4 && strcasecmp(path + length - 4, ".png") == 0;
+}
+
+// The same file: the same name, or two names (links) of one file; "-" is standard input.
+bool sameFile(const char* output, const char* input)
+{
+    if (strcmp(output, input) == 0) return true;
+    struct stat outputInfo, inputInfo;
+    if (stat(output, &outputInfo) != 0) return false;
+    int found = strcmp(input, "-") == 0 ? fstat(0, &inputInfo) : stat(input, &inputInfo);
+    return found == 0 && outputInfo.st_dev == inputInfo.st_dev && outputInfo.st_ino == inputInfo.st_ino;
+}
+
+// Why the pictures cannot be written where the command line says, or "" when they can: each name ends
+// in .png, and no picture replaces an input of the run or the other picture.
+std::string pictureProblem(const FitOptions& options)
+{
+    const char* pictures[2] = {options.plotPath, options.residualPlotPath};
+    const char* names[2] = {"--plot", "--plot-residuals"};
+    for (int i = 0; i < 2; ++i) {
+        if (pictures[i] == nullptr) continue;
+        if (!namesPng(pictures[i])) {
+            return std::string(names[i]) + " writes a PNG picture: its name must end in .png, not '" + pictures[i] + "'";
+        }
+        for (const char* input : options.files) {
+            if (sameFile(pictures[i], input)) {
+                return std::string(names[i]) + " would replace the input file '" + input + "'";
+            }
+        }
+    }
+    if (pictures[0] != nullptr && pictures[1] != nullptr && sameFile(pictures[0], pictures[1])) {
+        return "--plot and --plot-residuals name the same file";
+    }
+    return "";
+}
+
 // The rules between options, checked once all are read.
 bool checkCombination(const FitOptions& options, std::string* reason)
 {
@@ -229,6 +303,8 @@ bool checkCombination(const FitOptions& options, std::string* reason)
     } else if ((options.plotPath != nullptr && options.plotPath[0] == 0) ||
                (options.residualPlotPath != nullptr && options.residualPlotPath[0] == 0)) {
         *reason = "--plot and --plot-residuals need a file name";
+    } else if (!pictureProblem(options).empty()) {
+        *reason = pictureProblem(options);
     } else if (options.files.size() > 1 && (options.plotPath != nullptr || options.residualPlotPath != nullptr)) {
         *reason = "--plot and --plot-residuals draw one points file, not " + std::to_string(options.files.size());
     } else if (options.sizeGiven && options.plotPath == nullptr && options.residualPlotPath == nullptr) {

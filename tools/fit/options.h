@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "plain_table.h"
+
 // Limits of --size: below the plot's margins there is nothing to draw; above, the picture costs memory
 // without showing more.
 #define PLOT_SIZE_MIN 100
@@ -28,7 +30,8 @@ struct FitOptions {
     bool refine = false;             // least squares on Y, started from the linearised fit
     bool json = false;               // one JSON object per fit instead of the text blocks
     bool residuals = false;          // x,y,fitted,residual CSV after each block
-    bool columns = false;            // read plain two-column tables
+    bool columns = false;            // read plain tables
+    ColumnChoice pick = {0, 0};      // --columns=X,Y: the columns of X and Y, from 1
     const char* plotPath = nullptr;  // the results window as PNG
     const char* residualPlotPath = nullptr;
     bool sizeGiven = false;

@@ -1,77 +1,182 @@
-// Plain-table reader. Lines are split at the separators; each data line must hold exactly two numbers
-// (C locale, as strtod reads them, to the end of the field), so a stray third column or a typo is
-// reported with its line number instead of shifting every following point.
+// Plain-table reader. Lines are split into fields at a comma or semicolon (with blanks around it) or at
+// blanks alone; a field may stand in double quotes and a separator may end the line. The fields X and Y
+// must be whole finite decimal numbers, so a stray column, a unit after a number or a typo is reported
+// with its line instead of shifting the following points. The reading goes block by block through the
+// number reader, so a number of any length reads as it does in a points file.
 #include "plain_table.h"
 
-#include <errno.h>
 #include <math.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <charconv>
+#include <string>
 #include <vector>
 
 namespace {
 
-bool isSeparator(char c) { return c == ',' || c == ';' || c == '\t' || c == ' ' || c == '\r'; }
+bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool endsLine(int c) { return c < 0 || c == '\n' || c == '#'; }
+bool endsField(int c) { return endsLine(c) || isBlank(c) || c == ',' || c == ';' || c == '"'; }
+// With decimal commas the comma belongs to the number (by then it reads as a point), only the
+// semicolon and blanks separate.
+bool endsCommaField(int c) { return endsLine(c) || isBlank(c) || c == ';' || c == '"'; }
+bool endsQuotedField(int c) { return c < 0 || c == '\n' || c == '"'; }
 
-// The fields of one line (comment removed), at most three: a third means "too many".
-int splitFields(const char* begin, const char* end, const char* fields[3], const char* fieldEnds[3])
+// What one line holds: its field count, X and Y, and the first field among those that count (X and Y,
+// or every field of a two-column table) that is not a number.
+struct LineFields {
+    int count;
+    int numbers;         // fields that read as numbers, decimal or not
+    double x, y;
+    NumberToken bad;     // TOKEN_NUMBER while every field that counts is one
+    bool stuck;          // a field could not be passed (an unclosed quote, a word longer than a block)
+    char token[TOKEN_TEXT_CAPACITY];
+};
+
+void noteField(LineFields* line, ColumnChoice columns, NumberToken kind, double value, const char* text)
 {
-    const char* hash = (const char*)memchr(begin, '#', (size_t)(end - begin));
-    if (hash != NULL) end = hash;
-    int count = 0;
-    const char* p = begin;
-    while (p < end && count < 3) {
-        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r')) ++p;
-        if (p >= end) break;
-        const char* start = p;
-        while (p < end && !isSeparator(*p)) ++p;
-        fields[count] = start;
-        fieldEnds[count] = p;
-        ++count;
-        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r')) ++p;
-        if (p < end && (*p == ',' || *p == ';')) {
-            ++p;
-            // An empty field between two separators ("1,,2") counts as a field that is no number.
-            const char* q = p;
-            while (q < end && (*q == ' ' || *q == '\t' || *q == '\r')) ++q;
-            if (q >= end || *q == ',' || *q == ';') {
-                if (count < 3) {
-                    fields[count] = q;
-                    fieldEnds[count] = q;
-                    ++count;
-                }
+    int index = line->count;
+    int xColumn = columns.x > 0 ? columns.x : 1;
+    int yColumn = columns.y > 0 ? columns.y : 2;
+    if (kind == TOKEN_NUMBER || kind == TOKEN_NOT_DECIMAL) line->numbers++;
+    if (kind == TOKEN_NUMBER) {
+        if (index == xColumn) line->x = value;
+        if (index == yColumn) line->y = value;
+        return;
+    }
+    bool counts = columns.x == 0 || index == xColumn || index == yColumn;
+    if (counts && line->bad == TOKEN_NUMBER) {
+        line->bad = kind == TOKEN_NOT_DECIMAL ? TOKEN_NOT_DECIMAL : TOKEN_NOT_A_NUMBER;
+        strcpy(line->token, text);
+    }
+}
+
+// Passes blanks; returns the character after them.
+int skipBlanks(NumberReader* reader)
+{
+    int c = peekChar(reader, 0);
+    while (isBlank(c)) {
+        passChar(reader);
+        c = peekChar(reader, 0);
+    }
+    return c;
+}
+
+// Reads the field at the reading position, in quotes or not; false when it cannot be passed.
+bool readField(NumberReader* reader, TokenEnd ends, LineFields* line, ColumnChoice columns)
+{
+    bool quoted = peekChar(reader, 0) == '"';
+    if (quoted) {
+        passChar(reader);
+        skipBlanks(reader);
+    }
+    double value = 0.0;
+    char text[TOKEN_TEXT_CAPACITY] = "";
+    NumberToken kind = readNumberToken(reader, quoted ? endsQuotedField : ends, true, &value, text);
+    if (kind == TOKEN_NONE) kind = TOKEN_NOT_A_NUMBER;
+    int c = quoted ? skipBlanks(reader) : peekChar(reader, 0);
+    bool passed = quoted ? c == '"' : ends(c);
+    if (quoted && passed) passChar(reader);
+    if (!passed && kind == TOKEN_NUMBER) kind = TOKEN_NOT_A_NUMBER;
+    noteField(line, columns, kind, value, text);
+    // A field the line cannot be read past stops the table, whichever column it stands in.
+    if (!passed && line->bad == TOKEN_NUMBER) {
+        line->bad = TOKEN_NOT_A_NUMBER;
+        strcpy(line->token, text);
+    }
+    return passed;
+}
+
+// Reads one line and passes its line feed.
+void readLine(NumberReader* reader, bool decimalCommas, ColumnChoice columns, LineFields* line)
+{
+    TokenEnd ends = decimalCommas ? endsCommaField : endsField;
+    bool fieldDue = false; // after a separator: the next separator means an empty field
+    for (;;) {
+        int c = skipBlanks(reader);
+        if (endsLine(c)) {
+            while (c == '#' || (c >= 0 && c != '\n')) {
+                passChar(reader);
+                c = peekChar(reader, 0);
             }
+            passChar(reader);
+            return;
+        }
+        if (c == ';' || (c == ',' && !decimalCommas)) {
+            if (fieldDue || line->count == 0) {
+                line->count++;
+                noteField(line, columns, TOKEN_NOT_A_NUMBER, 0.0, "");
+            }
+            passChar(reader);
+            fieldDue = true;
+            continue;
+        }
+        line->count++;
+        fieldDue = false;
+        if (!readField(reader, ends, line, columns)) {
+            line->stuck = true;
+            return;
         }
     }
-    return count;
 }
 
-bool parseField(const char* begin, const char* end, double* value)
+PlainTableReport failure(PlainTableReport report, PlainTableStatus status, int line)
 {
-    char buffer[128];
-    size_t length = (size_t)(end - begin);
-    if (length == 0 || length >= sizeof buffer) return false;
-    memcpy(buffer, begin, length);
-    buffer[length] = 0;
-    char* stop = NULL;
-    *value = strtod(buffer, &stop);
-    return stop == buffer + length;
+    report.status = status;
+    report.badLine = line;
+    return report;
 }
 
-enum LineKind { LINE_EMPTY, LINE_POINT, LINE_OTHER };
+} // namespace
 
-LineKind readLine(const char* begin, const char* end, double* x, double* y)
+PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table)
 {
-    const char* fields[3];
-    const char* fieldEnds[3];
-    int count = splitFields(begin, end, fields, fieldEnds);
-    if (count == 0) return LINE_EMPTY;
-    if (count == 2 && parseField(fields[0], fieldEnds[0], x) && parseField(fields[1], fieldEnds[1], y)) {
-        return LINE_POINT;
+    PlainTableReport report = {PLAIN_TABLE_OK, 0, 0, false, ""};
+    int needed = columns.x > columns.y ? columns.x : columns.y;
+    bool seenContent = false;
+    int count = 0;
+    while (peekChar(reader, 0) >= 0) {
+        int lineNumber = reader->line;
+        LineFields line = {0, 0, 0.0, 0.0, TOKEN_NUMBER, false, ""};
+        readLine(reader, reader->commaIsPoint, columns, &line);
+        if (line.count == 0) continue;
+        // A first line without a single number names the columns.
+        if (!seenContent && line.numbers == 0 && !line.stuck) {
+            seenContent = true;
+            report.hasHeader = true;
+            continue;
+        }
+        seenContent = true;
+        // Of a two-column table, a line of more columns is told as such, unless one of them is empty.
+        bool tooWide = columns.x == 0 && line.count > 2 && line.token[0] != 0 && !line.stuck;
+        if (line.bad != TOKEN_NUMBER && !tooWide) {
+            strcpy(report.token, line.token);
+            return failure(report, line.bad == TOKEN_NOT_DECIMAL ? PLAIN_TABLE_NOT_DECIMAL : PLAIN_TABLE_NOT_A_NUMBER,
+                           lineNumber);
+        }
+        if (columns.x == 0 ? line.count != 2 : line.count < needed) {
+            report.columns = line.count;
+            return failure(report, PLAIN_TABLE_COLUMNS, lineNumber);
+        }
+        if (count >= POINT_CAPACITY) return failure(report, PLAIN_TABLE_TOO_MANY, lineNumber);
+        table->x[count] = line.x;
+        table->y[count] = line.y;
+        ++count;
     }
-    return LINE_OTHER;
+    if (reader->failed) return failure(report, PLAIN_TABLE_READ_ERROR, reader->line);
+    table->pointCount = count;
+    return report;
 }
+
+namespace {
+
+// Deciding the format from the first block: the block's lines split into at most three fields.
+struct BlockField {
+    const char* begin;
+    const char* end;
+};
 
 const char* lineEnd(const char* p, const char* end)
 {
@@ -79,49 +184,66 @@ const char* lineEnd(const char* p, const char* end)
     return newline != NULL ? newline : end;
 }
 
-} // namespace
-
-PlainTableReport readPlainTable(const char* text, size_t length, PointTable* table)
+int splitBlockLine(const char* begin, const char* end, bool decimalCommas, BlockField fields[3])
 {
-    PlainTableReport report = {PLAIN_TABLE_OK, 0, false};
-    std::vector<double> xs, ys;
-    const char* end = text + length;
-    int lineNumber = 0;
-    for (const char* p = text; p < end;) {
-        const char* stop = lineEnd(p, end);
-        ++lineNumber;
-        double x, y;
-        LineKind kind = readLine(p, stop, &x, &y);
-        p = stop + 1;
-        if (kind == LINE_EMPTY) continue;
-        if (kind == LINE_OTHER) {
-            if (xs.empty() && !report.hasHeader) {
-                report.hasHeader = true;
-                continue;
-            }
-            report.status = PLAIN_TABLE_BAD_LINE;
-            report.badLine = lineNumber;
-            return report;
+    const char* hash = (const char*)memchr(begin, '#', (size_t)(end - begin));
+    if (hash != NULL) end = hash;
+    int count = 0;
+    bool fieldDue = false;
+    const char* p = begin;
+    while (count < 3) {
+        while (p < end && isBlank((unsigned char)*p)) ++p;
+        if (p >= end) break;
+        if (*p == ';' || (*p == ',' && !decimalCommas)) {
+            if (fieldDue || count == 0) fields[count++] = BlockField{p, p};
+            fieldDue = true;
+            ++p;
+            continue;
         }
-        if ((int)xs.size() >= POINT_CAPACITY) {
-            report.status = PLAIN_TABLE_TOO_MANY;
-            report.badLine = lineNumber;
-            return report;
+        fieldDue = false;
+        const char* start = p;
+        if (*p == '"') {
+            start = ++p;
+            while (p < end && *p != '"') ++p;
+            fields[count++] = BlockField{start, p};
+            if (p < end) ++p;
+            continue;
         }
-        xs.push_back(x);
-        ys.push_back(y);
+        while (p < end && !(decimalCommas ? endsCommaField : endsField)((unsigned char)*p)) ++p;
+        fields[count++] = BlockField{start, p};
     }
-    table->pointCount = (int)xs.size();
-    if (!xs.empty()) {
-        memcpy(table->x, xs.data(), xs.size() * sizeof(double));
-        memcpy(table->y, ys.data(), ys.size() * sizeof(double));
+    return count;
+}
+
+// A field of the block as a finite decimal number (decimal commas: with a comma as its point).
+bool blockFieldIsNumber(BlockField field, bool decimalCommas)
+{
+    std::string text(field.begin, field.end);
+    for (size_t i = 0; decimalCommas && i < text.size(); ++i) {
+        if (text[i] == '.') return false;
+        if (text[i] == ',') text[i] = '.';
     }
-    return report;
+    if (text.empty()) return false;
+    const char* first = text[0] == '+' ? text.data() + 1 : text.data();
+    const char* end = text.data() + text.size();
+    double value = 0.0;
+    std::from_chars_result r = std::from_chars(first, end, value);
+    // Below the smallest double from_chars says "out of range"; it is still a number.
+    if (r.ec == std::errc::result_out_of_range && r.ptr == end) return isfinite(strtod(text.c_str(), NULL));
+    return r.ec == std::errc() && r.ptr == end && isfinite(value);
+}
+
+bool hasDigit(BlockField field)
+{
+    for (const char* p = field.begin; p < field.end; ++p) {
+        if (*p >= '0' && *p <= '9') return true;
+    }
+    return false;
 }
 
 // Counts the white-space separated numbers after the first, as the points-file reader would take them;
 // stops at the first text that is no number.
-static long numbersAfterCount(const char* text, size_t length, double* first)
+long numbersAfterCount(const char* text, size_t length, double* first)
 {
     std::vector<char> copy(text, text + length);
     copy.push_back(0);
@@ -140,20 +262,53 @@ static long numbersAfterCount(const char* text, size_t length, double* first)
     return *p == 0 ? count : -1;
 }
 
-bool looksLikePlainTable(const char* text, size_t length)
+} // namespace
+
+bool showsDecimalCommas(const char* block, size_t length)
 {
-    const char* end = text + length;
-    for (const char* p = text; p < end;) {
+    const char* end = block + length;
+    bool seenContent = false, commaSeen = false;
+    int dataLines = 0;
+    for (const char* p = block; p < end;) {
         const char* stop = lineEnd(p, end);
-        double x, y;
-        LineKind kind = readLine(p, stop, &x, &y);
-        if (kind == LINE_EMPTY) {
-            p = stop + 1;
-            continue;
+        // A full block cut inside a line says nothing of that line's end.
+        if (stop == end && length >= READ_BLOCK_SIZE) break;
+        BlockField fields[3];
+        int count = splitBlockLine(p, stop, true, fields);
+        p = stop + 1;
+        if (count == 0) continue;
+        bool header = !seenContent && !hasDigit(fields[0]) && (count < 2 || !hasDigit(fields[1]));
+        seenContent = true;
+        if (header) continue;
+        if (count != 2) return false;
+        for (int i = 0; i < 2; ++i) {
+            if (!blockFieldIsNumber(fields[i], true)) return false;
+            commaSeen = commaSeen || memchr(fields[i].begin, ',', (size_t)(fields[i].end - fields[i].begin)) != NULL;
         }
-        if (kind != LINE_POINT) return false;
+        ++dataLines;
+    }
+    return commaSeen && dataLines > 0;
+}
+
+bool looksLikePlainTable(const char* block, size_t length, bool complete)
+{
+    if (showsDecimalCommas(block, length)) return true;
+    const char* end = block + length;
+    for (const char* p = block; p < end;) {
+        const char* stop = lineEnd(p, end);
+        BlockField fields[3];
+        int count = splitBlockLine(p, stop, false, fields);
+        p = stop + 1;
+        if (count == 0) continue;
+        // Two fields of which one is a number, or more fields that are all numbers, are a table's
+        // first line: a points file's first line holds its count alone.
+        bool number[3] = {false, false, false};
+        for (int i = 0; i < count; ++i) number[i] = blockFieldIsNumber(fields[i], false);
+        bool tableLine = count == 2 ? number[0] || number[1] : count == 3 && number[0] && number[1] && number[2];
+        if (!tableLine) return false;
+        if (!complete) return true;
         double first = 0.0;
-        long rest = numbersAfterCount(text, length, &first);
+        long rest = numbersAfterCount(block, length, &first);
         bool countFits = rest >= 0 && first >= 0.0 && first == floor(first) && (double)rest == 2.0 * first;
         return !countFits;
     }

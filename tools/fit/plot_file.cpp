@@ -3,10 +3,13 @@
 // written as PNG with libpng. Nothing is shown and no display is needed.
 #include "plot_file.h"
 
+#include <errno.h>
 #include <kelvora_device.h>
+#include <kelvora_host.h>
 #include <png.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <vector>
 
@@ -15,6 +18,7 @@
 #include "label.h"
 #include "models.h"
 #include "plot.h"
+#include "points_file.h"
 #include "results_window.h"
 
 namespace {
@@ -54,20 +58,54 @@ std::vector<unsigned char> readClientPixels(HWND window, int width, int height)
     return rgb;
 }
 
-bool writePng(const char* path, const std::vector<unsigned char>& rgb, int width, int height)
+// The pixels of a picture and what libpng said when it failed.
+struct PngContent {
+    const std::vector<unsigned char>* rgb;
+    int width;
+    int height;
+    char message[64];
+};
+
+bool writePngStream(FILE* file, const void* content)
 {
+    PngContent* png = (PngContent*)content;
     png_image image;
     memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    image.width = (png_uint_32)width;
-    image.height = (png_uint_32)height;
+    image.width = (png_uint_32)png->width;
+    image.height = (png_uint_32)png->height;
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path, 0, rgb.data(), width * 3, NULL)) {
-        fprintf(stderr, "kelvora-fit: %s: cannot write the picture (%s)\n", path, image.message);
-        png_image_free(&image);
+    errno = 0;
+    bool written = png_image_write_to_stdio(&image, file, 0, png->rgb->data(), png->width * 3, NULL) != 0;
+    int error = errno;
+    if (!written) snprintf(png->message, sizeof png->message, "%s", image.message);
+    png_image_free(&image);
+    errno = error;
+    // What is still buffered must reach the file too: a full disk shows here as often as in libpng.
+    return written && fflush(file) == 0 && !ferror(file);
+}
+
+// Writes the picture through the routine that saves points files: a failure leaves whatever path named
+// as it was, and the message says what failed.
+bool writePng(const char* path, const std::vector<unsigned char>& rgb, int width, int height)
+{
+    // What is there and no regular file (a device, a folder, a pipe) is never replaced: said before a
+    // temporary file is made beside it.
+    struct stat existing;
+    if (stat(path, &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        fprintf(stderr, "kelvora-fit: %s: not a regular file; it is left as it is\n", path);
         return false;
     }
-    return true;
+    PngContent content = {&rgb, width, height, ""};
+    PointsFileStatus status = writeFileReplacing(kelvora_file_name_from_host(path).c_str(), writePngStream, &content);
+    if (status == POINTS_FILE_OK) return true;
+    const char* reason = errno != 0 ? strerror(errno) : content.message[0] != 0 ? content.message : "write error";
+    if (status == POINTS_FILE_REPLACE_FAILED) {
+        fprintf(stderr, "kelvora-fit: %s: cannot be replaced: %s\n", path, reason);
+    } else {
+        fprintf(stderr, "kelvora-fit: %s: %s\n", path, reason);
+    }
+    return false;
 }
 
 // Sizes the window to the picture, lets it paint, reads it and writes the file; stops the device.

@@ -214,6 +214,9 @@ RefineResult refineFit(const double* x, const double* y, int count, int modelId,
         &keptX, &keptY, &usedX, &usedY);
     result.pointsUsed = used;
     result.leftOut = count - used;
+    // Of the points used, those the line could not take: a point without a model value is told once.
+    result.leftOutOfStart = 0;
+    for (int i = 0; i < used; ++i) result.leftOutOfStart += lineTakesPoint(modelId, exponentN, usedX[i], usedY[i]) ? 0 : 1;
     if (used < 2) {
         result.status = REFINE_TOO_FEW;
         return result;

@@ -52,6 +52,8 @@ ModelFit fitOneModel(int modelId, bool refine)
     m.count = points.pointCount;
     LineFit line;
     m.linearised = fitPointsWithLine(points.x, points.y, points.pointCount, modelId, g_app.exponentN, &line);
+    // One point has no spread about a curve: S is no number, as A and B are.
+    if (points.pointCount < 2) m.linearised.s = NAN;
     m.fit = m.linearised;
     m.uncertainty = linearisedUncertainty(modelId, points.pointCount, &m.fit, &line);
     m.refineAsked = refine;
@@ -68,10 +70,15 @@ ModelFit fitOneModel(int modelId, bool refine)
 }
 
 // Why a refinement did not give a fit, in one phrase.
-const char* refineFailure(const RefineResult& r)
+const char* refineFailure(const ModelFit& m)
 {
+    const RefineResult& r = m.refinement;
     switch (r.status) {
-    case REFINE_NO_START: return "no start: fewer than two points the linearised fit can take";
+    case REFINE_NO_START:
+        if (m.count - r.leftOutOfStart >= 2) {
+            return "no start: the points the linearised fit can take do not determine its straight line";
+        }
+        return "no start: fewer than two points the linearised fit can take";
     case REFINE_TOO_FEW: return "fewer than two points where the model has a value";
     case REFINE_NOT_CONVERGED: return r.reason;
     default: return "";
@@ -159,7 +166,7 @@ std::string fitWarning(const ModelFit& m)
     char text[300];
     if (m.refineAsked && !refined(m)) {
         snprintf(text, sizeof text, "the refinement did not converge (%s) after %d iterations; the linearised "
-                 "fit is shown", refineFailure(m.refinement), m.refinement.iterations);
+                 "fit is shown", refineFailure(m), m.refinement.iterations);
         return text;
     }
     if (allFinite(m.fit)) return "";
@@ -216,7 +223,7 @@ void printRankedLine(const FitOptions& options, const ModelFit& m)
     printf(format, shown(m.fit.s), shown(m.fit.a), shown(m.fit.b), shown(m.uncertainty.seA),
            shown(m.uncertainty.seB), shown(m.uncertainty.r2));
     printFormula(stdout, m.modelId);
-    if (m.refineAsked && !refined(m)) printf(" (not refined: %s)", refineFailure(m.refinement));
+    if (m.refineAsked && !refined(m)) printf(" (not refined: %s)", refineFailure(m));
     if (!m.refineAsked && !allFinite(m.fit)) {
         int outside;
         printf(" (no finite fit: %s)", whyNotFinite(m.modelId, &outside).c_str());

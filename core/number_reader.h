@@ -1,0 +1,90 @@
+// Numbers read from a stream in fixed blocks: the count and coordinates of a points file, and the fields
+// of the plain tables kelvora-fit reads. Memory stays one block whatever the input; a number of any
+// length reads as strtod reads its whole text.
+#ifndef KELVORA_NUMBER_READER_H
+#define KELVORA_NUMBER_READER_H
+
+#include <stdio.h>
+
+#define READ_BLOCK_SIZE 65536
+// The text of a token a message names: at most this many characters, zero included; a longer token is
+// cut and ends in "...".
+#define TOKEN_TEXT_CAPACITY 44
+
+struct NumberReader {
+    FILE* file;
+    char data[READ_BLOCK_SIZE + 1]; // data[end] is always 0
+    int start;
+    int end;
+    bool atEnd;
+    bool failed;
+    // "nan(" without its ")": the number was "nan", and the '(' after it, already passed, stops every
+    // further loose read as it would stand in front of it.
+    bool stopped;
+    // Decimal commas: ',' and '.' trade places as the blocks come in, so "1,5" reads as 1.5 and a
+    // stray "1.5" no longer reads as a number. Token texts in messages are traded back.
+    bool commaIsPoint;
+    int line; // line of data[start], from 1
+};
+
+// What readNumberToken found at the reading position.
+enum NumberToken {
+    TOKEN_NONE,         // the end of the stream (or of the line, for the table's token ends)
+    TOKEN_NUMBER,       // a number, the whole token
+    TOKEN_NOT_A_NUMBER, // the token is not a number, or a number runs into other text ("4x")
+    TOKEN_NOT_DECIMAL,  // a hexadecimal number, NaN, an infinity or a value beyond the double range
+};
+
+// Says whether character c (-1: the end of the stream) ends a token.
+typedef bool (*TokenEnd)(int c);
+
+void startNumberReader(NumberReader* reader, FILE* file);
+
+// Fills the first block (all of the stream when shorter) without passing any of it, so the format can
+// be decided before reading; *complete tells whether it holds the whole stream.
+const char* firstBlock(NumberReader* reader, int* length, bool* complete);
+
+// Makes ',' and '.' trade places from the reading position on (see commaIsPoint).
+void readDecimalCommas(NumberReader* reader);
+
+// peekChar when the block holds too little: tops it up first.
+int peekCharAfterFill(NumberReader* reader, int ahead);
+
+// The character `ahead` places after the reading position (ahead < 4096), or -1 past the end.
+inline int peekChar(NumberReader* reader, int ahead)
+{
+    return reader->start + ahead < reader->end ? (unsigned char)reader->data[reader->start + ahead]
+                                               : peekCharAfterFill(reader, ahead);
+}
+
+// Passes one character, counting lines.
+inline void passChar(NumberReader* reader)
+{
+    int c = peekChar(reader, 0);
+    if (c < 0) return;
+    if (c == '\n') ++reader->line;
+    ++reader->start;
+}
+
+// Space, tab, line feed, vertical tab, form feed, carriage return: what scanf skips.
+bool isSpaceChar(int c);
+
+// Skips white space as scanf does, counting lines; false when the stream ends first.
+bool skipWhiteSpace(NumberReader* reader);
+
+// "%d" after white space: an optional sign and decimal digits. Magnitudes beyond `limit` stop the
+// reading at once (their text is not passed) and read as limit + 1 (or its negative). False when no
+// digit comes; *wholeToken false when other text follows the digits ("4.5", "1e1", "5abc").
+bool readCount(NumberReader* reader, long long limit, long long* count, bool* wholeToken, char* text);
+
+// Reads the token at the reading position as one number ending where endsToken says. decimalOnly
+// refuses what only strtod takes beyond decimals (hexadecimal, NaN, infinities) and values beyond the
+// double range. A token that is no number is passed when endsToken ends it within one block; text
+// (TOKEN_TEXT_CAPACITY) receives it for a message.
+NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decimalOnly, double* value, char* text);
+
+// "%lg" after white space: one floating-point number in any form strtod takes, where it ends; what
+// follows it is left for the next read.
+bool readLooseNumber(NumberReader* reader, double* value);
+
+#endif

@@ -1,0 +1,144 @@
+// kelvora-fit's input reading: the format decided from the first block, then the points-file or
+// plain-table reader on the same blocks, and its messages.
+#include "points_input.h"
+
+#include <errno.h>
+#include <string.h>
+#include <kelvora_host.h>
+
+#include "points_file.h"
+
+namespace {
+
+#define MESSAGE_CAPACITY 400
+
+// The points file's own text for status (ASCII), as kelvora-fit prints it.
+void describeStatus(char* text, PointsFileStatus status, const PointsFileReport* report, int loaded)
+{
+    WCHAR wide[MESSAGE_CAPACITY];
+    int length = describePointsFile(wide, MESSAGE_CAPACITY, status, report, loaded);
+    for (int i = 0; i <= length; ++i) text[i] = wide[i] < 128 ? (char)wide[i] : '?';
+}
+
+// What a table met, as the points file's status where it says the same.
+PointsFileStatus sharedStatus(PlainTableStatus status)
+{
+    switch (status) {
+    case PLAIN_TABLE_OK: return POINTS_FILE_OK;
+    case PLAIN_TABLE_NOT_A_NUMBER: return POINTS_FILE_NOT_A_NUMBER;
+    case PLAIN_TABLE_NOT_DECIMAL: return POINTS_FILE_NOT_DECIMAL;
+    case PLAIN_TABLE_TOO_MANY: return POINTS_FILE_COUNT_TOO_LARGE;
+    default: return POINTS_FILE_CANNOT_OPEN;
+    }
+}
+
+bool readPointsFileInput(NumberReader* reader, const char* name, PointTable* table)
+{
+    PointsFileReport report;
+    PointsFileStatus status = readPoints(reader, table, &report, true);
+    char text[MESSAGE_CAPACITY];
+    describeStatus(text, status, &report, table->pointCount);
+    if (!pointsFileLoaded(status) || status == POINTS_FILE_NOT_A_NUMBER || status == POINTS_FILE_NOT_DECIMAL ||
+        status == POINTS_FILE_READ_ERROR) {
+        fprintf(stderr, "kelvora-fit: %s: %s%s\n", name, text,
+                status == POINTS_FILE_NO_COUNT ? " (a plain table? see --columns)" : "");
+        return false;
+    }
+    if (table->pointCount == 0) {
+        fprintf(stderr, "kelvora-fit: %s: no points%s%s%s\n", name, status != POINTS_FILE_OK ? " (" : "",
+                status != POINTS_FILE_OK ? text : "", status != POINTS_FILE_OK ? ")" : "");
+        return false;
+    }
+    if (status == POINTS_FILE_SHORT) fprintf(stderr, "kelvora-fit: %s: warning: %s; fitting those\n", name, text);
+    if (status == POINTS_FILE_EXTRA_NUMBERS) {
+        fprintf(stderr, "kelvora-fit: %s: warning: %s fitting the counted ones\n", name, text);
+    }
+    return true;
+}
+
+bool readPlainTableInput(NumberReader* reader, const char* name, ColumnChoice pick, PointTable* table)
+{
+    PlainTableReport report = readPlainTable(reader, pick, table);
+    if (report.status != PLAIN_TABLE_OK) {
+        char text[MESSAGE_CAPACITY];
+        describePlainTable(text, sizeof text, &report, pick);
+        fprintf(stderr, "kelvora-fit: %s: %s\n", name, text);
+        return false;
+    }
+    if (table->pointCount == 0) {
+        fprintf(stderr, "kelvora-fit: %s: no points\n", name);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void describePlainTable(char* text, size_t capacity, const PlainTableReport* report, ColumnChoice columns)
+{
+    int line = report->badLine;
+    int fields = report->columns;
+    if (report->status != PLAIN_TABLE_COLUMNS) {
+        PointsFileReport shared = {0, line, ""};
+        memcpy(shared.token, report->token, sizeof shared.token);
+        char message[MESSAGE_CAPACITY];
+        describeStatus(message, sharedStatus(report->status), &shared, 0);
+        snprintf(text, capacity, "%s", message);
+    } else if (columns.x > 0) {
+        snprintf(text, capacity, "line %d: %d column%s, but --columns=%d,%d needs %d", line, fields,
+                 fields == 1 ? "" : "s", columns.x, columns.y, columns.x > columns.y ? columns.x : columns.y);
+    } else if (fields > 2) {
+        snprintf(text, capacity, "line %d: %d columns: choose X and Y with --columns=X,Y (counted from 1)", line,
+                 fields);
+    } else {
+        snprintf(text, capacity, "line %d: 1 column, not two numbers X and Y", line);
+    }
+}
+
+bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table)
+{
+    NumberReader reader;
+    startNumberReader(&reader, file);
+    int length = 0;
+    bool complete = false;
+    const char* block = firstBlock(&reader, &length, &complete);
+    // The byte order mark spreadsheets put before UTF-8 text is no part of the first line.
+    if (length >= 3 && memcmp(block, "\xEF\xBB\xBF", 3) == 0) {
+        for (int i = 0; i < 3; ++i) passChar(&reader);
+        block += 3;
+        length -= 3;
+    }
+    if (reader.failed) {
+        char text[MESSAGE_CAPACITY];
+        PointsFileReport none = {};
+        describeStatus(text, POINTS_FILE_CANNOT_OPEN, &none, 0);
+        fprintf(stderr, "kelvora-fit: %s: %s\n", name, text);
+        return false;
+    }
+    if (columns || looksLikePlainTable(block, (size_t)length, complete)) {
+        if (showsDecimalCommas(block, (size_t)length)) {
+            fprintf(stderr, "kelvora-fit: %s: reading decimal commas (\"1,5\" as 1.5)\n", name);
+            readDecimalCommas(&reader);
+        }
+        return readPlainTableInput(&reader, name, pick, table);
+    }
+    return readPointsFileInput(&reader, name, table);
+}
+
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table)
+{
+    bool standardInput = strcmp(path, "-") == 0;
+    // A named file goes through the program's own opener: only a regular file, never waiting on a pipe.
+    FILE* file = standardInput ? stdin : _wfopen(kelvora_file_name_from_host(path).c_str(), L"rb");
+    if (file == NULL) {
+        // A name that exists but is no readable regular file (a folder, a pipe) reads as unreadable.
+        char text[MESSAGE_CAPACITY];
+        PointsFileReport none = {};
+        describeStatus(text, POINTS_FILE_CANNOT_OPEN, &none, 0);
+        fprintf(stderr, "kelvora-fit: %s: %s\n", name, errno == ENOENT ? strerror(errno) : text);
+        return false;
+    }
+    bool read = readInput(file, name, columns, pick, table);
+    if (!standardInput) fclose(file);
+    return read;
+}

@@ -1,0 +1,26 @@
+// kelvora-fit's input: a points file or a plain table, told apart by its first block and read block by
+// block into the point table, so memory stays the table and one block whatever the input.
+#ifndef KELVORA_POINTS_INPUT_H
+#define KELVORA_POINTS_INPUT_H
+
+#include <stdio.h>
+
+#include "app_state.h"
+#include "plain_table.h"
+
+// Reads the stream (its name in messages: name) into table: a plain table when columns is set or the
+// first block looks like one (columns.x > 0 picks its X and Y), else a points file. Numbers are finite
+// decimals. Returns false, with one line on standard error, when the input cannot be used or holds no
+// point; what it read besides the points it holds (a short count, numbers after them, decimal commas)
+// is said on standard error too.
+bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table);
+
+// One line for the user saying why the table could not be read ("line 3: \"kg\" is not a number"), in
+// the points file's words where the two meet.
+void describePlainTable(char* text, size_t capacity, const PlainTableReport* report, ColumnChoice columns);
+
+// readInput of the file named path ("-": standard input), opened as the program opens files: only a
+// regular file, never a pipe or a device.
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table);
+
+#endif
