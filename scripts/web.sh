@@ -6,6 +6,7 @@
 #   scripts/web.sh test SCRIPT OUT.png   play a kelvora-replay script in headless Chromium against the
 #                                        built page; OUT.png gets the canvas's final pixels at 1x
 set -euo pipefail
+caller=$PWD  # SCRIPT, OUT.png and the script's own shots are named from here
 cd "$(dirname "$0")/.."
 root=$PWD
 deps=$root/build/web-deps     # FreeType for WebAssembly and its source, built once and kept
@@ -74,7 +75,8 @@ case "${1:-serve}" in
     [ $# -eq 3 ] || { echo "usage: scripts/web.sh test SCRIPT OUT.png" >&2; exit 2; }
     [ -f "$page/index.html" ] || build_page
     install_driver
-    exec node web/test/play.js "$page" "$2" "$3"
+    cd "$caller"
+    exec node "$root/web/test/play.js" "$page" "$2" "$3"
     ;;
   *) echo "usage: scripts/web.sh [build | test SCRIPT OUT.png]" >&2; exit 2 ;;
 esac
