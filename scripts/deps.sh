@@ -13,7 +13,7 @@ packages=(
   xvfb xauth
   python3 desktop-file-utils man-db
   dpkg-dev file lintian appstream
-  libfast-float-dev emscripten chromium
+  libfast-float-dev emscripten chromium fontconfig
 )
 
 missing=()
