@@ -53,7 +53,7 @@ bool initInstance(HINSTANCE instance, int showCommand)
     fitBelowMenuBar(mainWindow);
 
     if (!registerWindowClass(instance, L"CaseF", SelectionWindow)) return false;
-    if (!registerWindowClass(instance, L"CalcF", ResultsWindow)) return false;
+    if (!registerWindowClass(instance, RESULTS_CLASS_NAME, ResultsWindow)) return false;
 
     createEntryControls(mainWindow);
     refreshEntryFields(mainWindow);

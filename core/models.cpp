@@ -1,5 +1,5 @@
-// Model catalogue and evaluation. Each formula is computed in one fixed order (the product written
-// first, then the sum or quotient) so that plots and residuals come out the same on every build.
+// The model table. Each formula is computed in one fixed order (the product written first, then the
+// sum or quotient) so that plots and residuals come out the same on every build.
 #include "models.h"
 
 #include <math.h>
@@ -7,45 +7,363 @@
 #include "app_state.h"
 
 const WCHAR AXIS_X_TEXT[] = L"Axis X";
+static const WCHAR AXIS_Y_TEXT[] = L"Axis Y";
 
-static const WCHAR* const MODEL_TEXTS[MODEL_COUNT + 1] = {
-    L"Y=A+B*X",      L"Y=1/(A+B*X)",       L"Y=A+B/X",      L"Y=X/(A+B*X)",
-    L"Y=A*B^X",      L"Y=A*EXP(B*X)",      L"Y=A*10^(B*X)", L"Y=1/(A+B*EXP(-X))",
-    L"Y=A*X^B",      L"Y=A+B*LOG10(X)",    L"Y=A+B*LOG(X)", L"Y=A/(B+X)",
-    L"Y=A*X/(B+X)",  L"Y=A*EXP(B/X)",      L"Y=A*10^(B/X)", L"Y=A+B*X^N",
-    L"Axis Y",
+// Values.
+static double valueLine(double a, double b, double, double x) { return b * x + a; }
+static double valueReciprocalLine(double a, double b, double, double x) { return 1.0 / (b * x + a); }
+static double valueHyperbola(double a, double b, double, double x) { return b / x + a; }
+static double valueXOverLine(double a, double b, double, double x) { return x / (b * x + a); }
+static double valueBaseB(double a, double b, double, double x) { return pow(b, x) * a; }
+static double valueExp(double a, double b, double, double x) { return exp(b * x) * a; }
+static double valueTenTo(double a, double b, double, double x) { return pow(10.0, b * x) * a; }
+static double valueLogistic(double a, double b, double, double x) { return 1.0 / (exp(-x) * b + a); }
+// The product written first leaves the doubles for X or A near the ends of the range (X^B of X = 1e-300
+// underflows though A*X^B is ordinary); then the value is taken through logarithms.
+static bool outsideNormals(double value)
+{
+    return value == 0.0 || !isnormal(value);
+}
+static double valuePower(double a, double b, double, double x)
+{
+    double power = pow(x, b);
+    if (outsideNormals(power) && x > 0.0 && isfinite(b) && a != 0.0 && isfinite(a)) {
+        return copysign(exp(b * log(x) + log(fabs(a))), a);
+    }
+    return power * a;
+}
+static double valueLog10(double a, double b, double, double x) { return log10(x) * b + a; }
+static double valueLn(double a, double b, double, double x) { return log(x) * b + a; }
+static double valueAOverShift(double a, double b, double, double x) { return a / (b + x); }
+static double valueSaturation(double a, double b, double, double x)
+{
+    double product = a * x;
+    if (outsideNormals(product) && a != 0.0 && x != 0.0) return a * (x / (b + x));
+    return product / (b + x);
+}
+static double valueExpOverX(double a, double b, double, double x) { return exp(b / x) * a; }
+static double valueTenToOverX(double a, double b, double, double x) { return pow(10.0, b / x) * a; }
+static double valuePowerN(double a, double b, double n, double x) { return pow(x, n) * b + a; }
+
+// Straight lines.
+static void lineYOnX(double, double x, double y, double* t, double* z) { *t = x; *z = y; }
+static void lineInverseYOnX(double, double x, double y, double* t, double* z) { *t = x; *z = 1.0 / y; }
+static void lineYOnInverseX(double, double x, double y, double* t, double* z) { *t = 1.0 / x; *z = y; }
+static void lineXOverYOnX(double, double x, double y, double* t, double* z) { *t = x; *z = x / y; }
+static void lineLog10YOnX(double, double x, double y, double* t, double* z) { *t = x; *z = log10(y); }
+static void lineLnYOnX(double, double x, double y, double* t, double* z) { *t = x; *z = log(y); }
+static void lineInverseYOnExp(double, double x, double y, double* t, double* z) { *t = exp(-x); *z = 1.0 / y; }
+static void lineLog10YOnLog10X(double, double x, double y, double* t, double* z) { *t = log10(x); *z = log10(y); }
+static void lineYOnLog10X(double, double x, double y, double* t, double* z) { *t = log10(x); *z = y; }
+static void lineYOnLnX(double, double x, double y, double* t, double* z) { *t = log(x); *z = y; }
+static void lineInverseYOnInverseX(double, double x, double y, double* t, double* z) { *t = 1.0 / x; *z = 1.0 / y; }
+static void lineLnYOnInverseX(double, double x, double y, double* t, double* z) { *t = 1.0 / x; *z = log(y); }
+static void lineLog10YOnInverseX(double, double x, double y, double* t, double* z) { *t = 1.0 / x; *z = log10(y); }
+static void lineYOnXToN(double n, double x, double y, double* t, double* z) { *t = pow(x, n); *z = y; }
+
+// Ways back from the line, and their derivatives.
+static void fromLineAsIs(double a0, double b0, double* a, double* b) { *a = a0; *b = b0; }
+static void fromLineTenToBoth(double a0, double b0, double* a, double* b) { *a = pow(10.0, a0); *b = pow(10.0, b0); }
+static void fromLineExpA(double a0, double b0, double* a, double* b) { *a = exp(a0); *b = b0; }
+static void fromLineTenToA(double a0, double b0, double* a, double* b) { *a = pow(10.0, a0); *b = b0; }
+static void fromLineOverB0(double a0, double b0, double* a, double* b) { *a = 1.0 / b0; *b = *a * a0; }
+static void fromLineOverA0(double a0, double b0, double* a, double* b) { *a = 1.0 / a0; *b = *a * b0; }
+
+static void setJacobian(double jacobian[2][2], double aa0, double ab0, double ba0, double bb0)
+{
+    jacobian[0][0] = aa0; jacobian[0][1] = ab0;
+    jacobian[1][0] = ba0; jacobian[1][1] = bb0;
+}
+
+static void jacobianAsIs(double, double, double, double, double j[2][2]) { setJacobian(j, 1.0, 0.0, 0.0, 1.0); }
+static void jacobianTenToBoth(double, double, double a, double b, double j[2][2])
+{
+    const double ln10 = log(10.0);
+    setJacobian(j, ln10 * a, 0.0, 0.0, ln10 * b);
+}
+static void jacobianExpA(double, double, double a, double, double j[2][2]) { setJacobian(j, a, 0.0, 0.0, 1.0); }
+static void jacobianTenToA(double, double, double a, double, double j[2][2])
+{
+    const double ln10 = log(10.0);
+    setJacobian(j, ln10 * a, 0.0, 0.0, 1.0);
+}
+static void jacobianOverB0(double a0, double b0, double, double, double j[2][2]) // A = 1/b0, B = a0/b0
+{
+    setJacobian(j, 0.0, -1.0 / (b0 * b0), 1.0 / b0, -a0 / (b0 * b0));
+}
+static void jacobianOverA0(double a0, double b0, double, double, double j[2][2]) // A = 1/a0, B = b0/a0
+{
+    setJacobian(j, -1.0 / (a0 * a0), 0.0, -b0 / (a0 * a0), 1.0 / a0);
+}
+
+// Derivatives in A and B.
+static void gradientLine(double, double, double, double x, double* dA, double* dB) { *dA = 1.0; *dB = x; }
+static void gradientReciprocalLine(double a, double b, double, double x, double* dA, double* dB)
+{
+    double u = b * x + a;
+    *dA = -1.0 / (u * u);
+    *dB = -x / (u * u);
+}
+static void gradientHyperbola(double, double, double, double x, double* dA, double* dB) { *dA = 1.0; *dB = 1.0 / x; }
+static void gradientXOverLine(double a, double b, double, double x, double* dA, double* dB)
+{
+    double u = b * x + a;
+    *dA = -x / (u * u);
+    *dB = -x * x / (u * u);
+}
+static void gradientBaseB(double a, double b, double, double x, double* dA, double* dB)
+{
+    *dA = pow(b, x);
+    *dB = a * x * pow(b, x - 1.0);
+}
+static void gradientExp(double a, double b, double, double x, double* dA, double* dB)
+{
+    double e = exp(b * x);
+    *dA = e;
+    *dB = a * x * e;
+}
+static void gradientTenTo(double a, double b, double, double x, double* dA, double* dB)
+{
+    const double ln10 = log(10.0);
+    double e = pow(10.0, b * x);
+    *dA = e;
+    *dB = a * ln10 * x * e;
+}
+static void gradientLogistic(double a, double b, double, double x, double* dA, double* dB)
+{
+    double e = exp(-x);
+    double u = e * b + a;
+    *dA = -1.0 / (u * u);
+    *dB = -e / (u * u);
+}
+static void gradientPower(double a, double b, double, double x, double* dA, double* dB)
+{
+    double e = pow(x, b);
+    *dA = e;
+    // At X = 0, X^B * ln X tends to 0 for B > 0 (the model's value there is 0 whatever B is).
+    *dB = (x == 0.0 && b > 0.0) ? 0.0 : a * e * log(x);
+}
+static void gradientLog10(double, double, double, double x, double* dA, double* dB) { *dA = 1.0; *dB = log10(x); }
+static void gradientLn(double, double, double, double x, double* dA, double* dB) { *dA = 1.0; *dB = log(x); }
+static void gradientAOverShift(double a, double b, double, double x, double* dA, double* dB)
+{
+    double u = b + x;
+    *dA = 1.0 / u;
+    *dB = -a / (u * u);
+}
+static void gradientSaturation(double a, double b, double, double x, double* dA, double* dB)
+{
+    double u = b + x;
+    *dA = x / u;
+    *dB = -a * x / (u * u);
+}
+static void gradientExpOverX(double a, double b, double, double x, double* dA, double* dB)
+{
+    double e = exp(b / x);
+    *dA = e;
+    *dB = a * e / x;
+}
+static void gradientTenToOverX(double a, double b, double, double x, double* dA, double* dB)
+{
+    const double ln10 = log(10.0);
+    double e = pow(10.0, b / x);
+    *dA = e;
+    *dB = a * ln10 * e / x;
+}
+static void gradientPowerN(double, double, double n, double x, double* dA, double* dB) { *dA = 1.0; *dB = pow(x, n); }
+
+// Poles: where the denominator A + B*X (or A + B*exp(-X), or B + X) is 0.
+static BOOL poleOfLine(double a, double b, double* x)
+{
+    if (b == 0.0) return FALSE;
+    *x = -a / b;
+    return isfinite(*x);
+}
+static BOOL poleOfLogistic(double a, double b, double* x)
+{
+    if (b == 0.0 || !(-a / b > 0.0)) return FALSE;
+    *x = -log(-a / b);
+    return isfinite(*x);
+}
+static BOOL poleOfShift(double, double b, double* x)
+{
+    *x = -b;
+    return isfinite(*x);
+}
+
+// Pole forms: Y = c * h(X) / (u(X) - p).
+static double poleVariableX(double x) { return x; }
+static double poleVariableExp(double x) { return exp(-x); }
+static double basisOne(double p, double x) { return 1.0 / (x - p); }
+static double basisX(double p, double x) { return x / (x - p); }
+static double basisOneOfExp(double p, double x) { return 1.0 / (exp(-x) - p); }
+// 1/(A + B*u) and X/(A + B*X): c = 1/B, p = -A/B.
+static void fromPoleOverB(double p, double c, double* a, double* b)
+{
+    *b = 1.0 / c;
+    *a = -p * *b;
+}
+// A/(B + X) and A*X/(B + X): c = A, p = -B.
+static void fromPoleShift(double p, double c, double* a, double* b)
+{
+    *a = c;
+    *b = -p;
+}
+
+#define NO_POLE_FORM NULL, NULL, NULL
+#define X_NONZERO MODEL_LINE_X_NONZERO
+#define X_POSITIVE MODEL_LINE_X_POSITIVE
+#define Y_NONZERO MODEL_LINE_Y_NONZERO
+#define Y_POSITIVE MODEL_LINE_Y_POSITIVE
+
+// Columns: formula, value, straight line, way back, its derivative, derivatives in A and B;
+//          points the line takes, pole, exponent N, line on Y itself; pole form (u, basis, way back).
+const ModelRow MODEL_TABLE[MODEL_COUNT] = {
+    {L"Y=A+B*X", valueLine, lineYOnX, fromLineAsIs, jacobianAsIs, gradientLine,
+     MODEL_LINE_ANY_POINT, NULL, FALSE, TRUE,
+     NO_POLE_FORM},
+    {L"Y=1/(A+B*X)", valueReciprocalLine, lineInverseYOnX, fromLineAsIs, jacobianAsIs, gradientReciprocalLine,
+     Y_NONZERO, poleOfLine, FALSE, FALSE,
+     poleVariableX, basisOne, fromPoleOverB},
+    {L"Y=A+B/X", valueHyperbola, lineYOnInverseX, fromLineAsIs, jacobianAsIs, gradientHyperbola,
+     X_NONZERO, NULL, FALSE, TRUE,
+     NO_POLE_FORM},
+    {L"Y=X/(A+B*X)", valueXOverLine, lineXOverYOnX, fromLineAsIs, jacobianAsIs, gradientXOverLine,
+     Y_NONZERO, poleOfLine, FALSE, FALSE,
+     poleVariableX, basisX, fromPoleOverB},
+    {L"Y=A*B^X", valueBaseB, lineLog10YOnX, fromLineTenToBoth, jacobianTenToBoth, gradientBaseB,
+     Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
+    {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp,
+     Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
+    {L"Y=A*10^(B*X)", valueTenTo, lineLog10YOnX, fromLineTenToA, jacobianTenToA, gradientTenTo,
+     Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
+    {L"Y=1/(A+B*EXP(-X))", valueLogistic, lineInverseYOnExp, fromLineAsIs, jacobianAsIs, gradientLogistic,
+     Y_NONZERO, poleOfLogistic, FALSE, FALSE,
+     poleVariableExp, basisOneOfExp, fromPoleOverB},
+    {L"Y=A*X^B", valuePower, lineLog10YOnLog10X, fromLineTenToA, jacobianTenToA, gradientPower,
+     X_POSITIVE | Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
+    {L"Y=A+B*LOG10(X)", valueLog10, lineYOnLog10X, fromLineAsIs, jacobianAsIs, gradientLog10,
+     X_POSITIVE, NULL, FALSE, TRUE,
+     NO_POLE_FORM},
+    {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn,
+     X_POSITIVE, NULL, FALSE, TRUE,
+     NO_POLE_FORM},
+    {L"Y=A/(B+X)", valueAOverShift, lineInverseYOnX, fromLineOverB0, jacobianOverB0, gradientAOverShift,
+     Y_NONZERO, poleOfShift, FALSE, FALSE,
+     poleVariableX, basisOne, fromPoleShift},
+    {L"Y=A*X/(B+X)", valueSaturation, lineInverseYOnInverseX, fromLineOverA0, jacobianOverA0, gradientSaturation,
+     X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE,
+     poleVariableX, basisX, fromPoleShift},
+    {L"Y=A*EXP(B/X)", valueExpOverX, lineLnYOnInverseX, fromLineExpA, jacobianExpA, gradientExpOverX,
+     X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
+    {L"Y=A*10^(B/X)", valueTenToOverX, lineLog10YOnInverseX, fromLineTenToA, jacobianTenToA, gradientTenToOverX,
+     X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
+     NO_POLE_FORM},
+    {L"Y=A+B*X^N", valuePowerN, lineYOnXToN, fromLineAsIs, jacobianAsIs, gradientPowerN,
+     MODEL_LINE_ANY_POINT, NULL, TRUE, TRUE,
+     NO_POLE_FORM},
 };
+
+// The row of an id outside the table: no value, no line.
+static double valueNone(double, double, double, double) { return NAN; }
+static void lineNone(double, double, double, double* t, double* z) { *t = NAN; *z = NAN; }
+static void gradientNone(double, double, double, double, double* dA, double* dB) { *dA = NAN; *dB = NAN; }
+const ModelRow NO_MODEL = {L"", valueNone, lineNone, fromLineAsIs, jacobianAsIs, gradientNone, MODEL_LINE_ANY_POINT,
+                           NULL, FALSE, FALSE, NO_POLE_FORM};
+
+const ModelRow* modelRow(int id)
+{
+    if (id < 0 || id >= MODEL_COUNT) return NULL;
+    return &MODEL_TABLE[id];
+}
+
+BOOL modelUsesExponent(int id)
+{
+    const ModelRow* row = modelRow(id);
+    return row != NULL && row->usesExponent;
+}
 
 const WCHAR* modelText(int id)
 {
-    if (id < 0 || id > AXIS_Y_INDEX) return L"";
-    return MODEL_TEXTS[id];
+    if (id == AXIS_Y_INDEX) return AXIS_Y_TEXT;
+    const ModelRow* row = modelRow(id);
+    return row != NULL ? row->formula : L"";
 }
 
 double evaluateModelWith(int id, double a, double b, double n, double x)
 {
-    switch (id) {
-    case 0: return b * x + a;
-    case 1: return 1.0 / (b * x + a);
-    case 2: return b / x + a;
-    case 3: return x / (b * x + a);
-    case 4: return pow(b, x) * a;
-    case 5: return exp(b * x) * a;
-    case 6: return pow(10.0, b * x) * a;
-    case 7: return 1.0 / (exp(-x) * b + a);
-    case 8: return pow(x, b) * a;
-    case 9: return log10(x) * b + a;
-    case 10: return log(x) * b + a;
-    case 11: return a / (b + x);
-    case 12: return (a * x) / (b + x);
-    case 13: return exp(b / x) * a;
-    case 14: return pow(10.0, b / x) * a;
-    case 15: return pow(x, n) * b + a;
-    default: return NAN;
-    }
+    const ModelRow* row = modelRow(id);
+    return row != NULL ? row->evaluate(a, b, n, x) : NAN;
 }
 
 double evaluateModel(double x)
 {
     return evaluateModelWith(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, x);
+}
+
+void lineariseModel(int modelId, double exponentN, double x, double y, double* t, double* z)
+{
+    const ModelRow* row = modelRow(modelId);
+    if (row == NULL) {
+        *t = NAN;
+        *z = NAN;
+        return;
+    }
+    row->linearise(exponentN, x, y, t, z);
+}
+
+static bool inLineDomain(UINT domain, double x, double y)
+{
+    if ((domain & MODEL_LINE_X_NONZERO) && !(x != 0.0)) return false;
+    if ((domain & MODEL_LINE_X_POSITIVE) && !(x > 0.0)) return false;
+    if ((domain & MODEL_LINE_Y_NONZERO) && !(y != 0.0)) return false;
+    if ((domain & MODEL_LINE_Y_POSITIVE) && !(y > 0.0)) return false;
+    return true;
+}
+
+bool lineTakesPoint(int modelId, double exponentN, double x, double y)
+{
+    const ModelRow* row = modelRow(modelId);
+    if (row == NULL || !inLineDomain(row->lineDomain, x, y)) return false;
+    double t, z;
+    row->linearise(exponentN, x, y, &t, &z);
+    return isfinite(t) && isfinite(z);
+}
+
+void backTransformLine(int modelId, double a0, double b0, double* a, double* b)
+{
+    const ModelRow* row = modelRow(modelId);
+    if (row == NULL) {
+        fromLineAsIs(a0, b0, a, b);
+        return;
+    }
+    row->fromLine(a0, b0, a, b);
+}
+
+void backTransformJacobian(int modelId, double a0, double b0, double jacobian[2][2])
+{
+    const ModelRow* row = modelRow(modelId);
+    if (row == NULL) {
+        jacobianAsIs(a0, b0, a0, b0, jacobian);
+        return;
+    }
+    double a, b;
+    row->fromLine(a0, b0, &a, &b);
+    row->fromLineJacobian(a0, b0, a, b, jacobian);
+}
+
+void modelGradient(int modelId, double a, double b, double exponentN, double x, double* dA, double* dB)
+{
+    const ModelRow* row = modelRow(modelId);
+    if (row == NULL) {
+        *dA = NAN;
+        *dB = NAN;
+        return;
+    }
+    row->gradient(a, b, exponentN, x, dA, dB);
 }

@@ -6,7 +6,6 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "app_state.h"
 #include "label.h"
 #include "models.h"
 
@@ -15,21 +14,10 @@
 #define CURVE_COLOUR RGB(0, 0, 255)
 #define MARKER_COLOUR RGB(180, 0, 0)
 #define LABEL_CAPACITY 64
-#define SEGMENT_SLOTS 65536 // a power of two
-#define MARKER_GRID 1024    // markers are remembered for pixels 0..1023 on both axes
-
-PlotBounds g_plotBounds;
-
-// The fitted value of every point, computed once for the bounds and used again by the polyline.
-static double g_fittedValues[POINT_CAPACITY];
 
 // Thousands of points share a pixel when there are many. Drawing a segment or a marker again sets the
 // same pixels in the same colour, and every segment is drawn before every marker, so each distinct
 // segment and marker is drawn once: the picture stays exactly the same at a fraction of the work.
-// Segments drawn so far (key + 1; 0 is a free slot), and markers drawn so far, one bit per pixel.
-static unsigned long long g_segmentsDrawn[SEGMENT_SLOTS];
-static int g_segmentCount;
-static unsigned char g_markersDrawn[MARKER_GRID * MARKER_GRID / 8];
 
 struct PlotArea {
     int left;
@@ -38,24 +26,27 @@ struct PlotArea {
     int top;
 };
 
-void computePlotBounds()
+void computeFittedValues(int modelId, double a, double b, double exponentN, const double* x, int count,
+                         double* fitted)
 {
-    const PointTable* table = &g_app.points;
-    PlotBounds* bounds = &g_plotBounds;
-    bounds->xMin = bounds->xMax = table->x[0];
-    bounds->yMin = bounds->yMax = table->y[0];
-    for (int i = 0; i < table->pointCount; i++) {
-        double x = table->x[i];
-        double y = table->y[i];
-        double fitted = evaluateModel(x);
-        g_fittedValues[i] = fitted;
-        if (x > bounds->xMax) bounds->xMax = x;
-        if (x < bounds->xMin) bounds->xMin = x;
-        if (y > bounds->yMax) bounds->yMax = y;
-        if (y < bounds->yMin) bounds->yMin = y;
-        if (fitted > bounds->yMax) bounds->yMax = fitted;
-        if (fitted < bounds->yMin) bounds->yMin = fitted;
+    for (int i = 0; i < count; i++) fitted[i] = evaluateModelWith(modelId, a, b, exponentN, x[i]);
+}
+
+PlotBounds computePlotBounds(const double* x, const double* y, const double* fitted, int count)
+{
+    PlotBounds bounds = {0.0, 0.0, 0.0, 0.0};
+    if (count <= 0) return bounds;
+    bounds.xMin = bounds.xMax = x[0];
+    bounds.yMin = bounds.yMax = y[0];
+    for (int i = 0; i < count; i++) {
+        if (x[i] > bounds.xMax) bounds.xMax = x[i];
+        if (x[i] < bounds.xMin) bounds.xMin = x[i];
+        if (y[i] > bounds.yMax) bounds.yMax = y[i];
+        if (y[i] < bounds.yMin) bounds.yMin = y[i];
+        if (fitted[i] > bounds.yMax) bounds.yMax = fitted[i];
+        if (fitted[i] < bounds.yMin) bounds.yMin = fitted[i];
     }
+    return bounds;
 }
 
 // Truncates toward zero. Bounds whose difference overflows (-1e308 and 1e308) are halved first, which
@@ -87,11 +78,10 @@ static BOOL axisPixel(double value, double lo, double hi, int p0, int p1, int* p
     return TRUE;
 }
 
-static BOOL plotPixel(const PlotArea* area, double x, double y, POINT* pixel)
+static BOOL plotPixel(const PlotArea* area, const PlotBounds* bounds, double x, double y, POINT* pixel)
 {
     int px;
     int py;
-    const PlotBounds* bounds = &g_plotBounds;
     if (!axisPixel(x, bounds->xMin, bounds->xMax, area->left, area->right, &px)) return FALSE;
     if (!axisPixel(y, bounds->yMin, bounds->yMax, area->bottom, area->top, &py)) return FALSE;
     pixel->x = px;
@@ -109,11 +99,10 @@ static int textWidth(HDC dc, LPCWSTR text, int* height)
     return size.cx;
 }
 
-static void drawBoundLabels(HWND window, HDC dc, const PlotArea* area)
+static void drawBoundLabels(HWND window, HDC dc, const PlotArea* area, const PlotBounds* bounds)
 {
     WCHAR label[LABEL_CAPACITY];
     int height;
-    const PlotBounds* bounds = &g_plotBounds;
 
     swprintf(label, LABEL_CAPACITY, L"%6.3g", bounds->xMin);
     drawLabel(window, dc, area->left, area->bottom, label);
@@ -155,51 +144,50 @@ static void drawGrid(HDC dc, const PlotArea* area)
 
 // TRUE the first time a segment comes up in this drawing. Far-away ends, or a full table, are never
 // remembered, so such segments are simply drawn each time.
-static BOOL firstTimeSegment(POINT from, POINT to)
+static BOOL firstTimeSegment(PlotMarks* marks, POINT from, POINT to)
 {
     if (from.x < 0 || from.x > 0xFFFF || from.y < 0 || from.y > 0xFFFF || to.x < 0 || to.x > 0xFFFF || to.y < 0 ||
-        to.y > 0xFFFF || g_segmentCount >= SEGMENT_SLOTS / 2) {
+        to.y > 0xFFFF || marks->segmentCount >= PLOT_SEGMENT_SLOTS / 2) {
         return TRUE;
     }
     unsigned long long key = ((unsigned long long)from.x << 48 | (unsigned long long)from.y << 32 |
                               (unsigned long long)to.x << 16 | (unsigned long long)to.y) + 1;
     unsigned long long slot = (key * 0x9E3779B97F4A7C15ULL) >> 48;
-    while (g_segmentsDrawn[slot] != 0) {
-        if (g_segmentsDrawn[slot] == key) return FALSE;
-        slot = (slot + 1) & (SEGMENT_SLOTS - 1);
+    while (marks->segmentsDrawn[slot] != 0) {
+        if (marks->segmentsDrawn[slot] == key) return FALSE;
+        slot = (slot + 1) & (PLOT_SEGMENT_SLOTS - 1);
     }
-    g_segmentsDrawn[slot] = key;
-    g_segmentCount++;
+    marks->segmentsDrawn[slot] = key;
+    marks->segmentCount++;
     return TRUE;
 }
 
-static BOOL firstTimeMarker(POINT at)
+static BOOL firstTimeMarker(PlotMarks* marks, POINT at)
 {
-    if (at.x < 0 || at.x >= MARKER_GRID || at.y < 0 || at.y >= MARKER_GRID) return TRUE;
-    int bit = at.y * MARKER_GRID + at.x;
-    if (g_markersDrawn[bit / 8] & (1 << (bit % 8))) return FALSE;
-    g_markersDrawn[bit / 8] |= (unsigned char)(1 << (bit % 8));
+    if (at.x < 0 || at.x >= PLOT_MARKER_GRID || at.y < 0 || at.y >= PLOT_MARKER_GRID) return TRUE;
+    int bit = at.y * PLOT_MARKER_GRID + at.x;
+    if (marks->markersDrawn[bit / 8] & (1 << (bit % 8))) return FALSE;
+    marks->markersDrawn[bit / 8] |= (unsigned char)(1 << (bit % 8));
     return TRUE;
 }
 
 // A point whose fitted value has no pixel breaks the polyline; it goes on from the next one that has.
 // A segment from a pixel to itself draws nothing and is left out like one drawn before.
-static void drawFittedLine(HDC dc, const PlotArea* area)
+static void drawFittedLine(HDC dc, const PlotArea* area, const PlotContent* content, PlotMarks* marks)
 {
-    const PointTable* table = &g_app.points;
     BOOL drawing = FALSE;
     BOOL penAtFrom = FALSE; // the DC's current position is `from`
     POINT from = {0, 0};
     POINT pixel;
-    memset(g_segmentsDrawn, 0, sizeof(g_segmentsDrawn));
-    g_segmentCount = 0;
-    for (int i = 0; i < table->pointCount; i++) {
-        if (!plotPixel(area, table->x[i], g_fittedValues[i], &pixel)) {
+    memset(marks->segmentsDrawn, 0, sizeof(marks->segmentsDrawn));
+    marks->segmentCount = 0;
+    for (int i = 0; i < content->count; i++) {
+        if (!plotPixel(area, &content->bounds, content->x[i], content->fitted[i], &pixel)) {
             drawing = FALSE;
             continue;
         }
         BOOL moved = pixel.x != from.x || pixel.y != from.y;
-        if (drawing && moved && firstTimeSegment(from, pixel)) {
+        if (drawing && moved && firstTimeSegment(marks, from, pixel)) {
             if (!penAtFrom) MoveToEx(dc, from.x, from.y, NULL);
             LineTo(dc, pixel.x, pixel.y);
             penAtFrom = TRUE;
@@ -211,19 +199,19 @@ static void drawFittedLine(HDC dc, const PlotArea* area)
     }
 }
 
-static void drawMarkers(HDC dc, const PlotArea* area)
+static void drawMarkers(HDC dc, const PlotArea* area, const PlotContent* content, PlotMarks* marks)
 {
-    const PointTable* table = &g_app.points;
     POINT pixel;
-    memset(g_markersDrawn, 0, sizeof(g_markersDrawn));
-    for (int i = 0; i < table->pointCount; i++) {
-        if (plotPixel(area, table->x[i], table->y[i], &pixel) && firstTimeMarker(pixel)) {
+    memset(marks->markersDrawn, 0, sizeof(marks->markersDrawn));
+    for (int i = 0; i < content->count; i++) {
+        if (plotPixel(area, &content->bounds, content->x[i], content->y[i], &pixel) && firstTimeMarker(marks, pixel)) {
             Rectangle(dc, pixel.x, pixel.y, pixel.x + 2, pixel.y + 2);
         }
     }
 }
 
-void drawPlot(HWND window, HDC dc, int left, int top, int right, int bottom)
+void drawPlot(HWND window, HDC dc, int left, int top, int right, int bottom, const PlotContent* content,
+              PlotMarks* marks)
 {
     HBRUSH fillBrush = CreateSolidBrush(FILL_COLOUR);
     HBRUSH previousBrush = (HBRUSH)SelectObject(dc, fillBrush);
@@ -232,22 +220,21 @@ void drawPlot(HWND window, HDC dc, int left, int top, int right, int bottom)
     area.right = right - 10;
     area.bottom = bottom - 20;
     area.top = top + 50;
-    computePlotBounds();
 
     HPEN gridPen = CreatePen(PS_SOLID, 1, GRID_COLOUR);
     HPEN previousPen = (HPEN)SelectObject(dc, gridPen);
     Rectangle(dc, area.left, area.bottom, area.right, area.top);
-    drawBoundLabels(window, dc, &area);
+    drawBoundLabels(window, dc, &area, &content->bounds);
     drawCaptions(window, dc, &area, left);
     drawGrid(dc, &area);
 
     HPEN curvePen = CreatePen(PS_SOLID, 1, CURVE_COLOUR);
     SelectObject(dc, curvePen);
-    drawFittedLine(dc, &area);
+    drawFittedLine(dc, &area, content, marks);
 
     HPEN markerPen = CreatePen(PS_SOLID, 3, MARKER_COLOUR);
     SelectObject(dc, markerPen);
-    drawMarkers(dc, &area);
+    drawMarkers(dc, &area, content, marks);
 
     SelectObject(dc, previousPen);
     SelectObject(dc, previousBrush);

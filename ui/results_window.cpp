@@ -15,6 +15,11 @@
 #define RESULTS_BACKGROUND RGB(190, 180, 255)
 #define RESULTS_TEXT_COLOUR RGB(100, 0, 0)
 
+// The working memory of the results window's plot: the fitted value of every point and the marks of
+// one drawing. Only paintResultsWindow uses them, anew at every paint.
+static double g_resultsFitted[POINT_CAPACITY];
+static PlotMarks g_resultsMarks;
+
 void openResultsWindow()
 {
     fitModel();
@@ -23,7 +28,7 @@ void openResultsWindow()
 
 HWND createResultsWindow()
 {
-    HWND window = CreateWindowExW(0, L"CalcF", L"Calculate", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
+    HWND window = CreateWindowExW(0, RESULTS_CLASS_NAME, L"Calculate", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                   NULL, NULL, g_app.ui.instance, NULL);
     g_app.ui.resultsWindow = window;
     if (window != NULL) fitBelowMenuBar(window);
@@ -37,13 +42,10 @@ void drawNumberLine(HWND window, HDC dc, int x, int y, LPCWSTR format, double va
     drawLabel(window, dc, x, y, line);
 }
 
-void paintResultsWindow(HWND window)
+void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
     RECT client;
     GetClientRect(window, &client);
-
     HBRUSH background = CreateSolidBrush(RESULTS_BACKGROUND);
     HBRUSH previousBrush = (HBRUSH)SelectObject(dc, background);
     FillRect(dc, &client, background);
@@ -51,17 +53,32 @@ void paintResultsWindow(HWND window)
     COLORREF previousColour = GetTextColor(dc);
     SetTextColor(dc, RESULTS_TEXT_COLOUR);
     SetBkMode(dc, TRANSPARENT);
-    drawLabel(window, dc, 10, 0, modelText(g_app.modelId));
-    drawNumberLine(window, dc, 10, 15, L"A=%g", g_app.fit.a);
-    drawNumberLine(window, dc, 10, 30, L"B=%g", g_app.fit.b);
-    if (g_app.modelId == MODEL_POWER_N) drawNumberLine(window, dc, 130, 15, L"N=%g", g_app.exponentN);
-    drawNumberLine(window, dc, 130, 30, L"S=%g", g_app.fit.s);
+    drawLabel(window, dc, 10, 0, modelText(content->modelId));
+    drawNumberLine(window, dc, 10, 15, L"A=%g", content->fit.a);
+    drawNumberLine(window, dc, 10, 30, L"B=%g", content->fit.b);
+    if (modelUsesExponent(content->modelId)) drawNumberLine(window, dc, 130, 15, L"N=%g", content->exponentN);
+    drawNumberLine(window, dc, 130, 30, L"S=%g", content->fit.s);
     SetTextColor(dc, previousColour);
 
-    drawPlot(window, dc, client.left, client.top, client.right, client.bottom);
+    computeFittedValues(content->modelId, content->fit.a, content->fit.b, content->exponentN, content->x,
+                        content->count, fitted);
+    PlotContent plot = {content->x, content->y, fitted, content->count,
+                        computePlotBounds(content->x, content->y, fitted, content->count)};
+    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &plot, marks);
 
     SelectObject(dc, previousBrush);
     DeleteObject(background);
+}
+
+void paintResultsWindow(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    const PointTable* points = &g_app.points;
+    int count = points->pointCount;
+    if (count > POINT_CAPACITY) count = POINT_CAPACITY;
+    ResultsContent content = {g_app.modelId, g_app.fit, g_app.exponentN, points->x, points->y, count};
+    drawResults(window, dc, &content, g_resultsFitted, &g_resultsMarks);
     EndPaint(window, &paint);
 }
 

@@ -4,11 +4,32 @@
 
 #include <windows.h>
 
+#include "app_state.h"
+#include "plot.h"
+
+// The class of the results window, registered at start-up.
+#define RESULTS_CLASS_NAME L"CalcF"
+
 LRESULT CALLBACK ResultsWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void openResultsWindow();
 // Opens the results window on the fit already in the state record (openResultsWindow fits first).
 HWND createResultsWindow();
 void paintResultsWindow(HWND window);
+
+// What the results window shows: the formula of model modelId, A, B (N) and S of fit, and the plot of
+// the count points (x[i], y[i]) with the model's value at each.
+struct ResultsContent {
+    int modelId;
+    FitResult fit;
+    double exponentN;
+    const double* x;
+    const double* y;
+    int count;
+};
+
+// Paints content over the client area of window: background, text lines, plot. fitted (room for count
+// values) and marks are the working memory of the paint that calls it.
+void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks);
 // One text line of a number formatted with format ("A=%g") at (x, y) of the client area.
 void drawNumberLine(HWND window, HDC dc, int x, int y, LPCWSTR format, double value);
 

@@ -71,7 +71,7 @@ void confirmModelChoice(HWND window)
     // A list that could not be created has no selection; the model then stays as it was.
     if (chosen >= 0 && chosen < MODEL_COUNT) {
         g_app.modelId = (int)chosen;
-        if (g_app.modelId == MODEL_POWER_N) openExponentDialog(window);
+        if (modelUsesExponent(g_app.modelId)) openExponentDialog(window);
     }
     SendMessageW(window, WM_CLOSE, 0, 0);
 }

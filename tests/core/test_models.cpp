@@ -3,6 +3,9 @@
 #include <math.h>
 #include <wchar.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "app_state.h"
 #include "fit.h"
 #include "models.h"
@@ -121,6 +124,88 @@ TEST(AppState, ClearPointsEmptiesTheTableAndAFitThenGivesZeros)
     EXPECT_EQ(g_app.fit.b, 0.0);
     EXPECT_EQ(g_app.fit.residualSum, 0.0);
     EXPECT_EQ(g_app.fit.s, 0.0);
+}
+
+// Every row of the table is whole: a model added with a missing part fails here, not in a fit.
+TEST(ModelTable, EveryRowIsComplete)
+{
+    for (int id = 0; id < MODEL_COUNT; ++id) {
+        const ModelRow* row = modelRow(id);
+        ASSERT_NE(row, nullptr) << id;
+        EXPECT_TRUE(row->formula && row->evaluate && row->linearise && row->fromLine && row->fromLineJacobian &&
+                    row->gradient) << id;
+    }
+    EXPECT_EQ(modelRow(-1), nullptr);
+    EXPECT_EQ(modelRow(MODEL_COUNT), nullptr);
+    EXPECT_TRUE(modelUsesExponent(MODEL_POWER_N));
+    EXPECT_FALSE(modelUsesExponent(0));
+    EXPECT_FALSE(modelUsesExponent(MODEL_COUNT));
+}
+
+// The derivative of the way back from the line against central differences of that way back.
+TEST(ModelTable, BackTransformJacobiansMatchDifferences)
+{
+    const double lines[][2] = {{0.7, -0.3}, {-1.2, 2.5}};
+    for (int id = 0; id < MODEL_COUNT; ++id) {
+        for (const auto& line : lines) {
+            double j[2][2];
+            backTransformJacobian(id, line[0], line[1], j);
+            const double h = 1e-6;
+            for (int column = 0; column < 2; ++column) {
+                double up[2] = {line[0], line[1]}, down[2] = {line[0], line[1]};
+                up[column] += h;
+                down[column] -= h;
+                double aUp, bUp, aDown, bDown;
+                backTransformLine(id, up[0], up[1], &aUp, &bUp);
+                backTransformLine(id, down[0], down[1], &aDown, &bDown);
+                double dA = (aUp - aDown) / (2 * h), dB = (bUp - bDown) / (2 * h);
+                EXPECT_NEAR(j[0][column], dA, 1e-6 * (1 + fabs(dA))) << "model " << id << " column " << column;
+                EXPECT_NEAR(j[1][column], dB, 1e-6 * (1 + fabs(dB))) << "model " << id << " column " << column;
+            }
+        }
+    }
+}
+
+// The line's domain refuses exactly the points whose transform has no finite value (for ordinary X and
+// Y): a flag missing lets a logarithm of 0 into the fit, a flag too many drops good points.
+TEST(ModelTable, LineDomainsAgreeWithTheTransforms)
+{
+    const double values[] = {-2.5, -1.0, 0.0, 0.5, 1.0, 3.0};
+    for (int id = 0; id < MODEL_COUNT; ++id) {
+        if (modelUsesExponent(id)) continue; // X^N: its domain depends on N, the finite test decides
+        for (double x : values) {
+            for (double y : values) {
+                double t, z;
+                lineariseModel(id, 2.0, x, y, &t, &z);
+                EXPECT_EQ(lineTakesPoint(id, 2.0, x, y), isfinite(t) && isfinite(z))
+                    << "model " << id << " at (" << x << ", " << y << ")";
+            }
+        }
+        EXPECT_FALSE(lineTakesPoint(id, 2.0, NAN, 1.0)) << id;
+    }
+}
+
+// A pole is where the model's value grows without bound: just beside it the value is huge, with
+// opposite signs on the two sides. Models without one have none.
+TEST(ModelTable, PolesAreWhereTheValueBlowsUp)
+{
+    const int withPole[] = {1, 3, 7, 11, 12};
+    const double a = -2.0, b = 0.8;
+    for (int id = 0; id < MODEL_COUNT; ++id) {
+        const ModelRow* row = modelRow(id);
+        bool expected = std::find(std::begin(withPole), std::end(withPole), id) != std::end(withPole);
+        ASSERT_EQ(row->pole != nullptr, expected) << id;
+        if (!expected) continue;
+        double pole = NAN;
+        ASSERT_TRUE(row->pole(a, b, &pole)) << id;
+        double left = row->evaluate(a, b, 2.0, pole - 1e-9), right = row->evaluate(a, b, 2.0, pole + 1e-9);
+        EXPECT_GT(fabs(left), 1e6) << id;
+        EXPECT_GT(fabs(right), 1e6) << id;
+        EXPECT_LT(left * right, 0.0) << id;
+    }
+    double pole;
+    EXPECT_FALSE(modelRow(1)->pole(2.0, 0.0, &pole)); // Y = 1/2: a constant
+    EXPECT_FALSE(modelRow(7)->pole(2.0, 1.0, &pole)); // exp(-X) = -2 nowhere
 }
 
 } // namespace

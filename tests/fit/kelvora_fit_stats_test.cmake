@@ -17,6 +17,8 @@ file(WRITE "${WORK}/bad.csv" "x;y\n1;2\n3;4;5\n")
 # Decay with a tail below zero: the logarithm cannot take 6 of its 17 points.
 file(WRITE "${WORK}/tail.dat" "17\n0 5.08453\n0.5 2.72076\n1 1.50761\n1.5 0.84687\n2 0.414144\n2.5 0.249039\n3 0.136574\n3.5 -0.0127583\n4 0.0920316\n4.5 0.0526078\n5 -0.0188777\n5.5 -0.00177557\n6 0.0289979\n6.5 -0.0110191\n7 -0.0110131\n7.5 -0.072045\n8 0.0280677\n")
 file(WRITE "${WORK}/negative.dat" "3\n1 -1\n2 -2\n3 -3\n")
+# Scattered points that 1/(A+B*X) meets only by a pole between them.
+file(WRITE "${WORK}/scattered.dat" "8\n-2.9 -1.4\n-2.1 1.8\n-1.6 -1.8\n-0.7 1.1\n-0.6 1.3\n1.7 -0.9\n2.2 0.4\n2.6 1.7\n")
 
 include("${CMAKE_CURRENT_LIST_DIR}/../core/kelvora_fit_expect.cmake")
 
@@ -27,6 +29,9 @@ expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA=4\\.99114271[0-9]*\nB=-0\\.50113038[0-9]*\nS=
 expect(0 "\nA=5\\.07543\nB=-1\\.22374\n.*; 6 points outside the line's domain left out of the start\n$" "^$" --model 5 --refine tail.dat)
 # Without a start the refinement cannot run: said on standard error, the linearised fit printed, exit 3.
 expect(3 "^Y=A\\*EXP\\(B\\*X\\)\nA=nan\n" "did not converge \\(no start[^\n]*\n$" --model 5 --refine negative.dat)
+# A solution with a pole among the points is no fit: named on standard error, the linearised fit, exit 3.
+expect(3 "^Y=1/\\(A\\+B\\*X\\)\nA=0\\.404115\n" "gives no fit: its solution [^\n]* puts the model's pole X=-2\\.49579 inside the data \\(X from -2\\.9 to 2\\.6\\)"
+       --model 1 --refine scattered.dat)
 
 # --- --all --refine ranks by the refined S: the three exponential forms share the best S
 run(--all --refine decay.dat)

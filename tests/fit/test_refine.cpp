@@ -3,6 +3,7 @@
 // refusals: no start, no convergence.
 #include <gtest/gtest.h>
 #include <math.h>
+#include <string.h>
 
 #include <vector>
 
@@ -157,6 +158,74 @@ TEST(RefineEdges, ModelGradientsMatchDifferencesOfTheModel)
             EXPECT_NEAR(dB, numB, 1e-6 * (1 + fabs(numB))) << "model " << k << " x " << x;
         }
     }
+}
+
+// A refinement whose solution has a pole inside the data, or whose A and B the data cannot tell apart,
+// is no fit. Where the line's start leads there, starts on the other side of the pole reach the finite
+// minimum. References: the least-squares minimum with the pole outside the data, found with mpmath
+// (40 digits) by scanning the pole position with the factor solved exactly, then Newton on the profile.
+struct BehindPoleCase {
+    const char* name;
+    int modelId;
+    std::vector<double> x, y;
+    double a, b, s;
+};
+
+const BehindPoleCase BEHIND_POLE_CASES[] = {
+    // Before: "converged" to A=-6.95 B=7.85, whose pole X=0.885 lies among the points.
+    {"XOverLineOfAReciprocalDecay", 3, {0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4, 4.5, 5},
+     {1.549462, 0.987, 0.749741, 0.576235, 0.497805, 0.408667, 0.375636, 0.311581, 0.298855, 0.253158},
+     -0.87591505217776562, 2.3844205702672789, 0.16613982113237698},
+    // Before: 146 iterations to A=4.8e10 B=-9.7e9, a pole on the point X=5 (the example power_law.dat).
+    {"ReciprocalLineOfAPowerLaw", 1, {0.5, 1, 1.5, 2, 3, 4, 5, 6.5, 8, 10},
+     {0.0713, 0.1978, 0.3685, 0.5736, 1.033, 1.5968, 2.2562, 3.2713, 4.5481, 6.2993}, 0.92748010982432133,
+     -0.07764016475881076, 0.83243311675282755},
+};
+
+class BehindPole : public testing::TestWithParam<BehindPoleCase> {};
+
+TEST_P(BehindPole, ConvergesToTheMinimumWithThePoleOutsideTheData)
+{
+    const BehindPoleCase& c = GetParam();
+    RefineResult r = refineFit(c.x.data(), c.y.data(), (int)c.x.size(), c.modelId, 2.0, REFINE_MAX_ITERATIONS);
+    ASSERT_EQ(r.status, REFINE_CONVERGED) << r.reason;
+    EXPECT_TRUE(r.scannedStart);
+    EXPECT_NEAR(r.fit.a, c.a, 1e-7 * fabs(c.a));
+    EXPECT_NEAR(r.fit.b, c.b, 1e-7 * fabs(c.b));
+    EXPECT_NEAR(r.fit.s, c.s, 1e-10 * c.s);
+    double pole;
+    ASSERT_TRUE(modelRow(c.modelId)->pole(r.fit.a, r.fit.b, &pole));
+    EXPECT_TRUE(pole < c.x.front() || pole > c.x.back()) << pole;
+}
+
+INSTANTIATE_TEST_SUITE_P(Refine, BehindPole, testing::ValuesIn(BEHIND_POLE_CASES),
+                         [](const testing::TestParamInfo<BehindPoleCase>& info) { return info.param.name; });
+
+TEST(RefineEdges, ASolutionWithAPoleAmongThePointsIsRefused)
+{
+    // Scattered points: every start ends with 1/(A + B*X) jumping through its pole between the points
+    // (before: "converged" after 179 iterations, exit 0).
+    double x[] = {-2.9, -2.1, -1.6, -0.7, -0.6, 1.7, 2.2, 2.6}, y[] = {-1.4, 1.8, -1.8, 1.1, 1.3, -0.9, 0.4, 1.7};
+    RefineResult r = refineFit(x, y, 8, 1, 2.0, REFINE_MAX_ITERATIONS);
+    ASSERT_EQ(r.status, REFINE_POLE_IN_DATA) << r.reason;
+    EXPECT_GT(r.poleX, -2.9);
+    EXPECT_LT(r.poleX, 2.6);
+    EXPECT_NE(strstr(r.reason, "pole X=-2.49"), nullptr) << r.reason;
+    EXPECT_NE(strstr(r.reason, "inside the data (X from -2.9 to 2.6)"), nullptr) << r.reason;
+}
+
+TEST(RefineEdges, ParametersTheDataCannotTellApartAreRefused)
+{
+    // A line far from X = 0: the intercept and the slope move together (correlation -0.99999995).
+    std::vector<double> x, y;
+    for (int i = 0; i < 20; ++i) {
+        x.push_back(1e4 + i);
+        y.push_back(3.0 + 0.5 * i + (i % 3 == 0 ? 0.1 : -0.05));
+    }
+    RefineResult r = refineFit(x.data(), y.data(), 20, 0, 2.0, REFINE_MAX_ITERATIONS);
+    EXPECT_EQ(r.status, REFINE_DEGENERATE) << r.reason;
+    EXPECT_LT(r.correlation, -0.9999);
+    EXPECT_NE(strstr(r.reason, "not determined apart"), nullptr) << r.reason;
 }
 
 } // namespace

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "app_state.h"
+#include "fit.h"
 #include "label.h"
 #include "models.h"
 #include "plot.h"
@@ -20,6 +22,21 @@ namespace {
 
 bool g_plainRendering = false;
 std::vector<COLORREF> g_rendered; // the client area as the last paint left it, row by row
+std::vector<double> g_fitted;
+PlotBounds g_plotBounds;
+PlotMarks g_marks;
+const PlotContent* g_handedContent = nullptr; // drawn instead of the state record's plot when set
+
+// The plot of the state record's points and fit, as the results window draws it.
+PlotContent stateContent()
+{
+    const PointTable& t = g_app.points;
+    g_fitted.assign((size_t)t.pointCount + 1, 0.0);
+    computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x, t.pointCount,
+                        g_fitted.data());
+    g_plotBounds = computePlotBounds(t.x, t.y, g_fitted.data(), t.pointCount);
+    return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds};
+}
 
 // The pixel of a value on one axis, or false when it has none (a value or bound that is no finite
 // number); equal bounds put the value in the middle.
@@ -55,7 +72,7 @@ void plainPlot(HWND window, HDC dc, int width, int height)
     const PointTable& t = g_app.points;
     HBRUSH fill = CreateSolidBrush(RGB(250, 250, 250));
     HGDIOBJ oldBrush = SelectObject(dc, fill);
-    computePlotBounds();
+    stateContent();
     HPEN grid = CreatePen(PS_SOLID, 1, RGB(150, 150, 150));
     HGDIOBJ oldPen = SelectObject(dc, grid);
     Rectangle(dc, left, bottom, right, top);
@@ -116,7 +133,8 @@ LRESULT CALLBACK PlotWindow(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (g_plainRendering) {
         plainPlot(window, dc, rc.right, rc.bottom);
     } else {
-        drawPlot(window, dc, rc.left, rc.top, rc.right, rc.bottom);
+        PlotContent content = g_handedContent != nullptr ? *g_handedContent : stateContent();
+        drawPlot(window, dc, rc.left, rc.top, rc.right, rc.bottom, &content, &g_marks);
     }
     g_rendered.clear();
     for (int y = 0; y < rc.bottom; y++) {
@@ -207,6 +225,34 @@ void fillTable(const Dataset& d, int count)
     g_app.fit.b = d.b;
 }
 
+// The plot draws what it is handed: the same points and fit give the same picture whatever the state
+// record holds (here: nothing).
+TEST_F(PlotRendering, DrawsWhatItIsHandedNotTheStateRecord)
+{
+    std::vector<double> x, y;
+    for (int i = 0; i < 40; i++) {
+        x.push_back(0.25 * i);
+        y.push_back(1.0 + 0.5 * i + (i % 3) * 0.7);
+    }
+    g_app.points.pointCount = 40;
+    std::copy(x.begin(), x.end(), g_app.points.x);
+    std::copy(y.begin(), y.end(), g_app.points.y);
+    g_app.modelId = 5;
+    fitModel();
+    FitResult fit = g_app.fit;
+    std::vector<COLORREF> fromState = render(false);
+
+    std::vector<double> fitted(40);
+    computeFittedValues(5, fit.a, fit.b, 2.0, x.data(), 40, fitted.data());
+    PlotContent handed = {x.data(), y.data(), fitted.data(), 40,
+                          computePlotBounds(x.data(), y.data(), fitted.data(), 40)};
+    resetAppState();
+    g_handedContent = &handed;
+    std::vector<COLORREF> fromContent = render(false);
+    g_handedContent = nullptr;
+    EXPECT_TRUE(fromState == fromContent);
+}
+
 } // namespace
 
 TEST_F(PlotRendering, ManyPointsLookExactlyAsWhenDrawnOneByOne)
@@ -229,8 +275,7 @@ TEST_F(PlotRendering, ValuesAcrossTheWholeDoubleRangeLandInPlace)
         g_app.points.y[i] = xs[i];
     }
     g_app.fit.b = 1; // the straight line through every point
-    computePlotBounds();
-    const PlotBounds& b = g_plotBounds;
+    const PlotBounds b = stateContent().bounds;
     const int expected[] = {60, 230, 145};
     const int expectedY[] = {248, 50, 149};
     for (int i = 0; i < 3; i++) {

@@ -149,9 +149,11 @@ TEST(PlotBoundsTest, FittedValuesWidenTheVerticalRange)
     }
     g_app.fit.a = 0;
     g_app.fit.b = 2; // Y=A+B*X gives 6 at x = 3
-    computePlotBounds();
-    EXPECT_EQ(g_plotBounds.xMin, 1);
-    EXPECT_EQ(g_plotBounds.xMax, 3);
-    EXPECT_EQ(g_plotBounds.yMin, 1);
-    EXPECT_EQ(g_plotBounds.yMax, 6);
+    double fitted[3];
+    computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, xs, 3, fitted);
+    PlotBounds bounds = computePlotBounds(xs, ys, fitted, 3);
+    EXPECT_EQ(bounds.xMin, 1);
+    EXPECT_EQ(bounds.xMax, 3);
+    EXPECT_EQ(bounds.yMin, 1);
+    EXPECT_EQ(bounds.yMax, 6);
 }

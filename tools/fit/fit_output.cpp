@@ -48,7 +48,7 @@ std::string fitJson(const FitReport* r)
                        ",\"formula\":" + jsonString(formulaText(r->modelId).c_str()) +
                        ",\"n\":" + std::to_string(r->count) + ",\"A\":" + jsonNumber(r->fit.a) +
                        ",\"B\":" + jsonNumber(r->fit.b);
-    if (r->modelId == MODEL_POWER_N) json += ",\"N\":" + jsonNumber(r->exponentN);
+    if (modelUsesExponent(r->modelId)) json += ",\"N\":" + jsonNumber(r->exponentN);
     json += ",\"S\":" + jsonNumber(r->fit.s) + ",\"s_n2\":" + jsonNumber(u.sN2) + ",\"se_A\":" + jsonNumber(u.seA) +
             ",\"se_B\":" + jsonNumber(u.seB) + ",\"ci_A\":[" + jsonNumber(u.ciA[0]) + "," + jsonNumber(u.ciA[1]) +
             "],\"ci_B\":[" + jsonNumber(u.ciB[0]) + "," + jsonNumber(u.ciB[1]) + "],\"r2\":" + jsonNumber(u.r2) +

@@ -23,13 +23,9 @@ double studentT975(int dof);
 // leave nothing to estimate the scatter from: the standard errors and intervals are NaN.
 FitUncertainty linearisedUncertainty(int modelId, int count, const FitResult* fit, const LineFit* line);
 
-// Standard errors and intervals from the variances of A and B (n - 2 = dof), R2 and sN2 from the
+// Intervals from the standard errors of A and B (n - 2 = dof; NaN for dof < 1), R2 and sN2 from the
 // residual sum and the spread of Y; r2Line is left NaN.
-FitUncertainty uncertaintyFromVariances(double a, double b, double varA, double varB, int count,
-                                        double residualSum, double spreadYY);
-
-// d(A, B) / d(a0, b0) of the back-transformation of modelId at the line (a0, b0): jacobian[row][column],
-// rows A and B, columns a0 and b0.
-void backTransformJacobian(int modelId, double a0, double b0, double jacobian[2][2]);
+FitUncertainty uncertaintyFromErrors(double a, double b, double seA, double seB, int count, ScaledSum residualSum,
+                                     ScaledSum spreadYY);
 
 #endif

@@ -204,7 +204,8 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "--residuals and --plot-residuals then show the first. With several files each block starts\n"
            "with the file's name and a colon, and an empty line separates the blocks.\n\n"
            "Exit status: 0 fitted, 1 a file cannot be used, the output or a picture not written, 2 wrong\n"
-           "usage, 3 a fit printed with a non-finite A, B or S, or a refinement that did not converge\n"
+           "usage, 3 a fit printed with a non-finite A, B or S, or a refinement that gave no fit (no\n"
+           "convergence, a pole of the model among the data, A and B not determined apart)\n"
            "(with --all: no model fits with finite values).\n");
     options->finished = true;
     return true;
@@ -311,7 +312,7 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--size applies to --plot and --plot-residuals";
     } else if (options.json && options.residuals) {
         *reason = "--json and --residuals exclude each other (both print on standard output)";
-    } else if (options.exponentGiven && !options.all && options.modelId != MODEL_POWER_N) {
+    } else if (options.exponentGiven && !options.all && !modelUsesExponent(options.modelId)) {
         *reason = "--exponent applies to model 15 (Y=A+B*X^N) only; model " + std::to_string(options.modelId) +
                   " has no exponent";
     } else {

@@ -1,6 +1,7 @@
-// Pictures of a fit: the device is started in memory, a window of the program is created and sized to
-// the picture, painted by its own WM_PAINT code, and its client area is read back pixel by pixel and
-// written as PNG with libpng. Nothing is shown and no display is needed.
+// Pictures of a fit: the device is started in memory, a window is created and sized to the picture,
+// painted by the program's own drawing of the results window and its plot from the fit handed over,
+// and its client area is read back pixel by pixel and written as PNG with libpng. Nothing is shown,
+// no display is needed, and the program's state record is only read.
 #include "plot_file.h"
 
 #include <errno.h>
@@ -11,6 +12,7 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <vector>
 
 #include "app_state.h"
@@ -27,12 +29,24 @@ namespace {
 #define RESIDUALS_BACKGROUND RGB(190, 180, 255)
 #define RESIDUALS_TEXT_COLOUR RGB(100, 0, 0)
 
-// What the residuals window shows above its plot: the fit the residuals belong to.
-struct ResidualsCaption {
+// What the picture of the results window shows, and its paint's working memory. It lives while
+// writeResultsPicture paints it.
+struct ResultsPicture {
+    ResultsContent content;
+    std::vector<double> fitted;
+    PlotMarks marks;
+};
+ResultsPicture* g_resultsPicture;
+
+// What the residuals window shows: the fit the residuals belong to, and its plot of the residuals
+// against X with the zero line. It lives while writeResidualsPicture paints it.
+struct ResidualsPicture {
     int modelId;
     double s;
+    PlotContent content;
+    PlotMarks marks;
 };
-ResidualsCaption g_residualsCaption;
+ResidualsPicture* g_residualsPicture;
 
 void startDevice()
 {
@@ -138,14 +152,28 @@ void paintResidualsWindow(HWND window)
     SetTextColor(dc, RESIDUALS_TEXT_COLOUR);
     SetBkMode(dc, TRANSPARENT);
     drawLabel(window, dc, 10, 0, L"Residuals Y - fitted of");
-    drawLabel(window, dc, 10, 15, modelText(g_residualsCaption.modelId));
-    drawNumberLine(window, dc, 130, 30, L"S=%g", g_residualsCaption.s);
+    drawLabel(window, dc, 10, 15, modelText(g_residualsPicture->modelId));
+    drawNumberLine(window, dc, 130, 30, L"S=%g", g_residualsPicture->s);
     SetTextColor(dc, previousColour);
-    drawPlot(window, dc, client.left, client.top, client.right, client.bottom);
+    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &g_residualsPicture->content,
+             &g_residualsPicture->marks);
 
     SelectObject(dc, previousBrush);
     DeleteObject(background);
     EndPaint(window, &paint);
+}
+
+// The results window's own drawing, of the fit handed to writeResultsPicture.
+LRESULT CALLBACK ResultsPictureWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        drawResults(window, dc, &g_resultsPicture->content, g_resultsPicture->fitted.data(), &g_resultsPicture->marks);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK ResidualsWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -157,36 +185,48 @@ LRESULT CALLBACK ResidualsWindow(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-} // namespace
-
-bool writeResultsPicture(const char* path, int width, int height)
+// Starts the device, opens a window of the class (registered with procedure), paints it into path.
+bool paintPicture(LPCWSTR className, LPCWSTR title, WNDPROC procedure, const char* path, int width, int height)
 {
     startDevice();
-    registerWindowClass(g_app.ui.instance, L"CalcF", ResultsWindow);
-    return paintAndSave(createResultsWindow(), path, width, height);
+    registerWindowClass(g_app.ui.instance, className, procedure);
+    HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, NULL, NULL,
+                                  g_app.ui.instance, NULL);
+    return paintAndSave(window, path, width, height);
 }
 
-bool writeResidualsPicture(const char* path, int width, int height)
+} // namespace
+
+bool writeResultsPicture(const char* path, int width, int height, int modelId, const FitResult* fit)
 {
-    PointTable* points = &g_app.points;
+    const PointTable* points = &g_app.points;
     int count = points->pointCount;
-    int modelId = g_app.modelId;
-    FitResult fit = g_app.fit;
-    // The table's Y become the residuals for the drawing and come back afterwards.
-    std::vector<double> measured(points->y, points->y + count);
-    for (int i = 0; i < count; ++i) points->y[i] = measured[i] - evaluateModel(points->x[i]);
-    g_residualsCaption = ResidualsCaption{modelId, fit.s};
-    g_app.modelId = 0;
-    g_app.fit = FitResult{0.0, 0.0, fit.residualSum, fit.s};
+    std::unique_ptr<ResultsPicture> picture(new ResultsPicture);
+    picture->content = ResultsContent{modelId, *fit, g_app.exponentN, points->x, points->y, count};
+    picture->fitted.resize(count > 0 ? count : 1);
+    g_resultsPicture = picture.get();
+    bool saved = paintPicture(L"ResultP", L"Calculate", ResultsPictureWindow, path, width, height);
+    g_resultsPicture = NULL;
+    return saved;
+}
 
-    startDevice();
-    registerWindowClass(g_app.ui.instance, L"ResidF", ResidualsWindow);
-    HWND window = CreateWindowExW(0, L"ResidF", L"Residuals", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
-                                  NULL, NULL, g_app.ui.instance, NULL);
-    bool saved = paintAndSave(window, path, width, height);
-
-    if (count > 0) memcpy(points->y, measured.data(), (size_t)count * sizeof(double));
-    g_app.modelId = modelId;
-    g_app.fit = fit;
+bool writeResidualsPicture(const char* path, int width, int height, int modelId, const FitResult* fit)
+{
+    const PointTable* points = &g_app.points;
+    int count = points->pointCount;
+    std::vector<double> residuals(count > 0 ? count : 1), zeroLine(count > 0 ? count : 1);
+    for (int i = 0; i < count; ++i) {
+        residuals[i] = points->y[i] - evaluateModelWith(modelId, fit->a, fit->b, g_app.exponentN, points->x[i]);
+    }
+    // The zero line is drawn as the straight line Y = 0 + 0*X, so a point without an X breaks it.
+    computeFittedValues(0, 0.0, 0.0, g_app.exponentN, points->x, count, zeroLine.data());
+    std::unique_ptr<ResidualsPicture> picture(new ResidualsPicture);
+    picture->modelId = modelId;
+    picture->s = fit->s;
+    picture->content = PlotContent{points->x, residuals.data(), zeroLine.data(), count,
+                                   computePlotBounds(points->x, residuals.data(), zeroLine.data(), count)};
+    g_residualsPicture = picture.get();
+    bool saved = paintPicture(L"ResidF", L"Residuals", ResidualsWindow, path, width, height);
+    g_residualsPicture = NULL;
     return saved;
 }

@@ -8,6 +8,7 @@
 #include <gsl/gsl_multifit_nlinear.h>
 #include <gsl/gsl_vector.h>
 #include <math.h>
+#include <stdio.h>
 
 #include <vector>
 
@@ -16,6 +17,9 @@
 namespace {
 
 const char* const NO_DERIVATIVE = "the model has no derivative at a point for these A and B";
+#define MAX_CORRELATION 0.9999
+#define SCAN_STARTS 3
+#define SCAN_STEPS 16 // quarter decades on each side of the span: 10^-4 .. 10^4 times it
 
 struct Problem {
     const double* x;
@@ -23,6 +27,11 @@ struct Problem {
     int modelId;
     double exponentN;
 };
+
+void setReason(RefineResult* result, const char* text)
+{
+    snprintf(result->reason, sizeof result->reason, "%s", text);
+}
 
 int residuals(const gsl_vector* p, void* data, gsl_vector* f)
 {
@@ -101,7 +110,7 @@ bool iterate(gsl_multifit_nlinear_workspace* work, int maxIterations, RefineResu
         // No step lowers the residual sum any more: the parameters are at its minimum to rounding.
         if (status == GSL_ENOPROG) return true;
         if (status != GSL_SUCCESS) {
-            result->reason = status == GSL_EDOM ? NO_DERIVATIVE : gsl_strerror(status);
+            setReason(result, status == GSL_EDOM ? NO_DERIVATIVE : gsl_strerror(status));
             return false;
         }
         ++result->iterations;
@@ -109,42 +118,71 @@ bool iterate(gsl_multifit_nlinear_workspace* work, int maxIterations, RefineResu
         status = gsl_multifit_nlinear_test(xtol, gtol, ftol, &info, work);
         if (status == GSL_SUCCESS) return true;
         if (status != GSL_CONTINUE) {
-            result->reason = gsl_strerror(status);
+            setReason(result, gsl_strerror(status));
             return false;
         }
     }
-    result->reason = "iteration limit reached";
+    setReason(result, "iteration limit reached");
     return false;
+}
+
+// (J'J)^-1, in units where the columns of J are divided by 2^exponent0 and 2^exponent1.
+struct ColumnCovariance {
+    double c00, c01, c11;
+    int exponent0, exponent1;
+};
+
+// The covariance of a Jacobian whose products leave the doubles (a column of X near 1e300, whose
+// square overflows): its columns are scaled by powers of two before the 2 x 2 sums are formed.
+ColumnCovariance scaledCovariance(const gsl_matrix* j)
+{
+    double largest0 = 0.0, largest1 = 0.0;
+    for (size_t i = 0; i < j->size1; ++i) {
+        largest0 = fmax(largest0, fabs(gsl_matrix_get(j, i, 0)));
+        largest1 = fmax(largest1, fabs(gsl_matrix_get(j, i, 1)));
+    }
+    ColumnCovariance c = {NAN, NAN, NAN, 0, 0};
+    if (!(largest0 > 0.0 && largest1 > 0.0 && isfinite(largest0) && isfinite(largest1))) return c;
+    c.exponent0 = ilogb(largest0);
+    c.exponent1 = ilogb(largest1);
+    double s00 = 0.0, s01 = 0.0, s11 = 0.0;
+    for (size_t i = 0; i < j->size1; ++i) {
+        double j0 = ldexp(gsl_matrix_get(j, i, 0), -c.exponent0), j1 = ldexp(gsl_matrix_get(j, i, 1), -c.exponent1);
+        s00 += j0 * j0;
+        s01 += j0 * j1;
+        s11 += j1 * j1;
+    }
+    double determinant = s00 * s11 - s01 * s01;
+    c.c00 = s11 / determinant;
+    c.c01 = -s01 / determinant;
+    c.c11 = s00 / determinant;
+    return c;
 }
 
 // Residual sum, S and the standard errors at the solution: covariance (J'J)^-1 scaled by RSS / (n - 2).
 void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int used, RefineResult* result)
 {
     const gsl_vector* p = gsl_multifit_nlinear_position(work);
-    FitResult* fit = &result->fit;
-    fit->a = gsl_vector_get(p, 0);
-    fit->b = gsl_vector_get(p, 1);
-    fit->residualSum = 0.0;
-    double originY = problem->y[0], sumY = 0.0, sumYY = 0.0;
-    for (int i = 0; i < used; ++i) {
-        double r = evaluateModelWith(problem->modelId, fit->a, fit->b, problem->exponentN, problem->x[i]) -
-                   problem->y[i];
-        fit->residualSum = r * r + fit->residualSum;
-        double dy = problem->y[i] - originY;
-        sumY += dy;
-        sumYY += dy * dy;
-    }
-    fit->s = sqrt(fit->residualSum / (double)(used - 1));
-    double spreadYY = sumYY - sumY * (sumY / (double)used);
-    if (spreadYY < 0.0) spreadYY = 0.0;
+    ScaledSum residualSum, spreadYY;
+    double meanY;
+    result->fit = measureFit(problem->x, problem->y, used, problem->modelId, problem->exponentN,
+                             gsl_vector_get(p, 0), gsl_vector_get(p, 1), &residualSum, &spreadYY, &meanY);
+    const FitResult* fit = &result->fit;
 
     gsl_matrix* covariance = gsl_matrix_alloc(2, 2);
     gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, covariance);
-    double scale = used > 2 ? fit->residualSum / (double)(used - 2) : NAN;
-    result->uncertainty = uncertaintyFromVariances(fit->a, fit->b, gsl_matrix_get(covariance, 0, 0) * scale,
-                                                   gsl_matrix_get(covariance, 1, 1) * scale, used,
-                                                   fit->residualSum, spreadYY);
+    ColumnCovariance c = {gsl_matrix_get(covariance, 0, 0), gsl_matrix_get(covariance, 0, 1),
+                          gsl_matrix_get(covariance, 1, 1), 0, 0};
     gsl_matrix_free(covariance);
+    if (!(c.c00 > 0.0 && c.c11 > 0.0 && isfinite(c.c00) && isfinite(c.c11) && isfinite(c.c01))) {
+        c = scaledCovariance(gsl_multifit_nlinear_jac(work));
+    }
+    // RSS / (n - 2) in the residuals' scaled units; the errors are scaled back after the root.
+    double scale = used > 2 ? residualSum.value / (double)(used - 2) : NAN;
+    double seA = ldexp(sqrt(c.c00 * scale), residualSum.exponent - c.exponent0);
+    double seB = ldexp(sqrt(c.c11 * scale), residualSum.exponent - c.exponent1);
+    result->uncertainty = uncertaintyFromErrors(fit->a, fit->b, seA, seB, used, residualSum, spreadYY);
+    result->correlation = c.c01 / sqrt(c.c00 * c.c11);
 }
 
 RefineResult emptyResult()
@@ -153,73 +191,60 @@ RefineResult emptyResult()
     result.status = REFINE_NO_START;
     result.fit = FitResult{NAN, NAN, NAN, NAN};
     result.uncertainty = FitUncertainty{NAN, NAN, {NAN, NAN}, {NAN, NAN}, NAN, NAN, NAN};
-    result.reason = "";
     return result;
 }
 
-} // namespace
-
-bool lineTakesPoint(int modelId, double exponentN, double x, double y)
+// A converged solution that is no fit: a pole of the model inside the span of the X used, or A and B
+// that the data cannot tell apart (a singular covariance, or a correlation beyond +-0.9999).
+void checkSolution(const double* x, int used, int modelId, RefineResult* result)
 {
-    double t, z;
-    lineariseModel(modelId, exponentN, x, y, &t, &z);
-    return isfinite(t) && isfinite(z);
-}
-
-void modelGradient(int modelId, double a, double b, double n, double x, double* dA, double* dB)
-{
-    const double ln10 = log(10.0);
-    double u, e;
-    switch (modelId) {
-    case 0: *dA = 1.0; *dB = x; break;
-    case 1: u = b * x + a; *dA = -1.0 / (u * u); *dB = -x / (u * u); break;
-    case 2: *dA = 1.0; *dB = 1.0 / x; break;
-    case 3: u = b * x + a; *dA = -x / (u * u); *dB = -x * x / (u * u); break;
-    case 4: e = pow(b, x); *dA = e; *dB = a * x * pow(b, x - 1.0); break;
-    case 5: e = exp(b * x); *dA = e; *dB = a * x * e; break;
-    case 6: e = pow(10.0, b * x); *dA = e; *dB = a * ln10 * x * e; break;
-    case 7: e = exp(-x); u = e * b + a; *dA = -1.0 / (u * u); *dB = -e / (u * u); break;
-    case 8:
-        e = pow(x, b);
-        *dA = e;
-        // At X = 0, X^B * ln X tends to 0 for B > 0 (the model's value there is 0 whatever B is).
-        *dB = (x == 0.0 && b > 0.0) ? 0.0 : a * e * log(x);
-        break;
-    case 9: *dA = 1.0; *dB = log10(x); break;
-    case 10: *dA = 1.0; *dB = log(x); break;
-    case 11: u = b + x; *dA = 1.0 / u; *dB = -a / (u * u); break;
-    case 12: u = b + x; *dA = x / u; *dB = -a * x / (u * u); break;
-    case 13: e = exp(b / x); *dA = e; *dB = a * e / x; break;
-    case 14: e = pow(10.0, b / x); *dA = e; *dB = a * ln10 * e / x; break;
-    case 15: *dA = 1.0; *dB = pow(x, n); break;
-    default: *dA = NAN; *dB = NAN; break;
+    const ModelRow* row = modelRow(modelId);
+    double lowest = x[0], highest = x[0], pole;
+    for (int i = 1; i < used; ++i) {
+        if (x[i] < lowest) lowest = x[i];
+        if (x[i] > highest) highest = x[i];
+    }
+    if (row->pole != NULL && row->pole(result->fit.a, result->fit.b, &pole) && pole >= lowest && pole <= highest) {
+        result->status = REFINE_POLE_IN_DATA;
+        result->poleX = pole;
+        snprintf(result->reason, sizeof result->reason,
+                 "its solution A=%g B=%g puts the model's pole X=%g inside the data (X from %g to %g)",
+                 result->fit.a, result->fit.b, pole, lowest, highest);
+    } else if (!isfinite(result->correlation)) {
+        result->status = REFINE_DEGENERATE;
+        setReason(result, "the covariance of A and B is singular at its solution");
+    } else if (fabs(result->correlation) > MAX_CORRELATION) {
+        result->status = REFINE_DEGENERATE;
+        snprintf(result->reason, sizeof result->reason,
+                 "A and B are not determined apart at its solution (correlation %.6f)", result->correlation);
     }
 }
 
-RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
-                       int maxIterations)
+// Runs the solver from (startA, startB) over the points where the model has a value there.
+void solveFrom(const double* x, const double* y, int count, int modelId, double exponentN, int maxIterations,
+               double startA, double startB, RefineResult* result)
 {
-    RefineResult result = emptyResult();
-    if (!findStart(x, y, count, modelId, exponentN, &result)) return result;
-
+    setReason(result, "");
+    result->iterations = 0;
     // The points where the model has a value at the start; the others have none to compare with Y.
     std::vector<double> keptX, keptY;
     const double *usedX, *usedY;
-    double startA = result.startA, startB = result.startB;
     int used = keptPoints(
         x, y, count,
         [modelId, exponentN, startA, startB](double px, double) {
             return isfinite(evaluateModelWith(modelId, startA, startB, exponentN, px)) != 0;
         },
         &keptX, &keptY, &usedX, &usedY);
-    result.pointsUsed = used;
-    result.leftOut = count - used;
+    result->pointsUsed = used;
+    result->leftOut = count - used;
     // Of the points used, those the line could not take: a point without a model value is told once.
-    result.leftOutOfStart = 0;
-    for (int i = 0; i < used; ++i) result.leftOutOfStart += lineTakesPoint(modelId, exponentN, usedX[i], usedY[i]) ? 0 : 1;
+    result->leftOutOfStart = 0;
+    for (int i = 0; i < used; ++i) {
+        result->leftOutOfStart += lineTakesPoint(modelId, exponentN, usedX[i], usedY[i]) ? 0 : 1;
+    }
     if (used < 2) {
-        result.status = REFINE_TOO_FEW;
-        return result;
+        result->status = REFINE_TOO_FEW;
+        return;
     }
 
     gsl_error_handler_t* previousHandler = gsl_set_error_handler_off();
@@ -234,22 +259,112 @@ RefineResult refineFit(const double* x, const double* y, int count, int modelId,
     gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
     gsl_multifit_nlinear_workspace* work =
         gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, (size_t)used, 2);
-    double start[2] = {result.startA, result.startB};
+    double start[2] = {startA, startB};
     gsl_vector_view startView = gsl_vector_view_array(start, 2);
     bool converged = false;
     if (gsl_multifit_nlinear_init(&startView.vector, &fdf, work) == GSL_SUCCESS) {
-        converged = iterate(work, maxIterations, &result);
+        converged = iterate(work, maxIterations, result);
     } else {
-        result.reason = NO_DERIVATIVE;
+        setReason(result, NO_DERIVATIVE);
     }
-    measure(work, &problem, used, &result);
-    result.uncertainty.r2Line = result.startR2Line;
-    if (!isfinite(result.fit.a) || !isfinite(result.fit.b) || !isfinite(result.fit.residualSum)) {
+    measure(work, &problem, used, result);
+    result->uncertainty.r2Line = result->startR2Line;
+    if (!isfinite(result->fit.a) || !isfinite(result->fit.b) || !isfinite(result->fit.s)) {
         converged = false;
-        if (result.reason[0] == 0) result.reason = "the parameters left the finite numbers";
+        if (result->reason[0] == 0) setReason(result, "the parameters left the finite numbers");
     }
-    result.status = converged ? REFINE_CONVERGED : REFINE_NOT_CONVERGED;
+    result->status = converged ? REFINE_CONVERGED : REFINE_NOT_CONVERGED;
+    if (converged) checkSolution(usedX, used, modelId, result);
     gsl_multifit_nlinear_free(work);
     gsl_set_error_handler(previousHandler);
-    return result;
+}
+
+// The factor c of the pole form c * basis(p, X) for the pole p, by least squares over the points where
+// the basis has a value; returns the residual sum.
+double poleFormFit(const ModelRow* row, const double* x, const double* y, int count, double p, double* c)
+{
+    double sumFY = 0.0, sumFF = 0.0;
+    for (int i = 0; i < count; ++i) {
+        double f = row->poleFormBasis(p, x[i]);
+        if (!isfinite(f) || !isfinite(y[i])) continue;
+        sumFY += f * y[i];
+        sumFF += f * f;
+    }
+    *c = sumFY / sumFF;
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i) {
+        double f = row->poleFormBasis(p, x[i]);
+        if (!isfinite(f) || !isfinite(y[i])) continue;
+        double r = y[i] - *c * f;
+        sum += r * r;
+    }
+    return sum;
+}
+
+// Starts for a model with a pole: its pole p of u placed below and above the span of u over the points
+// at distances from a ten-thousandth to ten thousand times that span, c solved by least squares for
+// each; the SCAN_STARTS with the smallest residual sums, as A and B, best first. 0 for other models.
+int scanStarts(const double* x, const double* y, int count, int modelId, double starts[SCAN_STARTS][2])
+{
+    const ModelRow* row = modelRow(modelId);
+    if (row->poleFormBasis == NULL) return 0;
+    double lowest = INFINITY, highest = -INFINITY;
+    for (int i = 0; i < count; ++i) {
+        double u = row->poleVariable(x[i]);
+        if (!isfinite(u) || !isfinite(y[i])) continue;
+        if (u < lowest) lowest = u;
+        if (u > highest) highest = u;
+    }
+    if (!(lowest < highest)) return 0;
+    double span = highest - lowest;
+    double bestSum[SCAN_STARTS];
+    int found = 0;
+    for (int side = 0; side < 2; ++side) {
+        for (int step = -SCAN_STEPS; step <= SCAN_STEPS; ++step) {
+            double distance = span * pow(10.0, step / 4.0);
+            double p = side == 0 ? lowest - distance : highest + distance;
+            double c;
+            double sum = poleFormFit(row, x, y, count, p, &c);
+            if (!isfinite(sum) || !isfinite(c) || c == 0.0) continue;
+            // Into the list of the best, smallest sum first.
+            if (found == SCAN_STARTS && !(sum < bestSum[SCAN_STARTS - 1])) continue;
+            int at = found < SCAN_STARTS ? found++ : SCAN_STARTS - 1;
+            for (; at > 0 && sum < bestSum[at - 1]; --at) {
+                bestSum[at] = bestSum[at - 1];
+                starts[at][0] = starts[at - 1][0];
+                starts[at][1] = starts[at - 1][1];
+            }
+            bestSum[at] = sum;
+            row->fromPoleForm(p, c, &starts[at][0], &starts[at][1]);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
+                       int maxIterations)
+{
+    RefineResult result = emptyResult();
+    if (!findStart(x, y, count, modelId, exponentN, &result)) return result;
+    solveFrom(x, y, count, modelId, exponentN, maxIterations, result.startA, result.startB, &result);
+    if (result.status == REFINE_CONVERGED || result.status == REFINE_TOO_FEW) return result;
+
+    // The solver found no fit from the line's start: a pole may lie between that start and the
+    // minimum. Starts on either side of it, best first, and the best fit any of them reaches.
+    double starts[SCAN_STARTS][2];
+    int startCount = scanStarts(x, y, count, modelId, starts);
+    RefineResult best = result;
+    for (int i = 0; i < startCount; ++i) {
+        RefineResult trial = result;
+        solveFrom(x, y, count, modelId, exponentN, maxIterations, starts[i][0], starts[i][1], &trial);
+        if (trial.status != REFINE_CONVERGED) continue;
+        if (best.status == REFINE_CONVERGED && !(trial.fit.s < best.fit.s)) continue;
+        trial.scannedStart = true;
+        trial.scanA = starts[i][0];
+        trial.scanB = starts[i][1];
+        best = trial;
+    }
+    return best;
 }

@@ -11,6 +11,8 @@ enum RefineStatus {
     REFINE_NO_START,      // fewer than two points inside the line's domain, or the line has no finite A, B
     REFINE_TOO_FEW,       // fewer than two points where the model has a value at the start
     REFINE_NOT_CONVERGED, // the iteration stopped (limit reached, or no usable step) away from a minimum
+    REFINE_POLE_IN_DATA,  // the solution puts a pole of the model inside the span of the data's X
+    REFINE_DEGENERATE,    // at the solution A and B are not determined apart (|correlation| > 0.9999)
 };
 
 struct RefineResult {
@@ -24,21 +26,21 @@ struct RefineResult {
     double startA;
     double startB;
     double startR2Line;        // R2 of the straight line the start came from (its points only)
-    const char* reason;        // what stopped a refinement that did not converge
+    double poleX;              // the pole inside the data (REFINE_POLE_IN_DATA)
+    double correlation;        // of A and B at the solution
+    bool scannedStart;         // the solution came from a scanned start (scanA, scanB): the line's gave none
+    double scanA;
+    double scanB;
+    char reason[160];          // why a refinement gave no fit: did not converge, a pole, degenerate
 };
 
 #define REFINE_MAX_ITERATIONS 200
 
 // Fits model modelId (exponent exponentN for the power model) to the count points by least squares on Y,
-// starting from the linearised fit of the points inside the line's domain.
+// starting from the linearised fit of the points inside the line's domain. When that start leads to no
+// fit, a model with a pole is started again on either side of it (its pole scanned beside the data,
+// the factor solved linearly), and the best fit reached is kept.
 RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
                        int maxIterations);
-
-// Partial derivatives of the model's value at x with respect to A and B.
-// True when the model's straight line can take the point: its transformed (t, z) are finite (no logarithm
-// or reciprocal of 0 or of a negative number). The refinement starts from the line through such points.
-bool lineTakesPoint(int modelId, double exponentN, double x, double y);
-
-void modelGradient(int modelId, double a, double b, double exponentN, double x, double* dA, double* dB);
 
 #endif

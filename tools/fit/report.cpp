@@ -80,7 +80,9 @@ const char* refineFailure(const ModelFit& m)
         }
         return "no start: fewer than two points the linearised fit can take";
     case REFINE_TOO_FEW: return "fewer than two points where the model has a value";
-    case REFINE_NOT_CONVERGED: return r.reason;
+    case REFINE_NOT_CONVERGED:
+    case REFINE_POLE_IN_DATA:
+    case REFINE_DEGENERATE: return r.reason;
     default: return "";
     }
 }
@@ -133,6 +135,11 @@ void printRefineNote(const FitOptions& options, const ModelFit& m)
     printf(options.precise ? "refined: least squares on Y, %d iterations from the linearised A=%.17g B=%.17g"
                            : "refined: least squares on Y, %d iterations from the linearised A=%g B=%g",
            r.iterations, r.startA, r.startB);
+    if (r.scannedStart) {
+        printf(options.precise ? " (which gave no fit) restarted at A=%.17g B=%.17g"
+                               : " (which gave no fit) restarted at A=%g B=%g",
+               r.scanA, r.scanB);
+    }
     if (r.leftOutOfStart > 0) {
         printf("; %d %s outside the line's domain left out of the start", r.leftOutOfStart,
                pointWord(r.leftOutOfStart));
@@ -147,7 +154,7 @@ void printBlock(const FitOptions& options, const ModelFit& m)
     putchar('\n');
     printValue(options, "A", m.fit.a);
     printValue(options, "B", m.fit.b);
-    if (m.modelId == MODEL_POWER_N) printValue(options, "N", g_app.exponentN);
+    if (modelUsesExponent(m.modelId)) printValue(options, "N", g_app.exponentN);
     printValue(options, "S", m.fit.s);
     printValue(options, "se_A", m.uncertainty.seA);
     printValue(options, "se_B", m.uncertainty.seB);
@@ -165,8 +172,13 @@ std::string fitWarning(const ModelFit& m)
 {
     char text[300];
     if (m.refineAsked && !refined(m)) {
-        snprintf(text, sizeof text, "the refinement did not converge (%s) after %d iterations; the linearised "
-                 "fit is shown", refineFailure(m), m.refinement.iterations);
+        if (m.refinement.status == REFINE_POLE_IN_DATA || m.refinement.status == REFINE_DEGENERATE) {
+            snprintf(text, sizeof text, "the refinement gives no fit: %s; the linearised fit is shown",
+                     refineFailure(m));
+        } else {
+            snprintf(text, sizeof text, "the refinement did not converge (%s) after %d iterations; the "
+                     "linearised fit is shown", refineFailure(m), m.refinement.iterations);
+        }
         return text;
     }
     if (allFinite(m.fit)) return "";
@@ -237,8 +249,6 @@ void printRankedLine(const FitOptions& options, const ModelFit& m)
 // The residuals and pictures of the fit m.
 int writeExtras(const FitOptions& options, const ModelFit& m)
 {
-    g_app.modelId = m.modelId;
-    g_app.fit = m.fit;
     const PointTable& points = g_app.points;
     if (options.residuals) {
         writeResidualsCsv(stdout, points.x, points.y, points.pointCount, m.modelId, m.fit.a, m.fit.b,
@@ -246,11 +256,11 @@ int writeExtras(const FitOptions& options, const ModelFit& m)
     }
     int status = FIT_EXIT_FITTED;
     if (options.plotPath != nullptr &&
-        !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight)) {
+        !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight, m.modelId, &m.fit)) {
         status = FIT_EXIT_BAD_FILE;
     }
     if (options.residualPlotPath != nullptr &&
-        !writeResidualsPicture(options.residualPlotPath, options.plotWidth, options.plotHeight)) {
+        !writeResidualsPicture(options.residualPlotPath, options.plotWidth, options.plotHeight, m.modelId, &m.fit)) {
         status = FIT_EXIT_BAD_FILE;
     }
     return status;
