@@ -46,7 +46,7 @@ bool initInstance(HINSTANCE instance, int showCommand)
     }
 
     if (!registerWindowClass(instance, className, MainWindow)) return false;
-    HWND mainWindow = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND mainWindow = CreateWindowExW(0, className, title, WS_VISIBLE | WS_VSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
                                       CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
     if (mainWindow == NULL) return false;
     g_app.ui.mainWindow = mainWindow;
@@ -71,7 +71,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, i
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_ACCELERATORS));
     MSG msg;
     while (GetMessageW(&msg, NULL, 0, 0)) {
-        if (!TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) {
+        if (!TranslateAcceleratorW(msg.hwnd, accelerators, &msg) && !translateEntryKey(&msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

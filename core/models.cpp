@@ -172,6 +172,57 @@ static void gradientTenToOverX(double a, double b, double, double x, double* dA,
 }
 static void gradientPowerN(double, double, double n, double x, double* dA, double* dB) { *dA = 1.0; *dB = pow(x, n); }
 
+// dz/dY of the line's z at (x, y): a weight on Y becomes the weight w / (dz/dY)^2 on z.
+static double slopeOne(double, double) { return 1.0; }
+static double slopeInverse(double, double y) { return -1.0 / (y * y); }
+static double slopeXOverY(double x, double y) { return -x / (y * y); }
+static double slopeLog10(double, double y) { return 1.0 / (y * log(10.0)); }
+static double slopeLn(double, double y) { return 1.0 / y; }
+
+// A fixed A (parameter 0) or B (1) as the line c[0]*a0 + c[1]*b0 = c[2] in the line's (a0, b0); FALSE
+// when no line has that value (the A of a logarithm's way back is positive, that of a reciprocal not 0).
+static void setConstraint(double c[3], double c0, double c1, double c2) { c[0] = c0; c[1] = c1; c[2] = c2; }
+static BOOL fixAsIs(int parameter, double v, double c[3])
+{
+    setConstraint(c, parameter == 0 ? 1.0 : 0.0, parameter == 0 ? 0.0 : 1.0, v);
+    return TRUE;
+}
+static BOOL fixTenToBoth(int parameter, double v, double c[3])
+{
+    if (!(v > 0.0)) return FALSE;
+    return fixAsIs(parameter, log10(v), c);
+}
+static BOOL fixExpA(int parameter, double v, double c[3])
+{
+    if (parameter == 1) return fixAsIs(1, v, c);
+    if (!(v > 0.0)) return FALSE;
+    return fixAsIs(0, log(v), c);
+}
+static BOOL fixTenToA(int parameter, double v, double c[3])
+{
+    if (parameter == 1) return fixAsIs(1, v, c);
+    if (!(v > 0.0)) return FALSE;
+    return fixAsIs(0, log10(v), c);
+}
+static BOOL fixOverB0(int parameter, double v, double c[3]) // A = 1/b0, B = a0/b0
+{
+    if (parameter == 1) {
+        setConstraint(c, 1.0, -v, 0.0);
+        return TRUE;
+    }
+    if (v == 0.0) return FALSE;
+    return fixAsIs(1, 1.0 / v, c);
+}
+static BOOL fixOverA0(int parameter, double v, double c[3]) // A = 1/a0, B = b0/a0
+{
+    if (parameter == 1) {
+        setConstraint(c, -v, 1.0, 0.0);
+        return TRUE;
+    }
+    if (v == 0.0) return FALSE;
+    return fixAsIs(0, 1.0 / v, c);
+}
+
 // Poles: where the denominator A + B*X (or A + B*exp(-X), or B + X) is 0.
 static BOOL poleOfLine(double a, double b, double* x)
 {
@@ -217,64 +268,83 @@ static void fromPoleShift(double p, double c, double* a, double* b)
 #define Y_POSITIVE MODEL_LINE_Y_POSITIVE
 
 // Columns: formula, value, straight line, way back, its derivative, derivatives in A and B;
-//          points the line takes, pole, exponent N, line on Y itself; pole form (u, basis, way back).
+//          points the line takes, pole, exponent N, line on Y itself; pole form (u, basis, way back);
+//          dz/dY of the line, a fixed A or B on the line.
 const ModelRow MODEL_TABLE[MODEL_COUNT] = {
     {L"Y=A+B*X", valueLine, lineYOnX, fromLineAsIs, jacobianAsIs, gradientLine,
      MODEL_LINE_ANY_POINT, NULL, FALSE, TRUE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeOne, fixAsIs},
     {L"Y=1/(A+B*X)", valueReciprocalLine, lineInverseYOnX, fromLineAsIs, jacobianAsIs, gradientReciprocalLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
-     poleVariableX, basisOne, fromPoleOverB},
+     poleVariableX, basisOne, fromPoleOverB,
+     slopeInverse, fixAsIs},
     {L"Y=A+B/X", valueHyperbola, lineYOnInverseX, fromLineAsIs, jacobianAsIs, gradientHyperbola,
      X_NONZERO, NULL, FALSE, TRUE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeOne, fixAsIs},
     {L"Y=X/(A+B*X)", valueXOverLine, lineXOverYOnX, fromLineAsIs, jacobianAsIs, gradientXOverLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
-     poleVariableX, basisX, fromPoleOverB},
+     poleVariableX, basisX, fromPoleOverB,
+     slopeXOverY, fixAsIs},
     {L"Y=A*B^X", valueBaseB, lineLog10YOnX, fromLineTenToBoth, jacobianTenToBoth, gradientBaseB,
      Y_POSITIVE, NULL, FALSE, FALSE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeLog10, fixTenToBoth},
     {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp,
      Y_POSITIVE, NULL, FALSE, FALSE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeLn, fixExpA},
     {L"Y=A*10^(B*X)", valueTenTo, lineLog10YOnX, fromLineTenToA, jacobianTenToA, gradientTenTo,
      Y_POSITIVE, NULL, FALSE, FALSE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeLog10, fixTenToA},
     {L"Y=1/(A+B*EXP(-X))", valueLogistic, lineInverseYOnExp, fromLineAsIs, jacobianAsIs, gradientLogistic,
      Y_NONZERO, poleOfLogistic, FALSE, FALSE,
-     poleVariableExp, basisOneOfExp, fromPoleOverB},
+     poleVariableExp, basisOneOfExp, fromPoleOverB,
+     slopeInverse, fixAsIs},
     {L"Y=A*X^B", valuePower, lineLog10YOnLog10X, fromLineTenToA, jacobianTenToA, gradientPower,
      X_POSITIVE | Y_POSITIVE, NULL, FALSE, FALSE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeLog10, fixTenToA},
     {L"Y=A+B*LOG10(X)", valueLog10, lineYOnLog10X, fromLineAsIs, jacobianAsIs, gradientLog10,
      X_POSITIVE, NULL, FALSE, TRUE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeOne, fixAsIs},
     {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn,
      X_POSITIVE, NULL, FALSE, TRUE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeOne, fixAsIs},
     {L"Y=A/(B+X)", valueAOverShift, lineInverseYOnX, fromLineOverB0, jacobianOverB0, gradientAOverShift,
      Y_NONZERO, poleOfShift, FALSE, FALSE,
-     poleVariableX, basisOne, fromPoleShift},
+     poleVariableX, basisOne, fromPoleShift,
+     slopeInverse, fixOverB0},
     {L"Y=A*X/(B+X)", valueSaturation, lineInverseYOnInverseX, fromLineOverA0, jacobianOverA0, gradientSaturation,
      X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE,
-     poleVariableX, basisX, fromPoleShift},
+     poleVariableX, basisX, fromPoleShift,
+     slopeInverse, fixOverA0},
     {L"Y=A*EXP(B/X)", valueExpOverX, lineLnYOnInverseX, fromLineExpA, jacobianExpA, gradientExpOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeLn, fixExpA},
     {L"Y=A*10^(B/X)", valueTenToOverX, lineLog10YOnInverseX, fromLineTenToA, jacobianTenToA, gradientTenToOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeLog10, fixTenToA},
     {L"Y=A+B*X^N", valuePowerN, lineYOnXToN, fromLineAsIs, jacobianAsIs, gradientPowerN,
      MODEL_LINE_ANY_POINT, NULL, TRUE, TRUE,
-     NO_POLE_FORM},
+     NO_POLE_FORM,
+     slopeOne, fixAsIs},
 };
 
 // The row of an id outside the table: no value, no line.
 static double valueNone(double, double, double, double) { return NAN; }
 static void lineNone(double, double, double, double* t, double* z) { *t = NAN; *z = NAN; }
 static void gradientNone(double, double, double, double, double* dA, double* dB) { *dA = NAN; *dB = NAN; }
+static double slopeNone(double, double) { return NAN; }
+static BOOL fixNone(int, double, double[3]) { return FALSE; }
 const ModelRow NO_MODEL = {L"", valueNone, lineNone, fromLineAsIs, jacobianAsIs, gradientNone, MODEL_LINE_ANY_POINT,
-                           NULL, FALSE, FALSE, NO_POLE_FORM};
+                           NULL, FALSE, FALSE, NO_POLE_FORM, slopeNone, fixNone};
 
 const ModelRow* modelRow(int id)
 {
@@ -366,4 +436,16 @@ void modelGradient(int modelId, double a, double b, double exponentN, double x, 
         return;
     }
     row->gradient(a, b, exponentN, x, dA, dB);
+}
+
+double lineSlopeInY(int modelId, double x, double y)
+{
+    const ModelRow* row = modelRow(modelId);
+    return row != NULL ? row->lineSlopeInY(x, y) : NAN;
+}
+
+bool fixedParameterOnLine(int modelId, int parameter, double value, double c[3])
+{
+    const ModelRow* row = modelRow(modelId);
+    return row != NULL && (parameter == 0 || parameter == 1) && row->fixOnLine(parameter, value, c);
 }

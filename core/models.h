@@ -43,6 +43,11 @@ struct ModelRow {
     double (*poleVariable)(double x);             // u(X)
     double (*poleFormBasis)(double p, double x);  // h(X) / (u(X) - p)
     void (*fromPoleForm)(double p, double c, double* a, double* b);
+    // dz/dY of the straight line's z at (x, y), which carries a weight on Y to the line.
+    double (*lineSlopeInY)(double x, double y);
+    // A fixed at v (parameter 0) or B (1) as the condition c[0]*a0 + c[1]*b0 = c[2] on the line;
+    // FALSE when no line gives that value.
+    BOOL (*fixOnLine)(int parameter, double v, double c[3]);
 };
 
 extern const ModelRow MODEL_TABLE[MODEL_COUNT];
@@ -81,6 +86,13 @@ void backTransformLine(int modelId, double a0, double b0, double* a, double* b);
 
 // d(A, B) / d(a0, b0) of the back-transformation of modelId at the line (a0, b0).
 void backTransformJacobian(int modelId, double a0, double b0, double jacobian[2][2]);
+
+// dz/dY of model modelId's straight line at the point (x, y); NaN for an id outside the table.
+double lineSlopeInY(int modelId, double x, double y);
+
+// The condition c[0]*a0 + c[1]*b0 = c[2] on the straight line that fixes A (parameter 0) or B (1) at
+// value; false when no line of the model gives that value.
+bool fixedParameterOnLine(int modelId, int parameter, double value, double c[3]);
 
 // Partial derivatives of the model's value at x with respect to A and B.
 void modelGradient(int modelId, double a, double b, double exponentN, double x, double* dA, double* dB);

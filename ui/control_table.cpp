@@ -42,3 +42,17 @@ void layoutControls(HWND parent, const ControlRow* rows, int count)
                    place.bottom - place.top, TRUE);
     }
 }
+
+void layoutControlsIn(HWND parent, const ControlRow* rows, int count, const RECT* area)
+{
+    RECT size;
+    SetRect(&size, 0, 0, area->right - area->left, area->bottom - area->top);
+    for (int i = 0; i < count; i++) {
+        const ControlRow* row = &rows[i];
+        RECT place;
+        controlRect(row, &size, &place);
+        OffsetRect(&place, area->left, area->top);
+        MoveWindow(GetDlgItem(parent, row->id), place.left, place.top, place.right - place.left,
+                   place.bottom - place.top, TRUE);
+    }
+}

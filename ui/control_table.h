@@ -37,4 +37,8 @@ void createControls(HWND parent, const ControlRow* rows, int count);
 // Moves the controls that follow an edge of the client area; fixed ones stay where they are.
 void layoutControls(HWND parent, const ControlRow* rows, int count);
 
+// Moves every control to its place in a layout of area's size whose top-left corner is at area's
+// top-left in the client area (above it when the window is scrolled down).
+void layoutControlsIn(HWND parent, const ControlRow* rows, int count, const RECT* area);
+
 #endif

@@ -16,9 +16,14 @@
 
 #define BUTTON_WIDTH 60
 #define BUTTON_HEIGHT 20
-#define COUNT_STYLE (WS_CHILD | WS_VISIBLE | WS_BORDER | ES_NUMBER | ES_RIGHT)
-#define VALUE_STYLE (WS_CHILD | WS_VISIBLE | WS_BORDER | ES_RIGHT)
-#define BUTTON_STYLE (WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON)
+#define COUNT_STYLE (WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_NUMBER | ES_RIGHT)
+#define VALUE_STYLE (WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_RIGHT)
+#define BUTTON_STYLE (WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON)
+
+// The height the fields, the position bar and the buttons need to stand apart: the landscape client
+// area. A shorter client area (landscape with the input panel up) keeps this layout and scrolls.
+#define LAYOUT_HEIGHT 188
+#define SCROLL_LINE 10
 
 #define BACKGROUND_COLOUR RGB(200, 200, 255)
 #define BAR_DONE_COLOUR RGB(100, 100, 255)
@@ -51,9 +56,95 @@ void createEntryControls(HWND mainWindow)
     createControls(mainWindow, ENTRY_CONTROLS, ROW_COUNT(ENTRY_CONTROLS));
 }
 
+// Moves the window's contents so that position pos of the layout is at the client area's top.
+static void scrollEntryTo(HWND window, int pos)
+{
+    int old = GetScrollPos(window, SB_VERT);
+    SCROLLINFO info;
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_POS;
+    info.nPos = pos;
+    pos = SetScrollInfo(window, SB_VERT, &info, TRUE);
+    if (pos != old) {
+        ScrollWindowEx(window, 0, old - pos, NULL, NULL, NULL, NULL, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+    }
+}
+
+// Scrolls just enough for the whole control to show in the client area.
+static void scrollIntoView(HWND window, HWND control)
+{
+    if (control == NULL || GetParent(control) != window) return;
+    RECT place;
+    RECT client;
+    GetWindowRect(control, &place);
+    MapWindowPoints(NULL, window, (LPPOINT)&place, 2);
+    GetClientRect(window, &client);
+    int pos = GetScrollPos(window, SB_VERT);
+    if (place.top < 0) {
+        scrollEntryTo(window, pos + place.top);
+    } else if (place.bottom > client.bottom) {
+        scrollEntryTo(window, pos + place.bottom - client.bottom);
+    }
+}
+
+static void onEntryScroll(HWND window, WPARAM wParam)
+{
+    SCROLLINFO info;
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    if (!GetScrollInfo(window, SB_VERT, &info)) return;
+    int pos = info.nPos;
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP: pos -= SCROLL_LINE; break;
+    case SB_LINEDOWN: pos += SCROLL_LINE; break;
+    case SB_PAGEUP: pos -= (int)info.nPage; break;
+    case SB_PAGEDOWN: pos += (int)info.nPage; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: pos = info.nTrackPos; break;
+    case SB_TOP: pos = info.nMin; break;
+    case SB_BOTTOM: pos = info.nMax; break;
+    default: return;
+    }
+    scrollEntryTo(window, pos);
+}
+
+// The layout keeps at least LAYOUT_HEIGHT; when the client area is shorter, the scroll bar shows the
+// part in view, and the control with the focus is brought into it.
 void layoutEntryButtons(HWND mainWindow)
 {
-    layoutControls(mainWindow, ENTRY_CONTROLS, ROW_COUNT(ENTRY_CONTROLS));
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    SCROLLINFO info;
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE;
+    info.nMin = 0;
+    info.nMax = LAYOUT_HEIGHT - 1;
+    info.nPage = (UINT)client.bottom;
+    SetScrollInfo(mainWindow, SB_VERT, &info, TRUE);
+
+    GetClientRect(mainWindow, &client); // the bar, shown or hidden, changes its width
+    RECT area = client;
+    if (area.bottom < LAYOUT_HEIGHT) area.bottom = LAYOUT_HEIGHT;
+    OffsetRect(&area, 0, -GetScrollPos(mainWindow, SB_VERT));
+    layoutControlsIn(mainWindow, ENTRY_CONTROLS, ROW_COUNT(ENTRY_CONTROLS), &area);
+    InvalidateRect(mainWindow, NULL, FALSE);
+    scrollIntoView(mainWindow, GetFocus());
+}
+
+static BOOL isValueField(HWND control)
+{
+    return control != NULL && (control == g_app.ui.xField || control == g_app.ui.yField);
+}
+
+// Tab and Shift+Tab move the focus through the fields and buttons in table order, selecting a field's
+// text as a dialog does.
+static void moveEntryFocus(HWND window, BOOL backwards)
+{
+    HWND next = GetNextDlgTabItem(window, GetFocus(), backwards);
+    if (next == NULL || next == window) return;
+    SetFocus(next);
+    if (next == g_app.ui.countField || isValueField(next)) SendMessageW(next, EM_SETSEL, 0, -1);
+    scrollIntoView(window, next);
 }
 
 // Writes the count and the current point into the three fields. Each write raises that field's
@@ -100,19 +191,20 @@ void paintMainWindow(HWND window)
 
     int count = g_app.points.pointCount;
     int number = g_app.points.currentIndex + 1;
+    int top = -GetScrollPos(window, SB_VERT);
     if (count > 0) {
         int split = BAR_LEFT + (number * (BAR_RIGHT - BAR_LEFT)) / count;
-        fillArea(dc, BAR_LEFT, BAR_TOP, split, BAR_BOTTOM, doneBrush);
-        fillArea(dc, split, BAR_TOP, BAR_RIGHT, BAR_BOTTOM, restBrush);
+        fillArea(dc, BAR_LEFT, top + BAR_TOP, split, top + BAR_BOTTOM, doneBrush);
+        fillArea(dc, split, top + BAR_TOP, BAR_RIGHT, top + BAR_BOTTOM, restBrush);
     }
 
     SetBkMode(dc, TRANSPARENT);
     WCHAR label[TEXT_CAPACITY];
-    drawLabel(window, dc, 10, 0, L"N:");
+    drawLabel(window, dc, 10, top, L"N:");
     swprintf(label, TEXT_CAPACITY, L"X[%d]:", number);
-    drawLabel(window, dc, 10, 50, label);
+    drawLabel(window, dc, 10, top + 50, label);
     swprintf(label, TEXT_CAPACITY, L"Y[%d]:", number);
-    drawLabel(window, dc, 10, 100, label);
+    drawLabel(window, dc, 10, top + 100, label);
 
     SelectObject(dc, previousBrush);
     DeleteObject(background);
@@ -198,6 +290,25 @@ static void confirmExit(HWND window)
     }
 }
 
+// Keys of the data-entry window that its controls do not handle themselves: Tab and Shift+Tab, and Enter
+// in the X or Y field, which stores the point as the Enter button does. TRUE when the key was used.
+BOOL translateEntryKey(const MSG* msg)
+{
+    HWND window = g_app.ui.mainWindow;
+    if (window == NULL || msg->message != WM_KEYDOWN) return FALSE;
+    if (msg->hwnd != window && GetParent(msg->hwnd) != window) return FALSE;
+    switch (msg->wParam) {
+    case VK_TAB:
+        moveEntryFocus(window, GetKeyState(VK_SHIFT) < 0);
+        return TRUE;
+    case VK_RETURN:
+        if (!isValueField(msg->hwnd)) return FALSE;
+        storePoint();
+        return TRUE;
+    }
+    return FALSE;
+}
+
 static LRESULT onMainCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
     WORD id = LOWORD(wParam);
@@ -220,12 +331,15 @@ static LRESULT onMainCommand(HWND window, WPARAM wParam, LPARAM lParam)
         return 0;
     case IDC_X_FIELD:
         if (code == EN_CHANGE) GetDlgItemTextW(window, IDC_X_FIELD, g_app.xText, TEXT_CAPACITY - 1);
+        if (code == EN_SETFOCUS) scrollIntoView(window, (HWND)lParam);
         return 0;
     case IDC_Y_FIELD:
         if (code == EN_CHANGE) GetDlgItemTextW(window, IDC_Y_FIELD, g_app.yText, TEXT_CAPACITY - 1);
+        if (code == EN_SETFOCUS) scrollIntoView(window, (HWND)lParam);
         return 0;
     case IDC_COUNT_FIELD:
         if (code == EN_CHANGE) changeCount(window);
+        if (code == EN_SETFOCUS) scrollIntoView(window, (HWND)lParam);
         return 0;
     case IDM_NEW:
         startNewTable(window);
@@ -263,6 +377,9 @@ LRESULT CALLBACK MainWindow(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_SETTINGCHANGE:
         onFrameSettingChange(window, wParam, lParam);
         layoutEntryButtons(window);
+        return 0;
+    case WM_VSCROLL:
+        onEntryScroll(window, wParam);
         return 0;
     case WM_COMMAND:
         return onMainCommand(window, wParam, lParam);

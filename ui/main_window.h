@@ -10,5 +10,6 @@ void layoutEntryButtons(HWND mainWindow);
 void refreshEntryFields(HWND window);
 void storeEntryFields();
 void paintMainWindow(HWND window);
+BOOL translateEntryKey(const MSG* msg);
 
 #endif

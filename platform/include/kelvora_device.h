@@ -21,7 +21,10 @@ void stop();
 
 // Called whenever the program waits for input and nothing is due (GetMessageW would block). It should
 // inject input and return true, or return false when none will come: the waiting loop then ends with
-// WM_QUIT. Without a handler the headless device behaves as if it returned false.
+// WM_QUIT, and so does every later wait while it keeps returning false. A caller that stops a program
+// this way keeps its own reason to read after WinMain returns; no exception may leave the handler, as
+// it would cross the program's window procedures and WinMain. Without a handler the headless device
+// says on standard error that no input will come, and behaves as if it returned false.
 void set_idle_handler(std::function<bool()> handler);
 
 // Input. Coordinates are screen pixels. Keys are virtual-key codes (VK_RETURN, 'A', VK_F1 ...).

@@ -80,6 +80,10 @@
 #define SS_REALSIZECONTROL 0x00000040L
 #define SS_REALSIZEIMAGE 0x00000800L
 #define SS_EDITCONTROL 0x00002000L
+#define SS_ENDELLIPSIS 0x00004000L
+#define SS_PATHELLIPSIS 0x00008000L
+#define SS_WORDELLIPSIS 0x0000C000L
+#define SS_ELLIPSISMASK 0x0000C000L
 
 // List box
 #define LBS_NOTIFY 0x0001L
@@ -298,6 +302,30 @@ DECLARE_HANDLE(HDWP);
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
 #define WM_VSCROLL 0x0115
+
+// Scroll bars: which bar, what a WM_VSCROLL asks (low word of wParam), what SCROLLINFO carries.
+#define SB_HORZ 0
+#define SB_VERT 1
+#define SB_CTL 2
+#define SB_BOTH 3
+#define SB_LINEUP 0
+#define SB_LINEDOWN 1
+#define SB_PAGEUP 2
+#define SB_PAGEDOWN 3
+#define SB_THUMBPOSITION 4
+#define SB_THUMBTRACK 5
+#define SB_TOP 6
+#define SB_BOTTOM 7
+#define SB_ENDSCROLL 8
+#define SIF_RANGE 0x0001
+#define SIF_PAGE 0x0002
+#define SIF_POS 0x0004
+#define SIF_DISABLENOSCROLL 0x0008
+#define SIF_TRACKPOS 0x0010
+#define SIF_ALL (SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS)
+#define SW_SCROLLCHILDREN 0x0001
+#define SW_INVALIDATE 0x0002
+#define SW_ERASE 0x0004
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
@@ -667,7 +695,19 @@ typedef struct {
     short cy;
     WORD id;
 } DLGITEMTEMPLATE;
+
 #pragma pack(pop)
+
+typedef struct tagSCROLLINFO {
+    UINT cbSize;
+    UINT fMask;
+    int nMin;
+    int nMax;
+    UINT nPage;
+    int nPos;
+    int nTrackPos;
+} SCROLLINFO, *LPSCROLLINFO;
+typedef const SCROLLINFO* LPCSCROLLINFO;
 
 #ifdef __cplusplus
 extern "C++" {
@@ -704,6 +744,11 @@ BOOL WINAPI IsWindowEnabled(HWND hwnd);
 BOOL WINAPI EnableWindow(HWND hwnd, BOOL enable);
 HWND WINAPI SetFocus(HWND hwnd);
 HWND WINAPI GetFocus(void);
+// ---- Scroll bars of a window (WS_VSCROLL) ----
+int WINAPI SetScrollInfo(HWND hwnd, int bar, LPCSCROLLINFO info, BOOL redraw);
+BOOL WINAPI GetScrollInfo(HWND hwnd, int bar, LPSCROLLINFO info);
+int WINAPI SetScrollPos(HWND hwnd, int bar, int pos, BOOL redraw);
+int WINAPI GetScrollPos(HWND hwnd, int bar);
 HWND WINAPI GetActiveWindow(void);
 HWND WINAPI SetActiveWindow(HWND hwnd);
 BOOL WINAPI SetForegroundWindow(HWND hwnd);
@@ -743,6 +788,8 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* ps);
 HDC WINAPI GetDC(HWND hwnd);
 int WINAPI ReleaseDC(HWND hwnd, HDC dc);
 BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+int WINAPI ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update,
+                          LPRECT updateRect, UINT flags);
 BOOL WINAPI ValidateRect(HWND hwnd, const RECT* rect);
 BOOL WINAPI GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase);
 HPEN WINAPI CreatePen(int style, int width, COLORREF color);

@@ -122,3 +122,12 @@ endforeach()
 
 # --precise prints seventeen digits: the certified Norris intercept shows its first twelve.
 expect(0 "\nA=-0\\.262323073774[0-9]+\nB=1\\.0021168180204[0-9]+\nS=0\\.87206484898" "^$" --precise "${NORRIS}")
+
+# --- the certified straight line (NIST Norris: B0 -0.262323073774029 se 0.232818234301152, B1
+# 1.00211681802045 se 0.000429796848199937, R2 0.999993745883712) in the block for a paper, and its
+# intervals at X=500 in closed form (NumPy: Y 500.796085936453, ci [500.488196471534, 501.103975401373],
+# pi [498.971794054184, 502.620377818723], t(0.975, 34))
+expect(0 "^Y=A\\+B\\*X\nA = -0\\.26 ± 0\\.23\nB = 1\\.00212 ± 0\\.00043\nn = 36, dof = 34\nS = 0\\.872\nR2 \\(on Y\\) = 0\\.99999375\ncorr\\(A,B\\) = -0\\.774\n"
+       "^$" --report "${NORRIS}")
+expect(0 "\npredict: X=500 Y=500\\.79608593645[0-9]* ci=\\[500\\.488196471[0-9]*, 501\\.103975401[0-9]*\\] pi=\\[498\\.971794054[0-9]*, 502\\.620377818[0-9]*\\]\n$"
+       "^$" --precise --predict 500 "${NORRIS}")

@@ -42,6 +42,21 @@ if(NOT status EQUAL 0 OR NOT count EQUAL 16 OR NOT first MATCHES "^S=0\\.0596027
   message(SEND_ERROR "--all --refine: exit ${status}, ${count} lines:\n${out}${err}")
 endif()
 
+# --- the ranking is by AICc on Y (SciPy's least squares on Y, then n ln(RSS/n) + 2K + 2K(K+1)/(n-K-1)
+# with K = 3: -65.6952893447 for the three exponential forms, Akaike weight 1/3 each; -20.1924041788 and
+# weight 4.38583992e-11 for 1/(A+B*X) and A/(B+X)); the fits of fewer points come after every fit of all
+# thirteen, without an Akaike weight
+run(--all --refine --precise decay.dat)
+string(REGEX MATCHALL "[^\n]+\n" lines "${out}")
+list(GET lines 0 first)
+list(GET lines 3 fourth)
+list(GET lines 8 ninth)
+if(NOT first MATCHES " aicc=-65\\.69528934[0-9]* akaike_weight=0\\.333333333[0-9]* Y=A\\*B\\^X\n$"
+   OR NOT fourth MATCHES " aicc=-20\\.19240417[0-9]* akaike_weight=4\\.3858399[0-9]*e-11 Y=1/\\(A\\+B\\*X\\)\n$"
+   OR NOT ninth MATCHES "akaike_weight=nan Y=A\\+B\\*LOG10\\(X\\) \\(12 of 13 points")
+  message(SEND_ERROR "--all --refine ranked by AICc:\n${out}")
+endif()
+
 # --- JSON: parsed by CMake's own reader, keys and values checked
 run(--model 5 --refine --json decay.dat)
 string(JSON a GET "${out}" A)
@@ -52,7 +67,7 @@ string(JSON n GET "${out}" n)
 string(JSON formula GET "${out}" formula)
 string(JSON keys LENGTH "${out}")
 if(NOT status EQUAL 0 OR NOT a MATCHES "^4\\.9911427" OR NOT ci_low MATCHES "^4\\.88" OR NOT refined STREQUAL "ON"
-   OR iterations LESS 1 OR NOT n EQUAL 13 OR NOT formula STREQUAL "Y=A*EXP(B*X)" OR NOT keys EQUAL 16)
+   OR iterations LESS 1 OR NOT n EQUAL 13 OR NOT formula STREQUAL "Y=A*EXP(B*X)" OR NOT keys EQUAL 20)
   message(SEND_ERROR "--json: ${out} (A ${a}, ci ${ci_low}, refined ${refined}, ${keys} keys)")
 endif()
 run(--model 5 --json negative.dat)
@@ -123,3 +138,69 @@ foreach(case
   separate_arguments(arguments)
   expect_usage("${reason}" ${arguments})
 endforeach()
+
+# --- predictions on Y (SciPy's least squares on Y, its covariance, delta method, Student t with 11 dof):
+# at X=1 Y=3.02386102400757, ci [2.97006989419705, 3.07765215381809], pi [2.87666247715288, 3.17105957086226];
+# the inverse at Y=2: X=1.82490970657452 in [1.67879429229187, 1.97102512085717]; Y=9 is never reached
+expect(0 "\npredict: X=1 Y=3\\.0238610[0-9]* ci=\\[2\\.9700698[0-9]*, 3\\.0776521[0-9]*\\] pi=\\[2\\.8766624[0-9]*, 3\\.1710595[0-9]*\\]\ninverse: Y=2 X=1\\.8249097[0-9]* ci=\\[1\\.6787942[0-9]*, 1\\.9710251[0-9]*\\]\ninverse: Y=9 X=nan \\(the model does not reach Y monotonically[^\n]*\n$"
+       "^$" --model 5 --refine --predict 1 --inverse 2,9 --precise decay.dat)
+# A model that turns within the data has no inverse there: Y=A+B*X^2 over X from -1 to 1.
+file(WRITE "${WORK}/parabola.dat" "5\n-1 1.1\n-0.5 0.24\n0 0.01\n0.5 0.26\n1 0.98\n")
+expect(0 "\ninverse: Y=0\\.5 X=nan " "^$" --model 15 --inverse 0.5 parabola.dat)
+# --- the band in the residual CSV: the straight line's prediction band in closed form (NumPy:
+# t(0.975, 4) s sqrt(1 + 1/n + (x - mean)^2 / Sxx) at X=4: [7.2969276166148, 8.71640571671854])
+file(WRITE "${WORK}/line.txt" "1 2.1\n2 3.9\n3 6.2\n4 7.8\n5 10.3\n6 11.8\n")
+expect(0 "\nx,y,fitted,residual,pi_low,pi_high\n.*\n4,7\\.79[0-9]*,8\\.00[0-9]*,-0\\.20[0-9]*,7\\.29692761661[0-9]*,8\\.7164057167[0-9]*\n"
+       "^$" --residuals --band=prediction line.txt)
+expect(0 "\nx,y,fitted,residual,ci_low,ci_high\n" "^$" --residuals --band line.txt)
+expect_usage("--predict takes X values, finite numbers separated by commas, not '1,,2'" --predict 1,,2 line.txt)
+expect_usage("--inverse takes Y values[^\n]* not 'inf'" --inverse inf line.txt)
+expect_usage("--band is confidence \\(the default\\) or prediction, not 'wide'" --band=wide --residuals line.txt)
+expect_usage("--band applies to --residuals" --band line.txt)
+expect_usage("--band applies to --residuals" --band --plot band.png line.txt)
+
+# --- the block for a paper: SE to two significant digits, the value rounded to match (SciPy: A=4.99114
+# se 0.0499569, B=-0.501130 se 0.00820512, corr(A,B) = -0.6216); an SE above 100 keeps
+# two significant digits
+expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA = 4\\.991 ± 0\\.050\nB = -0\\.5011 ± 0\\.0082\nn = 13, dof = 11\nS = 0\\.0596\nR2 \\(on Y\\) = 0\\.99841\ncorr\\(A,B\\) = -0\\.622\nweighting: none\nrefined: least squares on Y, [0-9]+ iterations\n$"
+       "^$" --report --model 5 --refine decay.dat)
+file(WRITE "${WORK}/big.dat" "3\n1 1000\n2 2150\n3 2900\n")
+expect(0 "^Y=A\\+B\\*X\nA = 120 ± 250\nB = 950 ± 120\nn = 3, dof = 1\n.*refined: no \\(linearised fit\\)\n$" "^$" --report big.dat)
+expect(0 "\nA = 0 \\(fixed\\)\nB = [0-9.]+ ± [0-9.]+\nn = 6, dof = 5\n" "^$" --report --fix A=0 line.txt)
+expect_usage("--report and --json exclude each other" --report --json line.txt)
+expect_usage("--report and --all exclude each other" --report --all line.txt)
+
+# --- JSON of the new measures: dof, cov_AB and corr_AB (SciPy: -0.000255006302 and -0.622115229712),
+# the weighting, the predictions and inverses of the fit; AICc and Akaike weights with --all; chi2 with
+# weights; corr_AB of a fit with a fixed parameter has no value
+run(--model 5 --refine --json --predict 1 --inverse 2,9 decay.dat)
+string(JSON dof GET "${out}" dof)
+string(JSON cov GET "${out}" cov_AB)
+string(JSON corr GET "${out}" corr_AB)
+string(JSON weighting GET "${out}" weighting)
+string(JSON px GET "${out}" predictions 0 x)
+string(JSON py GET "${out}" predictions 0 y)
+string(JSON pi_high GET "${out}" predictions 0 pi 1)
+string(JSON ix GET "${out}" inverse 0 x)
+string(JSON none_type TYPE "${out}" inverse 1 x)
+if(NOT dof EQUAL 11 OR NOT cov MATCHES "^-0\\.000255006" OR NOT corr MATCHES "^-0\\.6221152" OR NOT weighting STREQUAL "none"
+   OR NOT px EQUAL 1 OR NOT py MATCHES "^3\\.0238610" OR NOT pi_high MATCHES "^3\\.1710595" OR NOT ix MATCHES "^1\\.8249097"
+   OR NOT none_type STREQUAL "NULL")
+  message(SEND_ERROR "--json measures: ${out}")
+endif()
+run(--all --json --refine decay.dat)
+string(REGEX MATCH "^[^\n]+" first "${out}")
+string(JSON aicc GET "${first}" aicc)
+string(JSON weight GET "${first}" akaike_weight)
+string(JSON has_chi2 ERROR_VARIABLE missing GET "${first}" chi2)
+if(NOT aicc MATCHES "^-65\\.695289" OR NOT weight MATCHES "^0\\.33333" OR NOT missing)
+  message(SEND_ERROR "--all --json: ${first}")
+endif()
+run(--json --weight 1/y2 --fix A=0 line.txt)
+string(JSON weighting GET "${out}" weighting)
+string(JSON chi2_nu GET "${out}" chi2_nu)
+string(JSON corr_type TYPE "${out}" corr_AB)
+string(JSON dof GET "${out}" dof)
+if(NOT weighting STREQUAL "1/y^2" OR NOT chi2_nu GREATER 0 OR NOT corr_type STREQUAL "NULL" OR NOT dof EQUAL 5)
+  message(SEND_ERROR "--json weighted, fixed: ${out}")
+endif()

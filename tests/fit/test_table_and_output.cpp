@@ -19,7 +19,7 @@ namespace {
 PointTable g_table;
 
 // Reads text as kelvora-fit does: decimal commas when the first block shows them.
-PlainTableReport readTableText(const std::string& text, ColumnChoice columns = {0, 0})
+PlainTableReport readTableText(const std::string& text, ColumnChoice columns = {0, 0, 0})
 {
     FILE* file = text.empty() ? tmpfile() : fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
     NumberReader* reader = new NumberReader;
@@ -133,7 +133,7 @@ TEST(PlainTableColumns, PickXAndYOrSayHow)
     // Without a choice the message says how to make one.
     report = readTableText(wide);
     EXPECT_EQ(report.status, PLAIN_TABLE_COLUMNS);
-    describePlainTable(text, sizeof text, &report, {0, 0});
+    describePlainTable(text, sizeof text, &report, {0, 0, 0});
     EXPECT_STREQ(text, "line 2: 4 columns: choose X and Y with --columns=X,Y (counted from 1)");
 }
 
@@ -161,7 +161,7 @@ TEST(PlainTableLimits, MoreThanTheCapacityIsRefused)
     EXPECT_EQ(report.badLine, POINT_CAPACITY + 1);
     EXPECT_EQ(g_table.pointCount, 5);
     char message[100];
-    describePlainTable(message, sizeof message, &report, {0, 0});
+    describePlainTable(message, sizeof message, &report, {0, 0, 0});
     EXPECT_STREQ(message, ("the file holds more than " + std::to_string(POINT_CAPACITY) + " points").c_str());
     text.resize(text.size() - 4);
     EXPECT_EQ(readTableText(text).status, PLAIN_TABLE_OK);
@@ -208,7 +208,7 @@ TEST(FitInput, SpreadsheetExportsRead)
     };
     for (const auto& c : cases) {
         FILE* file = fmemopen(const_cast<char*>(c.text.data()), c.text.size(), "rb");
-        ASSERT_TRUE(readInput(file, "spreadsheet", false, ColumnChoice{0, 0}, &g_table)) << c.text;
+        ASSERT_TRUE(readInput(file, "spreadsheet", false, ColumnChoice{0, 0, 0}, &g_table)) << c.text;
         fclose(file);
         ASSERT_EQ(g_table.pointCount, c.count);
         EXPECT_EQ(g_table.x[c.count - 1], c.lastX);
@@ -241,9 +241,12 @@ FitReport sampleReport()
     r.exponentN = 2.0;
     r.count = 3;
     r.fit = FitResult{1.0, 2.0, 0.0, 0.0};
-    r.uncertainty = FitUncertainty{0.25, 0.5, {0.0, 2.0}, {1.0, 3.0}, 1.0, 1.0, NAN};
+    r.uncertainty = FitUncertainty{0.25, 0.5, {0.0, 2.0}, {1.0, 3.0}, 1.0, 1.0, NAN, NAN};
     r.refined = true;
     r.iterations = 4;
+    r.dof = 1;
+    r.covAB = 0.1;
+    r.weighting = "none";
     return r;
 }
 
@@ -252,7 +255,8 @@ TEST(Json, KeysInOrderAndNonFiniteAsNull)
     FitReport r = sampleReport();
     EXPECT_EQ(fitJson(&r), "{\"file\":\"data.dat\",\"model\":15,\"formula\":\"Y=A+B*X^N\",\"n\":3,\"A\":1,\"B\":2,"
                            "\"N\":2,\"S\":0,\"s_n2\":null,\"se_A\":0.25,\"se_B\":0.5,\"ci_A\":[0,2],\"ci_B\":[1,3],"
-                           "\"r2\":1,\"r2_line\":1,\"refined\":true,\"iterations\":4}");
+                           "\"r2\":1,\"r2_line\":1,\"refined\":true,\"iterations\":4,\"dof\":1,\"cov_AB\":0.10000000000000001,"
+                           "\"corr_AB\":0.80000000000000004,\"weighting\":\"none\"}");
     r.modelId = 5;
     r.refined = false;
     r.fit.a = INFINITY;
@@ -260,7 +264,27 @@ TEST(Json, KeysInOrderAndNonFiniteAsNull)
     EXPECT_EQ(json.find("\"N\""), std::string::npos);
     EXPECT_EQ(json.find("iterations"), std::string::npos);
     EXPECT_NE(json.find("\"A\":null,"), std::string::npos);
-    EXPECT_NE(json.find("\"refined\":false}"), std::string::npos);
+    EXPECT_NE(json.find("\"refined\":false,\"dof\":1,"), std::string::npos);
+    // Weighted, ranked, with predictions and inverses: their keys in order, a missing X as null.
+    const double x[] = {2.0}, predicted[] = {9.0, 8.5, 9.5, 8.0, 10.0}, y[] = {3.0}, inverse[] = {NAN, NAN, NAN};
+    r.weighted = true;
+    r.chi2 = 3.0;
+    r.weighting = "1/y";
+    r.ranked = true;
+    r.aicc = -4.5;
+    r.akaikeWeight = 0.25;
+    r.predictionCount = 1;
+    r.predictX = x;
+    r.predictions = predicted;
+    r.inverseCount = 1;
+    r.inverseY = y;
+    r.inverses = inverse;
+    json = fitJson(&r);
+    EXPECT_NE(json.find("\"weighting\":\"1/y\",\"chi2\":3,\"chi2_nu\":3,\"aicc\":-4.5,\"akaike_weight\":0.25,"
+                        "\"predictions\":[{\"x\":2,\"y\":9,\"ci\":[8.5,9.5],\"pi\":[8,10]}],"
+                        "\"inverse\":[{\"y\":3,\"x\":null,\"ci\":[null,null]}]}"),
+              std::string::npos)
+        << json;
 }
 
 TEST(Json, StringsAreEscapedAndValid)
@@ -288,7 +312,8 @@ TEST(Json, ParsesWithAnIndependentReader)
                           "rows=[json.loads(l) for l in open(sys.argv[1])]\n"
                           "assert rows[0][\"file\"]==\"we\\\"ird\\\\name\\x01\\ufffd.dat\", rows[0][\"file\"]\n"
                           "assert rows[1][\"ci_A\"]==[None,2] and rows[1][\"B\"]==-1e-300\n"
-                          "assert list(rows[0])[-2:]==[\"refined\",\"iterations\"]' " + path;
+                          "keys=list(rows[0])\n"
+                          "assert keys[keys.index(\"refined\")+1]==\"iterations\"' " + path;
     EXPECT_EQ(system(command.c_str()), 0);
     removeFolder(folder);
 }

@@ -52,9 +52,6 @@ struct Run {
     bool writesConfined;       // the kernel keeps every write of a child inside `root`
 };
 
-// Thrown out of the program's message loop when the events have run out.
-struct EventsDone {};
-
 void fail(ChildReport* report, const std::string& message)
 {
     std::snprintf(report->message, sizeof report->message, "%s", message.c_str());
@@ -122,9 +119,11 @@ bool filePickerInFront()
     for (;;) {
         resetAppState();
         device::start_headless();
+        // When the events have run out the handler reports no more input: the program's loops end with
+        // WM_QUIT and WinMain returns.
         device::set_idle_handler([&]() -> bool {
             checkInvariants(run.report);
-            if (next >= total) throw EventsDone{};
+            if (next >= total) return false;
             std::string line;
             if (script) {
                 line = (*script)[next];
@@ -138,12 +137,8 @@ bool filePickerInFront()
             run.report->eventsDone = ++next;
             return true;
         });
-        try {
-            wchar_t commandLine[] = L"";
-            WinMain(GetModuleHandleW(nullptr), nullptr, commandLine, SW_SHOW);
-        } catch (const EventsDone&) {
-            break;
-        }
+        wchar_t commandLine[] = L"";
+        WinMain(GetModuleHandleW(nullptr), nullptr, commandLine, SW_SHOW);
         checkInvariants(run.report);
         if (next >= total) break;
         run.report->restarts++;

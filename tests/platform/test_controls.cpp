@@ -2,7 +2,7 @@
 // boxes, statics, and the dialog item helpers used on an ordinary parent window.
 #include "test_controls_support.h"
 
-#include "../../platform/src/clipboard.h"
+#include "../../platform/src/controls/clipboard.h"
 
 using namespace controls_test;
 

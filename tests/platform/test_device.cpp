@@ -371,3 +371,95 @@ TEST_F(PlatformTest, RotationBringsAPopupLeftOffTheScreenBackAndLeavesOthersInPl
     EXPECT_EQ(r.top, 30);
     EXPECT_EQ(count_logged(WM_SETTINGCHANGE, low), 1);
 }
+
+// A device keeps nothing of the one before it: every handle made there is refused, even once the new
+// device has made objects of its own in the same places, and the idle handler went with the old device.
+TEST_F(PlatformTest, NewDeviceRefusesWhatTheOldOneMadeAndForgetsItsIdleHandler)
+{
+    struct Kept {
+        const char* what;
+        std::function<bool()> still_works; // on the new device
+    };
+    HWND window = top_level(WS_VISIBLE, L"Old");
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    HDC dc = GetDC(window);
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_DEMO));
+    HACCEL accelerators = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDA_DEMO));
+    ASSERT_TRUE(window && brush && dc && icon && accelerators);
+    int old_handler_calls = 0;
+    kelvora::device::set_idle_handler([&] { return ++old_handler_calls, false; });
+
+    kelvora::device::start_headless();
+    // The same things again on the new device, in the same slots of its tables.
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = L"LogWindow";
+    ASSERT_NE(RegisterClassW(&wc), 0); // the old device's classes went with it
+    HWND new_window = top_level(WS_VISIBLE, L"New");
+    HBRUSH new_brush = CreateSolidBrush(RGB(1, 2, 3));
+    HDC new_dc = GetDC(new_window);
+    ASSERT_TRUE(new_window && new_brush && new_dc);
+    const Kept kept[] = {
+        {"window", [&] { return IsWindow(window) != FALSE; }},
+        {"brush", [&] { return SelectObject(new_dc, brush) != nullptr; }},
+        {"dc", [&] { return ReleaseDC(window, dc) != 0; }},
+        {"icon", [&] { return DrawIcon(new_dc, 0, 0, icon) != FALSE; }},
+        {"accelerators", [&] { return DestroyAcceleratorTable(accelerators) != FALSE; }},
+    };
+    for (const Kept& k : kept)
+        EXPECT_FALSE(k.still_works()) << k.what;
+    EXPECT_NE(window, new_window);
+    EXPECT_NE(brush, new_brush);
+    kelvora::device::pump();
+    MSG msg;
+    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), FALSE); // no handler on this device: the loop ends
+    EXPECT_EQ(old_handler_calls, 0);
+}
+
+// Stopping the device frees what it held at once, not at the next start.
+TEST_F(PlatformTest, StoppedDeviceHoldsNothing)
+{
+    HWND window = top_level(WS_VISIBLE, L"Gone");
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    ASSERT_TRUE(window && brush);
+    kelvora::device::stop();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(DeleteObject(brush));
+    EXPECT_TRUE(kelvora::device::top_level_windows().empty());
+}
+
+// The menu bar is a window of its own class, kept out of the program's windows; its handlers take the
+// stylus (in its client coordinates) and the soft keys as messages, like any control's.
+TEST_F(DemoTest, MenuBarHandlesTheStylusAndSoftKeysAsItsOwnMessages)
+{
+    HWND bar = g_demo.menu_bar;
+    wchar_t name[32] = {};
+    ASSERT_GT(GetClassNameW(bar, name, 32), 0);
+    EXPECT_STREQ(name, L"menu_worker");
+    for (const auto& w : device::top_level_windows())
+        EXPECT_NE(w.hwnd, bar);
+    RECT r{};
+    GetWindowRect(bar, &r);
+    EXPECT_EQ(r.top, 320 - 26);
+    // The left button, pressed and released on it: the owner gets its command once the queue runs.
+    SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 10));
+    EXPECT_TRUE(commands(IDM_DEMO_OK).empty());
+    SendMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(60, 10));
+    pump_program();
+    ASSERT_EQ(commands(IDM_DEMO_OK).size(), 1u);
+    EXPECT_EQ(commands(IDM_DEMO_OK)[0].window, g_demo.main);
+}
+
+TEST_F(DemoTest, MenuBarOpensItsMenuByF2AndTakesItAlongWhenDestroyed)
+{
+    const COLORREF behind = screen(200, 320 - 26 - 60);
+    SendMessageW(g_demo.menu_bar, WM_KEYDOWN, VK_F2, 0);
+    EXPECT_NE(screen(200, 320 - 26 - 60), behind); // the pop-up above the bar
+    DestroyWindow(g_demo.menu_bar);
+    pump_program();
+    EXPECT_EQ(screen(200, 320 - 26 - 60), behind);
+    device::key(VK_DOWN); // no menu left to take the keys
+    device::key(VK_RETURN);
+    pump_program();
+    EXPECT_TRUE(commands(IDM_DEMO_RED).empty());
+}

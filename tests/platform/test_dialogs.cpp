@@ -3,8 +3,9 @@
 #include "test_controls_support.h"
 
 #include <aygshell.h>
+#include <sipapi.h>
 
-#include "dialog_template_decoder.h"
+#include "dialogs/dialog_template_decoder.h"
 
 #include <cstdlib>
 
@@ -384,6 +385,69 @@ TEST_F(DeviceTest, MessageBoxButtonTapAndLook)
               IDCANCEL);
     EXPECT_TRUE(icon_yellow);
     EXPECT_EQ(mark, "yy###########yy###yy");
+}
+
+// Landscape with the input panel up leaves 143 pixels under the navigation bar: a box of fifteen lines
+// is shortened to them and scrolls, its focused button kept in view; with the panel down it grows again.
+TEST_F(DeviceTest, AMessageBoxTallerThanTheSpaceAboveThePanelScrollsItsButtonsIntoView)
+{
+    kelvora::device::rotate();
+    ASSERT_TRUE(SipShowIM(SIPF_ON));
+    kelvora::device::pump();
+    RECT panel{};
+    ASSERT_TRUE(kelvora::device::input_panel(&panel));
+    std::wstring text;
+    for (int i = 1; i <= 15; ++i)
+        text += L"Line " + std::to_wstring(i) + L"\n";
+    struct Seen {
+        RECT box, ok, cancel, ok_after_tab, cancel_after_tab;
+        int pos;
+    } up{}, down{};
+    auto rect_of = [](HWND h) {
+        RECT r{};
+        GetWindowRect(h, &r);
+        return r;
+    };
+    script().push_back([&] {
+        HWND box = top_window();
+        up.box = rect_of(box);
+        up.ok = rect_of(GetDlgItem(box, IDOK));
+        up.pos = GetScrollPos(box, SB_VERT);
+        if (const char* dir = std::getenv("KELVORA_SHOTS"))
+            kelvora::device::save_png(std::string(dir) + "/messagebox-scrolled.png");
+        kelvora::device::key(VK_TAB);
+    });
+    script().push_back([&] {
+        HWND box = top_window();
+        up.cancel_after_tab = rect_of(GetDlgItem(box, IDCANCEL));
+        kelvora::device::key(VK_TAB, false, true); // Shift+Tab back to OK
+    });
+    script().push_back([&] {
+        HWND box = top_window();
+        up.ok_after_tab = rect_of(GetDlgItem(box, IDOK));
+        SipShowIM(SIPF_OFF);
+    });
+    script().push_back([&] {
+        HWND box = top_window();
+        down.box = rect_of(box);
+        down.ok = rect_of(GetDlgItem(box, IDOK));
+        down.pos = GetScrollPos(box, SB_VERT);
+        const POINT ok = on_screen(GetDlgItem(box, IDOK), 5, 5);
+        kelvora::device::tap(ok.x, ok.y);
+    });
+    EXPECT_EQ(MessageBoxW(m_parent, text.c_str(), L"Load", MB_OKCANCEL), IDOK);
+    EXPECT_EQ(up.box.top, 26);
+    EXPECT_EQ(up.box.bottom, panel.top);
+    EXPECT_GT(up.pos, 0);
+    for (const RECT& r : {up.ok, up.cancel_after_tab, up.ok_after_tab}) {
+        EXPECT_GE(r.top, up.box.top + 16) << "below the box's caption";
+        EXPECT_LE(r.bottom, panel.top - 1) << "above the panel, inside the box's frame";
+    }
+    // Without the panel (and without a menu bar) the box is still too tall: it takes the whole height.
+    EXPECT_EQ(down.box.top, 26);
+    EXPECT_EQ(down.box.bottom, 240);
+    EXPECT_LE(down.ok.bottom, 240 - 1);
+    EXPECT_LT(down.pos, up.pos);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The file dialogs and the documents folder on the headless device, over a folder tree made for each test.
 #include "test_controls_support.h"
 
-#include "file_names.h"
+#include "files/file_names.h"
 
 #include <aygshell.h>
 #include <commdlg.h>
@@ -83,6 +83,12 @@ protected:
         kelvora::device::tap(pt.x, pt.y);
     }
 
+    static void tap_ok()
+    {
+        const POINT pt = on_screen(picker_item(IDOK), 5, 5);
+        kelvora::device::tap(pt.x, pt.y);
+    }
+
     std::string m_root;
     std::wstring m_initial_dir;
     wchar_t m_file[1000] = {};
@@ -161,10 +167,12 @@ TEST_F(FileDialogTest, ListShowsTheWayUpFoldersAndMatchingFilesAndNavigates)
         record();
         if (shots)
             kelvora::device::save_png(std::string(shots) + "/file_dialog_portrait.png");
-        tap_row(1); // [sub]
+        tap_row(1); // [sub]: highlighted, entered with OK
     });
+    script().push_back([] { tap_ok(); });
     script().push_back([&] { record(); tap_row(1); }); // c.dat
     script().push_back([&] { record(); tap_row(0); }); // [..]
+    script().push_back([] { tap_ok(); });
     script().push_back([&] {
         record();
         kelvora::device::rotate();
@@ -522,3 +530,42 @@ TEST_F(DocumentsFolderTest, UnreachableDocumentsFolderIsToldAndTheWorkingFolderI
 }
 
 } // namespace
+
+// A tap a row off, on the list's border above "[..]", selects nothing; a tap on "[..]" highlights it
+// and only OK goes up. The folder line shows a long folder cut with an ellipsis.
+TEST_F(FileDialogTest, AFolderChangesOnlyWithOkAfterItsRowIsTapped)
+{
+    struct Seen {
+        std::wstring folder;
+        LRESULT selected;
+    };
+    std::vector<Seen> seen;
+    auto record = [&] {
+        seen.push_back({text_of(picker_item(kFolderLine)), SendMessageW(picker_item(kList), LB_GETCURSEL, 0, 0)});
+    };
+    script().push_back([] {
+        const POINT border = on_screen(picker_item(kList), 30, -1);
+        kelvora::device::tap(border.x, border.y);
+    });
+    script().push_back([&] {
+        record();
+        tap_row(0);
+    });
+    script().push_back([&] {
+        record();
+        tap_ok();
+    });
+    script().push_back([&] {
+        record();
+        kelvora::device::key(VK_ESCAPE);
+    });
+    OPENFILENAMEW r = request();
+    EXPECT_FALSE(GetOpenFileNameW(&r));
+    const std::wstring root = wide(m_root);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].folder, root);
+    EXPECT_EQ(seen[0].selected, LB_ERR) << "the border is no row";
+    EXPECT_EQ(seen[1].folder, root) << "a tap only highlights [..]";
+    EXPECT_EQ(seen[1].selected, 0);
+    EXPECT_EQ(seen[2].folder, root.substr(0, root.rfind(L'/'))) << "OK goes up";
+}

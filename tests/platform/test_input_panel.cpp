@@ -1,6 +1,6 @@
 // The input panel: its keys typing into the focused control, raising and lowering it, the windows that
 // follow it, the shell calls that ask for it, and the stylus on and around it.
-#include "internal.h"
+#include "device/device.h"
 #include "platform_test_support.h"
 
 #include <aygshell.h>

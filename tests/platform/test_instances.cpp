@@ -6,7 +6,7 @@
 
 #include <kelvora_device.h>
 
-#include "instance_registry.h"
+#include "shell/instance_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,8 @@
 #include <aygshell.h>
 
 #include "demo/demo_resource.h"
-#include "internal.h"
+#include "gdi/gdi.h"
+#include "wm/wm.h"
 
 using namespace controls_test;
 
@@ -197,17 +198,21 @@ TEST_F(LifetimeTest, DcKeptPastItsWindowDrawsNowhere)
     EXPECT_EQ(ReleaseDC(w, dc), 1);
 }
 
-// kelvora-replay ends a script by throwing out of the program's message loop, which may run inside a
-// window procedure (a modal dialog's loop). Records must still be freed afterwards, in the next run.
-TEST_F(LifetimeTest, LeavingAWindowProcedureByExceptionStillLetsRecordsGo)
+// kelvora-replay ends a script by an idle handler that reports no more input, which may happen while a
+// modal dialog's loop runs inside a window procedure: the dialog ends, passes WM_QUIT on, and every record
+// is freed afterwards.
+TEST_F(LifetimeTest, EndingTheInputInsideAWindowProcedureLetsRecordsGo)
 {
-    struct ScriptEnded {};
     const TemplateBuilder t = dialog_with_controls();
     HWND host = CreateWindowExW(0, L"Nesting", L"Host", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
                                 nullptr, nullptr, nullptr);
-    script().push_back([] { throw ScriptEnded{}; });
-    EXPECT_THROW(SendMessageW(host, kRunDialog, 0, reinterpret_cast<LPARAM>(t.get())), ScriptEnded);
-    DestroyWindow(host); // takes the dialog it owns along
+    kelvora::device::set_idle_handler([] { return false; });
+    SendMessageW(host, kRunDialog, 0, reinterpret_cast<LPARAM>(t.get()));
+    MSG msg{};
+    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), FALSE);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(FindWindowW(L"#32770", nullptr), nullptr); // the dialog went with its loop
+    DestroyWindow(host);
     kelvora::device::pump();
     const size_t before = live_objects().windows;
     open_and_close_frame(m_parent);

@@ -1,6 +1,6 @@
 // The one line-breaking rule of DrawText, static controls and message boxes, measured one pixel a
 // character so that every expected line can be read off the case.
-#include "line_breaking.h"
+#include "text/line_breaking.h"
 
 #include <gtest/gtest.h>
 
@@ -36,4 +36,24 @@ TEST(LineBreaking, WordsSpacesAndParagraphs)
     };
     for (const Case& c : cases)
         EXPECT_EQ(break_lines(c.text, c.width, one_per_character, c.long_words), c.lines) << c.name;
+}
+
+TEST(LineBreaking, TextCutShortEndsWithAnEllipsis)
+{
+    struct Case {
+        const char* name;
+        std::wstring text;
+        int width;
+        std::wstring shown;
+    };
+    const Case cases[] = {
+        {"fits: unchanged", L"abcdef", 6, L"abcdef"},
+        {"one too long: the last character gives way", L"abcdefg", 6, L"abcde\u2026"},
+        {"much too long", L"/home/someone/Documents/data", 8, L"/home/s\u2026"},
+        {"room for the ellipsis only", L"abc", 1, L"\u2026"},
+        {"no room at all: still the ellipsis", L"abc", 0, L"\u2026"},
+        {"empty text", L"", 0, L""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::end_with_ellipsis(c.text, c.width, one_per_character), c.shown) << c.name;
 }

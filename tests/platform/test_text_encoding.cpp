@@ -1,6 +1,6 @@
 // The one conversion between wide text, UTF-8 and UTF-16: malformed input never turns into a different
 // valid character, and a surrogate pair is one character whichever way it arrives.
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 
 #include <gtest/gtest.h>
 

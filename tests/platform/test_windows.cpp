@@ -3,7 +3,7 @@
 
 #include <aygshell.h>
 
-#include "instance_registry.h"
+#include "shell/instance_registry.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -102,3 +102,33 @@ TEST(ReplayScripts, ExitStatusesSayHowTheScriptEnded)
     EXPECT_EQ(runTool(writeScript("bad.replay", "tap 1\n")).status, 1);
     EXPECT_EQ(runTool(writeScript("missing-dir/none.replay", "")).status, 1);
 }
+
+// The runner stops the program by a status its idle handler returns: the program's loops end with WM_QUIT,
+// modal ones included, and WinMain returns normally. Lines after a failing one are never run.
+TEST(ReplayScripts, ScriptEndsInsideModalLoopsByStatus)
+{
+    const std::string unwritable = testing::TempDir() + "no-such-folder/shot.png";
+    kelvora::replay::register_query("refuse", 0, [](const std::vector<std::string>&, std::string*) { return false; });
+    struct Case {
+        const char* what;
+        std::string script;
+        int status;
+        std::string output;
+    } cases[] = {
+        {"About box open", "key Ctrl+A\n", 0, ""},
+        {"exit question open", "key Ctrl+Q\nwindows\n", 0,
+         "class=#32770 title=\"Kelvora\" rect=7,122,233,224 visible=1 enabled=1\n"
+         "class=KELVORA title=\"Kelvora\" rect=0,26,240,294 visible=1 enabled=0\n"},
+        {"file dialog open", "tap 200 307\ntap 110 262\n", 0, ""},
+        {"picture not written in the About box", "key Ctrl+A\nshot " + unwritable + "\nwindows\n", 1, ""},
+        {"malformed query in the exit question", "key Ctrl+Q\nrefuse\nwindows\n", 1, ""},
+    };
+    for (const Case& c : cases) {
+        ReplayRun run = runInProcess(c.script);
+        EXPECT_EQ(run.status, c.status) << c.what;
+        EXPECT_EQ(run.output, c.output) << c.what;
+    }
+    // The device is usable again afterwards: a script from the start runs as usual.
+    EXPECT_EQ(runInProcess("windows\n").output,
+              "class=KELVORA title=\"Kelvora\" rect=0,26,240,294 visible=1 enabled=1\n");
+}

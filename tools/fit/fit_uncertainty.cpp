@@ -31,6 +31,7 @@ FitUncertainty uncertaintyFromErrors(double a, double b, double seA, double seB,
     u.r2 = 1.0 - ldexp(residualSum.value / spreadYY.value, 2 * (residualSum.exponent - spreadYY.exponent));
     u.r2Line = NAN;
     u.sN2 = dof >= 1 ? scaledSumRoot(residualSum, (double)dof) : NAN;
+    u.covAB = NAN;
     return u;
 }
 
@@ -67,6 +68,10 @@ FitUncertainty linearisedUncertainty(int modelId, int count, const FitResult* fi
     double seB = propagatedError(j[1][0], j[1][1], varA0, varB0, covA0B0, line->tExponent, line->zExponent);
 
     FitUncertainty u = uncertaintyFromErrors(fit->a, fit->b, seA, seB, count, line->residualSum, line->spreadYY);
+    // cov(A, B) = jA C jB' in the line's unscaled units; NaN where the errors are beyond the doubles.
+    double sA = ldexp(1.0, line->zExponent), sB = ldexp(1.0, line->zExponent - line->tExponent);
+    double a0 = j[0][0] * sA, a1 = j[0][1] * sB, b0 = j[1][0] * sA, b1 = j[1][1] * sB;
+    if (count > 2) u.covAB = a0 * b0 * varA0 + (a0 * b1 + a1 * b0) * covA0B0 + a1 * b1 * varB0;
     u.r2Line = 1.0 - lineResidualSum / line->spreadZZ;
     return u;
 }

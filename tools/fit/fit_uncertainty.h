@@ -13,6 +13,7 @@ struct FitUncertainty {
     double r2;        // share of the spread of Y that the fitted model explains, 1 - RSS / SST on Y
     double r2Line;    // the same on the straight line z = a0 + b0*t the model was fitted as
     double sN2;       // sqrt(RSS / (n - 2)) on Y
+    double covAB;     // covariance of A and B (NaN where the standard errors are)
 };
 
 // Two-sided 95% quantile of Student's t with dof degrees of freedom; NaN for dof < 1.

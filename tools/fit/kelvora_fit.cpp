@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <vector>
+
 #include "app_state.h"
 #include "options.h"
 #include "points_input.h"
@@ -44,14 +46,19 @@ int main(int argc, char** argv)
     if (status == FIT_EXIT_FITTED && !standardOutputWritten()) return FIT_EXIT_BAD_FILE;
     if (status >= 0) return status;
 
+    // Sigma of Y beside the point table, when the input carries it.
+    std::vector<double> sigma(options.sigma ? POINT_CAPACITY : 0);
+    ColumnChoice pick = options.pick;
+    if (options.sigma && pick.x == 0) pick.sigma = 3;
     bool withHeaders = options.files.size() > 1;
     status = FIT_EXIT_FITTED;
     for (size_t i = 0; i < options.files.size(); ++i) {
         const char* path = options.files[i];
         if (withHeaders && !options.json) printf("%s%s:\n", i > 0 ? "\n" : "", displayName(path));
         fflush(stdout);
-        bool loaded = readInputFile(path, displayName(path), options.columns, options.pick, &g_app.points);
-        int fileStatus = loaded ? reportFit(options, path) : FIT_EXIT_BAD_FILE;
+        double* sigmaColumn = options.sigma ? sigma.data() : nullptr;
+        bool loaded = readInputFile(path, displayName(path), options.columns, pick, &g_app.points, sigmaColumn);
+        int fileStatus = loaded ? reportFit(options, path, sigmaColumn) : FIT_EXIT_BAD_FILE;
         status = worseStatus(status, fileStatus);
     }
     return standardOutputWritten() ? status : FIT_EXIT_BAD_FILE;

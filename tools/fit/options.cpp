@@ -121,14 +121,111 @@ bool setColumns(FitOptions* options, const char* value, std::string* reason)
 {
     options->columns = true;
     if (value == nullptr) return true;
-    const char* comma = strchr(value, ',');
-    std::string xText = comma != nullptr ? std::string(value, comma) : std::string();
-    int x = 0, y = 0;
-    if (comma == nullptr || !parseInt(xText.c_str(), &x) || !parseInt(comma + 1, &y) || x < 1 || y < 1 || x == y) {
-        *reason = std::string("--columns=X,Y takes two different column numbers from 1, not '") + value + "'";
+    // X,Y or X,Y,SIGMA: different column numbers from 1.
+    int numbers[3] = {0, 0, 0}, found = 0;
+    std::string text = value;
+    bool usable = true;
+    for (size_t start = 0; usable;) {
+        size_t comma = text.find(',', start);
+        std::string field = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        usable = found < 3 && parseInt(field.c_str(), &numbers[found]) && numbers[found] >= 1;
+        for (int i = 0; usable && i < found; ++i) usable = numbers[i] != numbers[found];
+        ++found;
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (!usable || found < 2) {
+        *reason = std::string("--columns=X,Y[,SIGMA] takes two or three different column numbers from 1, not '") +
+                  value + "'";
         return false;
     }
-    options->pick = ColumnChoice{x, y};
+    options->pick = ColumnChoice{numbers[0], numbers[1], found == 3 ? numbers[2] : 0};
+    if (found == 3) options->sigma = true;
+    return true;
+}
+
+bool setSigmaKind(FitOptions* options, const char* value, std::string* reason)
+{
+    if (strcmp(value, "absolute") != 0 && strcmp(value, "relative") != 0) {
+        *reason = std::string("--sigma-kind is absolute or relative, not '") + value + "'";
+        return false;
+    }
+    options->sigmaAbsolute = strcmp(value, "absolute") == 0;
+    options->sigmaKindGiven = true;
+    return true;
+}
+
+bool setWeight(FitOptions* options, const char* value, std::string* reason)
+{
+    const struct {
+        const char* name;
+        Weighting weighting;
+    } kinds[] = {{"1/y", WEIGHTING_INV_Y}, {"1/y2", WEIGHTING_INV_Y2}, {"1/x", WEIGHTING_INV_X}, {"1/x2", WEIGHTING_INV_X2}};
+    for (const auto& kind : kinds) {
+        if (strcasecmp(value, kind.name) == 0) {
+            options->weighting = kind.weighting;
+            return true;
+        }
+    }
+    *reason = std::string("--weight is 1/y, 1/y2, 1/x or 1/x2, not '") + value + "'";
+    return false;
+}
+
+bool setFix(FitOptions* options, const char* value, std::string* reason)
+{
+    bool named = (value[0] == 'A' || value[0] == 'a' || value[0] == 'B' || value[0] == 'b') && value[1] == '=';
+    double fixedValue = 0.0;
+    if (!named || !parseFiniteDouble(value + 2, &fixedValue)) {
+        *reason = std::string("--fix takes A=VALUE or B=VALUE with a finite number, not '") + value + "'";
+        return false;
+    }
+    if (options->fixed.parameter >= 0) {
+        *reason = "--fix holds one parameter: fixing both leaves nothing to fit";
+        return false;
+    }
+    options->fixed = FixedParameter{(value[0] == 'A' || value[0] == 'a') ? 0 : 1, fixedValue};
+    return true;
+}
+
+// A comma-separated list of finite numbers, appended to values.
+bool parseNumberList(const char* text, std::vector<double>* values)
+{
+    std::string list = text;
+    for (size_t start = 0;;) {
+        size_t comma = list.find(',', start);
+        std::string field = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        double value = 0.0;
+        if (!parseFiniteDouble(field.c_str(), &value)) return false;
+        values->push_back(value);
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+bool setPredict(FitOptions* options, const char* value, std::string* reason)
+{
+    if (parseNumberList(value, &options->predictX)) return true;
+    *reason = std::string("--predict takes X values, finite numbers separated by commas, not '") + value + "'";
+    return false;
+}
+
+bool setInverse(FitOptions* options, const char* value, std::string* reason)
+{
+    if (parseNumberList(value, &options->inverseY)) return true;
+    *reason = std::string("--inverse takes Y values, finite numbers separated by commas, not '") + value + "'";
+    return false;
+}
+
+bool setBand(FitOptions* options, const char* value, std::string* reason)
+{
+    if (value == nullptr || strcmp(value, "confidence") == 0) {
+        options->band = 1;
+    } else if (strcmp(value, "prediction") == 0) {
+        options->band = 2;
+    } else {
+        *reason = std::string("--band is confidence (the default) or prediction, not '") + value + "'";
+        return false;
+    }
     return true;
 }
 
@@ -151,7 +248,7 @@ bool showModels(FitOptions* options, const char*, std::string*)
 const OptionRow OPTIONS[] = {
     {"--model", "K", false, "fit model K, 0 to 15 (default 0, Y=A+B*X)", setModel},
     {"--exponent", "N", false, "the exponent N of model 15, Y=A+B*X^N (default 2)", setExponent},
-    {"--all", nullptr, false, "fit all sixteen models, one line each, smallest S first", setSwitch<&FitOptions::all>},
+    {"--all", nullptr, false, "fit all sixteen models, one line each, smallest AICc first", setSwitch<&FitOptions::all>},
     {"--precise", nullptr, false, "print numbers with 17 significant digits instead of 6",
      setSwitch<&FitOptions::precise>},
     {"--refine", nullptr, false, "refine A and B by least squares on Y (Levenberg-Marquardt)",
@@ -161,7 +258,20 @@ const OptionRow OPTIONS[] = {
     {"--plot", "FILE.png", false, "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
     {"--plot-residuals", "FILE.png", false, "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
     {"--size", "WxH", false, "size of the pictures in pixels (default 480x536)", setSize},
-    {"--columns", "X,Y", true, "read plain tables (with =X,Y: X and Y from those columns), see below", setColumns},
+    {"--columns", "X,Y[,SIGMA]", true, "read plain tables (with =X,Y: X and Y from those columns), see below",
+     setColumns},
+    {"--sigma", nullptr, false, "the input gives sigma of Y as a third number per point; weights 1/sigma^2",
+     setSwitch<&FitOptions::sigma>},
+    {"--sigma-kind", "KIND", false, "absolute (sigma are 1-sd errors) or relative (default: scaled by chi2_nu)",
+     setSigmaKind},
+    {"--weight", "W", false, "weights without sigma: 1/y, 1/y2, 1/x or 1/x2", setWeight},
+    {"--fix", "P=V", false, "hold A or B at V (A=0: through the origin) and fit the other", setFix},
+    {"--predict", "X[,X...]", false, "Y at each X with its 95% confidence and prediction intervals", setPredict},
+    {"--inverse", "Y[,Y...]", false, "X at each measured Y with its 95% interval, where the model is monotone",
+     setInverse},
+    {"--band", "prediction", true, "add the 95% confidence (or prediction) band to --residuals", setBand},
+    {"--report", nullptr, false, "print the fit as a block for a paper (A = value +- SE ...)",
+     setSwitch<&FitOptions::report>},
     {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
     {"--help", nullptr, false, "print this text", showHelp},
     {"-h", nullptr, false, nullptr, showHelp},
@@ -194,14 +304,21 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "not; '#' starts a comment and one header line without numbers may come before the first\n"
            "point. --columns=X,Y takes X and Y from those columns (from 1) of a wider table. A table\n"
            "that writes decimal commas throughout (1,5;2,5) is read with them. Numbers are finite\n"
-           "decimals; hexadecimal numbers, NaN and infinities are refused with their line.\n\n"
+           "decimals; hexadecimal numbers, NaN and infinities are refused with their line. With --sigma\n"
+           "each point is X Y SIGMA (a points file) or a table's three columns (--columns=X,Y,SIGMA picks\n"
+           "them).\n\n"
            "Each FILE gives one block: the formula, then A=, B=, N= (model 15 only) and S= (n-1), then\n"
            "the standard errors se_A= and se_B=, the 95%% intervals ci_A= and ci_B= (Student t, n-2),\n"
-           "s_n2= (residual standard deviation with n-2), r2= (on Y) and r2_line= (on the straight line).\n"
+           "s_n2= (residual standard deviation with n-2), r2= (on Y; weighted with weights) and r2_line=\n"
+           "(on the straight line the linearised fit used).\n"
            "The linearised fit's errors are its line's, carried through the back-transformation (delta\n"
            "method); --refine gives them from the Jacobian at the least-squares solution. With --all,\n"
-           "sixteen lines S=... A=... B=... se_A=... se_B=... r2=... Y=..., smallest S first; --plot,\n"
-           "--residuals and --plot-residuals then show the first. With several files each block starts\n"
+           "sixteen lines S=... A=... B=... se_A=... se_B=... r2=... aicc=... akaike_weight=... Y=...,\n"
+           "ranked by AICc on Y (of the refined fits with --refine; K = fitted parameters + 1; with weights\n"
+           "from the weighted sum), the Akaike weights among the fits of every point; fits that leave\n"
+           "points out follow, then those without a fit; --plot, --residuals and --plot-residuals then\n"
+           "show the first. Weights (--sigma, --weight) act on Y and reach each model's straight line as\n"
+           "w/(dz/dY)^2 (for ln Y: Y^2/sigma^2). With several files each block starts\n"
            "with the file's name and a colon, and an empty line separates the blocks.\n\n"
            "Exit status: 0 fitted, 1 a file cannot be used, the output or a picture not written, 2 wrong\n"
            "usage, 3 a fit printed with a non-finite A, B or S, or a refinement that gave no fit (no\n"
@@ -312,6 +429,16 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--size applies to --plot and --plot-residuals";
     } else if (options.json && options.residuals) {
         *reason = "--json and --residuals exclude each other (both print on standard output)";
+    } else if (options.sigma && options.weighting != WEIGHTING_NONE) {
+        *reason = "--sigma and --weight exclude each other (sigma gives the weights)";
+    } else if (options.band != 0 && !options.residuals) {
+        *reason = "--band applies to --residuals (the results window's picture draws no band)";
+    } else if (options.sigma && options.pick.x > 0 && options.pick.sigma == 0) {
+        *reason = "--sigma with --columns=X,Y needs the column of sigma too: --columns=X,Y,SIGMA";
+    } else if (options.sigmaKindGiven && !options.sigma) {
+        *reason = "--sigma-kind applies to --sigma";
+    } else if (options.report && (options.json || options.all)) {
+        *reason = std::string("--report and ") + (options.json ? "--json" : "--all") + " exclude each other";
     } else if (options.exponentGiven && !options.all && !modelUsesExponent(options.modelId)) {
         *reason = "--exponent applies to model 15 (Y=A+B*X^N) only; model " + std::to_string(options.modelId) +
                   " has no exponent";

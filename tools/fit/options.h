@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "fit_statistics.h"
 #include "plain_table.h"
 
 // Limits of --size: below the plot's margins there is nothing to draw; above, the picture costs memory
@@ -37,6 +38,15 @@ struct FitOptions {
     bool sizeGiven = false;
     int plotWidth = 480;             // client area of the drawn window: twice the handheld's
     int plotHeight = 536;
+    bool sigma = false;              // the input carries sigma of Y as a third number per point
+    bool sigmaAbsolute = false;      // --sigma-kind absolute: sigma are one standard deviation
+    bool sigmaKindGiven = false;
+    Weighting weighting = WEIGHTING_NONE;
+    FixedParameter fixed = {-1, 0.0}; // --fix A=V or B=V
+    bool report = false;             // the block for a paper
+    std::vector<double> predictX;    // --predict: Y with its intervals at these X
+    std::vector<double> inverseY;    // --inverse: X at these Y
+    int band = 0;                    // --band: 1 confidence, 2 prediction band in the residual CSV
     bool finished = false;           // help, version or the model list was printed: nothing left to do
     std::vector<const char*> files;  // in the order given; "-" is standard input
 };

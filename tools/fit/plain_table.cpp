@@ -29,7 +29,7 @@ bool endsQuotedField(int c) { return c < 0 || c == '\n' || c == '"'; }
 struct LineFields {
     int count;
     int numbers;         // fields that read as numbers, decimal or not
-    double x, y;
+    double x, y, sigma;
     NumberToken bad;     // TOKEN_NUMBER while every field that counts is one
     bool stuck;          // a field could not be passed (an unclosed quote, a word longer than a block)
     char token[TOKEN_TEXT_CAPACITY];
@@ -44,9 +44,10 @@ void noteField(LineFields* line, ColumnChoice columns, NumberToken kind, double 
     if (kind == TOKEN_NUMBER) {
         if (index == xColumn) line->x = value;
         if (index == yColumn) line->y = value;
+        if (index == columns.sigma) line->sigma = value;
         return;
     }
-    bool counts = columns.x == 0 || index == xColumn || index == yColumn;
+    bool counts = columns.x == 0 || index == xColumn || index == yColumn || index == columns.sigma;
     if (counts && line->bad == TOKEN_NUMBER) {
         line->bad = kind == TOKEN_NOT_DECIMAL ? TOKEN_NOT_DECIMAL : TOKEN_NOT_A_NUMBER;
         strcpy(line->token, text);
@@ -131,15 +132,18 @@ PlainTableReport failure(PlainTableReport report, PlainTableStatus status, int l
 
 } // namespace
 
-PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table)
+PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table, double* sigma)
 {
     PlainTableReport report = {PLAIN_TABLE_OK, 0, 0, false, ""};
     int needed = columns.x > columns.y ? columns.x : columns.y;
+    if (columns.sigma > needed) needed = columns.sigma;
+    // Without a choice of columns the table holds X and Y, and sigma as a third column when asked for.
+    int width = columns.x == 0 && columns.sigma > 0 ? 3 : 2;
     bool seenContent = false;
     int count = 0;
     while (peekChar(reader, 0) >= 0) {
         int lineNumber = reader->line;
-        LineFields line = {0, 0, 0.0, 0.0, TOKEN_NUMBER, false, ""};
+        LineFields line = {0, 0, 0.0, 0.0, 0.0, TOKEN_NUMBER, false, ""};
         readLine(reader, reader->commaIsPoint, columns, &line);
         if (line.count == 0) continue;
         // A first line without a single number names the columns.
@@ -150,19 +154,20 @@ PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, Poin
         }
         seenContent = true;
         // Of a two-column table, a line of more columns is told as such, unless one of them is empty.
-        bool tooWide = columns.x == 0 && line.count > 2 && line.token[0] != 0 && !line.stuck;
+        bool tooWide = columns.x == 0 && line.count > width && line.token[0] != 0 && !line.stuck;
         if (line.bad != TOKEN_NUMBER && !tooWide) {
             strcpy(report.token, line.token);
             return failure(report, line.bad == TOKEN_NOT_DECIMAL ? PLAIN_TABLE_NOT_DECIMAL : PLAIN_TABLE_NOT_A_NUMBER,
                            lineNumber);
         }
-        if (columns.x == 0 ? line.count != 2 : line.count < needed) {
+        if (columns.x == 0 ? line.count != width : line.count < needed) {
             report.columns = line.count;
             return failure(report, PLAIN_TABLE_COLUMNS, lineNumber);
         }
         if (count >= POINT_CAPACITY) return failure(report, PLAIN_TABLE_TOO_MANY, lineNumber);
         table->x[count] = line.x;
         table->y[count] = line.y;
+        if (sigma != nullptr) sigma[count] = line.sigma;
         ++count;
     }
     if (reader->failed) return failure(report, PLAIN_TABLE_READ_ERROR, reader->line);

@@ -22,6 +22,7 @@ enum PlainTableStatus {
 struct ColumnChoice {
     int x;
     int y;
+    int sigma = 0; // the column of sigma of Y (0: none; with x 0, a table of exactly three columns)
 };
 
 struct PlainTableReport {
@@ -34,7 +35,8 @@ struct PlainTableReport {
 
 // Reads the table from reader into table: pointCount and the first x[], y[]. On an error pointCount is
 // unchanged (x[] and y[] may hold some of the points). Numbers are finite decimals of any length.
-PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table);
+PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table,
+                                double* sigma = nullptr);
 
 // True when the first block of a stream (complete: the whole stream) is better read as a plain table
 // than as a points file: it writes decimal commas, or its first line that holds anything holds two

@@ -56,9 +56,9 @@ bool readPointsFileInput(NumberReader* reader, const char* name, PointTable* tab
     return true;
 }
 
-bool readPlainTableInput(NumberReader* reader, const char* name, ColumnChoice pick, PointTable* table)
+bool readPlainTableInput(NumberReader* reader, const char* name, ColumnChoice pick, PointTable* table, double* sigma)
 {
-    PlainTableReport report = readPlainTable(reader, pick, table);
+    PlainTableReport report = readPlainTable(reader, pick, table, sigma);
     if (report.status != PLAIN_TABLE_OK) {
         char text[MESSAGE_CAPACITY];
         describePlainTable(text, sizeof text, &report, pick);
@@ -84,6 +84,9 @@ void describePlainTable(char* text, size_t capacity, const PlainTableReport* rep
         char message[MESSAGE_CAPACITY];
         describeStatus(message, sharedStatus(report->status), &shared, 0);
         snprintf(text, capacity, "%s", message);
+    } else if (columns.x == 0 && columns.sigma > 0) {
+        snprintf(text, capacity, "line %d: %d column%s, but --sigma reads X, Y and SIGMA (or pick them with "
+                 "--columns=X,Y,SIGMA)", line, fields, fields == 1 ? "" : "s");
     } else if (columns.x > 0) {
         snprintf(text, capacity, "line %d: %d column%s, but --columns=%d,%d needs %d", line, fields,
                  fields == 1 ? "" : "s", columns.x, columns.y, columns.x > columns.y ? columns.x : columns.y);
@@ -95,7 +98,44 @@ void describePlainTable(char* text, size_t capacity, const PlainTableReport* rep
     }
 }
 
-bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table)
+// A points file whose points are X, Y and SIGMA: the count, then three numbers per point.
+bool readSigmaPointsFile(NumberReader* reader, const char* name, PointTable* table, double* sigma)
+{
+    long long count = 0;
+    bool whole = false;
+    char text[TOKEN_TEXT_CAPACITY] = "";
+    if (!skipWhiteSpace(reader) || !readCount(reader, POINT_CAPACITY, &count, &whole, text) || !whole || count < 1 ||
+        count > POINT_CAPACITY) {
+        fprintf(stderr, "kelvora-fit: %s: no count of points from 1 to %d at the start\n", name, POINT_CAPACITY);
+        return false;
+    }
+    auto endsToken = [](int c) { return c < 0 || isSpaceChar(c); };
+    for (long long i = 0; i < count; ++i) {
+        double values[3];
+        for (int k = 0; k < 3; ++k) {
+            if (!skipWhiteSpace(reader)) {
+                fprintf(stderr, "kelvora-fit: %s: the count is %lld, but point %lld lacks its %s (--sigma reads X Y "
+                        "SIGMA per point)\n", name, count, i + 1, k == 2 ? "SIGMA" : k == 1 ? "Y" : "X");
+                return false;
+            }
+            int line = reader->line;
+            if (readNumberToken(reader, endsToken, true, &values[k], text) != TOKEN_NUMBER) {
+                fprintf(stderr, "kelvora-fit: %s: line %d: \"%s\" is not a number\n", name, line, text);
+                return false;
+            }
+        }
+        table->x[i] = values[0];
+        table->y[i] = values[1];
+        sigma[i] = values[2];
+    }
+    if (skipWhiteSpace(reader)) {
+        fprintf(stderr, "kelvora-fit: %s: warning: more after the %lld counted points; fitting those\n", name, count);
+    }
+    table->pointCount = (int)count;
+    return true;
+}
+
+bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table, double* sigma)
 {
     NumberReader reader;
     startNumberReader(&reader, file);
@@ -120,12 +160,14 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
             fprintf(stderr, "kelvora-fit: %s: reading decimal commas (\"1,5\" as 1.5)\n", name);
             readDecimalCommas(&reader);
         }
-        return readPlainTableInput(&reader, name, pick, table);
+        return readPlainTableInput(&reader, name, pick, table, sigma);
     }
+    if (sigma != nullptr) return readSigmaPointsFile(&reader, name, table, sigma);
     return readPointsFileInput(&reader, name, table);
 }
 
-bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table)
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
+                   double* sigma)
 {
     bool standardInput = strcmp(path, "-") == 0;
     // A named file goes through the program's own opener: only a regular file, never waiting on a pipe.
@@ -138,7 +180,7 @@ bool readInputFile(const char* path, const char* name, bool columns, ColumnChoic
         fprintf(stderr, "kelvora-fit: %s: %s\n", name, errno == ENOENT ? strerror(errno) : text);
         return false;
     }
-    bool read = readInput(file, name, columns, pick, table);
+    bool read = readInput(file, name, columns, pick, table, sigma);
     if (!standardInput) fclose(file);
     return read;
 }

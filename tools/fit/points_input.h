@@ -13,7 +13,10 @@
 // decimals. Returns false, with one line on standard error, when the input cannot be used or holds no
 // point; what it read besides the points it holds (a short count, numbers after them, decimal commas)
 // is said on standard error too.
-bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table);
+// With sigma (room for POINT_CAPACITY), each point also carries sigma of Y: a third column of a plain
+// table (pick.sigma), or a third number per point of a points file.
+bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table,
+               double* sigma = nullptr);
 
 // One line for the user saying why the table could not be read ("line 3: \"kg\" is not a number"), in
 // the points file's words where the two meet.
@@ -21,6 +24,7 @@ void describePlainTable(char* text, size_t capacity, const PlainTableReport* rep
 
 // readInput of the file named path ("-": standard input), opened as the program opens files: only a
 // regular file, never a pipe or a device.
-bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table);
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
+                   double* sigma = nullptr);
 
 #endif

@@ -26,7 +26,14 @@ struct Problem {
     const double* y;
     int modelId;
     double exponentN;
+    const double* w; // weights of the residuals on Y, NULL for none
 };
+
+// sqrt(w[i]) of a weighted problem, 1 without weights: rows of the residuals and the Jacobian.
+inline double rowScale(const Problem* problem, size_t i)
+{
+    return problem->w != NULL ? sqrt(problem->w[i]) : 1.0;
+}
 
 void setReason(RefineResult* result, const char* text)
 {
@@ -39,8 +46,8 @@ int residuals(const gsl_vector* p, void* data, gsl_vector* f)
     double a = gsl_vector_get(p, 0), b = gsl_vector_get(p, 1);
     double* out = f->data;
     for (size_t i = 0; i < f->size; ++i) {
-        out[i * f->stride] = evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) -
-                             problem->y[i];
+        out[i * f->stride] = (evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) -
+                              problem->y[i]) * rowScale(problem, i);
     }
     return GSL_SUCCESS;
 }
@@ -52,6 +59,8 @@ int jacobian(const gsl_vector* p, void* data, gsl_matrix* j)
     for (size_t i = 0; i < j->size1; ++i) {
         double* row = j->data + i * j->tda;
         modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &row[0], &row[1]);
+        row[0] *= rowScale(problem, i);
+        row[1] *= rowScale(problem, i);
         // A derivative without a value would make every later step, and the standard errors, NaN while
         // the solver still reported a minimum: refuse the point in the parameters instead.
         if (!isfinite(row[0]) || !isfinite(row[1])) return GSL_EDOM;
@@ -160,7 +169,8 @@ ColumnCovariance scaledCovariance(const gsl_matrix* j)
 }
 
 // Residual sum, S and the standard errors at the solution: covariance (J'J)^-1 scaled by RSS / (n - 2).
-void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int used, RefineResult* result)
+void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int used, bool absoluteWeights,
+             RefineResult* result)
 {
     const gsl_vector* p = gsl_multifit_nlinear_position(work);
     ScaledSum residualSum, spreadYY;
@@ -177,11 +187,26 @@ void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int u
     if (!(c.c00 > 0.0 && c.c11 > 0.0 && isfinite(c.c00) && isfinite(c.c11) && isfinite(c.c01))) {
         c = scaledCovariance(gsl_multifit_nlinear_jac(work));
     }
-    // RSS / (n - 2) in the residuals' scaled units; the errors are scaled back after the root.
+    // RSS / (n - 2) in the residuals' scaled units; the errors are scaled back after the root. Weighted
+    // residuals: chi2 / (n - 2), or 1 for weights that are 1/sigma^2 of absolute sigma.
     double scale = used > 2 ? residualSum.value / (double)(used - 2) : NAN;
-    double seA = ldexp(sqrt(c.c00 * scale), residualSum.exponent - c.exponent0);
-    double seB = ldexp(sqrt(c.c11 * scale), residualSum.exponent - c.exponent1);
+    int scaleExponent = residualSum.exponent;
+    result->chi2 = NAN;
+    if (problem->w != NULL) {
+        double chi2 = 0.0;
+        for (int i = 0; i < used; ++i) {
+            double r = evaluateModelWith(problem->modelId, fit->a, fit->b, problem->exponentN, problem->x[i]) -
+                       problem->y[i];
+            chi2 += problem->w[i] * r * r;
+        }
+        result->chi2 = chi2;
+        scale = absoluteWeights ? 1.0 : (used > 2 ? chi2 / (double)(used - 2) : NAN);
+        scaleExponent = 0;
+    }
+    double seA = ldexp(sqrt(c.c00 * scale), scaleExponent - c.exponent0);
+    double seB = ldexp(sqrt(c.c11 * scale), scaleExponent - c.exponent1);
     result->uncertainty = uncertaintyFromErrors(fit->a, fit->b, seA, seB, used, residualSum, spreadYY);
+    result->uncertainty.covAB = ldexp(c.c01 * scale, 2 * scaleExponent - c.exponent0 - c.exponent1);
     result->correlation = c.c01 / sqrt(c.c00 * c.c11);
 }
 
@@ -190,7 +215,7 @@ RefineResult emptyResult()
     RefineResult result = {};
     result.status = REFINE_NO_START;
     result.fit = FitResult{NAN, NAN, NAN, NAN};
-    result.uncertainty = FitUncertainty{NAN, NAN, {NAN, NAN}, {NAN, NAN}, NAN, NAN, NAN};
+    result.uncertainty = FitUncertainty{NAN, NAN, {NAN, NAN}, {NAN, NAN}, NAN, NAN, NAN, NAN};
     return result;
 }
 
@@ -221,8 +246,8 @@ void checkSolution(const double* x, int used, int modelId, RefineResult* result)
 }
 
 // Runs the solver from (startA, startB) over the points where the model has a value there.
-void solveFrom(const double* x, const double* y, int count, int modelId, double exponentN, int maxIterations,
-               double startA, double startB, RefineResult* result)
+void solveFrom(const double* x, const double* y, const RefineWeights& weights, int count, int modelId,
+               double exponentN, int maxIterations, double startA, double startB, RefineResult* result)
 {
     setReason(result, "");
     result->iterations = 0;
@@ -237,6 +262,16 @@ void solveFrom(const double* x, const double* y, int count, int modelId, double 
         &keptX, &keptY, &usedX, &usedY);
     result->pointsUsed = used;
     result->leftOut = count - used;
+    // The weights of the points used, in their order.
+    std::vector<double> keptW;
+    const double* usedW = weights.w;
+    if (weights.w != NULL && used != count) {
+        keptW.reserve(used);
+        for (int i = 0; i < count; ++i) {
+            if (isfinite(evaluateModelWith(modelId, startA, startB, exponentN, x[i]))) keptW.push_back(weights.w[i]);
+        }
+        usedW = keptW.data();
+    }
     // Of the points used, those the line could not take: a point without a model value is told once.
     result->leftOutOfStart = 0;
     for (int i = 0; i < used; ++i) {
@@ -248,7 +283,7 @@ void solveFrom(const double* x, const double* y, int count, int modelId, double 
     }
 
     gsl_error_handler_t* previousHandler = gsl_set_error_handler_off();
-    Problem problem = {usedX, usedY, modelId, exponentN};
+    Problem problem = {usedX, usedY, modelId, exponentN, usedW};
     gsl_multifit_nlinear_fdf fdf = {};
     fdf.f = residuals;
     fdf.df = jacobian;
@@ -267,7 +302,7 @@ void solveFrom(const double* x, const double* y, int count, int modelId, double 
     } else {
         setReason(result, NO_DERIVATIVE);
     }
-    measure(work, &problem, used, result);
+    measure(work, &problem, used, weights.absolute, result);
     result->uncertainty.r2Line = result->startR2Line;
     if (!isfinite(result->fit.a) || !isfinite(result->fit.b) || !isfinite(result->fit.s)) {
         converged = false;
@@ -346,9 +381,15 @@ int scanStarts(const double* x, const double* y, int count, int modelId, double 
 RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
                        int maxIterations)
 {
+    return refineWeightedFit(x, y, RefineWeights{NULL, false}, count, modelId, exponentN, maxIterations);
+}
+
+RefineResult refineWeightedFit(const double* x, const double* y, RefineWeights weights, int count, int modelId,
+                               double exponentN, int maxIterations)
+{
     RefineResult result = emptyResult();
     if (!findStart(x, y, count, modelId, exponentN, &result)) return result;
-    solveFrom(x, y, count, modelId, exponentN, maxIterations, result.startA, result.startB, &result);
+    solveFrom(x, y, weights, count, modelId, exponentN, maxIterations, result.startA, result.startB, &result);
     if (result.status == REFINE_CONVERGED || result.status == REFINE_TOO_FEW) return result;
 
     // The solver found no fit from the line's start: a pole may lie between that start and the
@@ -358,7 +399,7 @@ RefineResult refineFit(const double* x, const double* y, int count, int modelId,
     RefineResult best = result;
     for (int i = 0; i < startCount; ++i) {
         RefineResult trial = result;
-        solveFrom(x, y, count, modelId, exponentN, maxIterations, starts[i][0], starts[i][1], &trial);
+        solveFrom(x, y, weights, count, modelId, exponentN, maxIterations, starts[i][0], starts[i][1], &trial);
         if (trial.status != REFINE_CONVERGED) continue;
         if (best.status == REFINE_CONVERGED && !(trial.fit.s < best.fit.s)) continue;
         trial.scannedStart = true;

@@ -31,10 +31,18 @@ struct RefineResult {
     bool scannedStart;         // the solution came from a scanned start (scanA, scanB): the line's gave none
     double scanA;
     double scanB;
+    double chi2;               // sum of w * residual^2 of a weighted refinement, NaN without weights
     char reason[160];          // why a refinement gave no fit: did not converge, a pole, degenerate
 };
 
 #define REFINE_MAX_ITERATIONS 200
+
+// Weights of the residuals on Y, one per point (NULL: all 1). absolute: they are 1/sigma^2 of sigma
+// that are one standard deviation, so the covariance is not scaled by chi2 / (n - 2).
+struct RefineWeights {
+    const double* w;
+    bool absolute;
+};
 
 // Fits model modelId (exponent exponentN for the power model) to the count points by least squares on Y,
 // starting from the linearised fit of the points inside the line's domain. When that start leads to no
@@ -42,5 +50,9 @@ struct RefineResult {
 // the factor solved linearly), and the best fit reached is kept.
 RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
                        int maxIterations);
+
+// refineFit minimising the weighted sum of squares on Y (the start stays the unweighted line's).
+RefineResult refineWeightedFit(const double* x, const double* y, RefineWeights weights, int count, int modelId,
+                               double exponentN, int maxIterations);
 
 #endif

@@ -14,6 +14,12 @@ void printFormula(FILE* out, int modelId);
 // FIT_EXIT_FITTED; FIT_EXIT_NOT_FINITE when the printed fit has a non-finite A, B or S or its
 // refinement did not converge (with --all: when no model gives a finite fit); FIT_EXIT_BAD_FILE when a
 // picture could not be written.
-int reportFit(const FitOptions& options, const char* fileName);
+// sigma: sigma of Y per point with --sigma, else nullptr.
+int reportFit(const FitOptions& options, const char* fileName, const double* sigma);
+
+// Y of the fit last reported (the one model, or the first of --all) at x, with its 95% confidence band
+// or, with prediction, the prediction band of one new measurement; false before any fit. The plots draw
+// the band from it.
+bool shownFitBand(double x, bool prediction, double* y, double* low, double* high);
 
 #endif

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 namespace kelvora::replay {
@@ -20,11 +21,6 @@ struct Line {
     std::string m_command;
     std::vector<std::string> m_args; // for a rest-of-line command: one argument, the rest of the line
     std::string m_text;              // the line as written, for diagnostics
-};
-
-// Thrown out of the program's message loop when the script has run out, or a line failed.
-struct ScriptStop {
-    int m_status;
 };
 
 const std::map<std::string, UINT>& key_names()
@@ -53,15 +49,19 @@ bool parse_int(const std::string& s, int* value)
     }
 }
 
-bool key_of(const std::string& name, UINT* vk, bool* ctrl)
+// A key name, or Ctrl+<letter>, or Shift+ before a key name (Shift+Tab).
+bool key_of(const std::string& name, UINT* vk, bool* ctrl, bool* shift)
 {
     *ctrl = false;
-    auto it = key_names().find(name);
+    *shift = name.starts_with("Shift+");
+    const std::string base = *shift ? name.substr(6) : name;
+    auto it = key_names().find(base);
     if (it != key_names().end()) {
         *vk = it->second;
         return true;
     }
-    if (name.size() == 6 && name.compare(0, 5, "Ctrl+") == 0 && std::isalpha(static_cast<unsigned char>(name[5]))) {
+    if (!*shift && name.size() == 6 && name.compare(0, 5, "Ctrl+") == 0 &&
+        std::isalpha(static_cast<unsigned char>(name[5]))) {
         *vk = static_cast<UINT>(std::toupper(static_cast<unsigned char>(name[5])));
         *ctrl = true;
         return true;
@@ -85,7 +85,8 @@ bool is_key(const std::string& s)
 {
     UINT vk;
     bool ctrl;
-    return key_of(s, &vk, &ctrl);
+    bool shift;
+    return key_of(s, &vk, &ctrl, &shift);
 }
 
 bool is_path(const std::string& s)
@@ -139,50 +140,76 @@ HWND control_for_text(int id)
     return nullptr;
 }
 
-// The actions of the built-in commands that need more than one call.
-void key_action(const Line& line)
+// The actions of the commands: true when the line did what it says, false when it failed (the script
+// then stops, with exit_bad_script).
+bool key_action(const Line& line)
 {
     UINT vk = 0;
     bool ctrl = false;
-    key_of(line.m_args[0], &vk, &ctrl);
-    device::key(vk, ctrl);
+    bool shift = false;
+    key_of(line.m_args[0], &vk, &ctrl, &shift);
+    device::key(vk, ctrl, shift);
+    return true;
 }
 
-void shot_action(const Line& line)
+bool shot_action(const Line& line)
 {
-    if (!device::save_png(line.m_args[0])) {
-        std::cerr << "line " << line.m_number << ": cannot write " << line.m_args[0] << "\n";
-        throw ScriptStop{exit_bad_script};
-    }
+    if (device::save_png(line.m_args[0]))
+        return true;
+    std::cerr << "line " << line.m_number << ": cannot write " << line.m_args[0] << "\n";
+    return false;
 }
 
-void pixel_action(const Line& line)
+bool pixel_action(const Line& line)
 {
     COLORREF p = device::pixel(int_arg(line, 0), int_arg(line, 1));
     std::cout << int(GetRValue(p)) << " " << int(GetGValue(p)) << " " << int(GetBValue(p)) << "\n";
+    return true;
 }
 
-void windows_action(const Line&)
+bool windows_action(const Line&)
 {
     for (const auto& w : device::top_level_windows())
         std::cout << "class=" << kelvora_to_utf8(w.class_name) << " title=\"" << kelvora_to_utf8(w.title)
                   << "\" rect=" << rect_text(w.rect) << " visible=" << (w.visible ? 1 : 0)
                   << " enabled=" << (w.enabled ? 1 : 0) << "\n";
+    return true;
 }
 
-void text_action(const Line& line)
+// A missing control prints an empty line and says so on standard error; the script goes on.
+bool text_action(const Line& line)
 {
     HWND control = control_for_text(int_arg(line, 0));
     if (!control)
         std::cerr << "line " << line.m_number << ": no control " << line.m_args[0] << "\n";
     std::cout << (control ? window_text(control) : std::string()) << "\n";
+    return true;
+}
+
+// The child controls of the active top-level window, in z-order: "ID CLASS l,t,r,b" in screen pixels,
+// then "focus" on the one that has the keyboard focus. Hidden controls are left out.
+bool controls_action(const Line&)
+{
+    HWND active = GetActiveWindow();
+    HWND focus = GetFocus();
+    for (HWND c = active ? GetWindow(active, GW_CHILD) : nullptr; c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(c))
+            continue;
+        wchar_t name[64] = {};
+        GetClassNameW(c, name, 64);
+        RECT r{};
+        GetWindowRect(c, &r);
+        std::cout << GetDlgCtrlID(c) << " " << kelvora_to_utf8(name) << " " << rect_text(r)
+                  << (c == focus || IsChild(c, focus) ? " focus" : "") << "\n";
+    }
+    return true;
 }
 
 // One command a script line may start with: what its arguments must be, and what it does.
 struct Command {
     size_t m_arg_count = 0;
     bool (*m_arg_ok)(const std::string&) = any_text; // every argument must pass it
-    std::function<void(const Line&)> m_action;
+    std::function<bool(const Line&)> m_action;
     bool m_rest_of_line = false; // the rest of the line is the one argument, spaces and all
     bool m_registered = false;   // a query added by register_query
 };
@@ -191,16 +218,37 @@ struct Command {
 std::map<std::string, Command>& commands()
 {
     static std::map<std::string, Command> table{
-        {"tap", {2, is_int, [](const Line& l) { device::tap(int_arg(l, 0), int_arg(l, 1)); }}},
-        {"drag", {4, is_int,
-                  [](const Line& l) { device::drag(int_arg(l, 0), int_arg(l, 1), int_arg(l, 2), int_arg(l, 3)); }}},
-        {"type", {1, any_text, [](const Line& l) { device::type(kelvora_from_utf8(l.m_args[0])); }, true}},
+        {"tap",
+         {2, is_int,
+          [](const Line& l) {
+              device::tap(int_arg(l, 0), int_arg(l, 1));
+              return true;
+          }}},
+        {"drag",
+         {4, is_int,
+          [](const Line& l) {
+              device::drag(int_arg(l, 0), int_arg(l, 1), int_arg(l, 2), int_arg(l, 3));
+              return true;
+          }}},
+        {"type",
+         {1, any_text,
+          [](const Line& l) {
+              device::type(kelvora_from_utf8(l.m_args[0]));
+              return true;
+          },
+          true}},
         {"key", {1, is_key, key_action}},
-        {"rotate", {0, any_text, [](const Line&) { device::rotate(); }}},
+        {"rotate",
+         {0, any_text,
+          [](const Line&) {
+              device::rotate();
+              return true;
+          }}},
         {"shot", {1, is_path, shot_action}},
         {"pixel", {2, is_int, pixel_action}},
         {"windows", {0, any_text, windows_action}},
         {"text", {1, is_int, text_action}},
+        {"controls", {0, any_text, controls_action}},
     };
     return table;
 }
@@ -252,10 +300,11 @@ bool parse(std::istream& in, std::vector<Line>* lines, int* bad_line, std::strin
     return true;
 }
 
-void execute(const Line& line)
+bool execute(const Line& line)
 {
-    find_command(line.m_command)->m_action(line);
+    const bool done = find_command(line.m_command)->m_action(line);
     std::cout.flush();
+    return done;
 }
 
 } // namespace
@@ -269,9 +318,10 @@ bool register_query(const std::string& name, int arg_count, Query query)
         std::string out;
         if (!query(line.m_args, &out)) {
             std::cerr << "line " << line.m_number << ": malformed: " << line.m_text << "\n";
-            throw ScriptStop{exit_bad_script};
+            return false;
         }
         std::cout << out;
+        return true;
     };
     commands()[name] = Command{static_cast<size_t>(arg_count), any_text, std::move(action), false, true};
     return true;
@@ -289,24 +339,24 @@ int run_script_text(const std::string& text, Program program, const std::string&
     }
     device::start_headless();
     size_t next = 0;
+    // Set by the idle handler when it stops the program: the script ran out, or a line failed. The
+    // handler then reports no more input, every wait of the program ends with WM_QUIT, and WinMain returns.
+    std::optional<int> stopped;
     device::set_idle_handler([&]() -> bool {
-        if (next >= lines.size())
-            throw ScriptStop{exit_ok};
-        execute(lines[next++]);
-        return true;
+        if (!stopped && next >= lines.size())
+            stopped = exit_ok;
+        if (!stopped && !execute(lines[next++]))
+            stopped = exit_bad_script;
+        return !stopped;
     });
-    int status = exit_ok;
-    try {
-        wchar_t command_line[] = L"";
-        program(GetModuleHandleW(nullptr), nullptr, command_line, SW_SHOW);
-        if (next < lines.size()) {
-            std::cerr << name << ": the program ended before line " << lines[next].m_number << "; not run:\n";
-            for (size_t i = next; i < lines.size(); ++i)
-                std::cerr << "  " << lines[i].m_number << ": " << lines[i].m_text << "\n";
-            status = exit_program_ended;
-        }
-    } catch (const ScriptStop& stop) {
-        status = stop.m_status;
+    wchar_t command_line[] = L"";
+    program(GetModuleHandleW(nullptr), nullptr, command_line, SW_SHOW);
+    int status = stopped.value_or(exit_ok);
+    if (!stopped && next < lines.size()) {
+        std::cerr << name << ": the program ended before line " << lines[next].m_number << "; not run:\n";
+        for (size_t i = next; i < lines.size(); ++i)
+            std::cerr << "  " << lines[i].m_number << ": " << lines[i].m_text << "\n";
+        status = exit_program_ended;
     }
     device::set_idle_handler(nullptr);
     device::stop();

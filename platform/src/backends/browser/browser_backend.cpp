@@ -4,8 +4,10 @@
 // through Asyncify, so a nested message loop waits exactly like the main one and an idle page runs nothing.
 #include "browser_backend.h"
 
-#include "instance_registry.h"
-#include "internal.h"
+#include "backends/backend.h"
+#include "device/device.h"
+#include "shell/instance_registry.h"
+#include "wm/input.h"
 
 #include <aygshell.h>
 #include <kelvora_host.h>
@@ -141,6 +143,14 @@ bool wait_for_page(BrowserState& s)
     return true;
 }
 
+class BrowserBackend final : public Backend {
+public:
+    bool wait() override { return wait_for_page(m_state); }
+    void present() override { platform::present(m_state); }
+
+    BrowserState m_state;
+};
+
 } // namespace
 } // namespace platform
 
@@ -149,18 +159,15 @@ using namespace platform;
 
 bool start()
 {
-    auto state = std::make_shared<BrowserState>();
-    Backend b;
-    b.m_name = "browser";
-    b.m_wait = [state] { return wait_for_page(*state); };
-    b.m_present = [state] { present(*state); };
-    if (!start_device(b))
+    auto backend = std::make_unique<BrowserBackend>();
+    BrowserState& state = backend->m_state;
+    if (!start_device(std::move(backend)))
         return false;
     instances::use_private_registry(); // one page is one device: no other instances to find
-    state->m_documents = documents_folder_path();
-    if (!state->m_documents.empty()) {
-        page_open_documents(state->m_documents.c_str());
-        describe_folder(state->m_documents, 0, state->m_documents_seen);
+    state.m_documents = documents_folder_path();
+    if (!state.m_documents.empty()) {
+        page_open_documents(state.m_documents.c_str());
+        describe_folder(state.m_documents, 0, state.m_documents_seen);
     }
     return true;
 }
