@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev
   libgsl-dev
+  libcairo2-dev poppler-utils librsvg2-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   python3 desktop-file-utils man-db

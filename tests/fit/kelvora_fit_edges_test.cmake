@@ -54,6 +54,17 @@ endif()
 expect_file(limited.png "${OLD}" "file-size limit")
 expect_no_leftovers("file-size limit")
 
+# The same for a publication plot, which cairo writes through the same replace.
+foreach(name limited.svg limited.pdf)
+  file(WRITE "${WORK}/${name}" "${OLD}")
+  run_shell("ulimit -f 1 && exec \"$0\" --residual-panel --plot ${name} a.dat")
+  if(NOT status EQUAL 1 OR NOT err MATCHES "^kelvora-fit: ${name}: File too large\n$")
+    message(SEND_ERROR "file-size limit, ${name}: exit ${status}\n${err}")
+  endif()
+  expect_file(${name} "${OLD}" "file-size limit, ${name}")
+  expect_no_leftovers("file-size limit, ${name}")
+endforeach()
+
 # The mode of a replaced file stays; a symbolic link is written through and stays a link.
 file(WRITE "${WORK}/kept-mode.png" "${OLD}")
 file(CHMOD "${WORK}/kept-mode.png" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ)
@@ -138,20 +149,27 @@ endif()
 
 # --- a picture's name ends in .png and never names an input of the run
 foreach(case
-    "--plot a.dat b.dat|--plot writes a PNG picture: its name must end in .png, not 'a.dat'"
+    "--plot a.dat b.dat|--plot draws FILE.png, FILE.svg or FILE.pdf, not 'a.dat'"
     "--plot-residuals b.dat --plot x.png a.dat|--plot-residuals writes a PNG picture: its name must end in .png"
-    "--plot .png a.dat|--plot writes a PNG picture: its name must end in .png, not '.png'"
+    "--plot .png a.dat|--plot draws FILE.png, FILE.svg or FILE.pdf, not '.png'"
+    "--plot .svg a.dat|--plot draws FILE.png, FILE.svg or FILE.pdf, not '.svg'"
+    "--plot-residuals r.svg a.dat|--plot-residuals writes a PNG picture: its name must end in .png"
+    "--plot input.pdf input.pdf|--plot would replace the input file 'input.pdf'"
+    "--residual-panel a.dat|--residual-panel applies to --plot FILE.svg or FILE.pdf"
+    "--residual-panel --plot x.png a.dat|--residual-panel applies to --plot FILE.svg or FILE.pdf"
     "--plot p.png --plot-residuals p.png a.dat|--plot and --plot-residuals name the same file"
     "--plot input.png input.png|--plot would replace the input file 'input.png'"
     "--plot-residuals input-link.png input.png|--plot-residuals would replace the input file 'input.png'")
   split_case("${case}" arguments reason)
   separate_arguments(arguments)
   file(COPY_FILE "${WORK}/a.dat" "${WORK}/input.png")
+  file(COPY_FILE "${WORK}/a.dat" "${WORK}/input.pdf")
   file(CREATE_LINK input.png "${WORK}/input-link.png" SYMBOLIC)
   expect_usage("${reason}" ${arguments})
   file(REMOVE "${WORK}/input-link.png")
   expect_file(a.dat "4\n0 2\n1 5\n2 8\n3 11\n" "${arguments}")
   expect_file(input.png "4\n0 2\n1 5\n2 8\n3 11\n" "${arguments}")
+  expect_file(input.pdf "4\n0 2\n1 5\n2 8\n3 11\n" "${arguments}")
 endforeach()
 expect(0 "^Y=A" "^$" --plot UPPER.PNG a.dat)
 

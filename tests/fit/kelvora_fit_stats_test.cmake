@@ -30,7 +30,7 @@ expect(0 "\nA=5\\.07543\nB=-1\\.22374\n.*; 6 points outside the line's domain le
 # Without a start the refinement cannot run: said on standard error, the linearised fit printed, exit 3.
 expect(3 "^Y=A\\*EXP\\(B\\*X\\)\nA=nan\n" "did not converge \\(no start[^\n]*\n$" --model 5 --refine negative.dat)
 # A solution with a pole among the points is no fit: named on standard error, the linearised fit, exit 3.
-expect(3 "^Y=1/\\(A\\+B\\*X\\)\nA=0\\.404115\n" "gives no fit: its solution [^\n]* puts the model's pole X=-2\\.49579 inside the data \\(X from -2\\.9 to 2\\.6\\)"
+expect(3 "^Y=1/\\(A\\+B\\*X\\)\nA=0\\.404115\n" "gives no fit: after 200 iterations [^\n]* put the model's pole X=-1\\.84512 inside the data \\(X from -2\\.9 to 2\\.6\\)"
        --model 1 --refine scattered.dat)
 
 # --- --all --refine ranks by the refined S: the three exponential forms share the best S
@@ -203,4 +203,19 @@ string(JSON corr_type TYPE "${out}" corr_AB)
 string(JSON dof GET "${out}" dof)
 if(NOT weighting STREQUAL "1/y^2" OR NOT chi2_nu GREATER 0 OR NOT corr_type STREQUAL "NULL" OR NOT dof EQUAL 5)
   message(SEND_ERROR "--json weighted, fixed: ${out}")
+endif()
+
+# --- the publication plot draws the sigma of --sigma as error bars and the band of --band
+file(WRITE "${WORK}/sigma.dat" "8\n0 5.1 0.3\n1 3.0 0.25\n2 1.9 0.2\n3 1.1 0.15\n4 0.72 0.1\n5 0.40 0.08\n6 0.26 0.06\n7 0.15 0.05\n")
+expect(0 "^Y=A\\*EXP\\(B\\*X\\)\n" "^$" --model 5 --sigma --refine --band=prediction --residual-panel --plot sigma.svg sigma.dat)
+file(READ "${WORK}/sigma.svg" svg)
+string(REGEX MATCHALL "<path" paths "${svg}")
+list(LENGTH paths pathCount)
+if(NOT svg MATCHES "fill-opacity:0\\.2" OR pathCount LESS 20)
+  message(SEND_ERROR "--sigma --band --plot sigma.svg: no band, or ${pathCount} paths")
+endif()
+expect(0 "^Y=A\\*EXP\\(B\\*X\\)\n" "^$" --model 5 --sigma --plot plain.svg sigma.dat)
+file(READ "${WORK}/plain.svg" svg)
+if(svg MATCHES "fill-opacity:0\\.2")
+  message(SEND_ERROR "--plot plain.svg draws a band that was not asked for")
 endif()

@@ -121,6 +121,10 @@ TEST(DoubleRange, RefinedStraightLinesKeepTheirErrors)
         EXPECT_NEAR(r.fit.s, c.s, 1e-12 * c.s) << c.name;
         EXPECT_NEAR(r.uncertainty.seA, c.seA, 1e-10 * c.seA) << c.name;
         EXPECT_NEAR(r.uncertainty.seB, c.seB, 1e-10 * c.seB) << c.name;
+        RefineResult dense = refineFitWith(c.x.data(), c.y.data(), RefineWeights{NULL, false}, (int)c.x.size(),
+                                           c.modelId, 2.0, REFINE_MAX_ITERATIONS, REFINE_DENSE);
+        EXPECT_NEAR(dense.fit.a, c.a, 1e-12 * fabs(c.a)) << c.name;
+        EXPECT_NEAR(dense.uncertainty.seB, c.seB, 1e-10 * c.seB) << c.name;
     }
 }
 

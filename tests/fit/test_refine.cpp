@@ -70,6 +70,71 @@ TEST_P(Refine, AgreesWithAnIndependentLeastSquaresSolver)
     }
 }
 
+// The streaming solver (sums point by point) and the dense one (QR of the whole Jacobian) take the
+// same steps: the same A, B, S and standard errors to 1e-9.
+void expectSolversAgree(const double* x, const double* y, const double* w, int n, int modelId)
+{
+    RefineWeights weights = {w, false};
+    RefineResult streaming = refineFitWith(x, y, weights, n, modelId, 2.0, REFINE_MAX_ITERATIONS, REFINE_STREAMING);
+    RefineResult dense = refineFitWith(x, y, weights, n, modelId, 2.0, REFINE_MAX_ITERATIONS, REFINE_DENSE);
+    ASSERT_EQ(streaming.status, dense.status) << streaming.reason;
+    EXPECT_NEAR(streaming.fit.a, dense.fit.a, 1e-9 * fabs(dense.fit.a));
+    EXPECT_NEAR(streaming.fit.b, dense.fit.b, 1e-9 * fabs(dense.fit.b));
+    EXPECT_NEAR(streaming.fit.s, dense.fit.s, 1e-9 * dense.fit.s);
+    EXPECT_NEAR(streaming.uncertainty.seA, dense.uncertainty.seA, 1e-9 * dense.uncertainty.seA);
+    EXPECT_NEAR(streaming.uncertainty.seB, dense.uncertainty.seB, 1e-9 * dense.uncertainty.seB);
+    EXPECT_EQ(streaming.pointsUsed, dense.pointsUsed);
+}
+
+TEST_P(Refine, StreamingAndDenseSolversAgree)
+{
+    const RefineCase& c = GetParam();
+    expectSolversAgree(c.x.data(), c.y.data(), NULL, (int)c.x.size(), c.modelId);
+}
+
+// Weights 1/sigma^2 with sigma = 0.02 + 0.05 Y: SciPy's curve_fit(sigma=sigma) gives A, B and (sigma
+// relative, errors scaled by the weighted residual sum) their standard errors.
+TEST(WeightedRefine, AgreesWithAnIndependentWeightedFit)
+{
+    const RefineCase& c = REFINE_CASES[0];
+    int n = (int)c.x.size();
+    std::vector<double> w;
+    for (double y : c.y) w.push_back(1.0 / ((0.02 + 0.05 * y) * (0.02 + 0.05 * y)));
+    RefineResult r = refineWeightedFit(c.x.data(), c.y.data(), RefineWeights{w.data(), false}, n, c.modelId, 2.0,
+                                       REFINE_MAX_ITERATIONS);
+    ASSERT_EQ(r.status, REFINE_CONVERGED) << r.reason;
+    EXPECT_NEAR(r.fit.a, 4.883417435839002, 1e-8 * 4.88);
+    EXPECT_NEAR(r.fit.b, -0.4884697956384553, 1e-8 * 0.488);
+    EXPECT_NEAR(r.uncertainty.seA, 0.1604341640021094, 1e-6 * 0.16);
+    EXPECT_NEAR(r.uncertainty.seB, 0.012012961029887394, 1e-6 * 0.012);
+    expectSolversAgree(c.x.data(), c.y.data(), w.data(), n, c.modelId);
+
+    // Weights all 2 move nothing but the minimised sum; a weight that is no number >= 0 leaves its point out.
+    std::vector<double> twos(n, 2.0);
+    RefineResult doubled = refineWeightedFit(c.x.data(), c.y.data(), RefineWeights{twos.data(), false}, n,
+                                             c.modelId, 2.0, REFINE_MAX_ITERATIONS);
+    RefineResult plain = refineFit(c.x.data(), c.y.data(), n, c.modelId, 2.0, REFINE_MAX_ITERATIONS);
+    EXPECT_NEAR(doubled.fit.a, plain.fit.a, 1e-12 * fabs(plain.fit.a));
+    EXPECT_NEAR(doubled.uncertainty.seB, plain.uncertainty.seB, 1e-9 * plain.uncertainty.seB);
+    EXPECT_NEAR(doubled.chi2, 2.0 * plain.fit.residualSum, 1e-12 * plain.fit.residualSum);
+    EXPECT_TRUE(isnan(plain.chi2));
+    // Weights of absolute sigma: the covariance is not scaled by chi2 / (n - 2).
+    RefineResult absolute = refineWeightedFit(c.x.data(), c.y.data(), RefineWeights{w.data(), true}, n, c.modelId,
+                                              2.0, REFINE_MAX_ITERATIONS);
+    double chi2Nu = absolute.chi2 / (double)(n - 2);
+    EXPECT_NEAR(absolute.uncertainty.seA * sqrt(chi2Nu), r.uncertainty.seA, 1e-10 * r.uncertainty.seA);
+    EXPECT_NEAR(absolute.uncertainty.covAB * chi2Nu, r.uncertainty.covAB, 1e-9 * fabs(r.uncertainty.covAB));
+    for (double bad : {-1.0, (double)NAN, (double)INFINITY}) {
+        std::vector<double> some = twos;
+        some[4] = bad;
+        RefineResult r2 = refineWeightedFit(c.x.data(), c.y.data(), RefineWeights{some.data(), false}, n,
+                                            c.modelId, 2.0, REFINE_MAX_ITERATIONS);
+        EXPECT_EQ(r2.status, REFINE_CONVERGED) << bad;
+        EXPECT_EQ(r2.leftOut, 1) << bad;
+        EXPECT_EQ(r2.pointsUsed, n - 1) << bad;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Refine, Refine, testing::ValuesIn(REFINE_CASES),
                          [](const testing::TestParamInfo<RefineCase>& info) { return info.param.name; });
 
@@ -190,8 +255,10 @@ TEST_P(BehindPole, ConvergesToTheMinimumWithThePoleOutsideTheData)
     RefineResult r = refineFit(c.x.data(), c.y.data(), (int)c.x.size(), c.modelId, 2.0, REFINE_MAX_ITERATIONS);
     ASSERT_EQ(r.status, REFINE_CONVERGED) << r.reason;
     EXPECT_TRUE(r.scannedStart);
-    EXPECT_NEAR(r.fit.a, c.a, 1e-7 * fabs(c.a));
-    EXPECT_NEAR(r.fit.b, c.b, 1e-7 * fabs(c.b));
+    // To 1e-9 since the last Gauss-Newton steps: the LM iteration alone stopped up to 2e-9 away, where
+    // rounding hid any further decrease of the residual sum (the dense solver still does).
+    EXPECT_NEAR(r.fit.a, c.a, 1e-9 * fabs(c.a));
+    EXPECT_NEAR(r.fit.b, c.b, 1e-9 * fabs(c.b));
     EXPECT_NEAR(r.fit.s, c.s, 1e-10 * c.s);
     double pole;
     ASSERT_TRUE(modelRow(c.modelId)->pole(r.fit.a, r.fit.b, &pole));
@@ -204,13 +271,14 @@ INSTANTIATE_TEST_SUITE_P(Refine, BehindPole, testing::ValuesIn(BEHIND_POLE_CASES
 TEST(RefineEdges, ASolutionWithAPoleAmongThePointsIsRefused)
 {
     // Scattered points: every start ends with 1/(A + B*X) jumping through its pole between the points
-    // (before: "converged" after 179 iterations, exit 0).
+    // (before: "converged" after 179 iterations, exit 0). Where such a chaotic path stops depends on the
+    // rounding of each step; the iteration limit stops this one with the pole among the points.
     double x[] = {-2.9, -2.1, -1.6, -0.7, -0.6, 1.7, 2.2, 2.6}, y[] = {-1.4, 1.8, -1.8, 1.1, 1.3, -0.9, 0.4, 1.7};
     RefineResult r = refineFit(x, y, 8, 1, 2.0, REFINE_MAX_ITERATIONS);
     ASSERT_EQ(r.status, REFINE_POLE_IN_DATA) << r.reason;
     EXPECT_GT(r.poleX, -2.9);
     EXPECT_LT(r.poleX, 2.6);
-    EXPECT_NE(strstr(r.reason, "pole X=-2.49"), nullptr) << r.reason;
+    EXPECT_NE(strstr(r.reason, "pole X=-1.84"), nullptr) << r.reason;
     EXPECT_NE(strstr(r.reason, "inside the data (X from -2.9 to 2.6)"), nullptr) << r.reason;
 }
 

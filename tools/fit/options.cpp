@@ -20,6 +20,7 @@
 #include "kelvora_version.h"
 #include "models.h"
 #include "report.h"
+#include "vector_plot.h"
 
 namespace {
 
@@ -255,9 +256,12 @@ const OptionRow OPTIONS[] = {
      setSwitch<&FitOptions::refine>},
     {"--json", nullptr, false, "print one JSON object per fit, one per line", setSwitch<&FitOptions::json>},
     {"--residuals", nullptr, false, "print x,y,fitted,residual of every point as CSV", setSwitch<&FitOptions::residuals>},
-    {"--plot", "FILE.png", false, "draw the results window into FILE.png", setText<&FitOptions::plotPath>},
+    {"--plot", "FILE", false, "the results window into FILE.png, a publication plot into .svg or .pdf",
+     setText<&FitOptions::plotPath>},
+    {"--residual-panel", nullptr, false, "add the residuals under a .svg or .pdf plot",
+     setSwitch<&FitOptions::residualPanel>},
     {"--plot-residuals", "FILE.png", false, "draw the residuals against X into FILE.png", setText<&FitOptions::residualPlotPath>},
-    {"--size", "WxH", false, "size of the pictures in pixels (default 480x536)", setSize},
+    {"--size", "WxH", false, "pixels of a .png (480x536), points of a .svg or .pdf (480x360)", setSize},
     {"--columns", "X,Y[,SIGMA]", true, "read plain tables (with =X,Y: X and Y from those columns), see below",
      setColumns},
     {"--sigma", nullptr, false, "the input gives sigma of Y as a third number per point; weights 1/sigma^2",
@@ -269,7 +273,8 @@ const OptionRow OPTIONS[] = {
     {"--predict", "X[,X...]", false, "Y at each X with its 95% confidence and prediction intervals", setPredict},
     {"--inverse", "Y[,Y...]", false, "X at each measured Y with its 95% interval, where the model is monotone",
      setInverse},
-    {"--band", "prediction", true, "add the 95% confidence (or prediction) band to --residuals", setBand},
+    {"--band", "prediction", true, "add the 95% confidence (or prediction) band to --residuals, .svg, .pdf",
+     setBand},
     {"--report", nullptr, false, "print the fit as a block for a paper (A = value +- SE ...)",
      setSwitch<&FitOptions::report>},
     {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
@@ -396,7 +401,11 @@ std::string pictureProblem(const FitOptions& options)
     const char* names[2] = {"--plot", "--plot-residuals"};
     for (int i = 0; i < 2; ++i) {
         if (pictures[i] == nullptr) continue;
-        if (!namesPng(pictures[i])) {
+        // --plot also draws the publication plot, named .svg or .pdf.
+        bool vector = i == 0 && vectorFormatOf(pictures[i]) != VECTOR_NONE;
+        if (!vector && i == 0 && !namesPng(pictures[i])) {
+            return std::string(names[i]) + " draws FILE.png, FILE.svg or FILE.pdf, not '" + pictures[i] + "'";
+        } else if (!vector && !namesPng(pictures[i])) {
             return std::string(names[i]) + " writes a PNG picture: its name must end in .png, not '" + pictures[i] + "'";
         }
         for (const char* input : options.files) {
@@ -427,12 +436,16 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--plot and --plot-residuals draw one points file, not " + std::to_string(options.files.size());
     } else if (options.sizeGiven && options.plotPath == nullptr && options.residualPlotPath == nullptr) {
         *reason = "--size applies to --plot and --plot-residuals";
+    } else if (options.residualPanel && (options.plotPath == nullptr || vectorFormatOf(options.plotPath) == VECTOR_NONE)) {
+        *reason = "--residual-panel applies to --plot FILE.svg or FILE.pdf";
     } else if (options.json && options.residuals) {
         *reason = "--json and --residuals exclude each other (both print on standard output)";
     } else if (options.sigma && options.weighting != WEIGHTING_NONE) {
         *reason = "--sigma and --weight exclude each other (sigma gives the weights)";
-    } else if (options.band != 0 && !options.residuals) {
-        *reason = "--band applies to --residuals (the results window's picture draws no band)";
+    } else if (options.band != 0 && !options.residuals &&
+               (options.plotPath == nullptr || vectorFormatOf(options.plotPath) == VECTOR_NONE)) {
+        *reason = "--band applies to --residuals and --plot FILE.svg or FILE.pdf (the results window's picture "
+                  "draws no band)";
     } else if (options.sigma && options.pick.x > 0 && options.pick.sigma == 0) {
         *reason = "--sigma with --columns=X,Y needs the column of sigma too: --columns=X,Y,SIGMA";
     } else if (options.sigmaKindGiven && !options.sigma) {

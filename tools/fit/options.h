@@ -11,6 +11,9 @@
 // without showing more.
 #define PLOT_SIZE_MIN 100
 #define PLOT_SIZE_MAX 4096
+// The page of a .svg or .pdf plot without --size, in points.
+#define VECTOR_PLOT_WIDTH 480
+#define VECTOR_PLOT_HEIGHT 360
 
 // Exit statuses of kelvora-fit.
 enum FitExitStatus {
@@ -35,6 +38,7 @@ struct FitOptions {
     ColumnChoice pick = {0, 0};      // --columns=X,Y: the columns of X and Y, from 1
     const char* plotPath = nullptr;  // the results window as PNG
     const char* residualPlotPath = nullptr;
+    bool residualPanel = false;      // a residual panel under the .svg or .pdf plot
     bool sizeGiven = false;
     int plotWidth = 480;             // client area of the drawn window: twice the handheld's
     int plotHeight = 536;

@@ -21,6 +21,7 @@
 #include "models.h"
 #include "plot.h"
 #include "points_file.h"
+#include "picture_file.h"
 #include "results_window.h"
 
 namespace {
@@ -99,27 +100,10 @@ bool writePngStream(FILE* file, const void* content)
     return written && fflush(file) == 0 && !ferror(file);
 }
 
-// Writes the picture through the routine that saves points files: a failure leaves whatever path named
-// as it was, and the message says what failed.
 bool writePng(const char* path, const std::vector<unsigned char>& rgb, int width, int height)
 {
-    // What is there and no regular file (a device, a folder, a pipe) is never replaced: said before a
-    // temporary file is made beside it.
-    struct stat existing;
-    if (stat(path, &existing) == 0 && !S_ISREG(existing.st_mode)) {
-        fprintf(stderr, "kelvora-fit: %s: not a regular file; it is left as it is\n", path);
-        return false;
-    }
     PngContent content = {&rgb, width, height, ""};
-    PointsFileStatus status = writeFileReplacing(kelvora_file_name_from_host(path).c_str(), writePngStream, &content);
-    if (status == POINTS_FILE_OK) return true;
-    const char* reason = errno != 0 ? strerror(errno) : content.message[0] != 0 ? content.message : "write error";
-    if (status == POINTS_FILE_REPLACE_FAILED) {
-        fprintf(stderr, "kelvora-fit: %s: cannot be replaced: %s\n", path, reason);
-    } else {
-        fprintf(stderr, "kelvora-fit: %s: %s\n", path, reason);
-    }
-    return false;
+    return writePictureFile(path, writePngStream, &content, content.message);
 }
 
 // Sizes the window to the picture, lets it paint, reads it and writes the file; stops the device.

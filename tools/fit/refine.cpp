@@ -1,12 +1,17 @@
-// Levenberg-Marquardt refinement with GSL's nonlinear least-squares solver (trust region, LM step),
-// with the model's derivatives written out, so a million points cost a few passes each iteration.
+// Levenberg-Marquardt refinement with GSL's trust-region solvers (LM step, More scaling), with the
+// model's derivatives written out. The streaming solver (gsl_multilarge_nlinear) sums J'J and J'r point
+// by point, so a million points cost two passes an iteration and no memory beyond the points; the dense
+// solver (gsl_multifit_nlinear, QR of the n x 2 Jacobian) is kept as the reference it is measured and
+// tested against.
 #include "refine.h"
 
 #include <gsl/gsl_blas.h>
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_matrix.h>
 #include <gsl/gsl_multifit_nlinear.h>
+#include <gsl/gsl_multilarge_nlinear.h>
 #include <gsl/gsl_vector.h>
+#include <float.h>
 #include <math.h>
 #include <stdio.h>
 
@@ -19,35 +24,40 @@ namespace {
 const char* const NO_DERIVATIVE = "the model has no derivative at a point for these A and B";
 #define MAX_CORRELATION 0.9999
 #define SCAN_STARTS 3
+#define DENSE_XTOL 1e-12
+// The streaming solver leaves the last digits to the Gauss-Newton steps of polish(): near the minimum the LM
+// steps are mostly rejected on rounding, each rejection a pass over the points.
+#define STREAMING_XTOL 1e-9
 #define SCAN_STEPS 16 // quarter decades on each side of the span: 10^-4 .. 10^4 times it
 
 struct Problem {
     const double* x;
     const double* y;
+    const double* w; // weight of each point's squared residual; NULL for all 1
+    int count;
     int modelId;
     double exponentN;
-    const double* w; // weights of the residuals on Y, NULL for none
 };
-
-// sqrt(w[i]) of a weighted problem, 1 without weights: rows of the residuals and the Jacobian.
-inline double rowScale(const Problem* problem, size_t i)
-{
-    return problem->w != NULL ? sqrt(problem->w[i]) : 1.0;
-}
 
 void setReason(RefineResult* result, const char* text)
 {
     snprintf(result->reason, sizeof result->reason, "%s", text);
 }
 
+double weightAt(const double* w, int i)
+{
+    return w != NULL ? w[i] : 1.0;
+}
+
+// The dense solver's residuals f(X) - Y and their Jacobian, one row a point (GSL applies the weights).
 int residuals(const gsl_vector* p, void* data, gsl_vector* f)
 {
     const Problem* problem = static_cast<const Problem*>(data);
     double a = gsl_vector_get(p, 0), b = gsl_vector_get(p, 1);
     double* out = f->data;
     for (size_t i = 0; i < f->size; ++i) {
-        out[i * f->stride] = (evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) -
-                              problem->y[i]) * rowScale(problem, i);
+        out[i * f->stride] = evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) -
+                             problem->y[i];
     }
     return GSL_SUCCESS;
 }
@@ -59,8 +69,6 @@ int jacobian(const gsl_vector* p, void* data, gsl_matrix* j)
     for (size_t i = 0; i < j->size1; ++i) {
         double* row = j->data + i * j->tda;
         modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &row[0], &row[1]);
-        row[0] *= rowScale(problem, i);
-        row[1] *= rowScale(problem, i);
         // A derivative without a value would make every later step, and the standard errors, NaN while
         // the solver still reported a minimum: refuse the point in the parameters instead.
         if (!isfinite(row[0]) || !isfinite(row[1])) return GSL_EDOM;
@@ -68,54 +76,202 @@ int jacobian(const gsl_vector* p, void* data, gsl_matrix* j)
     return GSL_SUCCESS;
 }
 
-// The points of x, y for which keep(x, y) holds: the arrays themselves when all do (no copy of a
-// million points), else copies in kept.
-template <typename Keep>
-int keptPoints(const double* x, const double* y, int count, Keep keep, std::vector<double>* keptX,
-               std::vector<double>* keptY, const double** outX, const double** outY)
+// The sums of one pass over the points at a position (in the scaled units below): sum of w r^2, J'Wr
+// and J'WJ, and whether every point had a finite derivative there.
+struct PassSums {
+    double u0, u1;
+    double residualSum, g0, g1, s00, s01, s11;
+    bool derivativesFinite;
+};
+
+// The streaming solver works in units where the residuals are divided by 2^residualExponent and the
+// parameters by 2^exponentA and 2^exponentB, powers of two (exact) chosen at the start so that the
+// residuals and the columns of the Jacobian are near 1: their squares and sums of a million of them
+// stay normal doubles for X and Y anywhere in the double range.
+struct Streaming {
+    const Problem* problem;
+    int residualExponent, exponentA, exponentB;
+    double residualScale, scaleA, scaleB; // 2^-residualExponent, 2^exponentA, 2^exponentB
+    // The last pass: GSL asks for the residual norm at a trial position and, when it takes the step,
+    // for J'r and J'J at the same position; one pass serves both.
+    PassSums last;
+    bool lastValid;
+};
+
+const PassSums& sumsAt(Streaming* s, double u0, double u1)
 {
-    int kept = 0;
-    for (int i = 0; i < count; ++i) kept += keep(x[i], y[i]) ? 1 : 0;
-    *outX = x;
-    *outY = y;
-    if (kept == count) return kept;
-    keptX->reserve(kept);
-    keptY->reserve(kept);
-    for (int i = 0; i < count; ++i) {
-        if (keep(x[i], y[i])) {
-            keptX->push_back(x[i]);
-            keptY->push_back(y[i]);
+    if (s->lastValid && s->last.u0 == u0 && s->last.u1 == u1) return s->last;
+    const Problem* problem = s->problem;
+    double a = u0 * s->scaleA, b = u1 * s->scaleB;
+    double columnA = s->scaleA * s->residualScale, columnB = s->scaleB * s->residualScale;
+    PassSums sums = {u0, u1, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, true};
+    for (int i = 0; i < problem->count; ++i) {
+        double x = problem->x[i], dA, dB;
+        modelGradient(problem->modelId, a, b, problem->exponentN, x, &dA, &dB);
+        double r = (evaluateModelWith(problem->modelId, a, b, problem->exponentN, x) - problem->y[i]) *
+                   s->residualScale;
+        double w = weightAt(problem->w, i), jA = dA * columnA, jB = dB * columnB;
+        sums.residualSum += w * r * r;
+        sums.g0 += w * jA * r;
+        sums.g1 += w * jB * r;
+        sums.s00 += w * jA * jA;
+        sums.s01 += w * jA * jB;
+        sums.s11 += w * jB * jB;
+    }
+    // A derivative without a value would make every later step, and the standard errors, NaN while
+    // the solver still reported a minimum: the point refuses the parameters instead (NaN sums tell).
+    sums.derivativesFinite = isfinite(sums.g0) && isfinite(sums.g1) && isfinite(sums.s00) && isfinite(sums.s01) &&
+                             isfinite(sums.s11);
+    if (!sums.derivativesFinite) {
+        for (int i = 0; i < problem->count && sums.derivativesFinite; ++i) {
+            double dA, dB;
+            modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &dA, &dB);
+            sums.derivativesFinite = isfinite(dA) && isfinite(dB);
         }
     }
-    *outX = keptX->data();
-    *outY = keptY->data();
+    s->last = sums;
+    s->lastValid = true;
+    return s->last;
+}
+
+// GSL asks for a residual vector of n entries and uses only its norm (the LM step solves
+// (J'J + mu D'D) dx = -J'f and measures its reduction by |f|). The streaming solver so hands it a
+// vector of two, (sqrt(sum of w r^2), 0), with the sums J'J and J'r formed from the points themselves:
+// the same iteration as on all n residuals, without holding them.
+#define STREAMED_RESIDUALS 2
+
+int streamedResidualNorm(const gsl_vector* p, void* data, gsl_vector* f)
+{
+    const PassSums& sums = sumsAt(static_cast<Streaming*>(data), gsl_vector_get(p, 0), gsl_vector_get(p, 1));
+    gsl_vector_set(f, 0, sqrt(sums.residualSum));
+    gsl_vector_set(f, 1, 0.0);
+    return GSL_SUCCESS;
+}
+
+// J'r (the gradient GSL asks for as J' times the residual vector) and J'J, summed over the points.
+int streamedNormalEquations(CBLAS_TRANSPOSE_t transJ, const gsl_vector* p, const gsl_vector*, void* data,
+                            gsl_vector* v, gsl_matrix* jtj)
+{
+    // The LM step never asks for J times a vector, which needs the n residuals this solver avoids.
+    if (transJ != CblasTrans) return GSL_EUNIMPL;
+    const PassSums& sums = sumsAt(static_cast<Streaming*>(data), gsl_vector_get(p, 0), gsl_vector_get(p, 1));
+    if (!sums.derivativesFinite) return GSL_EDOM; // as in the dense solver's Jacobian
+    gsl_vector_set(v, 0, sums.g0);
+    gsl_vector_set(v, 1, sums.g1);
+    if (jtj != NULL) {
+        gsl_matrix_set(jtj, 0, 0, sums.s00);
+        gsl_matrix_set(jtj, 1, 0, sums.s01);
+        gsl_matrix_set(jtj, 0, 1, sums.s01);
+        gsl_matrix_set(jtj, 1, 1, sums.s11);
+    }
+    return GSL_SUCCESS;
+}
+
+#define LARGEST_SCALE_EXPONENT 1000 // 2^+-1000 and its products with values near 1 stay normal
+
+int clampedExponent(double largest)
+{
+    if (!(largest > 0.0) || isinf(largest)) return 0;
+    int exponent = ilogb(largest);
+    return exponent < -LARGEST_SCALE_EXPONENT ? -LARGEST_SCALE_EXPONENT
+                                               : exponent > LARGEST_SCALE_EXPONENT ? LARGEST_SCALE_EXPONENT : exponent;
+}
+
+// The scales of a start (a, b): Y's largest magnitude for the residuals, the columns' for A and B.
+Streaming streamingScales(const Problem* problem, double a, double b)
+{
+    double largestY = 0.0, largestA = 0.0, largestB = 0.0;
+    for (int i = 0; i < problem->count; ++i) {
+        double dA, dB, root = sqrt(weightAt(problem->w, i));
+        modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &dA, &dB);
+        if (isfinite(problem->y[i])) largestY = fmax(largestY, fabs(problem->y[i]) * root);
+        if (isfinite(dA)) largestA = fmax(largestA, fabs(dA) * root);
+        if (isfinite(dB)) largestB = fmax(largestB, fabs(dB) * root);
+    }
+    Streaming s = {};
+    s.problem = problem;
+    s.residualExponent = clampedExponent(largestY);
+    s.exponentA = s.residualExponent - clampedExponent(largestA);
+    s.exponentB = s.residualExponent - clampedExponent(largestB);
+    if (s.exponentA > LARGEST_SCALE_EXPONENT || s.exponentA < -LARGEST_SCALE_EXPONENT) s.exponentA = 0;
+    if (s.exponentB > LARGEST_SCALE_EXPONENT || s.exponentB < -LARGEST_SCALE_EXPONENT) s.exponentB = 0;
+    s.residualScale = ldexp(1.0, -s.residualExponent);
+    s.scaleA = ldexp(1.0, s.exponentA);
+    s.scaleB = ldexp(1.0, s.exponentB);
+    return s;
+}
+
+// The points of a set for which keep(x, y, w) holds: the arrays themselves when all do (no copy of a
+// million points), else copies in copies.
+struct PointCopies {
+    std::vector<double> x, y, w;
+};
+
+template <typename Keep>
+Problem keptPoints(const Problem& all, Keep keep, PointCopies* copies)
+{
+    Problem kept = all;
+    kept.count = 0;
+    for (int i = 0; i < all.count; ++i) kept.count += keep(all.x[i], all.y[i], weightAt(all.w, i)) ? 1 : 0;
+    if (kept.count == all.count) return kept;
+    for (int i = 0; i < all.count; ++i) {
+        if (!keep(all.x[i], all.y[i], weightAt(all.w, i))) continue;
+        copies->x.push_back(all.x[i]);
+        copies->y.push_back(all.y[i]);
+        if (all.w != NULL) copies->w.push_back(all.w[i]);
+    }
+    kept.x = copies->x.data();
+    kept.y = copies->y.data();
+    kept.w = all.w != NULL ? copies->w.data() : NULL;
     return kept;
 }
 
 // The linearised fit of the points whose transform is finite; counts those left out.
-bool findStart(const double* x, const double* y, int count, int modelId, double exponentN, RefineResult* result)
+bool findStart(const Problem& all, RefineResult* result)
 {
-    std::vector<double> keptX, keptY;
-    const double *startX, *startY;
-    int inside = keptPoints(
-        x, y, count,
-        [modelId, exponentN](double px, double py) { return lineTakesPoint(modelId, exponentN, px, py); },
-        &keptX, &keptY, &startX, &startY);
+    int modelId = all.modelId;
+    double exponentN = all.exponentN;
+    PointCopies copies;
+    Problem inside = keptPoints(
+        all, [modelId, exponentN](double px, double py, double) { return lineTakesPoint(modelId, exponentN, px, py); },
+        &copies);
     LineFit line;
-    FitResult start = fitPointsWithLine(startX, startY, inside, modelId, exponentN, &line);
+    FitResult start = fitPointsWithLine(inside.x, inside.y, inside.count, modelId, exponentN, &line);
     result->startA = start.a;
     result->startB = start.b;
-    result->startR2Line = linearisedUncertainty(modelId, inside, &start, &line).r2Line;
-    result->leftOutOfStart = count - inside;
-    return inside >= 2 && isfinite(start.a) && isfinite(start.b);
+    result->startR2Line = linearisedUncertainty(modelId, inside.count, &start, &line).r2Line;
+    result->leftOutOfStart = all.count - inside.count;
+    return inside.count >= 2 && isfinite(start.a) && isfinite(start.b);
 }
 
-// Runs the solver from the start; true when it reached a minimum.
-bool iterate(gsl_multifit_nlinear_workspace* work, int maxIterations, RefineResult* result)
+int solverIterate(gsl_multifit_nlinear_workspace* work)
 {
-    const double xtol = 1e-12, gtol = 1e-12, ftol = 0.0;
+    return gsl_multifit_nlinear_iterate(work);
+}
+
+int solverIterate(gsl_multilarge_nlinear_workspace* work)
+{
+    return gsl_multilarge_nlinear_iterate(work);
+}
+
+int solverTest(double xtol, double gtol, double ftol, int* info, gsl_multifit_nlinear_workspace* work)
+{
+    return gsl_multifit_nlinear_test(xtol, gtol, ftol, info, work);
+}
+
+int solverTest(double xtol, double gtol, double ftol, int* info, gsl_multilarge_nlinear_workspace* work)
+{
+    return gsl_multilarge_nlinear_test(xtol, gtol, ftol, info, work);
+}
+
+// Runs the solver from the start until its steps are smaller than xtol relative to A and B; true
+// when it reached a minimum.
+template <typename Workspace>
+bool iterate(Workspace* work, double xtol, int maxIterations, RefineResult* result)
+{
+    const double gtol = 1e-12, ftol = 0.0;
     for (result->iterations = 0; result->iterations < maxIterations;) {
-        int status = gsl_multifit_nlinear_iterate(work);
+        int status = solverIterate(work);
         // No step lowers the residual sum any more: the parameters are at its minimum to rounding.
         if (status == GSL_ENOPROG) return true;
         if (status != GSL_SUCCESS) {
@@ -124,7 +280,7 @@ bool iterate(gsl_multifit_nlinear_workspace* work, int maxIterations, RefineResu
         }
         ++result->iterations;
         int info = 0;
-        status = gsl_multifit_nlinear_test(xtol, gtol, ftol, &info, work);
+        status = solverTest(xtol, gtol, ftol, &info, work);
         if (status == GSL_SUCCESS) return true;
         if (status != GSL_CONTINUE) {
             setReason(result, gsl_strerror(status));
@@ -168,45 +324,176 @@ ColumnCovariance scaledCovariance(const gsl_matrix* j)
     return c;
 }
 
-// Residual sum, S and the standard errors at the solution: covariance (J'J)^-1 scaled by RSS / (n - 2).
-void measure(gsl_multifit_nlinear_workspace* work, const Problem* problem, int used, bool absoluteWeights,
-             RefineResult* result)
+bool usableCovariance(const ColumnCovariance& c)
 {
+    return c.c00 > 0.0 && c.c11 > 0.0 && isfinite(c.c00) && isfinite(c.c11) && isfinite(c.c01);
+}
+
+// Where a solver stopped, and (J'W J)^-1 there.
+struct Solution {
+    double a, b;
+    ColumnCovariance covariance;
+};
+
+bool solveDense(const Problem* problem, double startA, double startB, int maxIterations, RefineResult* result,
+                Solution* solution)
+{
+    gsl_multifit_nlinear_fdf fdf = {};
+    fdf.f = residuals;
+    fdf.df = jacobian;
+    fdf.fvv = NULL;
+    fdf.n = (size_t)problem->count;
+    fdf.p = 2;
+    fdf.params = const_cast<Problem*>(problem);
+    gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
+    gsl_multifit_nlinear_workspace* work =
+        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, fdf.n, 2);
+    double start[2] = {startA, startB};
+    gsl_vector_view startView = gsl_vector_view_array(start, 2);
+    int status;
+    if (problem->w != NULL) {
+        gsl_vector_const_view weights = gsl_vector_const_view_array(problem->w, fdf.n);
+        status = gsl_multifit_nlinear_winit(&startView.vector, &weights.vector, &fdf, work);
+    } else {
+        status = gsl_multifit_nlinear_init(&startView.vector, &fdf, work);
+    }
+    bool converged = false;
+    if (status == GSL_SUCCESS) {
+        converged = iterate(work, DENSE_XTOL, maxIterations, result);
+    } else {
+        setReason(result, NO_DERIVATIVE);
+    }
     const gsl_vector* p = gsl_multifit_nlinear_position(work);
+    solution->a = gsl_vector_get(p, 0);
+    solution->b = gsl_vector_get(p, 1);
+    double covariance[4];
+    gsl_matrix_view covarianceView = gsl_matrix_view_array(covariance, 2, 2);
+    gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, &covarianceView.matrix);
+    solution->covariance = ColumnCovariance{covariance[0], covariance[1], covariance[3], 0, 0};
+    if (!usableCovariance(solution->covariance)) solution->covariance = scaledCovariance(gsl_multifit_nlinear_jac(work));
+    gsl_multifit_nlinear_free(work);
+    return converged;
+}
+
+ColumnCovariance covarianceOf(const Streaming& s, const PassSums& sums)
+{
+    double determinant = sums.s00 * sums.s11 - sums.s01 * sums.s01;
+    return ColumnCovariance{sums.s11 / determinant, -sums.s01 / determinant, sums.s00 / determinant,
+                            s.residualExponent - s.exponentA, s.residualExponent - s.exponentB};
+}
+
+// (J'W J)^-1 at the solution, from the last pass (at most a last-digit step away from it) in the scaled
+// units of s, or where those leave it unusable (A and B moved far from the start the scales were
+// taken at) from a pass in units taken at (a, b).
+ColumnCovariance streamedCovariance(Streaming* s, bool lastAtSolution, double a, double b)
+{
+    ColumnCovariance c = covarianceOf(*s, lastAtSolution ? s->last : sumsAt(s, a / s->scaleA, b / s->scaleB));
+    if (usableCovariance(c)) return c;
+    Streaming here = streamingScales(s->problem, a, b);
+    return covarianceOf(here, sumsAt(&here, a / here.scaleA, b / here.scaleB));
+}
+
+#define POLISH_STEPS 8
+#define POLISH_LAST_DIGITS 1e-11 // a step this small changes J'J no more than rounding does
+
+// Near the minimum the residual sum changes below its rounding long before A and B stop changing in
+// their ninth digit, so the LM iteration stops wherever rounding hid the last decrease. Gauss-Newton
+// steps (J'WJ) dx = -J'Wr, which need no decrease of the sum, then go on while each step is smaller than
+// the one before: the gradient, summed from accurate residuals, places the minimum to rounding.
+// True when the last pass was at the final position or a last-digit step from it.
+bool polish(Streaming* s, gsl_vector* position)
+{
+    double previous = INFINITY;
+    for (int step = 0; step < POLISH_STEPS; ++step) {
+        double u0 = gsl_vector_get(position, 0), u1 = gsl_vector_get(position, 1);
+        const PassSums& sums = sumsAt(s, u0, u1);
+        if (!sums.derivativesFinite) return true;
+        double determinant = sums.s00 * sums.s11 - sums.s01 * sums.s01;
+        double d0 = -(sums.s11 * sums.g0 - sums.s01 * sums.g1) / determinant;
+        double d1 = -(sums.s00 * sums.g1 - sums.s01 * sums.g0) / determinant;
+        double size = fmax(fabs(d0) / fmax(fabs(u0), DBL_MIN), fabs(d1) / fmax(fabs(u1), DBL_MIN));
+        if (!(size < previous) || !(size < 1e-6)) return true; // not shrinking, or more than a last-digit correction
+        gsl_vector_set(position, 0, u0 + d0);
+        gsl_vector_set(position, 1, u1 + d1);
+        if (size < POLISH_LAST_DIGITS) return true;
+        previous = size;
+    }
+    return false;
+}
+
+bool solveStreaming(const Problem* problem, double startA, double startB, int maxIterations, RefineResult* result,
+                    Solution* solution)
+{
+    Streaming s = streamingScales(problem, startA, startB);
+    gsl_multilarge_nlinear_fdf fdf = {};
+    fdf.f = streamedResidualNorm;
+    fdf.df = streamedNormalEquations;
+    fdf.fvv = NULL;
+    fdf.n = STREAMED_RESIDUALS;
+    fdf.p = 2;
+    fdf.params = &s;
+    gsl_multilarge_nlinear_parameters parameters = gsl_multilarge_nlinear_default_parameters();
+    parameters.trs = gsl_multilarge_nlinear_trs_lm; // the step that needs only J'J and J'r
+    gsl_multilarge_nlinear_workspace* work =
+        gsl_multilarge_nlinear_alloc(gsl_multilarge_nlinear_trust, &parameters, fdf.n, 2);
+    double start[2] = {startA / s.scaleA, startB / s.scaleB};
+    gsl_vector_view startView = gsl_vector_view_array(start, 2);
+    bool converged = false;
+    if (gsl_multilarge_nlinear_init(&startView.vector, &fdf, work) == GSL_SUCCESS) {
+        converged = iterate(work, STREAMING_XTOL, maxIterations, result);
+    } else {
+        setReason(result, NO_DERIVATIVE);
+    }
+    gsl_vector* p = gsl_multilarge_nlinear_position(work);
+    bool lastAtSolution = converged ? polish(&s, p)
+                                    : s.lastValid && s.last.u0 == gsl_vector_get(p, 0) && s.last.u1 == gsl_vector_get(p, 1);
+    solution->a = gsl_vector_get(p, 0) * s.scaleA;
+    solution->b = gsl_vector_get(p, 1) * s.scaleB;
+    solution->covariance = streamedCovariance(&s, lastAtSolution, solution->a, solution->b);
+    gsl_multilarge_nlinear_free(work);
+    return converged;
+}
+
+// The sum of w r^2 at (a, b), scaled like the residual sums of the fit.
+ScaledSum weightedResidualSum(const Problem* problem, double a, double b)
+{
+    double largest = 0.0;
+    for (int i = 0; i < problem->count; ++i) {
+        double r = evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) - problem->y[i];
+        largest = fmax(largest, fabs(r) * sqrt(problem->w[i]));
+    }
+    ScaledSum sum = {0.0, clampedExponent(largest)};
+    for (int i = 0; i < problem->count; ++i) {
+        double r = ldexp(evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) - problem->y[i],
+                         -sum.exponent);
+        sum.value += problem->w[i] * r * r;
+    }
+    return sum;
+}
+
+// Residual sum, S and the standard errors at the solution: covariance (J'W J)^-1 scaled by the
+// minimised sum over n - 2, or not at all for weights of absolute sigma.
+void measure(const Problem* problem, const Solution* solution, bool absoluteWeights, RefineResult* result)
+{
+    int used = problem->count;
     ScaledSum residualSum, spreadYY;
     double meanY;
-    result->fit = measureFit(problem->x, problem->y, used, problem->modelId, problem->exponentN,
-                             gsl_vector_get(p, 0), gsl_vector_get(p, 1), &residualSum, &spreadYY, &meanY);
+    result->fit = measureFit(problem->x, problem->y, used, problem->modelId, problem->exponentN, solution->a,
+                             solution->b, &residualSum, &spreadYY, &meanY);
     const FitResult* fit = &result->fit;
-
-    gsl_matrix* covariance = gsl_matrix_alloc(2, 2);
-    gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, covariance);
-    ColumnCovariance c = {gsl_matrix_get(covariance, 0, 0), gsl_matrix_get(covariance, 0, 1),
-                          gsl_matrix_get(covariance, 1, 1), 0, 0};
-    gsl_matrix_free(covariance);
-    if (!(c.c00 > 0.0 && c.c11 > 0.0 && isfinite(c.c00) && isfinite(c.c11) && isfinite(c.c01))) {
-        c = scaledCovariance(gsl_multifit_nlinear_jac(work));
+    ScaledSum minimised = problem->w != NULL ? weightedResidualSum(problem, solution->a, solution->b) : residualSum;
+    result->chi2 = problem->w != NULL ? scaledSumTotal(minimised) : NAN;
+    const ColumnCovariance& c = solution->covariance;
+    // The sum / (n - 2) in the residuals' scaled units; the errors are scaled back after the root.
+    double scale = used > 2 ? minimised.value / (double)(used - 2) : NAN;
+    if (problem->w != NULL && absoluteWeights) {
+        scale = 1.0;
+        minimised.exponent = 0;
     }
-    // RSS / (n - 2) in the residuals' scaled units; the errors are scaled back after the root. Weighted
-    // residuals: chi2 / (n - 2), or 1 for weights that are 1/sigma^2 of absolute sigma.
-    double scale = used > 2 ? residualSum.value / (double)(used - 2) : NAN;
-    int scaleExponent = residualSum.exponent;
-    result->chi2 = NAN;
-    if (problem->w != NULL) {
-        double chi2 = 0.0;
-        for (int i = 0; i < used; ++i) {
-            double r = evaluateModelWith(problem->modelId, fit->a, fit->b, problem->exponentN, problem->x[i]) -
-                       problem->y[i];
-            chi2 += problem->w[i] * r * r;
-        }
-        result->chi2 = chi2;
-        scale = absoluteWeights ? 1.0 : (used > 2 ? chi2 / (double)(used - 2) : NAN);
-        scaleExponent = 0;
-    }
-    double seA = ldexp(sqrt(c.c00 * scale), scaleExponent - c.exponent0);
-    double seB = ldexp(sqrt(c.c11 * scale), scaleExponent - c.exponent1);
+    double seA = ldexp(sqrt(c.c00 * scale), minimised.exponent - c.exponent0);
+    double seB = ldexp(sqrt(c.c11 * scale), minimised.exponent - c.exponent1);
     result->uncertainty = uncertaintyFromErrors(fit->a, fit->b, seA, seB, used, residualSum, spreadYY);
-    result->uncertainty.covAB = ldexp(c.c01 * scale, 2 * scaleExponent - c.exponent0 - c.exponent1);
+    result->uncertainty.covAB = ldexp(c.c01 * scale, 2 * minimised.exponent - c.exponent0 - c.exponent1);
     result->correlation = c.c01 / sqrt(c.c00 * c.c11);
 }
 
@@ -219,22 +506,34 @@ RefineResult emptyResult()
     return result;
 }
 
+// The pole of the model at the result's A and B when it lies inside the span of the X used.
+bool poleAmongPoints(const double* x, int used, int modelId, RefineResult* result, double* lowest, double* highest)
+{
+    const ModelRow* row = modelRow(modelId);
+    double pole;
+    *lowest = x[0];
+    *highest = x[0];
+    for (int i = 1; i < used; ++i) {
+        if (x[i] < *lowest) *lowest = x[i];
+        if (x[i] > *highest) *highest = x[i];
+    }
+    if (row->pole == NULL || !row->pole(result->fit.a, result->fit.b, &pole) || pole < *lowest || pole > *highest) {
+        return false;
+    }
+    result->status = REFINE_POLE_IN_DATA;
+    result->poleX = pole;
+    return true;
+}
+
 // A converged solution that is no fit: a pole of the model inside the span of the X used, or A and B
 // that the data cannot tell apart (a singular covariance, or a correlation beyond +-0.9999).
 void checkSolution(const double* x, int used, int modelId, RefineResult* result)
 {
-    const ModelRow* row = modelRow(modelId);
-    double lowest = x[0], highest = x[0], pole;
-    for (int i = 1; i < used; ++i) {
-        if (x[i] < lowest) lowest = x[i];
-        if (x[i] > highest) highest = x[i];
-    }
-    if (row->pole != NULL && row->pole(result->fit.a, result->fit.b, &pole) && pole >= lowest && pole <= highest) {
-        result->status = REFINE_POLE_IN_DATA;
-        result->poleX = pole;
+    double lowest, highest;
+    if (poleAmongPoints(x, used, modelId, result, &lowest, &highest)) {
         snprintf(result->reason, sizeof result->reason,
                  "its solution A=%g B=%g puts the model's pole X=%g inside the data (X from %g to %g)",
-                 result->fit.a, result->fit.b, pole, lowest, highest);
+                 result->fit.a, result->fit.b, result->poleX, lowest, highest);
     } else if (!isfinite(result->correlation)) {
         result->status = REFINE_DEGENERATE;
         setReason(result, "the covariance of A and B is singular at its solution");
@@ -245,73 +544,74 @@ void checkSolution(const double* x, int used, int modelId, RefineResult* result)
     }
 }
 
-// Runs the solver from (startA, startB) over the points where the model has a value there.
-void solveFrom(const double* x, const double* y, const RefineWeights& weights, int count, int modelId,
-               double exponentN, int maxIterations, double startA, double startB, RefineResult* result)
+// An iteration that ran to its limit jumping across the model's pole, which stands among the points
+// where it stopped: the pole is why it found no fit, and is named.
+void checkStop(const double* x, int used, int modelId, RefineResult* result)
+{
+    double lowest, highest;
+    if (result->iterations < 1 || !poleAmongPoints(x, used, modelId, result, &lowest, &highest)) return;
+    snprintf(result->reason, sizeof result->reason,
+             "after %d iterations A=%g B=%g put the model's pole X=%g inside the data (X from %g to %g)",
+             result->iterations, result->fit.a, result->fit.b, result->poleX, lowest, highest);
+}
+
+// Runs the solver from (startA, startB) over the points where the model has a value there (and whose
+// weight is a number >= 0).
+void solveFrom(const Problem& all, bool absoluteWeights, int outsideLine, RefineSolver solver, int maxIterations,
+               double startA, double startB, RefineResult* result)
 {
     setReason(result, "");
     result->iterations = 0;
+    int modelId = all.modelId;
+    double exponentN = all.exponentN;
     // The points where the model has a value at the start; the others have none to compare with Y.
-    std::vector<double> keptX, keptY;
-    const double *usedX, *usedY;
-    int used = keptPoints(
-        x, y, count,
-        [modelId, exponentN, startA, startB](double px, double) {
-            return isfinite(evaluateModelWith(modelId, startA, startB, exponentN, px)) != 0;
+    PointCopies copies;
+    Problem used = keptPoints(
+        all,
+        [modelId, exponentN, startA, startB](double px, double, double w) {
+            return isfinite(evaluateModelWith(modelId, startA, startB, exponentN, px)) && isfinite(w) && w >= 0.0;
         },
-        &keptX, &keptY, &usedX, &usedY);
-    result->pointsUsed = used;
-    result->leftOut = count - used;
-    // The weights of the points used, in their order.
-    std::vector<double> keptW;
-    const double* usedW = weights.w;
-    if (weights.w != NULL && used != count) {
-        keptW.reserve(used);
-        for (int i = 0; i < count; ++i) {
-            if (isfinite(evaluateModelWith(modelId, startA, startB, exponentN, x[i]))) keptW.push_back(weights.w[i]);
-        }
-        usedW = keptW.data();
-    }
+        &copies);
+    result->pointsUsed = used.count;
+    result->leftOut = all.count - used.count;
     // Of the points used, those the line could not take: a point without a model value is told once.
-    result->leftOutOfStart = 0;
-    for (int i = 0; i < used; ++i) {
-        result->leftOutOfStart += lineTakesPoint(modelId, exponentN, usedX[i], usedY[i]) ? 0 : 1;
+    // With every point used they are the outsideLine points the start was found without.
+    result->leftOutOfStart = outsideLine;
+    if (used.count != all.count) {
+        result->leftOutOfStart = 0;
+        for (int i = 0; i < used.count; ++i) {
+            result->leftOutOfStart += lineTakesPoint(modelId, exponentN, used.x[i], used.y[i]) ? 0 : 1;
+        }
     }
-    if (used < 2) {
+    if (used.count < 2) {
         result->status = REFINE_TOO_FEW;
         return;
     }
 
     gsl_error_handler_t* previousHandler = gsl_set_error_handler_off();
-    Problem problem = {usedX, usedY, modelId, exponentN, usedW};
-    gsl_multifit_nlinear_fdf fdf = {};
-    fdf.f = residuals;
-    fdf.df = jacobian;
-    fdf.fvv = NULL;
-    fdf.n = (size_t)used;
-    fdf.p = 2;
-    fdf.params = &problem;
-    gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
-    gsl_multifit_nlinear_workspace* work =
-        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, (size_t)used, 2);
-    double start[2] = {startA, startB};
-    gsl_vector_view startView = gsl_vector_view_array(start, 2);
-    bool converged = false;
-    if (gsl_multifit_nlinear_init(&startView.vector, &fdf, work) == GSL_SUCCESS) {
-        converged = iterate(work, maxIterations, result);
-    } else {
-        setReason(result, NO_DERIVATIVE);
-    }
-    measure(work, &problem, used, weights.absolute, result);
+    Solution solution;
+    bool converged = solver == REFINE_DENSE
+                         ? solveDense(&used, startA, startB, maxIterations, result, &solution)
+                         : solveStreaming(&used, startA, startB, maxIterations, result, &solution);
+    measure(&used, &solution, absoluteWeights, result);
     result->uncertainty.r2Line = result->startR2Line;
     if (!isfinite(result->fit.a) || !isfinite(result->fit.b) || !isfinite(result->fit.s)) {
         converged = false;
         if (result->reason[0] == 0) setReason(result, "the parameters left the finite numbers");
     }
     result->status = converged ? REFINE_CONVERGED : REFINE_NOT_CONVERGED;
-    if (converged) checkSolution(usedX, used, modelId, result);
-    gsl_multifit_nlinear_free(work);
+    if (converged) {
+        checkSolution(used.x, used.count, modelId, result);
+    } else if (isfinite(result->fit.a) && isfinite(result->fit.b)) {
+        checkStop(used.x, used.count, modelId, result);
+    }
     gsl_set_error_handler(previousHandler);
+}
+
+// The spread a solution leaves: S, or with weights sqrt(chi2 / (n - 1)).
+double spreadOf(const RefineResult& result, bool weighted)
+{
+    return weighted ? sqrt(result.chi2 / (double)(result.pointsUsed - 1)) : result.fit.s;
 }
 
 // The factor c of the pole form c * basis(p, X) for the pole p, by least squares over the points where
@@ -378,18 +678,14 @@ int scanStarts(const double* x, const double* y, int count, int modelId, double 
 
 } // namespace
 
-RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
-                       int maxIterations)
-{
-    return refineWeightedFit(x, y, RefineWeights{NULL, false}, count, modelId, exponentN, maxIterations);
-}
-
-RefineResult refineWeightedFit(const double* x, const double* y, RefineWeights weights, int count, int modelId,
-                               double exponentN, int maxIterations)
+RefineResult refineFitWith(const double* x, const double* y, RefineWeights weights, int count, int modelId,
+                           double exponentN, int maxIterations, RefineSolver solver)
 {
     RefineResult result = emptyResult();
-    if (!findStart(x, y, count, modelId, exponentN, &result)) return result;
-    solveFrom(x, y, weights, count, modelId, exponentN, maxIterations, result.startA, result.startB, &result);
+    Problem all = {x, y, weights.w, count, modelId, exponentN};
+    if (!findStart(all, &result)) return result;
+    int outsideLine = result.leftOutOfStart;
+    solveFrom(all, weights.absolute, outsideLine, solver, maxIterations, result.startA, result.startB, &result);
     if (result.status == REFINE_CONVERGED || result.status == REFINE_TOO_FEW) return result;
 
     // The solver found no fit from the line's start: a pole may lie between that start and the
@@ -397,15 +693,28 @@ RefineResult refineWeightedFit(const double* x, const double* y, RefineWeights w
     double starts[SCAN_STARTS][2];
     int startCount = scanStarts(x, y, count, modelId, starts);
     RefineResult best = result;
+    bool weighted = weights.w != NULL;
     for (int i = 0; i < startCount; ++i) {
         RefineResult trial = result;
-        solveFrom(x, y, weights, count, modelId, exponentN, maxIterations, starts[i][0], starts[i][1], &trial);
+        solveFrom(all, weights.absolute, outsideLine, solver, maxIterations, starts[i][0], starts[i][1], &trial);
         if (trial.status != REFINE_CONVERGED) continue;
-        if (best.status == REFINE_CONVERGED && !(trial.fit.s < best.fit.s)) continue;
+        if (best.status == REFINE_CONVERGED && !(spreadOf(trial, weighted) < spreadOf(best, weighted))) continue;
         trial.scannedStart = true;
         trial.scanA = starts[i][0];
         trial.scanB = starts[i][1];
         best = trial;
     }
     return best;
+}
+
+RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
+                       int maxIterations)
+{
+    return refineFitWith(x, y, RefineWeights{NULL, false}, count, modelId, exponentN, maxIterations, REFINE_STREAMING);
+}
+
+RefineResult refineWeightedFit(const double* x, const double* y, RefineWeights weights, int count, int modelId,
+                               double exponentN, int maxIterations)
+{
+    return refineFitWith(x, y, weights, count, modelId, exponentN, maxIterations, REFINE_STREAMING);
 }

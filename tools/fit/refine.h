@@ -44,6 +44,12 @@ struct RefineWeights {
     bool absolute;
 };
 
+// The least-squares solver behind a refinement. Both take the same trust-region LM steps.
+enum RefineSolver {
+    REFINE_STREAMING, // sums J'WJ and J'Wr point by point: two passes an iteration, no memory per point
+    REFINE_DENSE,     // QR of the whole n x 2 Jacobian (GSL's small-problem solver), kept as a reference
+};
+
 // Fits model modelId (exponent exponentN for the power model) to the count points by least squares on Y,
 // starting from the linearised fit of the points inside the line's domain. When that start leads to no
 // fit, a model with a pole is started again on either side of it (its pole scanned beside the data,
@@ -51,8 +57,13 @@ struct RefineWeights {
 RefineResult refineFit(const double* x, const double* y, int count, int modelId, double exponentN,
                        int maxIterations);
 
-// refineFit minimising the weighted sum of squares on Y (the start stays the unweighted line's).
+// refineFit minimising the weighted sum of squares on Y (the start stays the unweighted line's); a
+// point whose weight is not a number >= 0 is left out.
 RefineResult refineWeightedFit(const double* x, const double* y, RefineWeights weights, int count, int modelId,
                                double exponentN, int maxIterations);
+
+// refineWeightedFit by the solver chosen.
+RefineResult refineFitWith(const double* x, const double* y, RefineWeights weights, int count, int modelId,
+                           double exponentN, int maxIterations, RefineSolver solver);
 
 #endif

@@ -16,6 +16,7 @@
 #include "models.h"
 #include "plot_file.h"
 #include "refine.h"
+#include "vector_plot.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ struct RunSetup {
     bool absolute;
     FixedParameter fixed;
     std::vector<double> w; // empty without weights
+    const double* sigma;   // sigma of each point under --sigma, NULL otherwise
 };
 RunSetup g_run;
 
@@ -477,11 +479,18 @@ int rankGroup(const ModelFit& m)
     return m.comparable ? 0 : fitUsable(m) ? 1 : 2;
 }
 
+// AICc that differ in their last digits only: the same minimum reached in another form of one model
+// (A*B^X and A*EXP(B*X)), which ranks by the catalogue, not by the rounding of its solver.
+bool sameAicc(double left, double right)
+{
+    return left == right || fabs(left - right) <= 1e-9 * fmax(1.0, fmax(fabs(left), fabs(right)));
+}
+
 bool ranksBefore(const ModelFit& left, const ModelFit& right)
 {
     int leftGroup = rankGroup(left), rightGroup = rankGroup(right);
     if (leftGroup != rightGroup) return leftGroup < rightGroup;
-    if (leftGroup < 2 && left.aicc != right.aicc && !isnan(left.aicc) && !isnan(right.aicc)) {
+    if (leftGroup < 2 && !sameAicc(left.aicc, right.aicc) && !isnan(left.aicc) && !isnan(right.aicc)) {
         return left.aicc < right.aicc;
     }
     if (leftGroup < 2 && isnan(left.aicc) != isnan(right.aicc)) return !isnan(left.aicc);
@@ -568,6 +577,24 @@ void printPredictions(const FitOptions& options)
     }
 }
 
+bool plotBand(double x, double* low, double* high, const void*)
+{
+    shownBand(x, low, high);
+    return isfinite(*low) && isfinite(*high);
+}
+
+// The publication plot of the fit m: the points with their sigma under --sigma, the band of --band.
+VectorPlot vectorPlotOf(const FitOptions& options, const ModelFit& m)
+{
+    const PointTable& points = g_app.points;
+    const char* bandName = options.band == 2 ? "95% prediction band" : "95% confidence band";
+    return VectorPlot{points.x, points.y, g_run.sigma, points.pointCount, m.modelId, m.fit.a, m.fit.b, g_app.exponentN,
+                      m.uncertainty.seA, m.uncertainty.seB, options.band != 0 ? plotBand : NULL, NULL, bandName,
+                      options.residualPanel,
+                      options.sizeGiven ? (double)options.plotWidth : VECTOR_PLOT_WIDTH,
+                      options.sizeGiven ? (double)options.plotHeight : VECTOR_PLOT_HEIGHT};
+}
+
 // The residuals and pictures of the fit m.
 int writeExtras(const FitOptions& options, const ModelFit& m)
 {
@@ -578,8 +605,11 @@ int writeExtras(const FitOptions& options, const ModelFit& m)
                           g_app.exponentN, options.band != 0 ? shownBand : NULL, options.band == 2 ? "pi" : "ci");
     }
     int status = FIT_EXIT_FITTED;
-    if (options.plotPath != nullptr &&
-        !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight, m.modelId, &m.fit)) {
+    if (options.plotPath != nullptr && vectorFormatOf(options.plotPath) != VECTOR_NONE) {
+        VectorPlot plot = vectorPlotOf(options, m);
+        if (!writeVectorPlot(options.plotPath, &plot)) status = FIT_EXIT_BAD_FILE;
+    } else if (options.plotPath != nullptr &&
+               !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight, m.modelId, &m.fit)) {
         status = FIT_EXIT_BAD_FILE;
     }
     if (options.residualPlotPath != nullptr &&
@@ -671,6 +701,7 @@ int reportFit(const FitOptions& options, const char* fileName, const double* sig
     g_run.absolute = options.sigma && options.sigmaAbsolute;
     g_run.fixed = options.fixed;
     g_run.w.clear();
+    g_run.sigma = options.sigma ? sigma : nullptr;
     if (g_run.weighting != WEIGHTING_NONE) {
         g_run.w.resize(points.pointCount);
         int bad = 0;
