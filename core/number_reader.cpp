@@ -5,6 +5,8 @@
 // that can still change the double, so a number reads the same wherever it stands and however long it is.
 #include "number_reader.h"
 
+#include "double_chars.h"
+
 #include <charconv>
 #include <errno.h>
 #include <math.h>
@@ -197,7 +199,7 @@ static const char* parseNumberText(const char* text, const char* textEnd, double
     const char* afterSign = *digits == '-' ? digits + 1 : digits;
     bool hexadecimal = afterSign[0] == '0' && (afterSign[1] == 'x' || afterSign[1] == 'X');
     if (!hexadecimal) {
-        std::from_chars_result r = std::from_chars(digits, textEnd, *value);
+        std::from_chars_result r = readDoubleChars(digits, textEnd, value);
         if (r.ec == std::errc()) return r.ptr;
         if (r.ec == std::errc::invalid_argument) return NULL;
     }

@@ -1,7 +1,9 @@
-// Number-to-text rule. The conversions use the locale-free std::to_chars / std::from_chars, whose
-// precision form prints exactly what printf's "%.*g" prints; they are fast enough to write a million
-// points in a fraction of a second.
+// Number-to-text rule. The conversions are locale-free (double_chars.h: std::to_chars / std::from_chars,
+// whose precision form prints exactly what printf's "%.*g" prints); they are fast enough to write a
+// million points in a fraction of a second.
 #include "number_text.h"
+
+#include "double_chars.h"
 
 #include <charconv>
 #include <float.h>
@@ -11,7 +13,7 @@
 static bool readsBack(const char* first, const char* last, double v)
 {
     double back = 0.0;
-    std::from_chars_result r = std::from_chars(first, last, back);
+    std::from_chars_result r = readDoubleChars(first, last, &back);
     if (r.ec != std::errc() || r.ptr != last) return false;
     return memcmp(&back, &v, sizeof(double)) == 0;
 }
@@ -20,8 +22,8 @@ static bool readsBack(const char* first, const char* last, double v)
 static int formatByTrying(char* text, char* end, double v)
 {
     for (int precision = 6;; precision = precision < 7 ? 7 : precision + 1) {
-        std::to_chars_result r = std::to_chars(text, end, v, std::chars_format::general, precision);
-        if (precision >= 17 || readsBack(text, r.ptr, v)) return (int)(r.ptr - text);
+        char* textEnd = writeDoubleGeneral(text, end, v, precision);
+        if (precision >= 17 || readsBack(text, textEnd, v)) return (int)(textEnd - text);
     }
 }
 
@@ -84,24 +86,24 @@ static int formatIntoLocal(char* text, double v)
 {
     char* end = text + NUMBER_TEXT_CAPACITY - 1;
     if (!isfinite(v) || v == 0.0) {
-        return (int)(std::to_chars(text, end, v, std::chars_format::general, 6).ptr - text);
+        return (int)(writeDoubleGeneral(text, end, v, 6) - text);
     }
     if (fabs(v) < DBL_MIN) return formatByTrying(text, end, v);
     char shortestDigits[NUMBER_TEXT_CAPACITY];
-    std::to_chars_result shortest = std::to_chars(text, end, v, std::chars_format::scientific);
-    int d = significantDigits(text, shortest.ptr, shortestDigits);
+    char* shortestEnd = writeDoubleShortest(text, end, v);
+    int d = significantDigits(text, shortestEnd, shortestDigits);
     const char* e = text;
     while (*e != 'e') ++e;
     int exponent = 0;
-    std::from_chars(e[1] == '+' ? e + 2 : e + 1, shortest.ptr, exponent);
+    std::from_chars(e[1] == '+' ? e + 2 : e + 1, shortestEnd, exponent);
     if (d != 16) return writeG(text, v < 0, shortestDigits, d, exponent, d < 6 ? 6 : d);
 
     char digits[NUMBER_TEXT_CAPACITY];
-    std::to_chars_result r = std::to_chars(text, end, v, std::chars_format::general, 16);
-    if (significantDigits(text, r.ptr, digits) == 16 && memcmp(digits, shortestDigits, 16) == 0) {
-        return (int)(r.ptr - text);
+    char* textEnd = writeDoubleGeneral(text, end, v, 16);
+    if (significantDigits(text, textEnd, digits) == 16 && memcmp(digits, shortestDigits, 16) == 0) {
+        return (int)(textEnd - text);
     }
-    return (int)(std::to_chars(text, end, v, std::chars_format::general, 17).ptr - text);
+    return (int)(writeDoubleGeneral(text, end, v, 17) - text);
 }
 
 int formatNumber(char* out, int capacity, double v)

@@ -14,12 +14,15 @@ packages=(
   xvfb xauth
   python3 desktop-file-utils man-db
   dpkg-dev file lintian appstream
+  libfast-float-dev emscripten chromium fontconfig
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# npm installs the browser tests' driver; a Node.js from elsewhere may bring its own npm.
+command -v npm >/dev/null || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing missing packages: ${missing[*]}" >&2

@@ -9,6 +9,7 @@ four times over and averaged down, with the grid lines snapped to whole pixels s
 
     make_icon.py [FILE.ico]          the resource icon (default res/kelvora.ico)
     make_icon.py --hicolor DIR       DIR/<n>x<n>/apps/kelvora.png for each size, DIR/scalable/apps/kelvora.svg
+    make_icon.py --png SIZE FILE     one PNG of SIZE x SIZE pixels (the web page's icons)
 """
 import math
 import os
@@ -215,7 +216,9 @@ def write_hicolor(root):
 if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "--hicolor":
         write_hicolor(sys.argv[2])
+    elif len(sys.argv) == 4 and sys.argv[1] == "--png" and sys.argv[2].isdigit() and 16 <= int(sys.argv[2]) <= 1024:
+        write(sys.argv[3], png_bytes(draw(int(sys.argv[2]))))
     elif len(sys.argv) <= 2 and not sys.argv[-1].startswith("--"):
         write(sys.argv[1] if len(sys.argv) == 2 else "res/kelvora.ico", ico_bytes(draw()))
     else:
-        sys.exit("usage: make_icon.py [FILE.ico] | --hicolor DIR")
+        sys.exit("usage: make_icon.py [FILE.ico] | --hicolor DIR | --png SIZE FILE")

@@ -165,6 +165,7 @@ bool is_live_kelvora(const Entry& entry)
 // that pins it: if it ended and its pid went to another program after the check, the signal goes nowhere.
 bool signal_raise(const Entry& entry)
 {
+#if defined(SYS_pidfd_open) && defined(SYS_pidfd_send_signal)
     // Called directly: the C library's declarations of these calls are not usable from C++ everywhere.
     UniqueFd process(static_cast<int>(syscall(SYS_pidfd_open, entry.pid, 0)));
     const bool without_pidfd = !process && (errno == ENOSYS || errno == EPERM); // older kernels, some sandboxes
@@ -172,6 +173,10 @@ bool signal_raise(const Entry& entry)
         return false;
     if (process)
         return syscall(SYS_pidfd_send_signal, process.get(), SIGUSR1, nullptr, 0) == 0;
+#else
+    if (!is_live_kelvora(entry)) // a system without these calls (WebAssembly) has no other processes either
+        return false;
+#endif
     return kill(entry.pid, SIGUSR1) == 0;
 }
 

@@ -7,7 +7,9 @@
 #include "gdi/surface.h"
 #include "text/line_breaking.h"
 
+#ifndef KELVORA_FONT_FILE
 #include <fontconfig/fontconfig.h>
+#endif
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -56,6 +58,9 @@ const Glyph& glyph(wchar_t ch);
 
 std::string find_font_file()
 {
+#ifdef KELVORA_FONT_FILE
+    return KELVORA_FONT_FILE; // a build that carries its own copy of the font (the web page)
+#else
     std::string path;
     if (FcInit()) {
         FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("DejaVu Sans"));
@@ -74,6 +79,7 @@ std::string find_font_file()
     if (path.empty())
         path = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     return path;
+#endif
 }
 
 // The device's font, loaded at the first use of text on this device.

@@ -172,7 +172,8 @@ void restore_top_levels(const std::vector<HWND>& saved, HWND active)
         auto it = std::find(saved.begin(), saved.end(), w->m_handle);
         return it == saved.end() ? -1 : static_cast<int>(it - saved.begin());
     };
-    std::ranges::stable_sort(top_level_order(), {}, rank);
+    auto& order = top_level_order();
+    std::stable_sort(order.begin(), order.end(), [&](const Window* a, const Window* b) { return rank(a) < rank(b); });
 }
 
 void host_close()

@@ -346,7 +346,7 @@ std::vector<Window*>& shell_windows() { return state().m_shell_windows; }
 bool in_shell_layer(const Window* w)
 {
     const auto& shell = state().m_shell_windows;
-    return std::ranges::find(shell, w) != shell.end();
+    return std::find(shell.begin(), shell.end(), w) != shell.end();
 }
 
 void move_to_shell_layer(Window* w)
@@ -373,7 +373,7 @@ void release_destroyed_windows()
     std::vector<Window*> gone;
     for (HWND h : dead)
         gone.push_back(window_table().get(reinterpret_cast<uintptr_t>(h)));
-    auto is_gone = [&](const Window* w) { return w && std::ranges::find(gone, w) != gone.end(); };
+    auto is_gone = [&](const Window* w) { return w && std::find(gone.begin(), gone.end(), w) != gone.end(); };
     // Owned windows go before their owner, so no live record should point here; make sure of it.
     window_table().for_each([&](Window* w) {
         if (is_gone(w->m_owner))
@@ -575,6 +575,8 @@ Window* new_window(WindowClass* c, Window* parent, DWORD style, DWORD ex_style, 
     auto record = std::make_unique<Window>();
     Window* w = record.get();
     w->m_handle = reinterpret_cast<HWND>(window_table().add(std::move(record)));
+    if (!w->m_handle)
+        return nullptr; // the table is full and has freed the record
     w->m_class = c;
     w->m_proc = c->m_info.lpfnWndProc;
     w->m_style = style & ~WS_VISIBLE;
@@ -619,6 +621,8 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     if (!c || (parent && (!parent_window || parent_window->m_destroying)) || ((style & WS_CHILD) && !parent_window))
         return nullptr;
     Window* w = new_window(c, parent_window, style, exStyle, x, y, width, height, menu, instance);
+    if (!w)
+        return nullptr;
     w->m_text = windowName && !IS_INTRESOURCE(windowName) ? windowName : L"";
     HWND h = w->m_handle;
     // WM_CREATE sees the place and size given, CW_USEDEFAULT already resolved.

@@ -263,7 +263,7 @@ BOOL WINAPI SetForegroundWindow(HWND hwnd)
     // The program passes "handle | 1" for a window found by FindWindowW, as the shell expects.
     uintptr_t value = reinterpret_cast<uintptr_t>(hwnd) & ~static_cast<uintptr_t>(1);
     if ((value & 0xFF) == tag_remote_window)
-        return instances::request_raise(static_cast<int>(value >> 32)) ? TRUE : FALSE;
+        return instances::request_raise(remote_window_pid(value)) ? TRUE : FALSE;
     Window* w = window_from_handle(reinterpret_cast<HWND>(value));
     if (!w)
         return FALSE;
@@ -297,7 +297,7 @@ HWND WINAPI FindWindowW(LPCWSTR className, LPCWSTR windowName)
     std::optional<int> pid = instances::find(className ? std::wstring_view(className) : std::wstring_view(),
                                              windowName ? std::wstring_view(windowName) : std::wstring_view());
     if (pid)
-        return reinterpret_cast<HWND>((static_cast<uintptr_t>(*pid) << 32) | tag_remote_window);
+        return reinterpret_cast<HWND>(remote_window_handle(*pid));
     return nullptr;
 }
 
