@@ -1,6 +1,7 @@
 // Levenberg-Marquardt refinement with GSL's trust-region solvers (LM step, More scaling), with the
-// model's derivatives written out. The streaming solver (gsl_multilarge_nlinear) sums J'J and J'r point
-// by point, so a million points cost two passes an iteration and no memory beyond the points; the dense
+// model's derivatives written out. The streaming solver (gsl_multilarge_nlinear) sums J'J, J'r and r'r
+// point by point in blocks (the model's values and derivatives of a block in one call), so a million
+// points cost one pass an iteration and no memory beyond the points and a block; the dense
 // solver (gsl_multifit_nlinear, QR of the n x 2 Jacobian) is kept as the reference it is measured and
 // tested against.
 #include "refine.h"

@@ -46,7 +46,7 @@ struct RefineWeights {
 
 // The least-squares solver behind a refinement. Both take the same trust-region LM steps.
 enum RefineSolver {
-    REFINE_STREAMING, // sums J'WJ and J'Wr point by point: two passes an iteration, no memory per point
+    REFINE_STREAMING, // sums J'WJ and J'Wr point by point: one pass an iteration, no memory per point
     REFINE_DENSE,     // QR of the whole n x 2 Jacobian (GSL's small-problem solver), kept as a reference
 };
 
