@@ -3,8 +3,11 @@
 runs the refinement benchmarks in the same run, so the ratio compares like with like.
 
 Usage: bench/scipy_curve_fit.py [BUILD_DIR]   (default build/release; needs bench_fit_stats built)
-Prints SciPy's median CPU time and A, B, each refinement's median CPU time, its ratio to SciPy, how far
-its A and B lie from SciPy's, and the heap it held at its peak beside the points. Without SciPy it says so and exits 0: the test suite does not need it."""
+Prints SciPy's median CPU time and A, B; the plain fit (with its uncertainty) and the plain fit followed by
+the refinement started from its line, as kelvora-fit --refine runs them, with the refinement's own time
+(the difference) over SciPy's and the whole over SciPy's; then each solver's refinement on its own
+(finding its own start) with its ratio, how far its A and B lie from SciPy's, and the heap it held at its
+peak beside the points. Without SciPy it says so and exits 0: the test suite does not need it."""
 import json
 import os
 import re
@@ -39,19 +42,23 @@ def scipy_times():
     return statistics.median(times), fitted
 
 
-def refinement_times(build):
+def benchmark_medians(build):
+    """Median CPU seconds of each benchmark run, by name, with its run (label, counters)."""
     program = os.path.join(build, "bench", "bench_fit_stats")
-    out = subprocess.run([program, "--benchmark_filter=BM_Refine/", f"--benchmark_repetitions={REPEATS}",
+    pattern = "BM_FitWithUncertainty/1000000/5$|BM_Refine/|BM_PlainAndRefine/"
+    out = subprocess.run([program, f"--benchmark_filter={pattern}", f"--benchmark_repetitions={REPEATS}",
                           "--benchmark_report_aggregates_only=true", "--benchmark_format=json"],
                          check=True, capture_output=True, text=True).stdout
-    results = {}
+    medians = {}
     for run in json.loads(out)["benchmarks"]:
-        if run.get("aggregate_name") != "median":
-            continue
-        match = re.search(r"(\w+) A=(\S+) B=(\S+)", run.get("label", ""))
-        seconds = run["cpu_time"] / 1000.0  # milliseconds
-        results[match.group(1)] = (seconds, float(match.group(2)), float(match.group(3)), run)
-    return results
+        if run.get("aggregate_name") == "median":
+            medians[run["run_name"]] = (run["cpu_time"] / 1000.0, run)  # milliseconds
+    return medians
+
+
+def label_parameters(run):
+    match = re.search(r"(\S+) A=(\S+) B=(\S+)", run.get("label", ""))
+    return match.group(1), float(match.group(2)), float(match.group(3))
 
 
 def main():
@@ -62,9 +69,23 @@ def main():
         print("SciPy is not installed (Debian: python3-scipy): nothing to compare with")
         return 0
     print(f"scipy curve_fit: {scipy_seconds * 1000:.1f} ms  A={a:.17g} B={b:.17g}")
-    for solver, (seconds, ra, rb, run) in refinement_times(build).items():
-        print(f"{solver:>9} refine: {seconds * 1000:.1f} ms = {seconds / scipy_seconds:.3f} x scipy"
-              f"  |dA/A|={abs(ra - a) / abs(a):.2g} |dB/B|={abs(rb - b) / abs(b):.2g}"
+    medians = benchmark_medians(build)
+
+    def distance(run):
+        _, ra, rb = label_parameters(run)
+        return f"|dA/A|={abs(ra - a) / abs(a):.2g} |dB/B|={abs(rb - b) / abs(b):.2g}"
+
+    plain, _ = medians["BM_FitWithUncertainty/1000000/5"]
+    total, total_run = medians["BM_PlainAndRefine/1000000/5"]
+    print(f"plain fit: {plain * 1000:.1f} ms   plain + refine: {total * 1000:.1f} ms  {distance(total_run)}")
+    print(f"refinement over the plain fit: {(total - plain) * 1000:.1f} ms = {(total - plain) / scipy_seconds:.3f} x scipy"
+          f"   plain + refine: {total / scipy_seconds:.3f} x scipy")
+    for name, (seconds, run) in medians.items():
+        if not name.startswith("BM_Refine/"):
+            continue
+        solver, _, _ = label_parameters(run)
+        print(f"{solver:>9} refine alone: {seconds * 1000:.1f} ms = {seconds / scipy_seconds:.3f} x scipy"
+              f"  {distance(run)}"
               f"  peak heap {run['peak_heap_MB']:.3f} MB beside {run['points_MB']:.0f} MB of points")
     return 0
 

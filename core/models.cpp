@@ -538,6 +538,16 @@ bool lineTakesPoint(int modelId, double exponentN, double x, double y)
     return isfinite(t) && isfinite(z);
 }
 
+bool pointsInLineDomain(int modelId, const double* x, const double* y, int count)
+{
+    const ModelRow* row = modelRow(modelId);
+    if (row == NULL) return false;
+    for (int i = 0; i < count; ++i) {
+        if (!inLineDomain(row->lineDomain, x[i], y[i])) return false;
+    }
+    return true;
+}
+
 void backTransformLine(int modelId, double a0, double b0, double* a, double* b)
 {
     const ModelRow* row = modelRow(modelId);

@@ -86,6 +86,11 @@ void lineariseModel(int modelId, double exponentN, double x, double y, double* t
 // are finite. The linearised fit's points, and the refinement's start, are such points.
 bool lineTakesPoint(int modelId, double exponentN, double x, double y);
 
+// True when each of the count points lies inside the domain of model modelId's straight line (X and Y
+// of the signs its transform needs). It does not transform them: a line fitted over the same points
+// with finite means and spreads tells that every transform was finite too.
+bool pointsInLineDomain(int modelId, const double* x, const double* y, int count);
+
 // The model's A and B from the line's intercept a0 and slope b0.
 void backTransformLine(int modelId, double a0, double b0, double* a, double* b);
 

@@ -92,6 +92,56 @@ TEST_P(Refine, StreamingAndDenseSolversAgree)
     expectSolversAgree(c.x.data(), c.y.data(), NULL, (int)c.x.size(), c.modelId);
 }
 
+// kelvora-fit hands the line it has already fitted to the refinement: where that line took every point
+// the refinement is the one it finds from its own line, its S (taken from the solver's last pass) that
+// of the residuals at its A and B.
+TEST_P(Refine, StartingFromTheCallersLineGivesTheSameRefinement)
+{
+    const RefineCase& c = GetParam();
+    int n = (int)c.x.size();
+    LineFit line;
+    FitResult fit = fitPointsWithLine(c.x.data(), c.y.data(), n, c.modelId, 2.0, &line);
+    RefineStart start;
+    bool taken = lineFitAsStart(c.x.data(), c.y.data(), n, c.modelId, fit, line, c.startR2Line, &start);
+    EXPECT_EQ(taken, c.leftOutOfStart == 0) << "a line over points it could not take is no start";
+    RefineResult own = refineFit(c.x.data(), c.y.data(), n, c.modelId, 2.0, REFINE_MAX_ITERATIONS);
+    RefineResult given = refineFitFrom(c.x.data(), c.y.data(), RefineWeights{NULL, false}, n, c.modelId, 2.0,
+                                       REFINE_MAX_ITERATIONS, REFINE_STREAMING, taken ? &start : NULL);
+    ASSERT_EQ(given.status, own.status) << given.reason;
+    EXPECT_EQ(given.fit.a, own.fit.a);
+    EXPECT_EQ(given.fit.b, own.fit.b);
+    EXPECT_EQ(given.startA, own.startA);
+    EXPECT_EQ(given.leftOutOfStart, own.leftOutOfStart);
+    EXPECT_NEAR(given.fit.s, own.fit.s, 1e-14 * own.fit.s);
+    EXPECT_NEAR(given.uncertainty.r2, own.uncertainty.r2, 1e-14);
+    FitResult measured = measureFit(c.x.data(), c.y.data(), n, c.modelId, 2.0, given.fit.a, given.fit.b, NULL, NULL, NULL);
+    if (given.leftOut == 0) EXPECT_NEAR(given.fit.residualSum, measured.residualSum, 1e-12 * measured.residualSum);
+}
+
+// A line fitted over all the points is refused as a start where one of them lay outside its domain or
+// had a transform that is no number, and for fewer than two points.
+TEST(RefineEdges, ALineOverPointsItCouldNotTakeIsNoStart)
+{
+    struct Case {
+        const char* name;
+        int modelId;
+        std::vector<double> x, y;
+    } cases[] = {
+        {"YBelowZeroUnderALog", 5, {0, 1, 2}, {3, -1, 1}},
+        {"YZeroUnderALog", 5, {0, 1, 2}, {3, 0, 1}},
+        {"YInfinite", 5, {0, 1, 2}, {3, INFINITY, 1}},
+        {"XZeroUnderALogOfX", 10, {0, 1, 2}, {1, 2, 3}},
+        {"OnePoint", 5, {1}, {2}},
+    };
+    for (const Case& c : cases) {
+        int n = (int)c.x.size();
+        LineFit line;
+        FitResult fit = fitPointsWithLine(c.x.data(), c.y.data(), n, c.modelId, 2.0, &line);
+        RefineStart start = {1.0, 1.0, 1.0};
+        EXPECT_FALSE(lineFitAsStart(c.x.data(), c.y.data(), n, c.modelId, fit, line, 1.0, &start)) << c.name;
+    }
+}
+
 // Weights 1/sigma^2 with sigma = 0.02 + 0.05 Y: SciPy's curve_fit(sigma=sigma) gives A, B and (sigma
 // relative, errors scaled by the weighted residual sum) their standard errors.
 TEST(WeightedRefine, AgreesWithAnIndependentWeightedFit)

@@ -128,6 +128,36 @@ bool derivativesFiniteAt(const Problem* problem, double a, double b)
     return true;
 }
 
+// Adds a block's w r^2, J'Wr and J'WJ to sums. Unweighted, the products by a weight of 1 (exact) are
+// left out: the sums are the same to the last bit, in fewer operations.
+template <bool weighted>
+void addBlock(const Block& block, const double* y, const double* w, int size, double residualScale, double columnA,
+              double columnB, PassSums* sums)
+{
+    PassSums t = *sums;
+    for (int i = 0; i < size; ++i) {
+        double r = (block.value[i] - y[i]) * residualScale;
+        double jA = block.dA[i] * columnA, jB = block.dB[i] * columnB;
+        if (weighted) {
+            double wi = w[i];
+            t.residualSum += wi * r * r;
+            t.g0 += wi * jA * r;
+            t.g1 += wi * jB * r;
+            t.s00 += wi * jA * jA;
+            t.s01 += wi * jA * jB;
+            t.s11 += wi * jB * jB;
+        } else {
+            t.residualSum += r * r;
+            t.g0 += jA * r;
+            t.g1 += jB * r;
+            t.s00 += jA * jA;
+            t.s01 += jA * jB;
+            t.s11 += jB * jB;
+        }
+    }
+    *sums = t;
+}
+
 const PassSums& sumsAt(Streaming* s, double u0, double u1)
 {
     if (s->lastValid && s->last.u0 == u0 && s->last.u1 == u1) return s->last;
@@ -138,17 +168,11 @@ const PassSums& sumsAt(Streaming* s, double u0, double u1)
     Block block;
     for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
         int size = blockAt(problem, a, b, first, &block);
-        const double* y = problem->y + first;
-        const double* w = problem->w != NULL ? problem->w + first : NULL;
-        for (int i = 0; i < size; ++i) {
-            double r = (block.value[i] - y[i]) * s->residualScale;
-            double wi = w != NULL ? w[i] : 1.0, jA = block.dA[i] * columnA, jB = block.dB[i] * columnB;
-            sums.residualSum += wi * r * r;
-            sums.g0 += wi * jA * r;
-            sums.g1 += wi * jB * r;
-            sums.s00 += wi * jA * jA;
-            sums.s01 += wi * jA * jB;
-            sums.s11 += wi * jB * jB;
+        if (problem->w != NULL) {
+            addBlock<true>(block, problem->y + first, problem->w + first, size, s->residualScale, columnA, columnB,
+                           &sums);
+        } else {
+            addBlock<false>(block, problem->y + first, NULL, size, s->residualScale, columnA, columnB, &sums);
         }
     }
     // A derivative without a value would make every later step, and the standard errors, NaN while
@@ -204,38 +228,81 @@ int clampedExponent(double largest)
                                                : exponent > LARGEST_SCALE_EXPONENT ? LARGEST_SCALE_EXPONENT : exponent;
 }
 
+// The largest magnitudes of sqrt(w) Y and of sqrt(w) times each derivative over a block, and the count
+// of its points with a value and a weight that is a number >= 0. Comparisons that a NaN fails leave the
+// largest as it is, as fmax would; unweighted, the products by sqrt(1) (exact) are left out.
+template <bool weighted>
+void blockExtent(const Block& block, const double* y, const double* w, int size, double largest[3], int* finiteValues)
+{
+    for (int i = 0; i < size; ++i) {
+        double root = weighted ? sqrt(w[i]) : 1.0;
+        bool weightUsable = weighted ? isfinite(w[i]) && w[i] >= 0.0 : true;
+        *finiteValues += isfinite(block.value[i]) && weightUsable ? 1 : 0;
+        double magnitudeY = weighted ? fabs(y[i]) * root : fabs(y[i]);
+        double magnitudeA = weighted ? fabs(block.dA[i]) * root : fabs(block.dA[i]);
+        double magnitudeB = weighted ? fabs(block.dB[i]) * root : fabs(block.dB[i]);
+        if (isfinite(y[i]) && magnitudeY > largest[0]) largest[0] = magnitudeY;
+        if (isfinite(block.dA[i]) && magnitudeA > largest[1]) largest[1] = magnitudeA;
+        if (isfinite(block.dB[i]) && magnitudeB > largest[2]) largest[2] = magnitudeB;
+    }
+}
+
+#define PLAIN_SUMS_EXPONENT 400 // magnitudes within 2^-400 .. 2^400 are summed unscaled without harm
+
+bool ordinaryMagnitude(double largest)
+{
+    return largest > 0.0 && ilogb(largest) > -PLAIN_SUMS_EXPONENT && ilogb(largest) < PLAIN_SUMS_EXPONENT;
+}
+
 // The scales of a start (a, b): Y's largest magnitude for the residuals, the columns' for A and B. The
 // same pass counts in *usable the points with a value at (a, b) and a weight that is a number >= 0: when
-// that is all of them the scales are those of the points the solver uses.
+// that is all of them the scales are those of the points the solver uses. It also sums the pass at the
+// start unscaled: for ordinary magnitudes those sums times the powers of two of the scales are the
+// scaled pass's (the scaling is exact), and the solver's first pass is not taken again.
 Streaming streamingScales(const Problem* problem, double a, double b, int* usable)
 {
-    double largestY = 0.0, largestA = 0.0, largestB = 0.0;
+    double largest[3] = {0.0, 0.0, 0.0};
     int finiteValues = 0;
+    PassSums plain = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, true};
     Block block;
     for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
         int size = blockAt(problem, a, b, first, &block);
-        for (int i = 0; i < size; ++i) {
-            double w = weightAt(problem->w, first + i), root = sqrt(w), y = problem->y[first + i];
-            finiteValues += isfinite(block.value[i]) && isfinite(w) && w >= 0.0 ? 1 : 0;
-            // Comparisons that a NaN fails leave the largest as it is, as fmax would.
-            double magnitudeY = fabs(y) * root, magnitudeA = fabs(block.dA[i]) * root;
-            double magnitudeB = fabs(block.dB[i]) * root;
-            if (isfinite(y) && magnitudeY > largestY) largestY = magnitudeY;
-            if (isfinite(block.dA[i]) && magnitudeA > largestA) largestA = magnitudeA;
-            if (isfinite(block.dB[i]) && magnitudeB > largestB) largestB = magnitudeB;
+        const double* y = problem->y + first;
+        if (problem->w != NULL) {
+            blockExtent<true>(block, y, problem->w + first, size, largest, &finiteValues);
+            addBlock<true>(block, y, problem->w + first, size, 1.0, 1.0, 1.0, &plain);
+        } else {
+            blockExtent<false>(block, y, NULL, size, largest, &finiteValues);
+            addBlock<false>(block, y, NULL, size, 1.0, 1.0, 1.0, &plain);
         }
     }
     if (usable != NULL) *usable = finiteValues;
     Streaming s = {};
     s.problem = problem;
-    s.residualExponent = clampedExponent(largestY);
-    s.exponentA = s.residualExponent - clampedExponent(largestA);
-    s.exponentB = s.residualExponent - clampedExponent(largestB);
+    s.residualExponent = clampedExponent(largest[0]);
+    s.exponentA = s.residualExponent - clampedExponent(largest[1]);
+    s.exponentB = s.residualExponent - clampedExponent(largest[2]);
     if (s.exponentA > LARGEST_SCALE_EXPONENT || s.exponentA < -LARGEST_SCALE_EXPONENT) s.exponentA = 0;
     if (s.exponentB > LARGEST_SCALE_EXPONENT || s.exponentB < -LARGEST_SCALE_EXPONENT) s.exponentB = 0;
     s.residualScale = ldexp(1.0, -s.residualExponent);
     s.scaleA = ldexp(1.0, s.exponentA);
     s.scaleB = ldexp(1.0, s.exponentB);
+    bool sumsFinite = isfinite(plain.residualSum) && isfinite(plain.g0) && isfinite(plain.g1) && isfinite(plain.s00) &&
+                      isfinite(plain.s01) && isfinite(plain.s11);
+    if (finiteValues == problem->count && sumsFinite && ordinaryMagnitude(largest[0]) &&
+        ordinaryMagnitude(largest[1]) && ordinaryMagnitude(largest[2])) {
+        int r = s.residualExponent, eA = s.exponentA, eB = s.exponentB;
+        s.last = PassSums{a / s.scaleA,
+                          b / s.scaleB,
+                          ldexp(plain.residualSum, -2 * r),
+                          ldexp(plain.g0, eA - 2 * r),
+                          ldexp(plain.g1, eB - 2 * r),
+                          ldexp(plain.s00, 2 * (eA - r)),
+                          ldexp(plain.s01, eA + eB - 2 * r),
+                          ldexp(plain.s11, 2 * (eB - r)),
+                          true};
+        s.lastValid = true;
+    }
     return s;
 }
 
@@ -367,10 +434,13 @@ bool usableCovariance(const ColumnCovariance& c)
     return c.c00 > 0.0 && c.c11 > 0.0 && isfinite(c.c00) && isfinite(c.c11) && isfinite(c.c01);
 }
 
-// Where a solver stopped, and (J'W J)^-1 there.
+// Where a solver stopped, and (J'W J)^-1 there; with sumsAtSolution also the unweighted residual sum
+// there, from the solver's last pass.
 struct Solution {
     double a, b;
     ColumnCovariance covariance;
+    bool sumsAtSolution;
+    ScaledSum residualSum;
 };
 
 bool solveDense(const Problem* problem, double startA, double startB, int maxIterations, RefineResult* result,
@@ -408,6 +478,7 @@ bool solveDense(const Problem* problem, double startA, double startB, int maxIte
     gsl_matrix_view covarianceView = gsl_matrix_view_array(covariance, 2, 2);
     gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, &covarianceView.matrix);
     solution->covariance = ColumnCovariance{covariance[0], covariance[1], covariance[3], 0, 0};
+    solution->sumsAtSolution = false;
     if (!usableCovariance(solution->covariance)) solution->covariance = scaledCovariance(gsl_multifit_nlinear_jac(work));
     gsl_multifit_nlinear_free(work);
     return converged;
@@ -490,6 +561,13 @@ bool solveStreaming(const Problem* problem, const Streaming* scales, double star
     solution->a = gsl_vector_get(p, 0) * s.scaleA;
     solution->b = gsl_vector_get(p, 1) * s.scaleB;
     solution->covariance = streamedCovariance(&s, lastAtSolution, solution->a, solution->b);
+    // The last pass's sum of r^2 is the residual sum at the solution (or a last-digit step from it,
+    // which changes it below its rounding): no pass of its own.
+    bool lastHere = lastAtSolution || (s.lastValid && s.last.u0 == gsl_vector_get(p, 0) &&
+                                       s.last.u1 == gsl_vector_get(p, 1));
+    solution->sumsAtSolution = lastHere && s.lastValid && problem->w == NULL && s.last.derivativesFinite &&
+                               isfinite(s.last.residualSum);
+    solution->residualSum = ScaledSum{s.last.residualSum, s.residualExponent};
     gsl_multilarge_nlinear_free(work);
     return converged;
 }
@@ -511,6 +589,26 @@ ScaledSum weightedResidualSum(const Problem* problem, double a, double b)
     return sum;
 }
 
+// The spread of Y about its mean over the points, as measureFit takes it: about the first Y, scaled
+// by a power of two when the squares would leave the double range.
+ScaledSum spreadOfY(const double* y, int count)
+{
+    double sumY = 0.0, sumYY = 0.0, largest = 0.0;
+    for (int i = 0; i < count; ++i) {
+        double magnitude = fabs(y[i] - y[0]);
+        if (magnitude > largest) largest = magnitude; // a NaN is passed over, as fmax would
+    }
+    int exponent = sumScaleExponent(largest);
+    double scale = ldexp(1.0, -exponent);
+    for (int i = 0; i < count; ++i) {
+        double dy = (y[i] - y[0]) * scale;
+        sumY += dy;
+        sumYY += dy * dy;
+    }
+    double spread = sumYY - sumY * (sumY / (double)count);
+    return ScaledSum{spread < 0.0 ? 0.0 : spread, exponent}; // below 0 only by rounding; NaN stays NaN
+}
+
 // Residual sum, S and the standard errors at the solution: covariance (J'W J)^-1 scaled by the
 // minimised sum over n - 2, or not at all for weights of absolute sigma.
 void measure(const Problem* problem, const Solution* solution, bool absoluteWeights, RefineResult* result)
@@ -518,8 +616,15 @@ void measure(const Problem* problem, const Solution* solution, bool absoluteWeig
     int used = problem->count;
     ScaledSum residualSum, spreadYY;
     double meanY;
-    result->fit = measureFit(problem->x, problem->y, used, problem->modelId, problem->exponentN, solution->a,
-                             solution->b, &residualSum, &spreadYY, &meanY);
+    if (solution->sumsAtSolution) {
+        residualSum = solution->residualSum;
+        spreadYY = spreadOfY(problem->y, used);
+        result->fit = FitResult{solution->a, solution->b, scaledSumTotal(residualSum),
+                                used >= 2 ? scaledSumRoot(residualSum, (double)(used - 1)) : 0.0};
+    } else {
+        result->fit = measureFit(problem->x, problem->y, used, problem->modelId, problem->exponentN, solution->a,
+                                 solution->b, &residualSum, &spreadYY, &meanY);
+    }
     const FitResult* fit = &result->fit;
     ScaledSum minimised = problem->w != NULL ? weightedResidualSum(problem, solution->a, solution->b) : residualSum;
     result->chi2 = problem->w != NULL ? scaledSumTotal(minimised) : NAN;
@@ -725,12 +830,38 @@ int scanStarts(const double* x, const double* y, int count, int modelId, double 
 
 } // namespace
 
+bool lineFitAsStart(const double* x, const double* y, int count, int modelId, const FitResult& fit,
+                    const LineFit& line, double r2Line, RefineStart* start)
+{
+    // A point whose transform is not finite leaves the line's mean or spreads not finite.
+    bool lineFinite = isfinite(line.meanT) && isfinite(line.spreadTT) && isfinite(line.spreadTZ) &&
+                      isfinite(line.spreadZZ);
+    if (count < 2 || !lineFinite || !isfinite(fit.a) || !isfinite(fit.b)) return false;
+    if (!pointsInLineDomain(modelId, x, y, count)) return false;
+    *start = RefineStart{fit.a, fit.b, r2Line};
+    return true;
+}
+
 RefineResult refineFitWith(const double* x, const double* y, RefineWeights weights, int count, int modelId,
                            double exponentN, int maxIterations, RefineSolver solver)
 {
+    return refineFitFrom(x, y, weights, count, modelId, exponentN, maxIterations, solver, NULL);
+}
+
+RefineResult refineFitFrom(const double* x, const double* y, RefineWeights weights, int count, int modelId,
+                           double exponentN, int maxIterations, RefineSolver solver, const RefineStart* start)
+{
     RefineResult result = emptyResult();
     Problem all = {x, y, weights.w, count, modelId, exponentN};
-    if (!findStart(all, &result)) return result;
+    if (start != NULL) {
+        result.startA = start->a;
+        result.startB = start->b;
+        result.startR2Line = start->r2Line;
+        result.leftOutOfStart = 0;
+        if (count < 2 || !isfinite(start->a) || !isfinite(start->b)) return result;
+    } else if (!findStart(all, &result)) {
+        return result;
+    }
     int outsideLine = result.leftOutOfStart;
     solveFrom(all, weights.absolute, outsideLine, solver, maxIterations, result.startA, result.startB, &result);
     if (result.status == REFINE_CONVERGED || result.status == REFINE_TOO_FEW) return result;

@@ -66,4 +66,21 @@ RefineResult refineWeightedFit(const double* x, const double* y, RefineWeights w
 RefineResult refineFitWith(const double* x, const double* y, RefineWeights weights, int count, int modelId,
                            double exponentN, int maxIterations, RefineSolver solver);
 
+// A linearised fit the caller already holds, taken as the start instead of fitting the line again: A
+// and B of the straight line fitted over every one of the points, and that line's R2.
+struct RefineStart {
+    double a;
+    double b;
+    double r2Line;
+};
+
+// The start in *start when fit and line (fitPointsWithLine over the count points, r2Line its R2) are
+// the line the refinement would start from: the line took every point. False: let it find its own.
+bool lineFitAsStart(const double* x, const double* y, int count, int modelId, const FitResult& fit,
+                    const LineFit& line, double r2Line, RefineStart* start);
+
+// refineFitWith from the start given (NULL: the line it fits itself).
+RefineResult refineFitFrom(const double* x, const double* y, RefineWeights weights, int count, int modelId,
+                           double exponentN, int maxIterations, RefineSolver solver, const RefineStart* start);
+
 #endif

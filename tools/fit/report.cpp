@@ -236,8 +236,13 @@ ModelFit fitOneModel(int modelId, bool refine)
     m.uncertainty = linearisedUncertainty(modelId, points.pointCount, &m.fit, &line);
     m.refineAsked = refine;
     if (refine) {
-        m.refinement = refineFit(points.x, points.y, points.pointCount, modelId, g_app.exponentN,
-                                 REFINE_MAX_ITERATIONS);
+        // The line just fitted is the refinement's start when it took every point: not fitted twice.
+        RefineStart start;
+        bool haveStart = lineFitAsStart(points.x, points.y, points.pointCount, modelId, m.linearised, line,
+                                        m.uncertainty.r2Line, &start);
+        m.refinement = refineFitFrom(points.x, points.y, RefineWeights{NULL, false}, points.pointCount, modelId,
+                                     g_app.exponentN, REFINE_MAX_ITERATIONS, REFINE_STREAMING,
+                                     haveStart ? &start : NULL);
         if (m.refinement.status == REFINE_CONVERGED) {
             m.fit = m.refinement.fit;
             m.uncertainty = m.refinement.uncertainty;
