@@ -33,9 +33,16 @@ build_freetype() {
   local apt=(apt-get -qq -o "Dir::Etc::SourceList=$apt_dir/sources.list" -o Dir::Etc::SourceParts=/nonexistent
              -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
   echo "Building FreeType $version for WebAssembly (once; kept in build/web-deps)" >&2
-  (cd "$deps" && "${apt[@]}" update && "${apt[@]}" source --download-only "freetype=$version" 2>/dev/null)
+  # The archive keeps only the newest source of a suite: when the installed version has been
+  # superseded, take the newest (a security update does not change how glyphs are drawn).
+  (cd "$deps" && "${apt[@]}" update &&
+    { "${apt[@]}" source --download-only "freetype=$version" 2>/dev/null ||
+      "${apt[@]}" source --download-only freetype 2>/dev/null; })
+  local dsc
+  dsc=$(ls "$deps"/freetype_*.dsc 2>/dev/null | head -n 1)
+  [ -n "$dsc" ] || { echo "web.sh: FreeType's source could not be downloaded" >&2; exit 1; }
   rm -rf "$deps/freetype-src" "$deps/freetype-build"
-  dpkg-source -x "$deps/freetype_$version.dsc" "$deps/freetype-src" >/dev/null
+  dpkg-source -x "$dsc" "$deps/freetype-src" >/dev/null
   emcmake cmake -S "$deps/freetype-src" -B "$deps/freetype-build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$deps/freetype" -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
     -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON >/dev/null
