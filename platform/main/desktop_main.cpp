@@ -23,7 +23,7 @@ bool answered_command_line(int argc, char** argv)
         return false;
     const char* name = argv[0] != nullptr ? program_name(argv[0]) : "kelvora";
     if (std::strcmp(argv[1], "--version") == 0) {
-        std::printf("%s %s\n", name, KELVORA_VERSION);
+        std::printf("%s %s\n%s\n", name, KELVORA_VERSION, KELVORA_LICENSE_LINE);
         return true;
     }
     if (std::strcmp(argv[1], "--help") == 0) {

@@ -28,7 +28,7 @@ expect(0 "^${EXACT_BLOCK}$" "^$" INPUT "${WORK}/exact.dat" --model 0 -- -)
 expect(0 "^${EXACT_BLOCK}$" "^$" -- --all)
 expect(0 "^Y=A\\+B\\*X\\^N\nA=2\nB=3\nN=1\nS=0\nse_A=0\n" "^$" exact.dat --exponent=1 --model=15)
 expect(0 "^ 0  Y=A\\+B\\*X\n 1  Y=1/\\(A\\+B\\*X\\)\n.*\n15  Y=A\\+B\\*X\\^N\n$" "^$" --list-models)
-expect(0 "^kelvora-fit [0-9]+\\.[0-9]+[^\n]*\n$" "^$" --version)
+expect(0 "^kelvora-fit [0-9]+\\.[0-9]+[^\n]*\nLicense GPL-3\\.0-or-later: GNU GPL version 3 or later\n$" "^$" --version)
 expect(0 "^usage: kelvora-fit.*--model.*--list-models.*\n 5  Y=A\\*EXP\\(B\\*X\\)\n.*Exit status" "^$" --help)
 expect(0 "^usage: kelvora-fit" "^$" no-such-file.dat -h)
 

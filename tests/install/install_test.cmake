@@ -30,10 +30,11 @@ if(NOT installed STREQUAL expected)
   message(FATAL_ERROR "installed:\n  ${installed}\nexpected:\n  ${expected}")
 endif()
 
-# Programs: executable and answering --version with their own name and the project's version.
+# Programs: executable and answering --version with their own name and the project's version, then
+# the licence.
 foreach(program IN LISTS programs)
   execute_process(COMMAND "${PREFIX}/bin/${program}" --version RESULT_VARIABLE status OUTPUT_VARIABLE out)
-  if(NOT status EQUAL 0 OR NOT out STREQUAL "${program} ${VERSION}\n")
+  if(NOT status EQUAL 0 OR NOT out STREQUAL "${program} ${VERSION}\nLicense GPL-3.0-or-later: GNU GPL version 3 or later\n")
     message(SEND_ERROR "${program} --version: exit ${status}, '${out}'")
   endif()
 endforeach()
@@ -80,13 +81,14 @@ if(NOT svg MATCHES "^<svg xmlns=\"http://www.w3.org/2000/svg\"[^>]* viewBox=\"[^
   message(SEND_ERROR "the scalable icon is not an SVG document")
 endif()
 
-# Manual pages: rendered by man with groff's warnings on, each naming its program and version.
+# Manual pages: rendered by man with groff's warnings on, each naming its program and version, and its
+# licence under COPYRIGHT.
 find_program(MAN man REQUIRED)
 foreach(program IN LISTS programs)
   set(page "${PREFIX}/share/man/man1/${program}.1.gz")
   execute_process(COMMAND ${CMAKE_COMMAND} -E env MANWIDTH=80 "${MAN}" --warnings -l "${page}"
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0 OR NOT err STREQUAL "" OR NOT out MATCHES "^[^\n]*\n\nNAME\n +${program} - [^\n]+\n.*\nSYNOPSIS\n.*Kelvora ${VERSION}")
+  if(NOT status EQUAL 0 OR NOT err STREQUAL "" OR NOT out MATCHES "^[^\n]*\n\nNAME\n +${program} - [^\n]+\n.*\nSYNOPSIS\n.*\nCOPYRIGHT\n.*GPL-3\\.0-or-later.*Kelvora ${VERSION}")
     message(SEND_ERROR "man -l ${page}: exit ${status}\n${err}\n${out}")
   endif()
 endforeach()

@@ -107,10 +107,18 @@ else
   [[ $image == *"width=\"${size% x *}\" height=\"${size#* x }\""* ]] || fail "$picture is $size, the metainfo says $image"
 fi
 
+# The licence: GPL-3+ for every file in the copyright file, with the short notice pointing at the
+# system's copy of the text, and the same licence in the metainfo.
+copyright="$root/usr/share/doc/kelvora/copyright"
+[ "$(grep -c '^License: GPL-3+$' "$copyright")" = 2 ] && grep -q '^Files: \*$' "$copyright" &&
+  grep -q '"/usr/share/common-licenses/GPL-3"' "$copyright" || fail "the copyright file does not grant GPL-3+"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$metainfo" || fail "the metainfo names no project licence"
+
 # The programs, from the unpacked tree.
 for program in kelvora kelvora-fit kelvora-replay; do
   out=$("$root/usr/bin/$program" --version) || fail "$program --version failed"
-  [ "$out" = "$program $version" ] || fail "$program --version printed '$out'"
+  [ "$out" = "$program $version"$'\n'"License GPL-3.0-or-later: GNU GPL version 3 or later" ] ||
+    fail "$program --version printed '$out'"
 done
 out=$("$root/usr/bin/kelvora-fit" "$source/examples/line.dat") || fail "kelvora-fit on line.dat failed"
 grep -qx 'A=2.11019' <<<"$out" && grep -qx 'B=0.479301' <<<"$out" || fail "kelvora-fit on line.dat printed: $out"

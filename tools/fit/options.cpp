@@ -234,7 +234,7 @@ bool showHelp(FitOptions* options, const char*, std::string*);
 
 bool showVersion(FitOptions* options, const char*, std::string*)
 {
-    printf("kelvora-fit %s\n", KELVORA_VERSION);
+    printf("kelvora-fit %s\n%s\n", KELVORA_VERSION, KELVORA_LICENSE_LINE);
     options->finished = true;
     return true;
 }
@@ -280,7 +280,7 @@ const OptionRow OPTIONS[] = {
     {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
     {"--help", nullptr, false, "print this text", showHelp},
     {"-h", nullptr, false, nullptr, showHelp},
-    {"--version", nullptr, false, "print the version", showVersion},
+    {"--version", nullptr, false, "print the version and the licence", showVersion},
 };
 
 // "--name VALUE" as the help shows it.

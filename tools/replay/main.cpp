@@ -54,7 +54,7 @@ bool query_sip(const std::vector<std::string>&, std::string* out)
 int main(int argc, char** argv)
 {
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("kelvora-replay %s\n", KELVORA_VERSION);
+        std::printf("kelvora-replay %s\n%s\n", KELVORA_VERSION, KELVORA_LICENSE_LINE);
         return kelvora::replay::exit_ok;
     }
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
