@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <cwchar>
 #include <dirent.h>
 #include <fnmatch.h>
 #include <strings.h>
@@ -236,14 +235,6 @@ std::wstring name_field_text(HWND dlg)
     return text;
 }
 
-// A default extension as the caller names it, without the dot it should not have.
-const wchar_t* without_dots(const wchar_t* extension)
-{
-    while (extension && *extension == L'.')
-        ++extension;
-    return extension;
-}
-
 // Hands the chosen path to the caller when it fits in the buffer (the zero counted); never overflows.
 // A longer path is refused with a message and the picker stays open for a shorter name.
 void finish(HWND dlg, const FileDialogState& st, const std::wstring& path)
@@ -261,13 +252,7 @@ void finish(HWND dlg, const FileDialogState& st, const std::wstring& path)
     const size_t name_at = path.rfind(L'/') + 1;
     const size_t dot = path.rfind(L'.');
     request.nFileOffset = static_cast<WORD>(std::min<size_t>(name_at, 0xFFFF));
-    const bool has_extension = dot != std::wstring::npos && dot >= name_at;
-    request.nFileExtension = static_cast<WORD>(has_extension ? std::min<size_t>(dot + 1, 0xFFFF) : 0);
-    // Told only to a caller that named a default extension, as desktop Win32 does.
-    const std::wstring extension = has_extension ? path.substr(dot + 1) : std::wstring();
-    request.Flags &= ~static_cast<DWORD>(OFN_EXTENSIONDIFFERENT);
-    if (request.lpstrDefExt && wcscasecmp(extension.c_str(), without_dots(request.lpstrDefExt)) != 0)
-        request.Flags |= OFN_EXTENSIONDIFFERENT;
+    request.nFileExtension = static_cast<WORD>(dot != std::wstring::npos && dot >= name_at ? std::min<size_t>(dot + 1, 0xFFFF) : 0);
     if (request.lpstrFileTitle && request.nMaxFileTitle > path.size() - name_at) {
         std::copy(path.begin() + static_cast<long>(name_at), path.end(), request.lpstrFileTitle);
         request.lpstrFileTitle[path.size() - name_at] = L'\0';
@@ -300,7 +285,9 @@ std::wstring default_extension(const FileDialogState& st)
     const std::string& first = st.patterns.front();
     if (first.size() > 2 && first.compare(0, 2, "*.") == 0 && first.find_first_of("*?[", 2) == std::string::npos)
         return utf8_to_wide(first.substr(1));
-    const wchar_t* defined = without_dots(st.request->lpstrDefExt);
+    const wchar_t* defined = st.request->lpstrDefExt;
+    while (defined && *defined == L'.') // written without its dot, as it should be, or with it
+        ++defined;
     return defined && *defined ? L"." + std::wstring(defined) : std::wstring();
 }
 
