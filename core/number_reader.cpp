@@ -212,6 +212,11 @@ static const char* parseNumberText(const char* text, const char* textEnd, double
     return numberEnd;
 }
 
+const char* readNumberText(const char* text, const char* textEnd, double* value)
+{
+    return parseNumberText(text, textEnd, value);
+}
+
 // A number text reduced to what decides its value: its sign, at most `kept` significant digits (one
 // more standing for any dropped digits that are not zero) and the exponent of the digit point.
 struct ShortNumber {

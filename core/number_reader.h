@@ -83,6 +83,10 @@ bool readCount(NumberReader* reader, long long limit, long long* count, bool* wh
 // (TOKEN_TEXT_CAPACITY) receives it for a message.
 NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decimalOnly, double* value, char* text);
 
+// Parses the number at the start of text in any form strtod takes (textEnd points at a 0); returns where
+// it ends, or NULL when text does not start with a number.
+const char* readNumberText(const char* text, const char* textEnd, double* value);
+
 // "%lg" after white space: one floating-point number in any form strtod takes, where it ends; what
 // follows it is left for the next read.
 bool readLooseNumber(NumberReader* reader, double* value);

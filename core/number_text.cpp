@@ -4,11 +4,13 @@
 #include "number_text.h"
 
 #include "double_chars.h"
+#include "number_reader.h"
 
 #include <charconv>
 #include <float.h>
 #include <math.h>
 #include <string.h>
+#include <wchar.h>
 
 static bool readsBack(const char* first, const char* last, double v)
 {
@@ -130,4 +132,36 @@ int formatNumberW(WCHAR* out, int capacity, double v)
     for (int i = 0; i < length; ++i) out[i] = (WCHAR)(unsigned char)text[i];
     out[length] = 0;
     return length;
+}
+
+// Longest field text read as a number, terminating zero included; far beyond any field's width.
+#define FIELD_NUMBER_CAPACITY 1000
+
+// White space a field may hold around its number: what scanf skips.
+static bool isFieldSpace(WCHAR c)
+{
+    return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
+
+bool readFieldNumber(const WCHAR* text, double* value)
+{
+    const WCHAR* first = text;
+    while (isFieldSpace(*first)) ++first;
+    const WCHAR* last = first + wcslen(first);
+    while (last > first && isFieldSpace(last[-1])) --last;
+    if (last == first || last - first >= FIELD_NUMBER_CAPACITY) return false;
+
+    // A number is ASCII; a comma can only be the decimal point in a field of one number, and a second
+    // point (or comma) leaves the text no number at all.
+    char number[FIELD_NUMBER_CAPACITY];
+    int length = 0;
+    for (const WCHAR* p = first; p < last; ++p) {
+        if ((unsigned long)*p >= 0x80) return false;
+        number[length++] = *p == L',' ? '.' : (char)*p;
+    }
+    number[length] = 0;
+    double read = 0.0;
+    if (readNumberText(number, number + length, &read) != number + length) return false;
+    *value = read;
+    return true;
 }

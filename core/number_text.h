@@ -1,5 +1,6 @@
 // Number-to-text rule for every text that is read back: "%lg" when that reads back to the same double,
-// otherwise "%.*lg" with the smallest precision from 7 to 17 that does.
+// otherwise "%.*lg" with the smallest precision from 7 to 17 that does; and the reading of a field
+// that holds one number as a person types it.
 #ifndef KELVORA_NUMBER_TEXT_H
 #define KELVORA_NUMBER_TEXT_H
 
@@ -12,5 +13,10 @@
 // written without the zero, or -1 when out is too small (out then holds "" if capacity is at least 1).
 int formatNumber(char* out, int capacity, double v);
 int formatNumberW(WCHAR* out, int capacity, double v);
+
+// Reads a field's whole text as one number, in any form strtod takes, with white space around it and a
+// decimal comma read as the point ("1,5" is 1.5). Any other text ("", "2x", "1,5,3", "1 2") is not a
+// number: false, and *value keeps what it held. A text of a thousand characters or more is not read.
+bool readFieldNumber(const WCHAR* text, double* value);
 
 #endif

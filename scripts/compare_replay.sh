@@ -28,14 +28,18 @@ else
 fi
 
 # run BUILD SIDE NAME PROGRAM ARGS...: runs one program in a directory of its own, so the pictures a
-# script writes land there.
+# script writes land there, with a home folder made afresh for each run at the same place for both
+# builds: what a script saves stays out of the real home, and the pickers show the same folder.
 run() {
     run_build=$1 run_side=$2 run_name=$3 run_program=$4
     shift 4
     dir="$out/$run_side/$run_name"
     mkdir -p "$dir"
+    rm -rf "$out/home"
+    mkdir -p "$out/home"
     status=0
-    (cd "$dir" && "$run_build/$run_program" "$@" >stdout.txt 2>stderr.txt) || status=$?
+    (cd "$dir" && HOME="$out/home" XDG_CONFIG_HOME="$out/home/.config" \
+        "$run_build/$run_program" "$@" >stdout.txt 2>stderr.txt) || status=$?
     echo "$status" >"$dir/status.txt"
 }
 

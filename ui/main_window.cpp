@@ -162,11 +162,12 @@ void refreshEntryFields(HWND window)
     InvalidateRect(window, NULL, FALSE);
 }
 
+// Each field is read on its own; a text that is not one number leaves its value as it was.
 void storeEntryFields()
 {
     PointTable* table = &g_app.points;
-    swscanf(g_app.xText, L"%lg", &table->x[table->currentIndex]);
-    swscanf(g_app.yText, L"%lg", &table->y[table->currentIndex]);
+    readFieldNumber(g_app.xText, &table->x[table->currentIndex]);
+    readFieldNumber(g_app.yText, &table->y[table->currentIndex]);
 }
 
 static void fillArea(HDC dc, int left, int top, int right, int bottom, HBRUSH brush)

@@ -88,12 +88,14 @@ void openExponentDialog(HWND owner)
     UpdateWindow(owner);
 }
 
-// The whole field is read (up to the text buffer), so every digit the field shows counts; the leading
-// number is taken and the rest ignored, and a text without one keeps the old exponent.
+// The whole field is read, as the main window reads its fields: every digit it shows counts, and a
+// text that is not one number keeps the old exponent. A text too long for the buffer would be read
+// cut short, so it is not read at all.
 static void readExponent(HWND dialog)
 {
+    if (GetWindowTextLengthW(GetDlgItem(dialog, IDC_EXPONENT_EDIT)) >= TEXT_CAPACITY) return;
     GetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, g_app.exponentText, TEXT_CAPACITY);
-    swscanf(g_app.exponentText, L"%lg", &g_app.exponentN);
+    readFieldNumber(g_app.exponentText, &g_app.exponentN);
 }
 
 INT_PTR CALLBACK ExponentDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

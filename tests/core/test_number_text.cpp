@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include "number_text.h"
 
 namespace {
@@ -105,3 +107,37 @@ TEST(NumberText, WideTextEqualsNarrowText)
 }
 
 } // namespace
+
+// A field's text beyond the cases the windows' tests type: what strtod takes stays a number, white
+// space counts only around it, and a text that cannot be one number leaves the value alone.
+TEST(FieldNumber, ReadsTheWholeTextAsOneNumber)
+{
+    struct Case {
+        const char* what;
+        std::wstring text;
+        bool read;
+        double value;
+    } cases[] = {
+        {"tabs and line ends around it", L"\t-2,5e3\r\n", true, -2500},
+        {"a plus sign and a comma", L"+0,125", true, 0.125},
+        {"a comma with no digit before it", L",5", true, 0.5},
+        {"a point with no digit after it", L"5.", true, 5},
+        {"hexadecimal, as the points file reads it", L"0x10", true, 16},
+        {"beyond the double range, as strtod reads it", L"1e999", true, HUGE_VAL},
+        {"two numbers", L"1 2", false, 0},
+        {"an exponent without digits", L"1e", false, 0},
+        {"a sign alone", L"-", false, 0},
+        {"a comma alone", L",", false, 0},
+        {"a point and a comma", L"1,5.2", false, 0},
+        {"white space only", L" \t ", false, 0},
+        {"a no-break space after it", L"1,5\u00a0", false, 0},
+        {"full-width digits", L"\uff11\uff12", false, 0},
+        {"a long number, read whole", std::wstring(L"0.5").append(990, L'0'), true, 0.5},
+        {"a thousand characters", std::wstring(L"0.5").append(997, L'0'), false, 0},
+    };
+    for (const Case& c : cases) {
+        double value = 7;
+        EXPECT_EQ(readFieldNumber(c.text.c_str(), &value), c.read) << c.what;
+        EXPECT_EQ(value, c.read ? c.value : 7) << c.what;
+    }
+}

@@ -104,8 +104,8 @@ TEST_F(FileDialogTest, ConfirmAndCancelFillTheBufferOnlyWhenConfirmed)
     };
     const std::wstring root = wide(m_root);
     const Case cases[] = {
-        {"Enter confirms the offered name in the folder shown", [] { kelvora::device::key(VK_RETURN); }, TRUE,
-         root + L"/Kelvora1"},
+        {"Enter confirms the offered name in the folder shown, with the filter's extension",
+         [] { kelvora::device::key(VK_RETURN); }, TRUE, root + L"/Kelvora1.dat"},
         {"typing replaces the selected name", [] { kelvora::device::type(L"x.dat"); kelvora::device::key(VK_RETURN); },
          TRUE, root + L"/x.dat"},
         {"an absolute path is taken as it is",
@@ -114,7 +114,7 @@ TEST_F(FileDialogTest, ConfirmAndCancelFillTheBufferOnlyWhenConfirmed)
         {"the OK button confirms", [] {
              const POINT pt = on_screen(picker_item(IDOK), 5, 5);
              kelvora::device::tap(pt.x, pt.y);
-         }, TRUE, root + L"/Kelvora1"},
+         }, TRUE, root + L"/Kelvora1.dat"},
         {"Escape cancels", [] { kelvora::device::type(L"y.dat"); kelvora::device::key(VK_ESCAPE); }, FALSE, L"Kelvora1"},
         {"the Cancel button cancels", [] {
              const POINT pt = on_screen(picker_item(IDCANCEL), 5, 5);
@@ -239,11 +239,80 @@ TEST_F(FileDialogTest, FilterChoosesTheFilesShown)
     }
 }
 
+// A name saved without an extension gets the one of the filter in force, else lpstrDefExt; a name
+// with one stays as typed. The open dialog adds nothing.
+TEST_F(FileDialogTest, SaveAddsTheFiltersExtensionToANameTypedWithoutOne)
+{
+    fs::create_directory(m_root + "/v1.2");
+    struct Case {
+        const char* name;
+        const wchar_t* filter; // nullptr: no filter
+        DWORD index;
+        const wchar_t* default_extension;
+        const wchar_t* typed;
+        std::wstring saved; // below the root
+    };
+    const Case cases[] = {
+        {"a bare name", L"Data\0*.dat\0", 0, nullptr, L"mydata", L"/mydata.dat"},
+        {"a name with an extension", L"Data\0*.dat\0", 0, nullptr, L"mydata.txt", L"/mydata.txt"},
+        {"a name ending in a dot", L"Data\0*.dat\0", 0, nullptr, L"mydata.", L"/mydata."},
+        {"a dot in the folder, none in the name", L"Data\0*.dat\0", 0, nullptr, L"v1.2/x", L"/v1.2/x.dat"},
+        {"the filter chosen by index", L"Data\0*.dat\0Text\0*.txt\0", 2, nullptr, L"mydata", L"/mydata.txt"},
+        {"the first of several patterns", L"Data\0*.dat; *.TXT\0", 0, nullptr, L"mydata", L"/mydata.dat"},
+        {"a wildcard filter leaves it to lpstrDefExt", L"All\0*.*\0", 0, L"csv", L"mydata", L"/mydata.csv"},
+        {"lpstrDefExt written with its dot", L"All\0*\0", 0, L".csv", L"mydata", L"/mydata.csv"},
+        {"neither names an extension", nullptr, 0, nullptr, L"mydata", L"/mydata"},
+        {"the filter's extension before lpstrDefExt's", L"Data\0*.dat\0", 0, L"txt", L"x", L"/x.dat"},
+    };
+    for (const Case& c : cases) {
+        wcscpy(m_file, L"Kelvora1");
+        const std::wstring typed = c.typed;
+        script().push_back([typed] {
+            kelvora::device::type(typed);
+            kelvora::device::key(VK_RETURN);
+        });
+        OPENFILENAMEW r = request();
+        r.lpstrFilter = c.filter;
+        r.nFilterIndex = c.index;
+        r.lpstrDefExt = c.default_extension;
+        ASSERT_TRUE(GetSaveFileNameW(&r)) << c.name;
+        EXPECT_EQ(std::wstring(m_file), wide(m_root) + c.saved) << c.name;
+    }
+
+    wcscpy(m_file, L"Kelvora1");
+    script().push_back([] {
+        kelvora::device::type(L"mydata");
+        kelvora::device::key(VK_RETURN);
+    });
+    OPENFILENAMEW r = request();
+    ASSERT_TRUE(GetOpenFileNameW(&r));
+    EXPECT_EQ(std::wstring(m_file), wide(m_root) + L"/mydata") << "the open dialog takes the name as typed";
+}
+
+// The question before replacing a file asks about the name that will be written, extension added.
+TEST_F(FileDialogTest, OverwriteQuestionNamesTheFileWithItsAddedExtension)
+{
+    std::wstring asked;
+    script().push_back([] {
+        kelvora::device::type(L"a");
+        kelvora::device::key(VK_RETURN);
+    });
+    script().push_back([&] {
+        asked = kelvora::device::top_level_windows().front().title;
+        kelvora::device::key(VK_RETURN); // Yes
+    });
+    OPENFILENAMEW r = request();
+    r.Flags |= OFN_OVERWRITEPROMPT;
+    ASSERT_TRUE(GetSaveFileNameW(&r));
+    EXPECT_EQ(asked, L"File") << "a.dat exists: the user is asked first";
+    EXPECT_EQ(std::wstring(m_file), wide(m_root) + L"/a.dat");
+}
+
 // A path longer than the caller's buffer is not handed back: the user is told and may pick a shorter
 // name; the buffer is left as it was.
 TEST_F(FileDialogTest, ResultLongerThanTheBufferIsToldAndLeavesItUntouched)
 {
-    const std::wstring full = wide(m_root) + L"/Kelvora1";
+    const std::wstring full = wide(m_root) + L"/Kelvora1.dat"; // the extension counts too
     struct Case {
         DWORD max_file;
         BOOL result;
@@ -474,7 +543,7 @@ TEST_F(DocumentsFolderTest, OddHomeFoldersAreHandedBackByteForByte)
         OPENFILENAMEW r = request();
         r.lpstrInitialDir = path;
         ASSERT_TRUE(GetSaveFileNameW(&r)) << c.name;
-        EXPECT_EQ(host_bytes(m_file), c.expected + "/Kelvora1") << c.name;
+        EXPECT_EQ(host_bytes(m_file), c.expected + "/Kelvora1.dat") << c.name;
     }
 }
 

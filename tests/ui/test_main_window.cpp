@@ -240,6 +240,25 @@ INSTANTIATE_TEST_SUITE_P(Points, PositionBarTest,
                                            BarCase{"LastOfTwo", 2, 1, 150}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+class TypedNumberTest : public ProgramTest, public ::testing::WithParamInterface<TypedNumberCase> {};
+
+// Enter keeps what the fields show; the table's own text shows the stored value at the next refresh.
+TEST_P(TypedNumberTest, EnterStoresAFieldOfOneNumberAndKeepsTheOldValueForAnyOtherText)
+{
+    const TypedNumberCase& c = GetParam();
+    enterPoints({{6, 7}});
+    retype(IDC_X_FIELD, c.typed);
+    retype(IDC_Y_FIELD, c.typed);
+    tapControl(IDC_ENTER);
+    EXPECT_EQ(g_app.points.x[0], c.read ? c.value : 6);
+    EXPECT_EQ(g_app.points.y[0], c.read ? c.value : 7);
+    EXPECT_EQ(text(IDC_X_FIELD), c.typed);
+    EXPECT_EQ(text(IDC_Y_FIELD), c.typed);
+    EXPECT_EQ(g_app.points.pointCount, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Typed, TypedNumberTest, ::testing::ValuesIn(kTypedNumbers), typedNumberName);
+
 TEST_F(ProgramTest, EnterParsesEachFieldOnItsOwn)
 {
     enterPoints({{6, 7}});
@@ -254,6 +273,11 @@ TEST_F(ProgramTest, EnterParsesEachFieldOnItsOwn)
     EXPECT_EQ(g_app.points.x[0], 1500);
     tapControl(IDC_UP);
     EXPECT_EQ(text(IDC_X_FIELD), L"1500");
+
+    retype(IDC_X_FIELD, L"-2,5e3");
+    tapControl(IDC_ENTER);
+    tapControl(IDC_UP);
+    EXPECT_EQ(text(IDC_X_FIELD), L"-2500") << "the stored value is shown with a point, as every value is";
 }
 
 TEST_F(ProgramTest, NewClearsTheTableButNotTheModel)

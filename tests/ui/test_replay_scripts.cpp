@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 
@@ -26,10 +29,11 @@ ReplayRun runInProcess(const std::string& script)
     return {status, testing::internal::GetCapturedStdout()};
 }
 
-// Runs the kelvora-replay tool on a script file, as a user or a bug report does.
-ReplayRun runTool(const std::string& scriptPath)
+// Runs the kelvora-replay tool on a script file, as a user or a bug report does; `environment` is put
+// before the command ("NAME=value ...").
+ReplayRun runTool(const std::string& scriptPath, const std::string& environment = "")
 {
-    std::string command = std::string(KELVORA_REPLAY_EXE) + " " + scriptPath + " 2>/dev/null";
+    std::string command = environment + " " + KELVORA_REPLAY_EXE + " " + scriptPath + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return {-1, ""};
     std::string output;
@@ -131,4 +135,31 @@ TEST(ReplayScripts, ScriptEndsInsideModalLoopsByStatus)
     // The device is usable again afterwards: a script from the start runs as usual.
     EXPECT_EQ(runInProcess("windows\n").output,
               "class=KELVORA title=\"Kelvora\" rect=0,26,240,294 visible=1 enabled=1\n");
+}
+
+// Save offers "Kelvora1"; a bare name typed there is saved with the filter's extension, so the Load
+// dialog, which lists "*.dat", shows the file and reads it back. The documents folder is made in a
+// home folder of the test's own.
+TEST(ReplayScripts, PointsSavedUnderABareNameAreListedAndLoadedBack)
+{
+    char pattern[] = "/tmp/kelvora-save-load-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string home = pattern;
+    ReplayRun run = runTool(std::string(KELVORA_REPLAY_SCRIPTS_DIR) + "/save_load.replay",
+                            "HOME=" + home + " XDG_CONFIG_HOME=" + home + "/.config");
+    EXPECT_EQ(run.status, 0);
+    const std::string emptyState = "pointCount=0\ncurrentIndex=0\nmodelId=0\nexponentN=2\na=0\nb=0\nresidualSum=0\ns=0\n";
+    const std::string points = "1.5 -2500\n3 4.25\n";
+    EXPECT_EQ(run.output, points + emptyState + "mydata.dat\n" +
+                              "pointCount=2\ncurrentIndex=0\nmodelId=0\nexponentN=2\na=0\nb=0\nresidualSum=0\ns=0\n" +
+                              points + "mydata.dat\n");
+
+    std::vector<std::string> saved;
+    for (const auto& entry : std::filesystem::directory_iterator(home + "/Documents"))
+        saved.push_back(entry.path().filename().string());
+    EXPECT_EQ(saved, std::vector<std::string>{"mydata.dat"});
+    std::stringstream contents;
+    contents << std::ifstream(home + "/Documents/mydata.dat").rdbuf();
+    EXPECT_EQ(contents.str(), "2\n" + points);
+    std::filesystem::remove_all(home);
 }

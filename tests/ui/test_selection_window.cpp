@@ -53,42 +53,62 @@ TEST_F(SelectionTest, OkStoresTheChosenModelWithoutTouchingTheExponent)
     EXPECT_EQ(frontWindow(), mainWindow());
 }
 
+// The dialog reads its field as the main window reads X and Y; its whole text counts, not only the
+// characters that fit the field's width.
 struct ExponentCase {
     const char* name;
-    const wchar_t* typed;
+    std::wstring typed;
     double expected;
 };
 
-class ExponentDialogTest : public SelectionTest, public ::testing::WithParamInterface<ExponentCase> {};
+class ExponentDialogTest : public SelectionTest {
+protected:
+    // Confirms the power model with `typed` in the dialog's field; returns what the field showed first.
+    std::wstring confirmTyped(const std::wstring& typed)
+    {
+        HWND selection = openSelection();
+        choose(selection, MODEL_POWER_N);
+        std::wstring shown;
+        confirmWithExponent([&shown, &typed](HWND dialog) {
+            WCHAR text[64];
+            GetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, text, 64);
+            shown = text;
+            SetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, typed.c_str());
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_EXPONENT_OK, BN_CLICKED), 0);
+        });
+        EXPECT_EQ(g_app.modelId, MODEL_POWER_N);
+        EXPECT_FALSE(IsWindow(selection));
+        return shown;
+    }
+};
 
-TEST_P(ExponentDialogTest, ReadsTheLeadingNumberOfTheWholeField)
+class TypedExponentTest : public ExponentDialogTest, public ::testing::WithParamInterface<TypedNumberCase> {};
+
+TEST_P(TypedExponentTest, OkStoresAFieldOfOneNumberAndKeepsTheOldExponentForAnyOtherText)
 {
-    const ExponentCase& c = GetParam();
-    HWND selection = openSelection();
-    choose(selection, MODEL_POWER_N);
-    std::wstring shown;
-    confirmWithExponent([&shown, &c](HWND dialog) {
-        WCHAR text[64];
-        GetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, text, 64);
-        shown = text;
-        SetDlgItemTextW(dialog, IDC_EXPONENT_EDIT, c.typed);
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_EXPONENT_OK, BN_CLICKED), 0);
-    });
-    EXPECT_EQ(shown, L"2");
-    EXPECT_EQ(g_app.modelId, MODEL_POWER_N);
-    EXPECT_EQ(g_app.exponentN, c.expected);
-    EXPECT_FALSE(IsWindow(selection));
+    const TypedNumberCase& c = GetParam();
+    EXPECT_EQ(confirmTyped(c.typed), L"2");
+    EXPECT_EQ(g_app.exponentN, c.read ? c.value : 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Typed, ExponentDialogTest,
-                         ::testing::Values(ExponentCase{"AllDecimals", L"2.12345", 2.12345},
-                                           ExponentCase{"SevenDigits", L"1234567", 1234567},
-                                           ExponentCase{"ExponentPastTheFifth", L" 1.5e-12", 1.5e-12},
-                                           ExponentCase{"TrailingLetters", L"3x", 3},
-                                           ExponentCase{"Negative", L"-1", -1},
-                                           ExponentCase{"LettersKeepOld", L"abc", 2},
-                                           ExponentCase{"EmptyKeepsOld", L"", 2}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Typed, TypedExponentTest, ::testing::ValuesIn(kTypedNumbers), typedNumberName);
+
+TEST_F(ExponentDialogTest, EveryCharacterOfTheFieldCounts)
+{
+    const ExponentCase cases[] = {
+        {"all decimals", L"2.12345", 2.12345},
+        {"seven digits", L"1234567", 1234567},
+        {"exponent past the fifth character", L" 1.5e-12", 1.5e-12},
+        {"negative", L"-1", -1},
+        // Cut to the buffer it would read as 1e254; the field is refused instead.
+        {"a number longer than the text buffer", L"1" + std::wstring(TEXT_CAPACITY + 50, L'0'), 2},
+    };
+    for (const ExponentCase& c : cases) {
+        g_app.exponentN = 2;
+        confirmTyped(c.typed);
+        EXPECT_EQ(g_app.exponentN, c.expected) << c.name;
+    }
+}
 
 TEST_F(SelectionTest, CancelInTheExponentDialogKeepsThePowerModelAndTheOldExponent)
 {

@@ -1,12 +1,38 @@
 // Helpers of the program's end-to-end tests.
 #include "ui_test_support.h"
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "kelvora.h"
 #include "number_text.h"
 
 namespace device = kelvora::device;
+
+namespace {
+
+// The program's file dialogs make the documents folder in the home folder: every test here, and every
+// kelvora-replay it starts, runs with a home folder of its own, never the real one.
+class PrivateHome : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/kelvora-ui-home-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_home = pattern;
+        setenv("HOME", m_home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_home + "/.config").c_str(), 1);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_home); }
+
+private:
+    std::string m_home;
+};
+
+const ::testing::Environment* const g_privateHome = ::testing::AddGlobalTestEnvironment(new PrivateHome);
+
+} // namespace
 
 void ProgramTest::SetUp()
 {

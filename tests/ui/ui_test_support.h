@@ -56,3 +56,30 @@ protected:
 // The top-level window in front (menu bars excluded).
 HWND frontWindow();
 int topLevelCount();
+
+// Texts a person types into a field that holds one number (the main window's X and Y, the exponent),
+// and the number each stands for; read false: not a number, the field's old value stays.
+struct TypedNumberCase {
+    const char* name;
+    const wchar_t* typed;
+    bool read;
+    double value;
+};
+
+inline constexpr TypedNumberCase kTypedNumbers[] = {
+    {"DecimalComma", L"1,5", true, 1.5},
+    {"DecimalCommaWithSpaceAround", L" 1,5 ", true, 1.5},
+    {"DecimalPoint", L"1.5", true, 1.5},
+    {"NegativeCommaWithExponent", L"-2,5e3", true, -2500},
+    {"NumberRunIntoLetters", L"2x", false, 0},
+    {"TwoCommas", L"1,5,3", false, 0},
+    {"TwoPoints", L"1.5.2", false, 0},
+    {"Empty", L"", false, 0},
+    {"Letters", L"abc", false, 0},
+};
+
+// Test names of a table of TypedNumberCase.
+inline std::string typedNumberName(const ::testing::TestParamInfo<TypedNumberCase>& info)
+{
+    return info.param.name;
+}

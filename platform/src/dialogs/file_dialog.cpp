@@ -277,6 +277,30 @@ std::wstring chosen_name(HWND dlg, const FileDialogState& st, const std::wstring
     return typed;
 }
 
+// The extension a name saved without one is given: the first pattern of the filter in force when it
+// names one ("*.dat" gives ".dat"), as the handheld's save dialog takes it from the chosen type, else
+// lpstrDefExt as desktop Win32 appends it. Empty when neither names one ("*", "*.*", no filter).
+std::wstring default_extension(const FileDialogState& st)
+{
+    const std::string& first = st.patterns.front();
+    if (first.size() > 2 && first.compare(0, 2, "*.") == 0 && first.find_first_of("*?[", 2) == std::string::npos)
+        return utf8_to_wide(first.substr(1));
+    const wchar_t* defined = st.request->lpstrDefExt;
+    while (defined && *defined == L'.') // written without its dot, as it should be, or with it
+        ++defined;
+    return defined && *defined ? L"." + std::wstring(defined) : std::wstring();
+}
+
+// A name with a dot anywhere in its last part has an extension already and is saved as typed (as is
+// a path that ends in a slash, which names no file).
+std::wstring with_default_extension(const FileDialogState& st, const std::wstring& path)
+{
+    const size_t name_at = path.rfind(L'/') + 1;
+    if (name_at == path.size() || path.find(L'.', name_at) != std::wstring::npos)
+        return path;
+    return path + default_extension(st);
+}
+
 void confirm(HWND dlg, FileDialogState& st)
 {
     const std::wstring name = chosen_name(dlg, st, name_field_text(dlg));
@@ -289,14 +313,16 @@ void confirm(HWND dlg, FileDialogState& st)
         return;
     }
     // A name without a folder is taken in the folder shown, an absolute path as it is.
-    const std::wstring path = name[0] == L'/' ? name : files::from_host_name(join(st.folder, "")) + name;
-    const std::string on_disk = host_name(path);
-    if (is_folder(on_disk)) {
-        st.folder = canonical(on_disk);
+    const std::wstring typed_path = name[0] == L'/' ? name : files::from_host_name(join(st.folder, "")) + name;
+    const std::string typed_on_disk = host_name(typed_path);
+    if (is_folder(typed_on_disk)) {
+        st.folder = canonical(typed_on_disk);
         SetDlgItemTextW(dlg, kNameFieldId, L"");
         show_folder(dlg, st);
         return;
     }
+    const std::wstring path = st.save ? with_default_extension(st, typed_path) : typed_path;
+    const std::string on_disk = host_name(path);
     const DWORD flags = st.request->Flags;
     if (!st.save && (flags & OFN_FILEMUSTEXIST) && !exists(on_disk)) {
         MessageBoxW(dlg, L"The file does not exist.", L"File", MB_OK | MB_ICONEXCLAMATION);
