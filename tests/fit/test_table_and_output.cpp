@@ -295,6 +295,13 @@ TEST(Json, KeysInOrderAndNonFiniteAsNull)
                         "\"inverse\":[{\"y\":3,\"x\":null,\"ci\":[null,null]}]}"),
               std::string::npos)
         << json;
+    // What a fit method adds comes after the common keys, a number or an interval.
+    addRecordField(&m, "tau", 0.5);
+    addRecordInterval(&m, "ci_B_profile", 1.5, INFINITY);
+    json = fitJson(&r);
+    EXPECT_NE(json.find("\"inverse\":[{\"y\":3,\"x\":null,\"ci\":[null,null]}],\"tau\":0.5,\"ci_B_profile\":[1.5,null]}"),
+              std::string::npos)
+        << json;
 }
 
 TEST(Json, StringsAreEscapedAndValid)

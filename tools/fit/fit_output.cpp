@@ -85,6 +85,19 @@ std::string fitJson(const FitReport* r)
         }
         json += "]";
     }
+    for (const RecordField& field : m.extra) {
+        json += "," + jsonString(field.name.c_str()) + ":";
+        if (field.values.size() == 1) {
+            json += jsonNumber(field.values[0]);
+            continue;
+        }
+        json += "[";
+        for (size_t i = 0; i < field.values.size(); ++i) {
+            if (i > 0) json += ",";
+            json += jsonNumber(field.values[i]);
+        }
+        json += "]";
+    }
     if (r->warning != NULL) json += ",\"warning\":" + jsonString(r->warning);
     return json + "}";
 }

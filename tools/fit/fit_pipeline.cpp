@@ -109,6 +109,16 @@ void refineRecord(const FitProblem& p, const LineFit& line, FitRecord* r)
 
 } // namespace
 
+void addRecordField(FitRecord* record, const char* name, double value)
+{
+    record->extra.push_back(RecordField{name, {value}});
+}
+
+void addRecordInterval(FitRecord* record, const char* name, double low, double high)
+{
+    record->extra.push_back(RecordField{name, {low, high}});
+}
+
 int fittedParameters(const FitProblem& problem)
 {
     return problem.fixed.parameter >= 0 ? 1 : 2;

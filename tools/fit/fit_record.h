@@ -3,10 +3,20 @@
 #ifndef KELVORA_FIT_RECORD_H
 #define KELVORA_FIT_RECORD_H
 
+#include <string>
+#include <vector>
+
 #include "fit.h"
 #include "fit_problem.h"
 #include "fit_uncertainty.h"
 #include "refine.h"
+
+// A value a fit method adds to the output: one number ("name=v", JSON "name":v) or an interval of two
+// ("name=[a, b]", JSON "name":[a,b]), printed after the common fields in the order added.
+struct RecordField {
+    std::string name;
+    std::vector<double> values;
+};
 
 struct FitRecord {
     int modelId;
@@ -22,7 +32,12 @@ struct FitRecord {
     FitResult linearised;        // the linearised fit, the refinement's start
     bool refineAsked;
     RefineResult refinement;     // its status, iterations, start and the points it left out
+    std::vector<RecordField> extra; // what a method adds beyond these (empty for the linearised and refined fits)
 };
+
+// Adds a field of one value (or of an interval, high given) to the record's output.
+void addRecordField(FitRecord* record, const char* name, double value);
+void addRecordInterval(FitRecord* record, const char* name, double low, double high);
 
 // Fits the problem: the linearised fit with its uncertainty, then with refine the least squares on Y
 // from it, which replaces it when it converged.

@@ -156,6 +156,13 @@ void printFitBlock(FILE* out, NumberFormat format, const FitProblem& problem, co
         printValue(out, format, "chi2", m.chi2);
         printValue(out, format, "chi2_nu", m.chi2 / (double)m.dof);
     }
+    for (const RecordField& field : m.extra) {
+        if (field.values.size() == 2) {
+            printInterval(out, format, field.name.c_str(), field.values.data());
+        } else if (!field.values.empty()) {
+            printValue(out, format, field.name.c_str(), field.values[0]);
+        }
+    }
     if (recordRefined(m)) printRefineNote(out, format, m);
 }
 
