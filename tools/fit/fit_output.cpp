@@ -86,7 +86,9 @@ std::string fitJson(const FitReport* r)
         json += "]";
     }
     for (const RecordField& field : m.extra) {
-        json += "," + jsonString(field.name.c_str()) + ":";
+        json += ',';
+        json += jsonString(field.name.c_str());
+        json += ':';
         if (field.values.size() == 1) {
             json += jsonNumber(field.values[0]);
             continue;
