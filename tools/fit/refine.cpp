@@ -26,6 +26,9 @@ const char* const NO_DERIVATIVE = "the model has no derivative at a point for th
 #define MAX_CORRELATION 0.9999
 #define SCAN_STARTS 3
 #define DENSE_XTOL 1e-12
+// One free parameter costs a pass of the points a step: the steps go on to the last digits (until no
+// step lowers the sum), as the minimum along one parameter is sharp.
+#define ONE_PARAMETER_XTOL 1e-15
 // The streaming solver leaves the last digits to the Gauss-Newton steps of polish(): near the minimum the LM
 // steps are mostly rejected on rounding, each rejection a pass over the points.
 #define STREAMING_XTOL 1e-9
@@ -218,9 +221,24 @@ const PassSums& sumsAt(Streaming* s, double u0, double u1)
 // the same iteration as on all n residuals, without holding them.
 #define STREAMED_RESIDUALS 2
 
+// The scaled A and B at the solver's position p: both free, or the free one beside the fixed one.
+void unitsAt(const Streaming* s, const gsl_vector* p, double* u0, double* u1)
+{
+    const FixedParameter& fixed = s->problem->fixed;
+    *u0 = fixed.parameter == 0 ? fixed.value / s->scaleA : gsl_vector_get(p, 0);
+    *u1 = fixed.parameter == 1 ? fixed.value / s->scaleB : gsl_vector_get(p, fixed.parameter == 0 ? 0 : 1);
+}
+
+const PassSums& sumsAtPosition(Streaming* s, const gsl_vector* p)
+{
+    double u0, u1;
+    unitsAt(s, p, &u0, &u1);
+    return sumsAt(s, u0, u1);
+}
+
 int streamedResidualNorm(const gsl_vector* p, void* data, gsl_vector* f)
 {
-    const PassSums& sums = sumsAt(static_cast<Streaming*>(data), gsl_vector_get(p, 0), gsl_vector_get(p, 1));
+    const PassSums& sums = sumsAtPosition(static_cast<Streaming*>(data), p);
     gsl_vector_set(f, 0, sqrt(sums.residualSum));
     gsl_vector_set(f, 1, 0.0);
     return GSL_SUCCESS;
@@ -232,8 +250,16 @@ int streamedNormalEquations(CBLAS_TRANSPOSE_t transJ, const gsl_vector* p, const
 {
     // The LM step never asks for J times a vector, which needs the n residuals this solver avoids.
     if (transJ != CblasTrans) return GSL_EUNIMPL;
-    const PassSums& sums = sumsAt(static_cast<Streaming*>(data), gsl_vector_get(p, 0), gsl_vector_get(p, 1));
+    Streaming* s = static_cast<Streaming*>(data);
+    const PassSums& sums = sumsAtPosition(s, p);
     if (!sums.derivativesFinite) return GSL_EDOM; // as in the dense solver's Jacobian
+    int fixed = s->problem->fixed.parameter;
+    if (fixed >= 0) {
+        // One free parameter: its entries alone.
+        gsl_vector_set(v, 0, fixed == 0 ? sums.g1 : sums.g0);
+        if (jtj != NULL) gsl_matrix_set(jtj, 0, 0, fixed == 0 ? sums.s11 : sums.s00);
+        return GSL_SUCCESS;
+    }
     gsl_vector_set(v, 0, sums.g0);
     gsl_vector_set(v, 1, sums.g1);
     if (jtj != NULL) {
@@ -403,9 +429,9 @@ int solverTest(double xtol, double gtol, double ftol, int* info, gsl_multilarge_
 // Runs the solver from the start until its steps are smaller than xtol relative to A and B; true
 // when it reached a minimum.
 template <typename Workspace>
-bool iterate(Workspace* work, double xtol, int maxIterations, RefineResult* result)
+bool iterate(Workspace* work, double xtol, int maxIterations, RefineResult* result, double gtol = 1e-12)
 {
-    const double gtol = 1e-12, ftol = 0.0;
+    const double ftol = 0.0;
     for (result->iterations = 0; result->iterations < maxIterations;) {
         int status = solverIterate(work);
         // No step lowers the residual sum any more: the parameters are at its minimum to rounding.
@@ -465,6 +491,14 @@ bool usableCovariance(const ColumnCovariance& c)
     return c.c00 > 0.0 && c.c11 > 0.0 && isfinite(c.c00) && isfinite(c.c11) && isfinite(c.c01);
 }
 
+// The same with one parameter fixed: the free one's variance alone.
+bool usableCovariance(const ColumnCovariance& c, int fixed)
+{
+    if (fixed < 0) return usableCovariance(c);
+    double variance = fixed == 0 ? c.c11 : c.c00;
+    return variance > 0.0 && isfinite(variance);
+}
+
 // Where a solver stopped, and (J'W J)^-1 there; with sumsAtSolution also the unweighted residual sum
 // there, from the solver's last pass.
 struct Solution {
@@ -513,7 +547,8 @@ bool solveDense(const Problem* problem, double startA, double startB, int maxIte
     }
     bool converged = false;
     if (status == GSL_SUCCESS) {
-        converged = iterate(work, DENSE_XTOL, maxIterations, result);
+        converged = free == 1 ? iterate(work, ONE_PARAMETER_XTOL, maxIterations, result, 0.0)
+                              : iterate(work, DENSE_XTOL, maxIterations, result);
     } else {
         setReason(result, NO_DERIVATIVE);
     }
@@ -526,6 +561,11 @@ bool solveDense(const Problem* problem, double startA, double startB, int maxIte
 
 ColumnCovariance covarianceOf(const Streaming& s, const PassSums& sums)
 {
+    int fixed = s.problem->fixed.parameter;
+    if (fixed >= 0) {
+        return ColumnCovariance{fixed == 1 ? 1.0 / sums.s00 : 0.0, 0.0, fixed == 0 ? 1.0 / sums.s11 : 0.0,
+                                s.residualExponent - s.exponentA, s.residualExponent - s.exponentB};
+    }
     double determinant = sums.s00 * sums.s11 - sums.s01 * sums.s01;
     return ColumnCovariance{sums.s11 / determinant, -sums.s01 / determinant, sums.s00 / determinant,
                             s.residualExponent - s.exponentA, s.residualExponent - s.exponentB};
@@ -537,7 +577,7 @@ ColumnCovariance covarianceOf(const Streaming& s, const PassSums& sums)
 ColumnCovariance streamedCovariance(Streaming* s, bool lastAtSolution, double a, double b)
 {
     ColumnCovariance c = covarianceOf(*s, lastAtSolution ? s->last : sumsAt(s, a / s->scaleA, b / s->scaleB));
-    if (usableCovariance(c)) return c;
+    if (usableCovariance(c, s->problem->fixed.parameter)) return c;
     Streaming here = streamingScales(s->problem, a, b, NULL);
     return covarianceOf(here, sumsAt(&here, a / here.scaleA, b / here.scaleB));
 }
@@ -553,17 +593,29 @@ ColumnCovariance streamedCovariance(Streaming* s, bool lastAtSolution, double a,
 bool polish(Streaming* s, gsl_vector* position)
 {
     double previous = INFINITY;
+    int fixed = s->problem->fixed.parameter;
     for (int step = 0; step < POLISH_STEPS; ++step) {
-        double u0 = gsl_vector_get(position, 0), u1 = gsl_vector_get(position, 1);
+        double u0, u1;
+        unitsAt(s, position, &u0, &u1);
         const PassSums& sums = sumsAt(s, u0, u1);
         if (!sums.derivativesFinite) return true;
-        double determinant = sums.s00 * sums.s11 - sums.s01 * sums.s01;
-        double d0 = -(sums.s11 * sums.g0 - sums.s01 * sums.g1) / determinant;
-        double d1 = -(sums.s00 * sums.g1 - sums.s01 * sums.g0) / determinant;
+        double d0, d1;
+        if (fixed >= 0) {
+            d0 = fixed == 0 ? 0.0 : -sums.g0 / sums.s00;
+            d1 = fixed == 1 ? 0.0 : -sums.g1 / sums.s11;
+        } else {
+            double determinant = sums.s00 * sums.s11 - sums.s01 * sums.s01;
+            d0 = -(sums.s11 * sums.g0 - sums.s01 * sums.g1) / determinant;
+            d1 = -(sums.s00 * sums.g1 - sums.s01 * sums.g0) / determinant;
+        }
         double size = fmax(fabs(d0) / fmax(fabs(u0), DBL_MIN), fabs(d1) / fmax(fabs(u1), DBL_MIN));
         if (!(size < previous) || !(size < 1e-6)) return true; // not shrinking, or more than a last-digit correction
-        gsl_vector_set(position, 0, u0 + d0);
-        gsl_vector_set(position, 1, u1 + d1);
+        if (fixed < 0) {
+            gsl_vector_set(position, 0, u0 + d0);
+            gsl_vector_set(position, 1, u1 + d1);
+        } else {
+            gsl_vector_set(position, 0, fixed == 0 ? u1 + d1 : u0 + d0);
+        }
         if (size < POLISH_LAST_DIGITS) return true;
         previous = size;
     }
@@ -580,15 +632,17 @@ bool solveStreaming(const Problem* problem, const Streaming* scales, double star
     fdf.f = streamedResidualNorm;
     fdf.df = streamedNormalEquations;
     fdf.fvv = NULL;
+    size_t free = freeParameters(problem);
     fdf.n = STREAMED_RESIDUALS;
-    fdf.p = 2;
+    fdf.p = free;
     fdf.params = &s;
     gsl_multilarge_nlinear_parameters parameters = gsl_multilarge_nlinear_default_parameters();
     parameters.trs = gsl_multilarge_nlinear_trs_lm; // the step that needs only J'J and J'r
     gsl_multilarge_nlinear_workspace* work =
-        gsl_multilarge_nlinear_alloc(gsl_multilarge_nlinear_trust, &parameters, fdf.n, 2);
+        gsl_multilarge_nlinear_alloc(gsl_multilarge_nlinear_trust, &parameters, fdf.n, free);
     double start[2] = {startA / s.scaleA, startB / s.scaleB};
-    gsl_vector_view startView = gsl_vector_view_array(start, 2);
+    if (problem->fixed.parameter == 0) start[0] = start[1];
+    gsl_vector_view startView = gsl_vector_view_array(start, free);
     bool converged = false;
     if (gsl_multilarge_nlinear_init(&startView.vector, &fdf, work) == GSL_SUCCESS) {
         converged = iterate(work, STREAMING_XTOL, maxIterations, result);
@@ -596,15 +650,17 @@ bool solveStreaming(const Problem* problem, const Streaming* scales, double star
         setReason(result, NO_DERIVATIVE);
     }
     gsl_vector* p = gsl_multilarge_nlinear_position(work);
-    bool lastAtSolution = converged ? polish(&s, p)
-                                    : s.lastValid && s.last.u0 == gsl_vector_get(p, 0) && s.last.u1 == gsl_vector_get(p, 1);
-    solution->a = gsl_vector_get(p, 0) * s.scaleA;
-    solution->b = gsl_vector_get(p, 1) * s.scaleB;
+    double u0, u1;
+    unitsAt(&s, p, &u0, &u1);
+    bool lastAtPosition = s.lastValid && s.last.u0 == u0 && s.last.u1 == u1;
+    bool lastAtSolution = converged ? polish(&s, p) : lastAtPosition;
+    unitsAt(&s, p, &u0, &u1);
+    solution->a = problem->fixed.parameter == 0 ? problem->fixed.value : u0 * s.scaleA;
+    solution->b = problem->fixed.parameter == 1 ? problem->fixed.value : u1 * s.scaleB;
     solution->covariance = streamedCovariance(&s, lastAtSolution, solution->a, solution->b);
     // The last pass's sum of r^2 is the residual sum at the solution (or a last-digit step from it,
     // which changes it below its rounding): no pass of its own.
-    bool lastHere = lastAtSolution || (s.lastValid && s.last.u0 == gsl_vector_get(p, 0) &&
-                                       s.last.u1 == gsl_vector_get(p, 1));
+    bool lastHere = lastAtSolution || (s.lastValid && s.last.u0 == u0 && s.last.u1 == u1);
     solution->sumsAtSolution = lastHere && s.lastValid && problem->w == NULL && s.last.derivativesFinite &&
                                isfinite(s.last.residualSum);
     solution->residualSum = ScaledSum{s.last.residualSum, s.residualExponent};
@@ -758,7 +814,6 @@ void solveFrom(const Problem& all, bool absoluteWeights, int outsideLine, Refine
     // only pass needed.
     Streaming scales = {};
     int usable = -1;
-    if (all.fixed.parameter >= 0) solver = REFINE_DENSE; // the streaming sums are those of two parameters
     if (solver == REFINE_STREAMING) scales = streamingScales(&all, startA, startB, &usable);
     PointCopies copies;
     Problem used = usable == all.count ? all : keptPoints(
