@@ -145,14 +145,15 @@ int blockAt(const Problem* problem, double a, double b, int first, Block* block)
     return size;
 }
 
-// True when every point has finite derivatives at (a, b).
+// True when every point has finite derivatives at (a, b) along the free parameters.
 bool derivativesFiniteAt(const Problem* problem, double a, double b)
 {
+    int fixed = problem->fixed.parameter;
     Block block;
     for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
         int size = blockAt(problem, a, b, first, &block);
         for (int i = 0; i < size; ++i) {
-            if (!isfinite(block.dA[i]) || !isfinite(block.dB[i])) return false;
+            if ((fixed != 0 && !isfinite(block.dA[i])) || (fixed != 1 && !isfinite(block.dB[i]))) return false;
         }
     }
     return true;
@@ -207,8 +208,10 @@ const PassSums& sumsAt(Streaming* s, double u0, double u1)
     }
     // A derivative without a value would make every later step, and the standard errors, NaN while
     // the solver still reported a minimum: the point refuses the parameters instead (NaN sums tell).
-    sums.derivativesFinite = isfinite(sums.g0) && isfinite(sums.g1) && isfinite(sums.s00) && isfinite(sums.s01) &&
-                             isfinite(sums.s11);
+    // With a parameter fixed only the free one's derivatives count.
+    int fixed = problem->fixed.parameter;
+    bool alongA = isfinite(sums.g0) && isfinite(sums.s00), alongB = isfinite(sums.g1) && isfinite(sums.s11);
+    sums.derivativesFinite = (fixed == 0 || alongA) && (fixed == 1 || alongB) && (fixed >= 0 || isfinite(sums.s01));
     if (!sums.derivativesFinite) sums.derivativesFinite = derivativesFiniteAt(problem, a, b);
     s->last = sums;
     s->lastValid = true;
