@@ -31,15 +31,6 @@ using namespace refine_solvers;
 #define ONE_PARAMETER_XTOL 1e-15
 #define SCAN_STEPS 16 // quarter decades on each side of the span: 10^-4 .. 10^4 times it
 
-
-
-
-
-double weightAt(const double* w, int i)
-{
-    return w != NULL ? w[i] : 1.0;
-}
-
 // The dense solver's residuals f(X) - Y and their Jacobian, one row a point (GSL applies the weights).
 int residuals(const gsl_vector* p, void* data, gsl_vector* f)
 {
@@ -78,7 +69,6 @@ int jacobian(const gsl_vector* p, void* data, gsl_matrix* j)
     }
     return GSL_SUCCESS;
 }
-
 
 // The points of a set for which keep(x, y, w) holds: the arrays themselves when all do (no copy of a
 // million points), else copies in copies.
@@ -126,8 +116,6 @@ bool findStart(const Problem& all, RefineResult* result)
     result->leftOutOfStart = all.count - inside.count;
     return inside.count >= 2 && isfinite(start.a) && isfinite(start.b);
 }
-
-
 
 // The covariance of a Jacobian whose products leave the doubles (a column of X near 1e300, whose
 // square overflows): its columns are scaled by powers of two before the 2 x 2 sums are formed.
@@ -206,7 +194,6 @@ bool solveDense(const Problem* problem, double startA, double startB, int maxIte
     gsl_multifit_nlinear_free(work);
     return converged;
 }
-
 
 // The sum of w r^2 at (a, b), scaled like the residual sums of the fit.
 ScaledSum weightedResidualSum(const Problem* problem, double a, double b)

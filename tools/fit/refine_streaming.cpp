@@ -15,7 +15,6 @@ namespace refine_solvers {
 // steps are mostly rejected on rounding, each rejection a pass over the points.
 #define STREAMING_XTOL 1e-9
 
-
 // Points are taken in blocks: the model's values and derivatives of a block in one call, then summed.
 #define BLOCK_POINTS 512
 
