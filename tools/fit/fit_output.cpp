@@ -41,6 +41,26 @@ static std::string formulaText(int modelId)
     return text;
 }
 
+// The fields a fit method added, a number or an array each.
+static void appendRecordFields(const FitRecord& m, std::string* json)
+{
+    for (const RecordField& field : m.extra) {
+        *json += ',';
+        *json += jsonString(field.name.c_str());
+        *json += ':';
+        if (field.values.size() == 1) {
+            *json += jsonNumber(field.values[0]);
+            continue;
+        }
+        *json += "[";
+        for (size_t i = 0; i < field.values.size(); ++i) {
+            if (i > 0) *json += ",";
+            *json += jsonNumber(field.values[i]);
+        }
+        *json += "]";
+    }
+}
+
 std::string fitJson(const FitReport* r)
 {
     const FitRecord& m = *r->record;
@@ -85,21 +105,7 @@ std::string fitJson(const FitReport* r)
         }
         json += "]";
     }
-    for (const RecordField& field : m.extra) {
-        json += ',';
-        json += jsonString(field.name.c_str());
-        json += ':';
-        if (field.values.size() == 1) {
-            json += jsonNumber(field.values[0]);
-            continue;
-        }
-        json += "[";
-        for (size_t i = 0; i < field.values.size(); ++i) {
-            if (i > 0) json += ",";
-            json += jsonNumber(field.values[i]);
-        }
-        json += "]";
-    }
+    appendRecordFields(m, &json);
     if (r->warning != NULL) json += ",\"warning\":" + jsonString(r->warning);
     return json + "}";
 }
