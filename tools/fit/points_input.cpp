@@ -193,8 +193,13 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
 
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointStore* store)
 {
-    PointTable* table = store->table.get();
-    double* sigma = store->sigma.empty() ? nullptr : store->sigma.data();
+    return readInputFile(path, name, columns, pick, store->table.get(), store->sigma.empty() ? nullptr : store->sigma.data(),
+                         store->keepTexts ? &store->texts : nullptr);
+}
+
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
+                   double* sigma, InputTexts* texts)
+{
     bool standardInput = strcmp(path, "-") == 0;
     struct stat info;
     if (!standardInput && stat(path, &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -211,7 +216,7 @@ bool readInputFile(const char* path, const char* name, bool columns, ColumnChoic
         fprintf(stderr, "kelvora-fit: %s: %s\n", name, errno == ENOENT ? strerror(errno) : text);
         return false;
     }
-    bool read = readInput(file, name, columns, pick, table, sigma, store->keepTexts ? &store->texts : nullptr);
+    bool read = readInput(file, name, columns, pick, table, sigma, texts);
     if (!standardInput) fclose(file);
     return read;
 }
