@@ -19,7 +19,7 @@ struct RangeCase {
     int modelId;
     std::vector<double> x, y;
     double a, b, s, seA, seB;
-    bool refinedAlike; // a straight line: least squares on Y gives the same A, B, S and errors
+    bool refinedAlike = false; // a straight line: least squares on Y gives the same A, B, S and errors
 };
 
 // X = shift + k*scale at k = 1..count; Y = 2 + 0.3k -+ 0.1 at k = 1..10, scaled.

@@ -115,7 +115,9 @@ TEST_P(Refine, StartingFromTheCallersLineGivesTheSameRefinement)
     EXPECT_NEAR(given.fit.s, own.fit.s, 1e-14 * own.fit.s);
     EXPECT_NEAR(given.uncertainty.r2, own.uncertainty.r2, 1e-14);
     FitResult measured = measureFit(c.x.data(), c.y.data(), n, c.modelId, 2.0, given.fit.a, given.fit.b, NULL, NULL, NULL);
-    if (given.leftOut == 0) EXPECT_NEAR(given.fit.residualSum, measured.residualSum, 1e-12 * measured.residualSum);
+    if (given.leftOut == 0) {
+        EXPECT_NEAR(given.fit.residualSum, measured.residualSum, 1e-12 * measured.residualSum);
+    }
 }
 
 // A line fitted over all the points is refused as a start where one of them lay outside its domain or
