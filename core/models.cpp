@@ -46,6 +46,40 @@ static double valueExpOverX(double a, double b, double, double x) { return exp(b
 static double valueTenToOverX(double a, double b, double, double x) { return pow(10.0, b / x) * a; }
 static double valuePowerN(double a, double b, double n, double x) { return pow(x, n) * b + a; }
 
+// Derivatives in X (the slope of the curve), which a fit with errors in X moves each point along.
+static double slopeXLine(double, double b, double, double) { return b; }
+static double slopeXReciprocalLine(double a, double b, double, double x)
+{
+    double u = b * x + a;
+    return -b / (u * u);
+}
+static double slopeXHyperbola(double, double b, double, double x) { return -b / (x * x); }
+static double slopeXOverLine(double a, double b, double, double x)
+{
+    double u = b * x + a;
+    return a / (u * u);
+}
+static double slopeXBaseB(double a, double b, double, double x) { return pow(b, x) * a * log(b); }
+static double slopeXExp(double a, double b, double, double x) { return exp(b * x) * a * b; }
+static double slopeXTenTo(double a, double b, double, double x) { return pow(10.0, b * x) * a * b * log(10.0); }
+static double slopeXLogistic(double a, double b, double, double x)
+{
+    double e = exp(-x);
+    double u = e * b + a;
+    return b * e / (u * u);
+}
+static double slopeXPower(double a, double b, double, double x) { return powerTimesA(a * b, b - 1.0, x, pow(x, b - 1.0)); }
+static double slopeXLog10(double, double b, double, double x) { return b / (x * log(10.0)); }
+static double slopeXLn(double, double b, double, double x) { return b / x; }
+static double slopeXAOverShift(double a, double b, double, double x) { return -a / ((b + x) * (b + x)); }
+static double slopeXSaturation(double a, double b, double, double x) { return a * b / ((b + x) * (b + x)); }
+static double slopeXExpOverX(double a, double b, double, double x) { return -exp(b / x) * a * b / (x * x); }
+static double slopeXTenToOverX(double a, double b, double, double x)
+{
+    return -pow(10.0, b / x) * a * b * log(10.0) / (x * x);
+}
+static double slopeXPowerN(double, double b, double n, double x) { return pow(x, n - 1.0) * b * n; }
+
 // Straight lines.
 static void lineYOnX(double, double x, double y, double* t, double* z) { *t = x; *z = y; }
 static void lineInverseYOnX(double, double x, double y, double* t, double* z) { *t = x; *z = 1.0 / y; }
@@ -385,88 +419,105 @@ static void fromPoleShift(double p, double c, double* a, double* b)
 
 // Columns: formula, value, straight line, way back, its derivative, derivatives in A and B;
 //          points the line takes, pole, exponent N, line on Y itself; pole form (u, basis, way back);
-//          dz/dY of the line, a fixed A or B on the line; values and derivatives of many points.
+//          dz/dY of the line, a fixed A or B on the line; values and derivatives of many points;
+//          dY/dX.
 const ModelRow MODEL_TABLE[MODEL_COUNT] = {
     {L"Y=A+B*X", valueLine, lineYOnX, fromLineAsIs, jacobianAsIs, gradientLine,
      MODEL_LINE_ANY_POINT, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsOf<valueLine, gradientLine>},
+     valuesAndGradientsOf<valueLine, gradientLine>,
+     slopeXLine},
     {L"Y=1/(A+B*X)", valueReciprocalLine, lineInverseYOnX, fromLineAsIs, jacobianAsIs, gradientReciprocalLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleOverB,
      slopeInverse, fixAsIs,
-     valuesAndGradientsOf<valueReciprocalLine, gradientReciprocalLine>},
+     valuesAndGradientsOf<valueReciprocalLine, gradientReciprocalLine>,
+     slopeXReciprocalLine},
     {L"Y=A+B/X", valueHyperbola, lineYOnInverseX, fromLineAsIs, jacobianAsIs, gradientHyperbola,
      X_NONZERO, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsOf<valueHyperbola, gradientHyperbola>},
+     valuesAndGradientsOf<valueHyperbola, gradientHyperbola>,
+     slopeXHyperbola},
     {L"Y=X/(A+B*X)", valueXOverLine, lineXOverYOnX, fromLineAsIs, jacobianAsIs, gradientXOverLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisX, fromPoleOverB,
      slopeXOverY, fixAsIs,
-     valuesAndGradientsOf<valueXOverLine, gradientXOverLine>},
+     valuesAndGradientsOf<valueXOverLine, gradientXOverLine>,
+     slopeXOverLine},
     {L"Y=A*B^X", valueBaseB, lineLog10YOnX, fromLineTenToBoth, jacobianTenToBoth, gradientBaseB,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToBoth,
-     valuesAndGradientsBaseB},
+     valuesAndGradientsBaseB,
+     slopeXBaseB},
     {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLn, fixExpA,
-     valuesAndGradientsExp},
+     valuesAndGradientsExp,
+     slopeXExp},
     {L"Y=A*10^(B*X)", valueTenTo, lineLog10YOnX, fromLineTenToA, jacobianTenToA, gradientTenTo,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToA,
-     valuesAndGradientsTenTo},
+     valuesAndGradientsTenTo,
+     slopeXTenTo},
     {L"Y=1/(A+B*EXP(-X))", valueLogistic, lineInverseYOnExp, fromLineAsIs, jacobianAsIs, gradientLogistic,
      Y_NONZERO, poleOfLogistic, FALSE, FALSE,
      poleVariableExp, basisOneOfExp, fromPoleOverB,
      slopeInverse, fixAsIs,
-     valuesAndGradientsLogistic},
+     valuesAndGradientsLogistic,
+     slopeXLogistic},
     {L"Y=A*X^B", valuePower, lineLog10YOnLog10X, fromLineTenToA, jacobianTenToA, gradientPower,
      X_POSITIVE | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToA,
-     valuesAndGradientsPower},
+     valuesAndGradientsPower,
+     slopeXPower},
     {L"Y=A+B*LOG10(X)", valueLog10, lineYOnLog10X, fromLineAsIs, jacobianAsIs, gradientLog10,
      X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsLogarithm<commonLogarithm>},
+     valuesAndGradientsLogarithm<commonLogarithm>,
+     slopeXLog10},
     {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn,
      X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsLogarithm<naturalLogarithm>},
+     valuesAndGradientsLogarithm<naturalLogarithm>,
+     slopeXLn},
     {L"Y=A/(B+X)", valueAOverShift, lineInverseYOnX, fromLineOverB0, jacobianOverB0, gradientAOverShift,
      Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleShift,
      slopeInverse, fixOverB0,
-     valuesAndGradientsOf<valueAOverShift, gradientAOverShift>},
+     valuesAndGradientsOf<valueAOverShift, gradientAOverShift>,
+     slopeXAOverShift},
     {L"Y=A*X/(B+X)", valueSaturation, lineInverseYOnInverseX, fromLineOverA0, jacobianOverA0, gradientSaturation,
      X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisX, fromPoleShift,
      slopeInverse, fixOverA0,
-     valuesAndGradientsOf<valueSaturation, gradientSaturation>},
+     valuesAndGradientsOf<valueSaturation, gradientSaturation>,
+     slopeXSaturation},
     {L"Y=A*EXP(B/X)", valueExpOverX, lineLnYOnInverseX, fromLineExpA, jacobianExpA, gradientExpOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLn, fixExpA,
-     valuesAndGradientsExpOverX},
+     valuesAndGradientsExpOverX,
+     slopeXExpOverX},
     {L"Y=A*10^(B/X)", valueTenToOverX, lineLog10YOnInverseX, fromLineTenToA, jacobianTenToA, gradientTenToOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToA,
-     valuesAndGradientsTenToOverX},
+     valuesAndGradientsTenToOverX,
+     slopeXTenToOverX},
     {L"Y=A+B*X^N", valuePowerN, lineYOnXToN, fromLineAsIs, jacobianAsIs, gradientPowerN,
      MODEL_LINE_ANY_POINT, NULL, TRUE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsPowerN},
+     valuesAndGradientsPowerN,
+     slopeXPowerN},
 };
 
 // The row of an id outside the table: no value, no line.
@@ -477,7 +528,7 @@ static double slopeNone(double, double) { return NAN; }
 static BOOL fixNone(int, double, double[3]) { return FALSE; }
 const ModelRow NO_MODEL = {L"", valueNone, lineNone, fromLineAsIs, jacobianAsIs, gradientNone, MODEL_LINE_ANY_POINT,
                            NULL, FALSE, FALSE, NO_POLE_FORM, slopeNone, fixNone,
-                           valuesAndGradientsOf<valueNone, gradientNone>};
+                           valuesAndGradientsOf<valueNone, gradientNone>, valueNone};
 
 const ModelRow* modelRow(int id)
 {

@@ -53,6 +53,8 @@ struct ModelRow {
     // and a model whose value and derivatives share an exp or pow computes it once a point.
     void (*valuesAndGradients)(double a, double b, double n, const double* x, int count, double* y, double* dA,
                                double* dB);
+    // dY/dX at x: the slope of the curve, along which a fit with errors in X moves each point.
+    double (*slopeInX)(double a, double b, double n, double x);
 };
 
 extern const ModelRow MODEL_TABLE[MODEL_COUNT];
