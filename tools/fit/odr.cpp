@@ -17,9 +17,10 @@
 namespace {
 
 #define ODR_BLOCK 512
-#define ODR_DAMPING_START 1e-3
+#define ODR_DAMPING_START 1e-6
 #define ODR_DAMPING_LIMIT 1e12
-#define ODR_RELATIVE_TOLERANCE 1e-15
+#define ODR_DAMPING_LEAST 1e-12
+#define ODR_LAST_DIGITS 1e-8
 
 // What a pass keeps of each point at (A, B, d): the residual on Y, dY/dA, dY/dB and dY/dX there.
 struct Linearisation {
@@ -141,11 +142,12 @@ bool measureOdr(const Problem& pr, const Linearisation& lin, XYFit* fit)
     return true;
 }
 
-bool settled(double before, double after, const double step[2], double a, double b)
+// A step this small changes the sum by less than its rounding over many points: when the sum does not
+// fall it is taken all the same and ends the iteration, as a rejection on rounding alone would only raise
+// the damping pass after pass.
+bool lastDigits(const double step[2], double a, double b)
 {
-    bool sumStill = before - after <= ODR_RELATIVE_TOLERANCE * before;
-    bool stepSmall = fabs(step[0]) <= 1e-12 * (fabs(a) + DBL_MIN) && fabs(step[1]) <= 1e-12 * (fabs(b) + DBL_MIN);
-    return sumStill && stepSmall;
+    return fabs(step[0]) <= ODR_LAST_DIGITS * (fabs(a) + DBL_MIN) && fabs(step[1]) <= ODR_LAST_DIGITS * (fabs(b) + DBL_MIN);
 }
 
 } // namespace
@@ -170,12 +172,14 @@ XYFit odrFit(const XYPoints& points, int modelId, double exponentN, double start
         Reduced s = reducedSystem(pr, current, lambda);
         if (!solve2(s.m, s.g, step)) return failedOdr("A and B are not determined apart", iteration);
         stepDeltas(pr, current, lambda, step, &trial);
-        if (linearise(pr, a + step[0], b + step[1], &trial) && trial.sum <= current.sum) {
-            done = settled(current.sum, trial.sum, step, a, b);
+        bool finite = linearise(pr, a + step[0], b + step[1], &trial);
+        bool lower = finite && trial.sum <= current.sum;
+        done = finite && !lower && lastDigits(step, a, b);
+        if (lower || done) {
             a += step[0];
             b += step[1];
             std::swap(current, trial);
-            lambda = lambda * 0.1 > 1e-12 ? lambda * 0.1 : 1e-12;
+            lambda = lambda * 0.1 > ODR_DAMPING_LEAST ? lambda * 0.1 : ODR_DAMPING_LEAST;
         } else {
             lambda *= 10.0;
             done = lambda > ODR_DAMPING_LIMIT; // no step lowers the sum: a minimum to rounding
