@@ -35,16 +35,38 @@ struct Problem {
     double exponentN;
 };
 
-// Evaluates the model at X + d for every point, filling lin; false when a value or derivative is not
-// finite (the step left the model's domain).
-bool linearise(const Problem& pr, double a, double b, Linearisation* lin)
+// The move of point i in a step: its own row of the normal equations once A and B have theirs.
+double steppedDelta(const XYPoints& p, const Linearisation& from, double lambda, const double step[2], int i)
+{
+    double wy = 1.0 / (p.sigmaY[i] * p.sigmaY[i]), wx = 1.0 / (p.sigmaX[i] * p.sigmaX[i]);
+    double fx = from.dX[i];
+    double dd = (fx * fx * wy + wx) * (1.0 + lambda);
+    double rhsD = -(fx * wy * from.residual[i] + wx * from.delta[i]);
+    double coupling = fx * wy * (from.dA[i] * step[0] + from.dB[i] * step[1]);
+    return from.delta[i] + (rhsD - coupling) / dd;
+}
+
+// A step: the moves of the step taken from `from` (NULL: lin's moves as they are).
+struct Step {
+    const Linearisation* from;
+    double lambda;
+    double ab[2];
+};
+
+// Evaluates the model at X + d for every point (the moves of step first), filling lin; false when a
+// value or derivative is not finite (the step left the model's domain).
+bool linearise(const Problem& pr, double a, double b, const Step& step, Linearisation* lin)
 {
     double shifted[ODR_BLOCK];
     const XYPoints& p = pr.p;
     double sum = 0.0;
     for (int first = 0; first < p.count; first += ODR_BLOCK) {
         int size = p.count - first < ODR_BLOCK ? p.count - first : ODR_BLOCK;
-        for (int k = 0; k < size; ++k) shifted[k] = p.x[first + k] + lin->delta[first + k];
+        for (int k = 0; k < size; ++k) {
+            int i = first + k;
+            if (step.from != NULL) lin->delta[i] = steppedDelta(p, *step.from, step.lambda, step.ab, i);
+            shifted[k] = p.x[i] + lin->delta[i];
+        }
         double* f = &lin->residual[first];
         pr.row->valuesAndGradients(a, b, pr.exponentN, shifted, size, f, &lin->dA[first], &lin->dB[first]);
         for (int k = 0; k < size; ++k) {
@@ -101,21 +123,6 @@ bool solve2(const double m[3], const double g[2], double step[2])
     return isfinite(step[0]) && isfinite(step[1]);
 }
 
-// The moves of a step: each d from its own row of the normal equations once A and B have theirs.
-void stepDeltas(const Problem& pr, const Linearisation& from, double lambda, const double step[2],
-                Linearisation* to)
-{
-    const XYPoints& p = pr.p;
-    for (int i = 0; i < p.count; ++i) {
-        double wy = 1.0 / (p.sigmaY[i] * p.sigmaY[i]), wx = 1.0 / (p.sigmaX[i] * p.sigmaX[i]);
-        double fx = from.dX[i];
-        double dd = (fx * fx * wy + wx) * (1.0 + lambda);
-        double rhsD = -(fx * wy * from.residual[i] + wx * from.delta[i]);
-        double coupling = fx * wy * (from.dA[i] * step[0] + from.dB[i] * step[1]);
-        to->delta[i] = from.delta[i] + (rhsD - coupling) / dd;
-    }
-}
-
 XYFit failedOdr(const char* reason, int iterations)
 {
     XYFit fit = {};
@@ -163,7 +170,9 @@ XYFit odrFit(const XYPoints& points, int modelId, double exponentN, double start
     Problem pr = {points, row, exponentN};
     Linearisation current(points.count), trial(points.count);
     double a = startA, b = startB, lambda = ODR_DAMPING_START;
-    if (!linearise(pr, a, b, &current)) return failedOdr("the model has no value at a point for the start", 0);
+    if (!linearise(pr, a, b, Step{NULL, 0.0, {0.0, 0.0}}, &current)) {
+        return failedOdr("the model has no value at a point for the start", 0);
+    }
     int iteration = 0;
     bool done = false;
     while (!done && iteration < maxIterations) {
@@ -171,8 +180,7 @@ XYFit odrFit(const XYPoints& points, int modelId, double exponentN, double start
         double step[2];
         Reduced s = reducedSystem(pr, current, lambda);
         if (!solve2(s.m, s.g, step)) return failedOdr("A and B are not determined apart", iteration);
-        stepDeltas(pr, current, lambda, step, &trial);
-        bool finite = linearise(pr, a + step[0], b + step[1], &trial);
+        bool finite = linearise(pr, a + step[0], b + step[1], Step{&current, lambda, {step[0], step[1]}}, &trial);
         bool lower = finite && trial.sum <= current.sum;
         done = finite && !lower && lastDigits(step, a, b);
         if (lower || done) {
