@@ -63,7 +63,7 @@ void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fit
     computeFittedValues(content->modelId, content->fit.a, content->fit.b, content->exponentN, content->x,
                         content->count, fitted);
     PlotContent plot = {content->x, content->y, fitted, content->count,
-                        computePlotBounds(content->x, content->y, fitted, content->count)};
+                        computePlotBounds(content->x, content->y, fitted, content->count), content->hollow};
     drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &plot, marks);
 
     SelectObject(dc, previousBrush);
@@ -77,7 +77,7 @@ void paintResultsWindow(HWND window)
     const PointTable* points = &g_app.points;
     int count = points->pointCount;
     if (count > POINT_CAPACITY) count = POINT_CAPACITY;
-    ResultsContent content = {g_app.modelId, g_app.fit, g_app.exponentN, points->x, points->y, count};
+    ResultsContent content = {g_app.modelId, g_app.fit, g_app.exponentN, points->x, points->y, count, NULL};
     drawResults(window, dc, &content, g_resultsFitted, &g_resultsMarks);
     EndPaint(window, &paint);
 }

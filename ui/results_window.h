@@ -25,6 +25,7 @@ struct ResultsContent {
     const double* x;
     const double* y;
     int count;
+    const unsigned char* hollow; // points drawn hollow (left out of the fit); NULL: none
 };
 
 // Paints content over the client area of window: background, text lines, plot. fitted (room for count

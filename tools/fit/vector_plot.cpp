@@ -277,7 +277,11 @@ void drawPoints(cairo_t* cr, const Frame& f, const VectorPlot* plot, bool residu
         }
         cairo_new_sub_path(cr);
         cairo_arc(cr, px, py, MARKER_RADIUS, 0.0, 2.0 * M_PI);
-        cairo_fill(cr);
+        if (plot->hollow != NULL && plot->hollow[i]) {
+            cairo_stroke(cr);
+        } else {
+            cairo_fill(cr);
+        }
     }
     cairo_restore(cr);
 }
