@@ -172,6 +172,19 @@ TEST(Odr, TinyErrorsInXGiveTheWeightedFitOnY)
     EXPECT_NEAR(fit.seA, onY.uncertainty.seA, 1e-6 * onY.uncertainty.seA);
 }
 
+TEST(ErrorsInBoth, LineIsYorksAndOtherModelsTheRegressionFromTheFitOnY)
+{
+    XYFit line = fitWithErrorsInBoth(pointsOf(PEARSON_X, PEARSON_Y, PEARSON_SX, PEARSON_SY), 0, 0.0);
+    ASSERT_TRUE(line.ok);
+    EXPECT_STREQ(line.method, "york");
+    EXPECT_NEAR(line.b, -0.480533407, 5e-10);
+    const OdrCase& c = ODR_CASES[2];
+    XYFit curve = fitWithErrorsInBoth(pointsOf(c.x, c.y, c.sx, c.sy), c.modelId, 0.0);
+    ASSERT_TRUE(curve.ok) << curve.reason;
+    EXPECT_STREQ(curve.method, "odr");
+    EXPECT_NEAR(curve.a, c.a, 1e-9 * c.a);
+}
+
 TEST(Odr, RefusesAStartWhereTheModelHasNoValue)
 {
     std::vector<double> x = {-1, 0, 1, 2}, y = {1, 2, 3, 4}, s = {0.1, 0.1, 0.1, 0.1};

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "fit.h"
 #include "models.h"
+#include "refine.h"
 
 namespace {
 
@@ -126,6 +128,7 @@ bool solve2(const double m[3], const double g[2], double step[2])
 XYFit failedOdr(const char* reason, int iterations)
 {
     XYFit fit = {};
+    fit.method = "odr";
     fit.a = fit.b = fit.seA = fit.seB = fit.covAB = fit.seAScaled = fit.seBScaled = fit.chi2 = fit.mswd = NAN;
     fit.iterations = iterations;
     snprintf(fit.reason, sizeof fit.reason, "%s", reason);
@@ -199,6 +202,27 @@ XYFit odrFit(const XYPoints& points, int modelId, double exponentN, double start
     fit.b = b;
     if (!measureOdr(pr, current, &fit)) return failedOdr("A and B are not determined apart", iteration);
     fit.ok = true;
+    fit.method = "odr";
     if (delta != NULL) std::copy(current.delta.begin(), current.delta.end(), delta);
+    return fit;
+}
+
+XYFit fitWithErrorsInBoth(const XYPoints& points, int modelId, double exponentN)
+{
+    const ModelRow* row = modelRow(modelId);
+    // The table's first row is the straight line Y = A + B*X, which York solved exactly.
+    if (row != NULL && row == &MODEL_TABLE[0]) return yorkLine(points);
+    std::vector<double> w(points.count);
+    for (int i = 0; i < points.count; ++i) w[i] = 1.0 / (points.sigmaY[i] * points.sigmaY[i]);
+    RefineResult onY = refineWeightedFit(points.x, points.y, RefineWeights{w.data(), true}, points.count, modelId,
+                                         exponentN, REFINE_MAX_ITERATIONS);
+    double a = onY.fit.a, b = onY.fit.b;
+    if (onY.status != REFINE_CONVERGED) {
+        FitResult line = fitPoints(points.x, points.y, points.count, modelId, exponentN);
+        a = line.a;
+        b = line.b;
+    }
+    XYFit fit = odrFit(points, modelId, exponentN, a, b, ODR_MAX_ITERATIONS, NULL);
+    fit.method = "odr";
     return fit;
 }

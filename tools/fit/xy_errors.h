@@ -15,6 +15,7 @@ struct XYPoints {
 
 struct XYFit {
     bool ok;            // false: reason says why, the figures are NaN
+    const char* method; // "york" or "odr"
     double a;
     double b;
     double seA;         // standard errors from the sigmas alone (the covariance not scaled by the MSWD)
@@ -46,5 +47,10 @@ XYFit yorkLine(const XYPoints& points);
 // count moves along X.
 XYFit odrFit(const XYPoints& points, int modelId, double exponentN, double startA, double startB, int maxIterations,
              double* delta);
+
+// The fit of model modelId to points with errors in both: York's line for Y=A+B*X, else the regression
+// started from the least-squares fit on Y weighted 1/sigmaY^2 (or, when that gives none, from the
+// linearised fit).
+XYFit fitWithErrorsInBoth(const XYPoints& points, int modelId, double exponentN);
 
 #endif

@@ -27,6 +27,7 @@ namespace {
 XYFit failedFit(const char* reason)
 {
     XYFit fit = {};
+    fit.method = "york";
     fit.a = fit.b = fit.seA = fit.seB = fit.covAB = fit.seAScaled = fit.seBScaled = fit.chi2 = fit.mswd = NAN;
     snprintf(fit.reason, sizeof fit.reason, "%s", reason);
     return fit;
@@ -147,6 +148,7 @@ XYFit yorkLine(const XYPoints& points)
     if (fit.iterations > YORK_MAX_ITERATIONS) return failedFit("the slope did not settle");
     WeightedMeans m = weightedMeans(points, b);
     fit.ok = true;
+    fit.method = "york";
     fit.b = b;
     fit.a = m.y - b * m.x;
     measureYork(points, &fit);
