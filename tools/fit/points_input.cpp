@@ -123,6 +123,7 @@ bool readSigmaPointsFile(NumberReader* reader, const char* name, PointTable* tab
                 fprintf(stderr, "kelvora-fit: %s: line %d: \"%s\" is not a number\n", name, line, text);
                 return false;
             }
+            if (k < 2) keepCoordinateText(reader, k);
         }
         table->x[i] = values[0];
         table->y[i] = values[1];
@@ -135,10 +136,25 @@ bool readSigmaPointsFile(NumberReader* reader, const char* name, PointTable* tab
     return true;
 }
 
-bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table, double* sigma)
+// Appends the text of a coordinate to the input's texts (an empty mark for one the reader no longer held).
+static void keepText(void* context, int coordinate, const char* text, int length)
+{
+    InputTexts* texts = static_cast<InputTexts*>(context);
+    (coordinate == 0 ? texts->xAt : texts->yAt).push_back(text != NULL ? texts->text.size() : NO_TEXT);
+    if (text == NULL) return;
+    texts->text.append(text, (size_t)length);
+    texts->text += '\0';
+}
+
+bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table, double* sigma,
+               InputTexts* texts)
 {
     NumberReader reader;
     startNumberReader(&reader, file);
+    if (texts != nullptr) {
+        reader.keepCoordinate = keepText;
+        reader.keepContext = texts;
+    }
     int length = 0;
     bool complete = false;
     const char* block = firstBlock(&reader, &length, &complete);
@@ -166,9 +182,10 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
     return readPointsFileInput(&reader, name, table);
 }
 
-bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
-                   double* sigma)
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointStore* store)
 {
+    PointTable* table = store->table.get();
+    double* sigma = store->sigma.empty() ? nullptr : store->sigma.data();
     bool standardInput = strcmp(path, "-") == 0;
     // A named file goes through the program's own opener: only a regular file, never waiting on a pipe.
     FILE* file = standardInput ? stdin : _wfopen(kelvora_file_name_from_host(path).c_str(), L"rb");
@@ -180,7 +197,7 @@ bool readInputFile(const char* path, const char* name, bool columns, ColumnChoic
         fprintf(stderr, "kelvora-fit: %s: %s\n", name, errno == ENOENT ? strerror(errno) : text);
         return false;
     }
-    bool read = readInput(file, name, columns, pick, table, sigma);
+    bool read = readInput(file, name, columns, pick, table, sigma, store->keepTexts ? &store->texts : nullptr);
     if (!standardInput) fclose(file);
     return read;
 }

@@ -38,7 +38,22 @@ struct Problem {
     int count;
     int modelId;
     double exponentN;
+    FixedParameter fixed; // a parameter held at its value: the solver moves the other alone
 };
+
+// The free parameters the solver moves: A and B, or the one a fixed parameter leaves.
+size_t freeParameters(const Problem* problem)
+{
+    return problem->fixed.parameter >= 0 ? 1 : 2;
+}
+
+// A and B at the solver's position p.
+void parametersAt(const Problem* problem, const gsl_vector* p, double* a, double* b)
+{
+    int fixed = problem->fixed.parameter;
+    *a = fixed == 0 ? problem->fixed.value : gsl_vector_get(p, 0);
+    *b = fixed == 1 ? problem->fixed.value : gsl_vector_get(p, fixed == 0 ? 0 : 1);
+}
 
 void setReason(RefineResult* result, const char* text)
 {
@@ -54,7 +69,8 @@ double weightAt(const double* w, int i)
 int residuals(const gsl_vector* p, void* data, gsl_vector* f)
 {
     const Problem* problem = static_cast<const Problem*>(data);
-    double a = gsl_vector_get(p, 0), b = gsl_vector_get(p, 1);
+    double a, b;
+    parametersAt(problem, p, &a, &b);
     double* out = f->data;
     for (size_t i = 0; i < f->size; ++i) {
         out[i * f->stride] = evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) -
@@ -66,13 +82,24 @@ int residuals(const gsl_vector* p, void* data, gsl_vector* f)
 int jacobian(const gsl_vector* p, void* data, gsl_matrix* j)
 {
     const Problem* problem = static_cast<const Problem*>(data);
-    double a = gsl_vector_get(p, 0), b = gsl_vector_get(p, 1);
+    double a, b;
+    parametersAt(problem, p, &a, &b);
+    int fixed = problem->fixed.parameter;
     for (size_t i = 0; i < j->size1; ++i) {
         double* row = j->data + i * j->tda;
-        modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &row[0], &row[1]);
+        double dA, dB;
+        modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &dA, &dB);
         // A derivative without a value would make every later step, and the standard errors, NaN while
         // the solver still reported a minimum: refuse the point in the parameters instead.
-        if (!isfinite(row[0]) || !isfinite(row[1])) return GSL_EDOM;
+        if ((fixed != 0 && !isfinite(dA)) || (fixed != 1 && !isfinite(dB))) return GSL_EDOM;
+        if (fixed == 0) {
+            row[0] = dB;
+        } else if (fixed == 1) {
+            row[0] = dA;
+        } else {
+            row[0] = dA;
+            row[1] = dB;
+        }
     }
     return GSL_SUCCESS;
 }
@@ -340,11 +367,15 @@ bool findStart(const Problem& all, RefineResult* result)
     Problem inside = keptPoints(
         all, [modelId, exponentN](double px, double py, double) { return lineTakesPoint(modelId, exponentN, px, py); },
         &copies);
-    LineFit line;
-    FitResult start = fitPointsWithLine(inside.x, inside.y, inside.count, modelId, exponentN, &line);
+    // Two free parameters start from the unweighted line; one from the line that holds the fixed one,
+    // with the weights.
+    bool fixed = all.fixed.parameter >= 0;
+    LineProblem line = {inside.x, inside.y, fixed ? inside.w : NULL, inside.count, modelId, exponentN, all.fixed};
+    LineFit fitted;
+    FitResult start = fitLineProblem(&line, &fitted);
     result->startA = start.a;
     result->startB = start.b;
-    result->startR2Line = linearisedUncertainty(modelId, inside.count, &start, &line).r2Line;
+    result->startR2Line = lineUncertainty(modelId, inside.count - (int)freeParameters(&all), false, &start, &fitted).r2Line;
     result->leftOutOfStart = all.count - inside.count;
     return inside.count >= 2 && isfinite(start.a) && isfinite(start.b);
 }
@@ -443,21 +474,36 @@ struct Solution {
     ScaledSum residualSum;
 };
 
+// The covariance of the dense solver's free parameters as that of A and B: a fixed parameter's
+// entries are 0.
+ColumnCovariance denseCovariance(const Problem* problem, gsl_multifit_nlinear_workspace* work)
+{
+    double covariance[4] = {0.0, 0.0, 0.0, 0.0};
+    size_t free = freeParameters(problem);
+    gsl_matrix_view covarianceView = gsl_matrix_view_array(covariance, free, free);
+    gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, &covarianceView.matrix);
+    if (problem->fixed.parameter == 0) return ColumnCovariance{0.0, 0.0, covariance[0], 0, 0};
+    if (problem->fixed.parameter == 1) return ColumnCovariance{covariance[0], 0.0, 0.0, 0, 0};
+    ColumnCovariance c = {covariance[0], covariance[1], covariance[3], 0, 0};
+    return usableCovariance(c) ? c : scaledCovariance(gsl_multifit_nlinear_jac(work));
+}
+
 bool solveDense(const Problem* problem, double startA, double startB, int maxIterations, RefineResult* result,
                 Solution* solution)
 {
+    size_t free = freeParameters(problem);
     gsl_multifit_nlinear_fdf fdf = {};
     fdf.f = residuals;
     fdf.df = jacobian;
     fdf.fvv = NULL;
     fdf.n = (size_t)problem->count;
-    fdf.p = 2;
+    fdf.p = free;
     fdf.params = const_cast<Problem*>(problem);
     gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
     gsl_multifit_nlinear_workspace* work =
-        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, fdf.n, 2);
-    double start[2] = {startA, startB};
-    gsl_vector_view startView = gsl_vector_view_array(start, 2);
+        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, fdf.n, free);
+    double start[2] = {problem->fixed.parameter == 0 ? startB : startA, startB};
+    gsl_vector_view startView = gsl_vector_view_array(start, free);
     int status;
     if (problem->w != NULL) {
         gsl_vector_const_view weights = gsl_vector_const_view_array(problem->w, fdf.n);
@@ -471,15 +517,9 @@ bool solveDense(const Problem* problem, double startA, double startB, int maxIte
     } else {
         setReason(result, NO_DERIVATIVE);
     }
-    const gsl_vector* p = gsl_multifit_nlinear_position(work);
-    solution->a = gsl_vector_get(p, 0);
-    solution->b = gsl_vector_get(p, 1);
-    double covariance[4];
-    gsl_matrix_view covarianceView = gsl_matrix_view_array(covariance, 2, 2);
-    gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, &covarianceView.matrix);
-    solution->covariance = ColumnCovariance{covariance[0], covariance[1], covariance[3], 0, 0};
+    parametersAt(problem, gsl_multifit_nlinear_position(work), &solution->a, &solution->b);
+    solution->covariance = denseCovariance(problem, work);
     solution->sumsAtSolution = false;
-    if (!usableCovariance(solution->covariance)) solution->covariance = scaledCovariance(gsl_multifit_nlinear_jac(work));
     gsl_multifit_nlinear_free(work);
     return converged;
 }
@@ -629,17 +669,20 @@ void measure(const Problem* problem, const Solution* solution, bool absoluteWeig
     ScaledSum minimised = problem->w != NULL ? weightedResidualSum(problem, solution->a, solution->b) : residualSum;
     result->chi2 = problem->w != NULL ? scaledSumTotal(minimised) : NAN;
     const ColumnCovariance& c = solution->covariance;
-    // The sum / (n - 2) in the residuals' scaled units; the errors are scaled back after the root.
-    double scale = used > 2 ? minimised.value / (double)(used - 2) : NAN;
+    // The sum / (n - free parameters) in the residuals' scaled units; the errors are scaled back after
+    // the root.
+    int dof = used - (int)freeParameters(problem);
+    double scale = dof >= 1 ? minimised.value / (double)dof : NAN;
     if (problem->w != NULL && absoluteWeights) {
         scale = 1.0;
         minimised.exponent = 0;
     }
     double seA = ldexp(sqrt(c.c00 * scale), minimised.exponent - c.exponent0);
     double seB = ldexp(sqrt(c.c11 * scale), minimised.exponent - c.exponent1);
-    result->uncertainty = uncertaintyFromErrors(fit->a, fit->b, seA, seB, used, residualSum, spreadYY);
+    result->uncertainty = uncertaintyOnY(fit->a, fit->b, seA, seB, dof, residualSum, residualSum, spreadYY);
     result->uncertainty.covAB = ldexp(c.c01 * scale, 2 * minimised.exponent - c.exponent0 - c.exponent1);
-    result->correlation = c.c01 / sqrt(c.c00 * c.c11);
+    result->correlation = problem->fixed.parameter >= 0 ? 0.0 : c.c01 / sqrt(c.c00 * c.c11);
+    result->dof = dof;
 }
 
 RefineResult emptyResult()
@@ -715,6 +758,7 @@ void solveFrom(const Problem& all, bool absoluteWeights, int outsideLine, Refine
     // only pass needed.
     Streaming scales = {};
     int usable = -1;
+    if (all.fixed.parameter >= 0) solver = REFINE_DENSE; // the streaming sums are those of two parameters
     if (solver == REFINE_STREAMING) scales = streamingScales(&all, startA, startB, &usable);
     PointCopies copies;
     Problem used = usable == all.count ? all : keptPoints(
@@ -851,30 +895,40 @@ RefineResult refineFitWith(const double* x, const double* y, RefineWeights weigh
 RefineResult refineFitFrom(const double* x, const double* y, RefineWeights weights, int count, int modelId,
                            double exponentN, int maxIterations, RefineSolver solver, const RefineStart* start)
 {
+    RefineRequest request = {x, y, weights, count, modelId, exponentN, {-1, 0.0}, maxIterations, solver};
+    return refineProblem(request, start);
+}
+
+RefineResult refineProblem(const RefineRequest& request, const RefineStart* start)
+{
     RefineResult result = emptyResult();
-    Problem all = {x, y, weights.w, count, modelId, exponentN};
+    Problem all = {request.x, request.y, request.weights.w, request.count, request.modelId, request.exponentN,
+                   request.fixed};
+    bool absolute = request.weights.absolute;
     if (start != NULL) {
         result.startA = start->a;
         result.startB = start->b;
         result.startR2Line = start->r2Line;
         result.leftOutOfStart = 0;
-        if (count < 2 || !isfinite(start->a) || !isfinite(start->b)) return result;
+        if (all.count < 2 || !isfinite(start->a) || !isfinite(start->b)) return result;
     } else if (!findStart(all, &result)) {
         return result;
     }
     int outsideLine = result.leftOutOfStart;
-    solveFrom(all, weights.absolute, outsideLine, solver, maxIterations, result.startA, result.startB, &result);
+    solveFrom(all, absolute, outsideLine, request.solver, request.maxIterations, result.startA, result.startB, &result);
     if (result.status == REFINE_CONVERGED || result.status == REFINE_TOO_FEW) return result;
 
     // The solver found no fit from the line's start: a pole may lie between that start and the
-    // minimum. Starts on either side of it, best first, and the best fit any of them reaches.
+    // minimum. Starts on either side of it, best first, and the best fit any of them reaches (the
+    // starts move both parameters: none with one fixed).
     double starts[SCAN_STARTS][2];
-    int startCount = scanStarts(x, y, count, modelId, starts);
+    int startCount = all.fixed.parameter >= 0 ? 0 : scanStarts(all.x, all.y, all.count, all.modelId, starts);
     RefineResult best = result;
-    bool weighted = weights.w != NULL;
+    bool weighted = all.w != NULL;
     for (int i = 0; i < startCount; ++i) {
         RefineResult trial = result;
-        solveFrom(all, weights.absolute, outsideLine, solver, maxIterations, starts[i][0], starts[i][1], &trial);
+        solveFrom(all, absolute, outsideLine, request.solver, request.maxIterations, starts[i][0], starts[i][1],
+                  &trial);
         if (trial.status != REFINE_CONVERGED) continue;
         if (best.status == REFINE_CONVERGED && !(spreadOf(trial, weighted) < spreadOf(best, weighted))) continue;
         trial.scannedStart = true;
