@@ -62,8 +62,10 @@ TEST_P(Robust, GrossOutlierGivesTheCleanLine)
     EXPECT_NEAR(refined.a, clean.fit.a, toleranceA);
     EXPECT_NEAR(refined.b, clean.fit.b, toleranceB);
     EXPECT_LE(weights[5], c.outlierWeightAtMost);
-    for (int i = 0; i < 12; ++i)
-        if (i != 5) EXPECT_GE(weights[i], c.cleanWeightAtLeast) << "point " << i + 1;
+    for (int i = 0; i < 12; ++i) {
+        if (i == 5) continue;
+        EXPECT_GE(weights[i], c.cleanWeightAtLeast) << "point " << i + 1;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Robust,

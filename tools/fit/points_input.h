@@ -17,8 +17,11 @@
 // With sigma (room for POINT_CAPACITY), each point also carries sigma of Y: a third column of a plain
 // table (pick.sigma), or a third number per point of a points file.
 // With texts, the text of each X and Y as the input writes it is kept there too.
+// With sigmaX too, each point carries sigma of X and of Y: X Y SIGMA_X SIGMA_Y (pick.sigmaX, pick.sigma);
+// *wrongShape is set when the input holds three numbers per point instead.
 bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table,
-               double* sigma = nullptr, InputTexts* texts = nullptr);
+               double* sigma = nullptr, InputTexts* texts = nullptr, double* sigmaX = nullptr,
+               bool* wrongShape = nullptr);
 
 // One line for the user saying why the table could not be read ("line 3: \"kg\" is not a number"), in
 // the points file's words where the two meet.

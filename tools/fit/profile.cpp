@@ -1,6 +1,7 @@
-// Profile intervals: the other parameter refitted by Gauss-Newton on one unknown at each held value,
+// Profile intervals: at each held value the other parameter refitted by the refinement with one
+// parameter held (GSL's Levenberg-Marquardt on one unknown), carried from one held value to the next;
 // the bound bracketed by steps of growing multiples of the standard error and placed by Brent's method
-// (GSL) on tau^2 - cutoff^2, the refit carried from one held value to the next.
+// (GSL) on tau^2 - cutoff^2.
 #include "profile.h"
 
 #include <gsl/gsl_errno.h>
@@ -9,11 +10,10 @@
 #include <math.h>
 
 #include "models.h"
+#include "refine.h"
 
 namespace {
 
-#define PROFILE_REFIT_STEPS 100
-#define PROFILE_HALVINGS 40
 #define PROFILE_BRACKET_STEPS 14 // out to 2^12 standard errors
 #define PROFILE_ROOT_STEPS 100
 
@@ -28,26 +28,14 @@ void parametersWith(int parameter, double value, double other, double* a, double
     *b = parameter == 0 ? other : value;
 }
 
-// The residual sum at (a, b) and, when wanted, its gradient and Gauss-Newton curvature in the free
-// parameter.
-double sumAt(const ProfileProblem& p, int parameter, double value, double other, double* gradient, double* curvature)
+// The residual sum (weighted) with the parameter held at value and the other at other.
+double sumAt(const ProfileProblem& p, int parameter, double value, double other)
 {
-    double a, b, sum = 0.0, g = 0.0, h = 0.0;
+    double a, b, sum = 0.0;
     parametersWith(parameter, value, other, &a, &b);
     for (int i = 0; i < p.count; ++i) {
-        double r = evaluateModelWith(p.modelId, a, b, p.exponentN, p.x[i]) - p.y[i], w = weightOf(p.w, i);
-        sum += w * r * r;
-        if (gradient != NULL) {
-            double dA, dB;
-            modelGradient(p.modelId, a, b, p.exponentN, p.x[i], &dA, &dB);
-            double d = parameter == 0 ? dB : dA;
-            g += w * r * d;
-            h += w * d * d;
-        }
-    }
-    if (gradient != NULL) {
-        *gradient = g;
-        *curvature = h;
+        double r = evaluateModelWith(p.modelId, a, b, p.exponentN, p.x[i]) - p.y[i];
+        sum += weightOf(p.w, i) * r * r;
     }
     return isfinite(sum) ? sum : NAN;
 }
@@ -112,24 +100,15 @@ bool searchSide(const ProfileProblem& p, int parameter, double s, double cutoff,
 
 double profiledSum(const ProfileProblem& problem, int parameter, double value, double* other)
 {
-    double q = *other, gradient = 0.0, curvature = 0.0;
-    double sum = sumAt(problem, parameter, value, q, &gradient, &curvature);
-    for (int step = 0; step < PROFILE_REFIT_STEPS && !isnan(sum); ++step) {
-        if (!(curvature > 0.0)) break;
-        double move = -gradient / curvature, trial = NAN;
-        int halving = 0;
-        for (; halving < PROFILE_HALVINGS; ++halving, move *= 0.5) {
-            trial = sumAt(problem, parameter, value, q + move, NULL, NULL);
-            if (trial <= sum) break;
-        }
-        if (halving == PROFILE_HALVINGS) break; // no lower sum along the step: the minimum to rounding
-        bool settled = fabs(move) <= 1e-14 * fabs(q) || sum - trial <= 1e-15 * sum;
-        q += move;
-        sum = sumAt(problem, parameter, value, q, &gradient, &curvature);
-        if (settled) break;
-    }
-    *other = q;
-    return sum;
+    // The refinement with the parameter held, from the other's last fit.
+    RefineRequest request = {problem.x, problem.y, RefineWeights{problem.w, false}, problem.count, problem.modelId,
+                             problem.exponentN, FixedParameter{parameter, value}, REFINE_MAX_ITERATIONS,
+                             REFINE_DENSE};
+    RefineStart start = {parameter == 0 ? value : *other, parameter == 0 ? *other : value, NAN};
+    RefineResult fit = refineProblem(request, &start);
+    if (fit.status != REFINE_CONVERGED || fit.pointsUsed != problem.count) return NAN;
+    *other = parameter == 0 ? fit.fit.b : fit.fit.a;
+    return sumAt(problem, parameter, value, *other);
 }
 
 ProfileInterval profileInterval(const ProfileProblem& problem, int parameter, double s, double cutoff)

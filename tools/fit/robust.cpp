@@ -111,6 +111,30 @@ bool lineRows(const double* x, const double* y, const double* w, int count, int 
     return true;
 }
 
+// The covariance of the line's intercept and slope from the final weights: s^2 (X'WX)^-1 with s^2 the
+// weighted residual sum per degree of freedom, as the refinement's errors are taken. GSL's own
+// covariance takes the larger of its robust and least-squares spreads, which one gross outlier among
+// a few points inflates many times.
+void weightedLineCovariance(const gsl_matrix* design, const gsl_vector* z, const gsl_vector* c,
+                            const gsl_vector* weights, gsl_matrix* cov)
+{
+    double m00 = 0.0, m01 = 0.0, m11 = 0.0, sum = 0.0;
+    size_t n = design->size1;
+    for (size_t i = 0; i < n; ++i) {
+        double w = gsl_vector_get(weights, i), d0 = gsl_matrix_get(design, i, 0), d1 = gsl_matrix_get(design, i, 1);
+        double r = gsl_vector_get(z, i) - d0 * gsl_vector_get(c, 0) - d1 * gsl_vector_get(c, 1);
+        m00 += w * d0 * d0;
+        m01 += w * d0 * d1;
+        m11 += w * d1 * d1;
+        sum += w * r * r;
+    }
+    double s2 = n > 2 ? sum / (double)(n - 2) : NAN, det = m00 * m11 - m01 * m01;
+    gsl_matrix_set(cov, 0, 0, s2 * m11 / det);
+    gsl_matrix_set(cov, 0, 1, -s2 * m01 / det);
+    gsl_matrix_set(cov, 1, 0, -s2 * m01 / det);
+    gsl_matrix_set(cov, 1, 1, s2 * m00 / det);
+}
+
 // A and B with their errors from the line's intercept and slope and their covariance.
 void fromRobustLine(int modelId, const gsl_vector* c, const gsl_matrix* cov, RobustFit* fit)
 {
@@ -172,6 +196,7 @@ RobustFit robustLinearisedFit(const double* x, const double* y, const double* w,
         if (status == GSL_SUCCESS) {
             fit.ok = true;
             fit.reason[0] = '\0';
+            weightedLineCovariance(design, z, c, stats.weights, cov);
             fromRobustLine(modelId, c, cov, &fit);
             fit.sigma = stats.sigma;
             fit.iterations = (int)stats.numit;

@@ -22,7 +22,7 @@ struct RobustFit {
     double covAB;
     double sigma;     // the robust spread of the residuals (median absolute deviation / 0.6745)
     int iterations;
-    char reason[120];
+    char reason[160];
 };
 
 // The linearised fit of the count points (weights w on Y, NULL: all 1) with the robust weights of each
