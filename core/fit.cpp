@@ -70,7 +70,7 @@ struct LineSums {
 static inline double lineWeight(const LineProblem* problem, const ModelRow* row, int i)
 {
     double slope = fabs(row->lineSlopeInY(problem->x[i], problem->y[i]));
-    double w = problem->w != NULL ? problem->w[i] : 1.0;
+    double w = weightAt(problem->w, i);
     return w / slope / slope;
 }
 
@@ -280,7 +280,7 @@ static WeightedSums sumWeighted(const LineProblem* p, const ModelRow* row, doubl
     double originY = p->y[0];
     for (int i = 0; i < p->count; ++i) {
         double r = (row->evaluate(a, b, p->exponentN, p->x[i]) - p->y[i]) * rScale;
-        double w = (p->w != NULL ? p->w[i] : 1.0) * wScale;
+        double w = weightAt(p->w, i) * wScale;
         double dy = (p->y[i] - originY) * dyScale, scaledY = p->y[i] * yScale;
         sums.largestR = largerMagnitude(r, sums.largestR);
         sums.largestW = largerMagnitude(w, sums.largestW);

@@ -35,6 +35,12 @@ struct FixedParameter {
     double value;
 };
 
+// The weight of point i: w[i], or 1 without weights (w NULL).
+inline double weightAt(const double* w, int i)
+{
+    return w != NULL ? w[i] : 1.0;
+}
+
 // What a linearised fit is asked: the count points x[i], y[i], the weight w[i] of each residual on Y
 // (w NULL: every weight 1), model modelId with exponent exponentN, and a parameter held at a value.
 struct LineProblem {

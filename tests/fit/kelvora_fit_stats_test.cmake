@@ -89,7 +89,7 @@ endif()
 # --- plain tables: with --columns, and found by themselves
 expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA=4\\.79426\n" "^$" --model 5 --columns decay.csv)
 expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA=4\\.79426\n" "^$" --model 5 decay.txt)
-expect(1 "^$" "^kelvora-fit: bad.csv: line 3: 3 columns: choose X and Y with --columns=X,Y \\(counted from 1\\)\n$" --columns bad.csv)
+expect(1 "^$" "^kelvora-fit: bad.csv: line 3: 3 columns: give --columns=1,2 for X and Y, or --sigma \\(--columns=1,2,3\\) to read the third as sigma of Y\n$" --columns bad.csv)
 expect(1 "^$" "does not start with the number of points \\(a plain table\\? see --columns\\)" decay.csv)
 
 # --- residuals: a CSV alone on standard output, x,y,fitted,residual per point with X and Y as the file
@@ -227,4 +227,16 @@ expect(0 "^Y=A\\*EXP\\(B\\*X\\)\n" "^$" --model 5 --sigma --plot plain.svg sigma
 file(READ "${WORK}/plain.svg" svg)
 if(svg MATCHES "fill-opacity:0\\.2")
   message(SEND_ERROR "--plot plain.svg draws a band that was not asked for")
+endif()
+
+# --- a misspelt option names the option it most likely means; a name near none names none
+expect_usage("unknown option '--modle'; did you mean --model\\?" --modle 5 line.txt)
+expect_usage("unknown option '-refine'; did you mean --refine\\?" -refine line.txt)
+expect_usage("unknown option '--frobnicate' \\(see" --frobnicate line.txt)
+
+# --- --all names each model by its number (model 15 with its N) and marks the forms of one curve
+run(--all decay.dat)
+if(NOT out MATCHES " model=4 Y=A\\*B\\^X\n[^\n]* model=5 Y=A\\*EXP\\(B\\*X\\) \\(the curve of model 4 in another form\\)\n"
+   OR NOT out MATCHES " model=15 N=2 Y=A\\+B\\*X\\^N\n" OR NOT out MATCHES " model=11 Y=A/\\(B\\+X\\) \\(the curve of model 1 in")
+  message(SEND_ERROR "--all names the models:\n${out}")
 endif()

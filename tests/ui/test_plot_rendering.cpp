@@ -35,7 +35,7 @@ PlotContent stateContent()
     computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x, t.pointCount,
                         g_fitted.data());
     g_plotBounds = computePlotBounds(t.x, t.y, g_fitted.data(), t.pointCount);
-    return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds};
+    return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds, nullptr};
 }
 
 // The pixel of a value on one axis, or false when it has none (a value or bound that is no finite
@@ -245,7 +245,7 @@ TEST_F(PlotRendering, DrawsWhatItIsHandedNotTheStateRecord)
     std::vector<double> fitted(40);
     computeFittedValues(5, fit.a, fit.b, 2.0, x.data(), 40, fitted.data());
     PlotContent handed = {x.data(), y.data(), fitted.data(), 40,
-                          computePlotBounds(x.data(), y.data(), fitted.data(), 40)};
+                          computePlotBounds(x.data(), y.data(), fitted.data(), 40), nullptr};
     resetAppState();
     g_handedContent = &handed;
     std::vector<COLORREF> fromContent = render(false);

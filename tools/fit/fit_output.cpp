@@ -41,6 +41,31 @@ static std::string formulaText(int modelId)
     return text;
 }
 
+// The fields a fit method added, a number or an array each.
+static void appendRecordFields(const FitRecord& m, std::string* json)
+{
+    for (const RecordField& field : m.extra) {
+        if (field.place == FIELD_TEXT_ONLY) continue;
+        *json += ',';
+        *json += jsonString(field.name.c_str());
+        *json += ':';
+        if (field.values.empty()) {
+            *json += jsonString(field.text.c_str());
+            continue;
+        }
+        if (field.values.size() == 1 && field.place != FIELD_JSON_ONLY) {
+            *json += jsonNumber(field.values[0]);
+            continue;
+        }
+        *json += "[";
+        for (size_t i = 0; i < field.values.size(); ++i) {
+            if (i > 0) *json += ",";
+            *json += jsonNumber(field.values[i]);
+        }
+        *json += "]";
+    }
+}
+
 std::string fitJson(const FitReport* r)
 {
     const FitRecord& m = *r->record;
@@ -85,26 +110,7 @@ std::string fitJson(const FitReport* r)
         }
         json += "]";
     }
-    for (const RecordField& field : m.extra) {
-        if (field.place == FIELD_TEXT_ONLY) continue;
-        json += ',';
-        json += jsonString(field.name.c_str());
-        json += ':';
-        if (field.values.empty()) {
-            json += jsonString(field.text.c_str());
-            continue;
-        }
-        if (field.values.size() == 1 && field.place != FIELD_JSON_ONLY) {
-            json += jsonNumber(field.values[0]);
-            continue;
-        }
-        json += "[";
-        for (size_t i = 0; i < field.values.size(); ++i) {
-            if (i > 0) json += ",";
-            json += jsonNumber(field.values[i]);
-        }
-        json += "]";
-    }
+    appendRecordFields(m, &json);
     if (r->warning != NULL) json += ",\"warning\":" + jsonString(r->warning);
     return json + "}";
 }

@@ -8,11 +8,6 @@
 
 namespace {
 
-double weightAt(const double* w, int i)
-{
-    return w != nullptr ? w[i] : 1.0;
-}
-
 // R2 on Y with the problem's weights, over the points where the model has a value at (a, b):
 // 1 - sum w (Y - fitted)^2 / sum w (Y - weighted mean)^2, or about 0 with uncentred.
 double r2OnY(const FitProblem& p, double a, double b, bool uncentred)

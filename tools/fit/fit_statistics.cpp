@@ -132,12 +132,6 @@ void makeFitView(const FitProblem* problem, const FitRecord* record, bool predic
     view->problem = problem;
     view->record = record;
     view->predictionBand = predictionBand;
-    view->lowX = INFINITY;
-    view->highX = -INFINITY;
-    for (int i = 0; i < problem->count; ++i) {
-        view->lowX = fmin(view->lowX, problem->x[i]);
-        view->highX = fmax(view->highX, problem->x[i]);
-    }
     view->sigmas.clear();
     bool bySigma = problem->weighting == WEIGHTING_SIGMA || problem->weighting == WEIGHTING_SIGMA_XY;
     if (!bySigma || !withSigmas) return;
@@ -160,8 +154,14 @@ Prediction viewPrediction(const FitView& view, double x)
 bool viewInverse(const FitView& view, double y, InverseResult* result)
 {
     const FitProblem& p = *view.problem;
+    // The span of the data's X, taken for each inverse: a pass over the points only when one is asked.
+    double low = INFINITY, high = -INFINITY;
+    for (int i = 0; i < p.count; ++i) {
+        low = fmin(low, p.x[i]);
+        high = fmax(high, p.x[i]);
+    }
     return inverseAt(view.record->modelId, view.record->exponentN, *view.record, p.weighting, p.absolute,
-                     view.sigmas.data(), (int)view.sigmas.size(), view.lowX, view.highX, y, result);
+                     view.sigmas.data(), (int)view.sigmas.size(), low, high, y, result);
 }
 
 bool viewBand(double x, double* low, double* high, const void* context)

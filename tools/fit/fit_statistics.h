@@ -47,13 +47,12 @@ double leastSquaresAicc(double rss, int count, int fittedParameters);
 // than it needs.
 double recordAicc(const FitProblem& problem, const FitRecord& record);
 
-// A fit with what its predictions need: the problem's weighting, the points' sigma by X under --sigma,
-// the span of the data's X and which band is drawn. The bands and pictures take it as their context.
+// A fit with what its predictions need: the problem (its points and weighting), the points' sigma by X
+// under --sigma and which band is drawn. The bands and pictures take it as their context.
 struct FitView {
     const FitProblem* problem;
     const FitRecord* record;
     std::vector<SigmaByX> sigmas;
-    double lowX, highX;
     bool predictionBand;
 };
 

@@ -258,7 +258,7 @@ const OptionRow OPTIONS[] = {
     {"--refine", nullptr, false, "refine A and B by least squares on Y (Levenberg-Marquardt)",
      setSwitch<&FitOptions::refine>},
     {"--json", nullptr, false, "print one JSON object per fit, one per line", setSwitch<&FitOptions::json>},
-    {"--residuals", nullptr, false, "print x,y,fitted,residual of every point as CSV", setSwitch<&FitOptions::residuals>},
+    {"--residuals", nullptr, false, "print x,y,fitted,residual of every point as CSV (the block on stderr)", setSwitch<&FitOptions::residuals>},
     {"--plot", "FILE", false, "the results window into FILE.png, a publication plot into .svg or .pdf",
      setText<&FitOptions::plotPath>},
     {"--residual-panel", nullptr, false, "add the residuals under a .svg or .pdf plot",

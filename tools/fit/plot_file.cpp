@@ -129,29 +129,23 @@ bool paintAndSave(HWND window, const char* path, int width, int height)
     return saved;
 }
 
-// Painted like the results window: background, text lines in dark red, then the program's plot.
+// The residuals window's text: what it shows, the formula and S.
+void drawResidualsText(HWND window, HDC dc, const void* context)
+{
+    const ResidualsPicture* picture = static_cast<const ResidualsPicture*>(context);
+    drawLabel(window, dc, 10, 0, L"Residuals Y - fitted of");
+    drawLabel(window, dc, 10, 15, modelText(picture->modelId));
+    drawNumberLine(window, dc, 130, 30, L"S=%g", picture->s);
+}
+
+// Painted in the results window's frame: background, text lines in dark red, then the program's plot.
 void paintResidualsWindow(HWND window)
 {
     ResidualsPicture* picture = pictureOf<ResidualsPicture>(window);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    RECT client;
-    GetClientRect(window, &client);
-    HBRUSH background = CreateSolidBrush(RESIDUALS_BACKGROUND);
-    HBRUSH previousBrush = (HBRUSH)SelectObject(dc, background);
-    FillRect(dc, &client, background);
-
-    COLORREF previousColour = GetTextColor(dc);
-    SetTextColor(dc, RESIDUALS_TEXT_COLOUR);
-    SetBkMode(dc, TRANSPARENT);
-    drawLabel(window, dc, 10, 0, L"Residuals Y - fitted of");
-    drawLabel(window, dc, 10, 15, modelText(picture->modelId));
-    drawNumberLine(window, dc, 130, 30, L"S=%g", picture->s);
-    SetTextColor(dc, previousColour);
-    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &picture->content, &picture->marks);
-
-    SelectObject(dc, previousBrush);
-    DeleteObject(background);
+    ResultsFrame frame = {RESIDUALS_BACKGROUND, RESIDUALS_TEXT_COLOUR, drawResidualsText, picture};
+    drawResultsFrame(window, dc, &frame, &picture->content, &picture->marks);
     EndPaint(window, &paint);
 }
 

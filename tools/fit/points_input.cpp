@@ -4,6 +4,7 @@
 
 #include <errno.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <kelvora_host.h>
 
 #include "points_file.h"
@@ -106,7 +107,10 @@ void describePlainTable(char* text, size_t capacity, const PlainTableReport* rep
     } else if (columns.x > 0) {
         snprintf(text, capacity, "line %d: %d column%s, but --columns=%d,%d needs %d", line, fields,
                  fields == 1 ? "" : "s", columns.x, columns.y, columns.x > columns.y ? columns.x : columns.y);
-    } else if (fields > 2) {
+    } else if (fields == 3) {
+        snprintf(text, capacity, "line %d: 3 columns: give --columns=1,2 for X and Y, or --sigma (--columns=1,2,3) "
+                 "to read the third as sigma of Y", line);
+    } else if (fields > 3) {
         snprintf(text, capacity, "line %d: %d columns: choose X and Y with --columns=X,Y (counted from 1)", line,
                  fields);
     } else {
@@ -214,6 +218,11 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
         block += 3;
         length -= 3;
     }
+    // A NUL byte is in no text: an image, an archive or a program is no input, whatever its columns.
+    if (memchr(block, 0, (size_t)length) != NULL) {
+        fprintf(stderr, "kelvora-fit: %s: binary data, not a points file or a table of numbers\n", name);
+        return false;
+    }
     if (reader.failed) {
         char text[MESSAGE_CAPACITY];
         PointsFileReport none = {};
@@ -234,11 +243,21 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
 
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointStore* store)
 {
-    PointTable* table = store->table.get();
-    double* sigma = store->sigma.empty() ? nullptr : store->sigma.data();
-    double* sigmaX = store->sigmaX.empty() ? nullptr : store->sigmaX.data();
-    store->wrongShape = false;
+    return readInputFile(path, name, columns, pick, store->table.get(), store->sigma.empty() ? nullptr : store->sigma.data(),
+                         store->keepTexts ? &store->texts : nullptr, store->sigmaX.empty() ? nullptr : store->sigmaX.data(),
+                         &store->wrongShape);
+}
+
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
+                   double* sigma, InputTexts* texts, double* sigmaX, bool* wrongShape)
+{
+    if (wrongShape != nullptr) *wrongShape = false;
     bool standardInput = strcmp(path, "-") == 0;
+    struct stat info;
+    if (!standardInput && stat(path, &info) == 0 && S_ISDIR(info.st_mode)) {
+        fprintf(stderr, "kelvora-fit: %s: is a directory\n", name);
+        return false;
+    }
     // A named file goes through the program's own opener: only a regular file, never waiting on a pipe.
     FILE* file = standardInput ? stdin : _wfopen(kelvora_file_name_from_host(path).c_str(), L"rb");
     if (file == NULL) {
@@ -249,8 +268,7 @@ bool readInputFile(const char* path, const char* name, bool columns, ColumnChoic
         fprintf(stderr, "kelvora-fit: %s: %s\n", name, errno == ENOENT ? strerror(errno) : text);
         return false;
     }
-    bool read = readInput(file, name, columns, pick, table, sigma, store->keepTexts ? &store->texts : nullptr, sigmaX,
-                          &store->wrongShape);
+    bool read = readInput(file, name, columns, pick, table, sigma, texts, sigmaX, wrongShape);
     if (!standardInput) fclose(file);
     return read;
 }

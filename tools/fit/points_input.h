@@ -28,7 +28,13 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
 void describePlainTable(char* text, size_t capacity, const PlainTableReport* report, ColumnChoice columns);
 
 // readInput of the file named path ("-": standard input), opened as the program opens files: only a
-// regular file, never a pipe or a device, into the store (its sigma when it has room for them).
+// regular file, never a pipe or a device.
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
+                   double* sigma = nullptr, InputTexts* texts = nullptr, double* sigmaX = nullptr,
+                   bool* wrongShape = nullptr);
+
+// readInputFile into the store: its table, its sigma (and sigma of X) when it has room for them, and
+// the texts of X and Y when it keeps them; store->wrongShape as readInput sets it.
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointStore* store);
 
 #endif
