@@ -41,6 +41,8 @@ expect(0 "\nA=214\\.0993753[0-9]*\nB=0\\.06692983[0-9]*\nS=[^\n]*\nse_A=2\\.7621
        "^$" --model 12 --sigma-xy --columns --precise saturation.csv)
 expect(0 "\nA=214\\.0993753" "^$" --model 12 --sigma-xy --columns=1,2,3,4 --precise saturation.csv)
 expect(2 "^$" "line 2 holds 3 numbers, but --sigma-xy reads X Y SIGMA_X SIGMA_Y per point\n$" --sigma-xy three.dat)
+file(WRITE "${WORK}/zero_sx.dat" "3\n1 2 0.1 0.1\n2 4 0 0.1\n3 6.1 0.1 0.1\n")
+expect(1 "^$" "point 2 \\(X=2, Y=4, SIGMA_X=0\\) has no positive finite SIGMA_X\n$" --sigma-xy zero_sx.dat)
 expect_usage("--sigma-xy and --fix exclude each other" --sigma-xy --fix A=0 pearson.dat)
 expect_usage("--sigma-xy and --sigma exclude each other" --sigma-xy --sigma pearson.dat)
 
@@ -68,6 +70,7 @@ expect(0 "^Y=A\\+B\\*X\n${clean}\n.*\nexcluded=6\nn_excluded=1\n$" "^$" --exclud
 expect(0 "excluded=2-4,6\nn_excluded=4\n" "^$" --exclude=3,2-4,6 outlier.dat)
 expect(2 "^$" "--exclude: point 13 is past the last point \\(12\\)" --exclude 13 outlier.dat)
 expect_usage("--exclude: the range 5-3 runs backwards" --exclude 5-3 outlier.dat)
+expect(1 "^$" "--exclude leaves no point to fit\n$" --exclude 1-12 outlier.dat)
 
 # --- profile intervals of the treated curve (R's confint: A [197.30, 229.29], B [0.046920, 0.086157])
 expect(0 "\nci_A=\\[197\\.30[0-9]*, 229\\.28[0-9]*\\]\nci_B=\\[0\\.04692[0-9]*, 0\\.08615[0-9]*\\]\n.*ci_method=profile\nci_A_wald="

@@ -14,6 +14,7 @@
 #include "plot_file.h"
 #include "report.h"
 #include "vector_plot.h"
+#include "xy_errors.h"
 
 namespace {
 
@@ -259,6 +260,10 @@ int runFile(const FitOptions& options, PointStore* store, const char* fileName)
     ShownPoints shown;
     int bad = 0;
     if (!excludePoints(options, store, fileName, &shown)) return FIT_EXIT_USAGE;
+    if (store->table->pointCount == 0) {
+        fprintf(stderr, "kelvora-fit: %s: --exclude leaves no point to fit\n", fileName);
+        return FIT_EXIT_BAD_FILE;
+    }
     if (!makeProblem(store, options.modelId, options.exponentN, options.fixed, options.weightingKind(),
                      options.absoluteWeights(), &problem, &bad)) {
         const PointTable& points = *store->table;
@@ -267,6 +272,13 @@ int runFile(const FitOptions& options, PointStore* store, const char* fileName)
         fprintf(stderr, "kelvora-fit: %s: point %d (X=%g, Y=%g%s) has no positive finite weight %s\n", fileName,
                 bad + 1, shownNumber(points.x[bad]), shownNumber(points.y[bad]), sigmaText,
                 weightingText(problem.weighting, problem.absolute));
+        return FIT_EXIT_BAD_FILE;
+    }
+    XYPoints withX = {problem.x, problem.y, problem.sigmaX, problem.sigma, problem.count};
+    if (problem.sigmaX != nullptr && !xyErrorsUsable(withX, &bad)) {
+        fprintf(stderr, "kelvora-fit: %s: point %d (X=%g, Y=%g, SIGMA_X=%g) has no positive finite SIGMA_X\n",
+                fileName, bad + 1, shownNumber(problem.x[bad]), shownNumber(problem.y[bad]),
+                shownNumber(problem.sigmaX[bad]));
         return FIT_EXIT_BAD_FILE;
     }
     return options.all ? runAll(options, problem, fileName, shown) : runSingle(options, problem, fileName, shown);
