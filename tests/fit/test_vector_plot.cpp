@@ -137,14 +137,15 @@ TEST_F(VectorPlotFile, SvgHoldsTheCurveErrorBarsBandAndPanel)
     EXPECT_GT(occurrences(full, "<use xlink:href=\"#glyph"), occurrences(bare, "<use xlink:href=\"#glyph"));
 }
 
-TEST_F(VectorPlotFile, HollowPointsAreStrokedNotFilled)
+TEST_F(VectorPlotFile, HollowPointsAreStrokedNotFilledAndNamedInTheLegend)
 {
     std::string bare = write("bare.svg");
     std::vector<unsigned char> hollow(12, 0);
     hollow[3] = hollow[7] = 1;
     plot.hollow = hollow.data();
     std::string marked = write("hollow.svg");
-    EXPECT_EQ(occurrences(marked, "fill:none"), occurrences(bare, "fill:none") + 2);
+    // The two points and the legend's ring, which names them.
+    EXPECT_EQ(occurrences(marked, "fill:none"), occurrences(bare, "fill:none") + 3);
 }
 
 TEST_F(VectorPlotFile, TextKeepsItsSizeWhenThePageGrows)
