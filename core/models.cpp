@@ -46,6 +46,40 @@ static double valueExpOverX(double a, double b, double, double x) { return exp(b
 static double valueTenToOverX(double a, double b, double, double x) { return pow(10.0, b / x) * a; }
 static double valuePowerN(double a, double b, double n, double x) { return pow(x, n) * b + a; }
 
+// Derivatives in X (the slope of the curve), which a fit with errors in X moves each point along.
+static double slopeXLine(double, double b, double, double) { return b; }
+static double slopeXReciprocalLine(double a, double b, double, double x)
+{
+    double u = b * x + a;
+    return -b / (u * u);
+}
+static double slopeXHyperbola(double, double b, double, double x) { return -b / (x * x); }
+static double slopeXOverLine(double a, double b, double, double x)
+{
+    double u = b * x + a;
+    return a / (u * u);
+}
+static double slopeXBaseB(double a, double b, double, double x) { return pow(b, x) * a * log(b); }
+static double slopeXExp(double a, double b, double, double x) { return exp(b * x) * a * b; }
+static double slopeXTenTo(double a, double b, double, double x) { return pow(10.0, b * x) * a * b * log(10.0); }
+static double slopeXLogistic(double a, double b, double, double x)
+{
+    double e = exp(-x);
+    double u = e * b + a;
+    return b * e / (u * u);
+}
+static double slopeXPower(double a, double b, double, double x) { return powerTimesA(a * b, b - 1.0, x, pow(x, b - 1.0)); }
+static double slopeXLog10(double, double b, double, double x) { return b / (x * log(10.0)); }
+static double slopeXLn(double, double b, double, double x) { return b / x; }
+static double slopeXAOverShift(double a, double b, double, double x) { return -a / ((b + x) * (b + x)); }
+static double slopeXSaturation(double a, double b, double, double x) { return a * b / ((b + x) * (b + x)); }
+static double slopeXExpOverX(double a, double b, double, double x) { return -exp(b / x) * a * b / (x * x); }
+static double slopeXTenToOverX(double a, double b, double, double x)
+{
+    return -pow(10.0, b / x) * a * b * log(10.0) / (x * x);
+}
+static double slopeXPowerN(double, double b, double n, double x) { return pow(x, n - 1.0) * b * n; }
+
 // Straight lines.
 static void lineYOnX(double, double x, double y, double* t, double* z) { *t = x; *z = y; }
 static void lineInverseYOnX(double, double x, double y, double* t, double* z) { *t = x; *z = 1.0 / y; }
@@ -385,7 +419,8 @@ static void fromPoleShift(double p, double c, double* a, double* b)
 
 // Columns: formula, value, straight line, way back, its derivative, derivatives in A and B;
 //          points the line takes, pole, exponent N, line on Y itself; pole form (u, basis, way back);
-//          dz/dY of the line, a fixed A or B on the line; values and derivatives of many points.
+//          dz/dY of the line, a fixed A or B on the line; values and derivatives of many points;
+//          the curve family; dY/dX.
 // Models that are one curve in another form: A*B^X, A*EXP(B*X) and A*10^(B*X) are the same exponential,
 // the two logarithms the same curve, 1/(A+B*X) and A/(B+X) the same hyperbola, X/(A+B*X) and A*X/(B+X)
 // the same saturation.
@@ -400,93 +435,109 @@ const ModelRow MODEL_TABLE[MODEL_COUNT] = {
      MODEL_LINE_ANY_POINT, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsOf<valueLine, gradientLine>, NULL},
+     valuesAndGradientsOf<valueLine, gradientLine>, NULL,
+     slopeXLine},
     {L"Y=1/(A+B*X)", valueReciprocalLine, lineInverseYOnX, fromLineAsIs, jacobianAsIs, gradientReciprocalLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleOverB,
      slopeInverse, fixAsIs,
      valuesAndGradientsOf<valueReciprocalLine, gradientReciprocalLine>,
-     CURVE_RECIPROCAL_LINE},
+     CURVE_RECIPROCAL_LINE,
+     slopeXReciprocalLine},
     {L"Y=A+B/X", valueHyperbola, lineYOnInverseX, fromLineAsIs, jacobianAsIs, gradientHyperbola,
      X_NONZERO, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsOf<valueHyperbola, gradientHyperbola>, NULL},
+     valuesAndGradientsOf<valueHyperbola, gradientHyperbola>, NULL,
+     slopeXHyperbola},
     {L"Y=X/(A+B*X)", valueXOverLine, lineXOverYOnX, fromLineAsIs, jacobianAsIs, gradientXOverLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisX, fromPoleOverB,
      slopeXOverY, fixAsIs,
      valuesAndGradientsOf<valueXOverLine, gradientXOverLine>,
-     CURVE_SATURATION},
+     CURVE_SATURATION,
+     slopeXOverLine},
     {L"Y=A*B^X", valueBaseB, lineLog10YOnX, fromLineTenToBoth, jacobianTenToBoth, gradientBaseB,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToBoth,
      valuesAndGradientsBaseB,
-     CURVE_EXPONENTIAL},
+     CURVE_EXPONENTIAL,
+     slopeXBaseB},
     {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLn, fixExpA,
      valuesAndGradientsExp,
-     CURVE_EXPONENTIAL},
+     CURVE_EXPONENTIAL,
+     slopeXExp},
     {L"Y=A*10^(B*X)", valueTenTo, lineLog10YOnX, fromLineTenToA, jacobianTenToA, gradientTenTo,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToA,
      valuesAndGradientsTenTo,
-     CURVE_EXPONENTIAL},
+     CURVE_EXPONENTIAL,
+     slopeXTenTo},
     {L"Y=1/(A+B*EXP(-X))", valueLogistic, lineInverseYOnExp, fromLineAsIs, jacobianAsIs, gradientLogistic,
      Y_NONZERO, poleOfLogistic, FALSE, FALSE,
      poleVariableExp, basisOneOfExp, fromPoleOverB,
      slopeInverse, fixAsIs,
-     valuesAndGradientsLogistic, NULL},
+     valuesAndGradientsLogistic, NULL,
+     slopeXLogistic},
     {L"Y=A*X^B", valuePower, lineLog10YOnLog10X, fromLineTenToA, jacobianTenToA, gradientPower,
      X_POSITIVE | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToA,
-     valuesAndGradientsPower, NULL},
+     valuesAndGradientsPower, NULL,
+     slopeXPower},
     {L"Y=A+B*LOG10(X)", valueLog10, lineYOnLog10X, fromLineAsIs, jacobianAsIs, gradientLog10,
      X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
      valuesAndGradientsLogarithm<commonLogarithm>,
-     CURVE_LOGARITHM},
+     CURVE_LOGARITHM,
+     slopeXLog10},
     {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn,
      X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
      valuesAndGradientsLogarithm<naturalLogarithm>,
-     CURVE_LOGARITHM},
+     CURVE_LOGARITHM,
+     slopeXLn},
     {L"Y=A/(B+X)", valueAOverShift, lineInverseYOnX, fromLineOverB0, jacobianOverB0, gradientAOverShift,
      Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleShift,
      slopeInverse, fixOverB0,
      valuesAndGradientsOf<valueAOverShift, gradientAOverShift>,
-     CURVE_RECIPROCAL_LINE},
+     CURVE_RECIPROCAL_LINE,
+     slopeXAOverShift},
     {L"Y=A*X/(B+X)", valueSaturation, lineInverseYOnInverseX, fromLineOverA0, jacobianOverA0, gradientSaturation,
      X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisX, fromPoleShift,
      slopeInverse, fixOverA0,
      valuesAndGradientsOf<valueSaturation, gradientSaturation>,
-     CURVE_SATURATION},
+     CURVE_SATURATION,
+     slopeXSaturation},
     {L"Y=A*EXP(B/X)", valueExpOverX, lineLnYOnInverseX, fromLineExpA, jacobianExpA, gradientExpOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLn, fixExpA,
      valuesAndGradientsExpOverX,
-     CURVE_EXPONENTIAL_OF_INVERSE},
+     CURVE_EXPONENTIAL_OF_INVERSE,
+     slopeXExpOverX},
     {L"Y=A*10^(B/X)", valueTenToOverX, lineLog10YOnInverseX, fromLineTenToA, jacobianTenToA, gradientTenToOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToA,
      valuesAndGradientsTenToOverX,
-     CURVE_EXPONENTIAL_OF_INVERSE},
+     CURVE_EXPONENTIAL_OF_INVERSE,
+     slopeXTenToOverX},
     {L"Y=A+B*X^N", valuePowerN, lineYOnXToN, fromLineAsIs, jacobianAsIs, gradientPowerN,
      MODEL_LINE_ANY_POINT, NULL, TRUE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsPowerN, NULL},
+     valuesAndGradientsPowerN, NULL,
+     slopeXPowerN},
 };
 
 // The row of an id outside the table: no value, no line.
@@ -497,7 +548,7 @@ static double slopeNone(double, double) { return NAN; }
 static BOOL fixNone(int, double, double[3]) { return FALSE; }
 const ModelRow NO_MODEL = {L"", valueNone, lineNone, fromLineAsIs, jacobianAsIs, gradientNone, MODEL_LINE_ANY_POINT,
                            NULL, FALSE, FALSE, NO_POLE_FORM, slopeNone, fixNone,
-                           valuesAndGradientsOf<valueNone, gradientNone>, NULL};
+                           valuesAndGradientsOf<valueNone, gradientNone>, NULL, valueNone};
 
 const ModelRow* modelRow(int id)
 {

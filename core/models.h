@@ -56,6 +56,8 @@ struct ModelRow {
     // Models that are one curve written in other forms share this name (NULL: a curve of its own), so a
     // ranking of every model can say so instead of listing them as rivals.
     const char* curveFamily;
+    // dY/dX at x: the slope of the curve, along which a fit with errors in X moves each point.
+    double (*slopeInX)(double a, double b, double n, double x);
 };
 
 extern const ModelRow MODEL_TABLE[MODEL_COUNT];

@@ -199,15 +199,40 @@ static void drawFittedLine(HDC dc, const PlotArea* area, const PlotContent* cont
     }
 }
 
+static BOOL isHollow(const PlotContent* content, int i)
+{
+    return content->hollow != NULL && content->hollow[i];
+}
+
 static void drawMarkers(HDC dc, const PlotArea* area, const PlotContent* content, PlotMarks* marks)
 {
     POINT pixel;
     memset(marks->markersDrawn, 0, sizeof(marks->markersDrawn));
     for (int i = 0; i < content->count; i++) {
-        if (plotPixel(area, &content->bounds, content->x[i], content->y[i], &pixel) && firstTimeMarker(marks, pixel)) {
+        if (!isHollow(content, i) && plotPixel(area, &content->bounds, content->x[i], content->y[i], &pixel) &&
+            firstTimeMarker(marks, pixel)) {
             Rectangle(dc, pixel.x, pixel.y, pixel.x + 2, pixel.y + 2);
         }
     }
+}
+
+// Hollow points: a square outline around the point, its inside left as it was, so that it reads as a
+// point the fit did not use. They are few (left out by hand), each drawn on its own.
+static void drawHollowMarkers(HDC dc, const PlotArea* area, const PlotContent* content)
+{
+    if (content->hollow == NULL) return;
+    HPEN pen = CreatePen(PS_SOLID, 1, MARKER_COLOUR);
+    HPEN previousPen = (HPEN)SelectObject(dc, pen);
+    HBRUSH previousBrush = (HBRUSH)SelectObject(dc, GetStockObject(NULL_BRUSH));
+    POINT pixel;
+    for (int i = 0; i < content->count; i++) {
+        if (isHollow(content, i) && plotPixel(area, &content->bounds, content->x[i], content->y[i], &pixel)) {
+            Rectangle(dc, pixel.x - 3, pixel.y - 3, pixel.x + 5, pixel.y + 5);
+        }
+    }
+    SelectObject(dc, previousBrush);
+    SelectObject(dc, previousPen);
+    DeleteObject(pen);
 }
 
 void drawPlot(HWND window, HDC dc, int left, int top, int right, int bottom, const PlotContent* content,
@@ -235,6 +260,7 @@ void drawPlot(HWND window, HDC dc, int left, int top, int right, int bottom, con
     HPEN markerPen = CreatePen(PS_SOLID, 3, MARKER_COLOUR);
     SelectObject(dc, markerPen);
     drawMarkers(dc, &area, content, marks);
+    drawHollowMarkers(dc, &area, content);
 
     SelectObject(dc, previousPen);
     SelectObject(dc, previousBrush);

@@ -17,13 +17,15 @@ struct PlotBounds {
 };
 
 // What one plot shows: the points (x[i], y[i]), the model's value fitted[i] at each x[i], joined in
-// table order, and the frame's bounds, which cover both.
+// table order, and the frame's bounds, which cover both. hollow (NULL: none) marks points drawn as an
+// outline only, such as points a fit left out.
 struct PlotContent {
     const double* x;
     const double* y;
     const double* fitted;
     int count;
     PlotBounds bounds;
+    const unsigned char* hollow;
 };
 
 // Segments and markers drawn so far in one drawing, so that each distinct one is drawn once.

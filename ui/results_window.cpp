@@ -78,7 +78,7 @@ void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fit
     computeFittedValues(content->modelId, content->fit.a, content->fit.b, content->exponentN, content->x,
                         content->count, fitted);
     PlotContent plot = {content->x, content->y, fitted, content->count,
-                        computePlotBounds(content->x, content->y, fitted, content->count)};
+                        computePlotBounds(content->x, content->y, fitted, content->count), content->hollow};
     ResultsFrame frame = {RESULTS_BACKGROUND, RESULTS_TEXT_COLOUR, drawResultsText, content};
     drawResultsFrame(window, dc, &frame, &plot, marks);
 }
@@ -90,7 +90,7 @@ void paintResultsWindow(HWND window)
     const PointTable* points = &g_app.points;
     int count = points->pointCount;
     if (count > POINT_CAPACITY) count = POINT_CAPACITY;
-    ResultsContent content = {g_app.modelId, g_app.fit, g_app.exponentN, points->x, points->y, count};
+    ResultsContent content = {g_app.modelId, g_app.fit, g_app.exponentN, points->x, points->y, count, NULL};
     drawResults(window, dc, &content, g_resultsFitted, &g_resultsMarks);
     EndPaint(window, &paint);
 }

@@ -25,6 +25,7 @@ struct ResultsContent {
     const double* x;
     const double* y;
     int count;
+    const unsigned char* hollow; // points drawn hollow (left out of the fit); NULL: none
 };
 
 // The frame of the results window's drawing: its background, the colour of its text lines, and what

@@ -23,7 +23,7 @@ FitProblem problemOf(const std::vector<double>& x, const std::vector<double>& y,
                      int modelId, FixedParameter fixed, bool absolute)
 {
     return FitProblem{x.data(), y.data(), w != nullptr ? w->data() : nullptr, nullptr, (int)x.size(), modelId, 2.0,
-                      fixed, w != nullptr ? WEIGHTING_INV_Y2 : WEIGHTING_NONE, absolute, nullptr};
+                      fixed, w != nullptr ? WEIGHTING_INV_Y2 : WEIGHTING_NONE, absolute, nullptr, nullptr};
 }
 
 // NIST StRD NoInt1 (X 60..70, Y 130..140) and NoInt2 (X 4, 5, 6; Y 3, 4, 4): Y = B1*X, certified B1, its

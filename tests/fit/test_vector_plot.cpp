@@ -102,7 +102,7 @@ protected:
             sigma.push_back(0.03 * y.back());
         }
         plot = VectorPlot{x.data(), y.data(), nullptr, 12, 5, 120.0, 0.35, 2.0, 4.1, 0.0033,
-                          nullptr, nullptr, nullptr, false, 480.0, 360.0};
+                          nullptr, nullptr, nullptr, false, 480.0, 360.0, nullptr};
     }
     void TearDown() override { removeFolder(dir); }
     std::string write(const char* name)
@@ -135,6 +135,17 @@ TEST_F(VectorPlotFile, SvgHoldsTheCurveErrorBarsBandAndPanel)
     EXPECT_NE(full.find("stroke-dasharray"), std::string::npos);
     // More text (the band's entry, "points +- sigma", the panel's ticks and title): more glyphs set.
     EXPECT_GT(occurrences(full, "<use xlink:href=\"#glyph"), occurrences(bare, "<use xlink:href=\"#glyph"));
+}
+
+TEST_F(VectorPlotFile, HollowPointsAreStrokedNotFilledAndNamedInTheLegend)
+{
+    std::string bare = write("bare.svg");
+    std::vector<unsigned char> hollow(12, 0);
+    hollow[3] = hollow[7] = 1;
+    plot.hollow = hollow.data();
+    std::string marked = write("hollow.svg");
+    // The two points and the legend's ring, which names them.
+    EXPECT_EQ(occurrences(marked, "fill:none"), occurrences(bare, "fill:none") + 3);
 }
 
 TEST_F(VectorPlotFile, TextKeepsItsSizeWhenThePageGrows)

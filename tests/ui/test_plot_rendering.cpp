@@ -35,7 +35,7 @@ PlotContent stateContent()
     computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x, t.pointCount,
                         g_fitted.data());
     g_plotBounds = computePlotBounds(t.x, t.y, g_fitted.data(), t.pointCount);
-    return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds};
+    return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds, nullptr};
 }
 
 // The pixel of a value on one axis, or false when it has none (a value or bound that is no finite
@@ -245,7 +245,7 @@ TEST_F(PlotRendering, DrawsWhatItIsHandedNotTheStateRecord)
     std::vector<double> fitted(40);
     computeFittedValues(5, fit.a, fit.b, 2.0, x.data(), 40, fitted.data());
     PlotContent handed = {x.data(), y.data(), fitted.data(), 40,
-                          computePlotBounds(x.data(), y.data(), fitted.data(), 40)};
+                          computePlotBounds(x.data(), y.data(), fitted.data(), 40), nullptr};
     resetAppState();
     g_handedContent = &handed;
     std::vector<COLORREF> fromContent = render(false);
@@ -284,4 +284,29 @@ TEST_F(PlotRendering, ValuesAcrossTheWholeDoubleRangeLandInPlace)
     }
     EXPECT_EQ(mapToPixel(-1.7e308, -1.7e308, 1.7e308, 0, 10), 0);
     EXPECT_EQ(mapToPixel(1.7e308, -1.7e308, 1.7e308, 0, 10), 10);
+}
+
+// A hollow point is an outline with the plot's own fill inside; the others stay solid markers.
+TEST_F(PlotRendering, HollowPointsAreOutlinesOnly)
+{
+    std::vector<double> x = {1, 2, 3}, y = {1, 5, 2}, fitted = {1, 1.5, 2};
+    const unsigned char hollow[3] = {0, 1, 0};
+    PlotContent handed = {x.data(), y.data(), fitted.data(), 3, computePlotBounds(x.data(), y.data(), fitted.data(), 3),
+                          hollow};
+    g_handedContent = &handed;
+    std::vector<COLORREF> pixels = render(false);
+    g_handedContent = nullptr;
+    RECT rc;
+    GetClientRect(m_window, &rc);
+    const COLORREF marker = RGB(180, 0, 0);
+    auto at = [&](int i, int dx, int dy) {
+        int px = mapToPixel(x[i], handed.bounds.xMin, handed.bounds.xMax, 60, rc.right - 10) + dx;
+        int py = mapToPixel(y[i], handed.bounds.yMin, handed.bounds.yMax, rc.bottom - 20, 50) + dy;
+        return pixels[(size_t)py * rc.right + px];
+    };
+    EXPECT_EQ(at(0, 1, 1), marker);          // solid
+    EXPECT_NE(at(1, 1, 1), marker);          // hollow inside
+    EXPECT_EQ(at(1, -3, 1), marker);         // its outline, left and right
+    EXPECT_EQ(at(1, 4, 1), marker);
+    EXPECT_EQ(at(2, 1, 1), marker);
 }

@@ -45,10 +45,15 @@ static std::string formulaText(int modelId)
 static void appendRecordFields(const FitRecord& m, std::string* json)
 {
     for (const RecordField& field : m.extra) {
+        if (field.place == FIELD_TEXT_ONLY) continue;
         *json += ',';
         *json += jsonString(field.name.c_str());
         *json += ':';
-        if (field.values.size() == 1) {
+        if (field.values.empty()) {
+            *json += jsonString(field.text.c_str());
+            continue;
+        }
+        if (field.values.size() == 1 && field.place != FIELD_JSON_ONLY) {
             *json += jsonNumber(field.values[0]);
             continue;
         }

@@ -106,12 +106,22 @@ void refineRecord(const FitProblem& p, const LineFit& line, FitRecord* r)
 
 void addRecordField(FitRecord* record, const char* name, double value)
 {
-    record->extra.push_back(RecordField{name, {value}});
+    record->extra.push_back(RecordField{name, {value}, "", FIELD_EVERYWHERE});
 }
 
 void addRecordInterval(FitRecord* record, const char* name, double low, double high)
 {
-    record->extra.push_back(RecordField{name, {low, high}});
+    record->extra.push_back(RecordField{name, {low, high}, "", FIELD_EVERYWHERE});
+}
+
+void addRecordText(FitRecord* record, const char* name, const std::string& text, RecordFieldPlace place)
+{
+    record->extra.push_back(RecordField{name, {}, text, place});
+}
+
+void addRecordList(FitRecord* record, const char* name, const std::vector<double>& values)
+{
+    record->extra.push_back(RecordField{name, values, "", FIELD_JSON_ONLY});
 }
 
 int fittedParameters(const FitProblem& problem)

@@ -17,6 +17,7 @@ enum Weighting {
     WEIGHTING_INV_Y2,  // 1/Y^2
     WEIGHTING_INV_X,   // 1/|X|
     WEIGHTING_INV_X2,  // 1/X^2
+    WEIGHTING_SIGMA_XY, // errors in X and Y: on Y alone 1/sigmaY^2 (the start of a fit with both)
 };
 
 // The texts of the numbers X and Y as the input wrote them, for echoing them unchanged: point i's X is
@@ -33,13 +34,20 @@ struct InputTexts {
 struct PointStore {
     std::unique_ptr<PointTable> table;
     std::vector<double> sigma;
+    std::vector<double> sigmaX;      // sigma of each X under --sigma-xy (sigma then holds those of Y)
     std::vector<double> w;
     bool keepTexts = false;
     InputTexts texts;
+    bool wrongShape = false;         // the input held three numbers per point where --sigma-xy reads four
 };
 
-// A point store with room for POINT_CAPACITY points (and their sigma with withSigma).
-void preparePointStore(PointStore* store, bool withSigma, bool keepTexts);
+// A point store with room for POINT_CAPACITY points (and their sigma with withSigma, and sigma of X
+// too with withSigmaX).
+void preparePointStore(PointStore* store, bool withSigma, bool keepTexts, bool withSigmaX = false);
+
+// Leaves the points excluded marks out of the store, keeping the order of the others (their sigma and
+// texts with them).
+void dropPoints(PointStore* store, const std::vector<bool>& excluded);
 
 // One problem: the points, their weights on Y (w NULL: all 1) and sigma (NULL without --sigma), the model
 // with its exponent, a parameter held at a value and how the weights were made. The arrays belong to
@@ -56,6 +64,7 @@ struct FitProblem {
     Weighting weighting;
     bool absolute;                 // the weights are 1/sigma^2 of one-sd sigma: the covariance is not scaled
     const InputTexts* texts;       // the input's texts of X and Y, NULL when they were not kept
+    const double* sigmaX;          // sigma of each X under --sigma-xy (sigma then those of Y), else NULL
 };
 
 // The problem of model modelId over the points of store. The weights are made into store->w; false

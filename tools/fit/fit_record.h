@@ -11,11 +11,21 @@
 #include "fit_uncertainty.h"
 #include "refine.h"
 
-// A value a fit method adds to the output: one number ("name=v", JSON "name":v) or an interval of two
-// ("name=[a, b]", JSON "name":[a,b]), printed after the common fields in the order added.
+// Where an added field is written.
+enum RecordFieldPlace {
+    FIELD_EVERYWHERE, // the block, the paper block and the JSON
+    FIELD_JSON_ONLY,  // a list too long for a text line (one value a point)
+    FIELD_TEXT_ONLY,  // the block and the paper block: what the JSON says by a list
+};
+
+// A value a fit method adds to the output: one number ("name=v", JSON "name":v), an interval of two
+// ("name=[a, b]", JSON "name":[a,b]), a list (JSON only) or a text ("name=text", JSON "name":"text"),
+// printed after the common fields in the order added.
 struct RecordField {
     std::string name;
     std::vector<double> values;
+    std::string text;          // a text field when values is empty
+    RecordFieldPlace place = FIELD_EVERYWHERE;
 };
 
 struct FitRecord {
@@ -38,6 +48,9 @@ struct FitRecord {
 // Adds a field of one value (or of an interval, high given) to the record's output.
 void addRecordField(FitRecord* record, const char* name, double value);
 void addRecordInterval(FitRecord* record, const char* name, double low, double high);
+void addRecordText(FitRecord* record, const char* name, const std::string& text,
+                   RecordFieldPlace place = FIELD_EVERYWHERE);
+void addRecordList(FitRecord* record, const char* name, const std::vector<double>& values);
 
 // Fits the problem: the linearised fit with its uncertainty, then with refine the least squares on Y
 // from it, which replaces it when it converged.

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "fit_methods.h"
 #include "fit_output.h"
 #include "fit_record.h"
 #include "fit_statistics.h"
@@ -13,8 +14,16 @@
 #include "plot_file.h"
 #include "report.h"
 #include "vector_plot.h"
+#include "xy_errors.h"
 
 namespace {
+
+// Every point of the file as read, for the pictures, with those --exclude left out marked hollow.
+struct ShownPoints {
+    std::vector<double> x, y, sigma;
+    std::vector<unsigned char> hollow;
+    std::string excludedText; // "3,7-9"; empty when no point was left out
+};
 
 // Smallest AICc first among the fits of every point, then the usable fits of fewer points (their AICc
 // is of other data), then the fits that are not usable; equal ranks keep the table's order.
@@ -96,20 +105,28 @@ void rankAll(std::vector<Ranked>* fits)
 }
 
 // The publication plot of the fit shown: the points with their sigma under --sigma, the band of --band.
-VectorPlot vectorPlotOf(const FitOptions& options, const FitView& view)
+VectorPlot vectorPlotOf(const FitOptions& options, const FitView& view, const ShownPoints& shown)
 {
     const FitProblem& p = *view.problem;
     const FitRecord& m = *view.record;
     const char* bandName = options.band == BAND_PREDICTION ? "95% prediction band" : "95% confidence band";
-    return VectorPlot{p.x, p.y, p.sigma, p.count, m.modelId, m.fit.a, m.fit.b, m.exponentN,
-                      m.uncertainty.seA, m.uncertainty.seB, options.band != BAND_NONE ? viewBand : NULL, &view,
-                      bandName, options.residualPanel,
-                      options.sizeGiven ? (double)options.plotWidth : VECTOR_PLOT_WIDTH,
-                      options.sizeGiven ? (double)options.plotHeight : VECTOR_PLOT_HEIGHT};
+    VectorPlot plot = {p.x, p.y, p.sigma, p.count, m.modelId, m.fit.a, m.fit.b, m.exponentN,
+                       m.uncertainty.seA, m.uncertainty.seB, options.band != BAND_NONE ? viewBand : NULL, &view,
+                       bandName, options.residualPanel,
+                       options.sizeGiven ? (double)options.plotWidth : VECTOR_PLOT_WIDTH,
+                       options.sizeGiven ? (double)options.plotHeight : VECTOR_PLOT_HEIGHT, NULL};
+    if (!shown.hollow.empty()) {
+        plot.x = shown.x.data();
+        plot.y = shown.y.data();
+        plot.sigma = p.sigma != nullptr ? shown.sigma.data() : nullptr;
+        plot.count = (int)shown.x.size();
+        plot.hollow = shown.hollow.data();
+    }
+    return plot;
 }
 
 // The residuals and pictures of the fit shown.
-int writeExtras(const FitOptions& options, const FitView& view)
+int writeExtras(const FitOptions& options, const FitView& view, const ShownPoints& shown)
 {
     const FitProblem& p = *view.problem;
     const FitRecord& m = *view.record;
@@ -120,9 +137,10 @@ int writeExtras(const FitOptions& options, const FitView& view)
         writeResidualsCsv(stdout, &csv);
     }
     int status = FIT_EXIT_FITTED;
-    PlotPoints points = {p.x, p.y, p.count};
+    PlotPoints points = {p.x, p.y, p.count, NULL};
+    if (!shown.hollow.empty()) points = PlotPoints{shown.x.data(), shown.y.data(), (int)shown.x.size(), shown.hollow.data()};
     if (options.plotFormat != VECTOR_NONE) {
-        VectorPlot plot = vectorPlotOf(options, view);
+        VectorPlot plot = vectorPlotOf(options, view, shown);
         if (!writeVectorPlot(options.plotPath, &plot)) status = FIT_EXIT_BAD_FILE;
     } else if (options.plotPath != nullptr &&
                !writeResultsPicture(options.plotPath, options.plotWidth, options.plotHeight, points, m)) {
@@ -146,9 +164,23 @@ FILE* summaryStream(const FitOptions& options)
     return options.residuals ? stderr : stdout;
 }
 
-int runSingle(const FitOptions& options, const FitProblem& problem, const char* fileName)
+MethodRequest methodRequestOf(const FitOptions& options)
 {
-    FitRecord m = fitProblem(problem, options.refine);
+    return MethodRequest{options.refine, options.robust, options.robustKind, options.ci, options.bootstrap,
+                         options.seed};
+}
+
+void noteExcluded(const ShownPoints& shown, FitRecord* record)
+{
+    if (shown.excludedText.empty()) return;
+    addRecordText(record, "excluded", shown.excludedText);
+    addRecordField(record, "n_excluded", (double)(shown.x.size() - (size_t)record->count));
+}
+
+int runSingle(const FitOptions& options, const FitProblem& problem, const char* fileName, const ShownPoints& shown)
+{
+    FitRecord m = fitWithMethods(problem, methodRequestOf(options));
+    noteExcluded(shown, &m);
     const std::string warning = fitWarning(problem, m);
     if (!warning.empty()) warnAboutFit(fileName, m.modelId, warning);
     FitView view;
@@ -166,13 +198,16 @@ int runSingle(const FitOptions& options, const FitProblem& problem, const char* 
         printPredictions(out, format, view, options.predictX, options.inverseY);
     }
     int status = recordUsable(m) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
-    return worse(status, writeExtras(options, view));
+    return worse(status, writeExtras(options, view, shown));
 }
 
-int runAll(const FitOptions& options, const FitProblem& problem, const char* fileName)
+int runAll(const FitOptions& options, const FitProblem& problem, const char* fileName, const ShownPoints& shown)
 {
     std::vector<Ranked> ranked(MODEL_COUNT);
-    for (int k = 0; k < MODEL_COUNT; ++k) ranked[k].record = fitProblem(problemForModel(problem, k), options.refine);
+    for (int k = 0; k < MODEL_COUNT; ++k) {
+        ranked[k].record = fitProblem(problemForModel(problem, k), options.refine);
+        noteExcluded(shown, &ranked[k].record);
+    }
     measureAicc(problem, &ranked);
     rankAll(&ranked);
     const FitRecord& first = ranked[0].record;
@@ -191,7 +226,30 @@ int runAll(const FitOptions& options, const FitProblem& problem, const char* fil
     }
     if (!options.json) printPredictions(out, format, view, options.predictX, options.inverseY);
     int status = recordUsable(first) ? FIT_EXIT_FITTED : FIT_EXIT_NOT_FINITE;
-    return worse(status, writeExtras(options, view));
+    return worse(status, writeExtras(options, view, shown));
+}
+
+// Leaves the points --exclude names out of the store, keeping every point for the pictures; false, with
+// the reason said, when a number is past the file's last point.
+bool excludePoints(const FitOptions& options, PointStore* store, const char* fileName, ShownPoints* shown)
+{
+    if (options.exclude.empty()) return true;
+    const PointTable& t = *store->table;
+    std::vector<bool> excluded;
+    char message[160];
+    if (!excludedPoints(options.exclude, t.pointCount, &excluded, message, sizeof message)) {
+        fprintf(stderr, "kelvora-fit: %s: --exclude: %s (see kelvora-fit --help)\n", fileName, message);
+        return false;
+    }
+    shown->x.assign(t.x, t.x + t.pointCount);
+    shown->y.assign(t.y, t.y + t.pointCount);
+    if (!store->sigma.empty()) shown->sigma.assign(store->sigma.begin(), store->sigma.begin() + t.pointCount);
+    for (bool left : excluded) shown->hollow.push_back(left ? 1 : 0);
+    char text[400];
+    pointListText(excluded, text, sizeof text);
+    shown->excludedText = text;
+    dropPoints(store, excluded);
+    return true;
 }
 
 } // namespace
@@ -199,9 +257,15 @@ int runAll(const FitOptions& options, const FitProblem& problem, const char* fil
 int runFile(const FitOptions& options, PointStore* store, const char* fileName)
 {
     FitProblem problem;
+    ShownPoints shown;
     int bad = 0;
+    if (!excludePoints(options, store, fileName, &shown)) return FIT_EXIT_USAGE;
+    if (store->table->pointCount == 0) {
+        fprintf(stderr, "kelvora-fit: %s: --exclude leaves no point to fit\n", fileName);
+        return FIT_EXIT_BAD_FILE;
+    }
     if (!makeProblem(store, options.modelId, options.exponentN, options.fixed, options.weightingKind(),
-                     options.sigmaAbsolute, &problem, &bad)) {
+                     options.absoluteWeights(), &problem, &bad)) {
         const PointTable& points = *store->table;
         char sigmaText[40] = "";
         if (problem.sigma != nullptr) snprintf(sigmaText, sizeof sigmaText, ", SIGMA=%g", shownNumber(problem.sigma[bad]));
@@ -210,5 +274,12 @@ int runFile(const FitOptions& options, PointStore* store, const char* fileName)
                 weightingText(problem.weighting, problem.absolute));
         return FIT_EXIT_BAD_FILE;
     }
-    return options.all ? runAll(options, problem, fileName) : runSingle(options, problem, fileName);
+    XYPoints withX = {problem.x, problem.y, problem.sigmaX, problem.sigma, problem.count};
+    if (problem.sigmaX != nullptr && !xyErrorsUsable(withX, &bad)) {
+        fprintf(stderr, "kelvora-fit: %s: point %d (X=%g, Y=%g, SIGMA_X=%g) has no positive finite SIGMA_X\n",
+                fileName, bad + 1, shownNumber(problem.x[bad]), shownNumber(problem.y[bad]),
+                shownNumber(problem.sigmaX[bad]));
+        return FIT_EXIT_BAD_FILE;
+    }
+    return options.all ? runAll(options, problem, fileName, shown) : runSingle(options, problem, fileName, shown);
 }

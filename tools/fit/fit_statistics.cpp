@@ -51,7 +51,8 @@ double newMeasurementVariance(const FitRecord& f, Weighting weighting, bool abso
     if (f.dof < 1) return NAN;
     switch (weighting) {
     case WEIGHTING_NONE: return perUnit;
-    case WEIGHTING_SIGMA: return perUnit * sigmaSquared;
+    case WEIGHTING_SIGMA:
+    case WEIGHTING_SIGMA_XY: return perUnit * sigmaSquared;
     default: return perUnit / weightOf(weighting, x, fittedY, 1.0);
     }
 }
@@ -132,7 +133,8 @@ void makeFitView(const FitProblem* problem, const FitRecord* record, bool predic
     view->record = record;
     view->predictionBand = predictionBand;
     view->sigmas.clear();
-    if (problem->weighting != WEIGHTING_SIGMA || !withSigmas) return;
+    bool bySigma = problem->weighting == WEIGHTING_SIGMA || problem->weighting == WEIGHTING_SIGMA_XY;
+    if (!bySigma || !withSigmas) return;
     view->sigmas.resize(problem->count);
     for (int i = 0; i < problem->count; ++i) view->sigmas[i] = SigmaByX{problem->x[i], 1.0 / problem->w[i]};
     std::sort(view->sigmas.begin(), view->sigmas.end(),

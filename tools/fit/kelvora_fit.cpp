@@ -10,6 +10,7 @@
 #include "fit_run.h"
 #include "options.h"
 #include "points_input.h"
+#include "shared_run.h"
 
 static bool isStandardInput(const char* path)
 {
@@ -46,6 +47,11 @@ int main(int argc, char** argv)
     if (status == FIT_EXIT_FITTED && !standardOutputWritten()) return FIT_EXIT_BAD_FILE;
     if (status >= 0) return status;
 
+    // --share fits the files together: one block for all.
+    if (options.share != 0) {
+        status = runShared(options);
+        return standardOutputWritten() ? status : FIT_EXIT_BAD_FILE;
+    }
     // The points of each file in the tool's own store, read one file after the other.
     PointStore store;
     bool withHeaders = options.files.size() > 1;
@@ -56,9 +62,13 @@ int main(int argc, char** argv)
         const char* path = options.files[i];
         if (withHeaders && !options.json) fprintf(headers, "%s%s:\n", i > 0 ? "\n" : "", displayName(path));
         fflush(stdout);
-        preparePointStore(&store, options.sigma, options.residuals);
+        preparePointStore(&store, options.sigma, options.residuals, options.sigmaXY);
         bool loaded = readInputFile(path, displayName(path), options.columns, options.pick, &store);
+        // Three numbers a point where --sigma-xy reads four: the command line asks for what is not there.
+        if (store.wrongShape) return FIT_EXIT_USAGE;
         int fileStatus = loaded ? runFile(options, &store, path) : FIT_EXIT_BAD_FILE;
+        // An --exclude past a file's last point is wrong usage.
+        if (fileStatus == FIT_EXIT_USAGE) return FIT_EXIT_USAGE;
         status = worseStatus(status, fileStatus);
     }
     return standardOutputWritten() ? status : FIT_EXIT_BAD_FILE;

@@ -19,6 +19,7 @@
 
 #include "kelvora_version.h"
 #include "models.h"
+#include "options_methods.h"
 #include "report.h"
 #include "vector_plot.h"
 
@@ -122,26 +123,28 @@ bool setColumns(FitOptions* options, const char* value, std::string* reason)
 {
     options->columns = true;
     if (value == nullptr) return true;
-    // X,Y or X,Y,SIGMA: different column numbers from 1.
-    int numbers[3] = {0, 0, 0}, found = 0;
+    // X,Y, X,Y,SIGMA or X,Y,SIGMA_X,SIGMA_Y: different column numbers from 1.
+    int numbers[4] = {0, 0, 0, 0}, found = 0;
     std::string text = value;
     bool usable = true;
     for (size_t start = 0; usable;) {
         size_t comma = text.find(',', start);
         std::string field = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        usable = found < 3 && parseInt(field.c_str(), &numbers[found]) && numbers[found] >= 1;
+        usable = found < 4 && parseInt(field.c_str(), &numbers[found]) && numbers[found] >= 1;
         for (int i = 0; usable && i < found; ++i) usable = numbers[i] != numbers[found];
         ++found;
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
     if (!usable || found < 2) {
-        *reason = std::string("--columns=X,Y[,SIGMA] takes two or three different column numbers from 1, not '") +
-                  value + "'";
+        *reason = std::string("--columns=X,Y[,SIGMA] or X,Y,SIGMA_X,SIGMA_Y takes two, three or four different column "
+                              "numbers from 1, not '") + value + "'";
         return false;
     }
-    options->pick = ColumnChoice{numbers[0], numbers[1], found == 3 ? numbers[2] : 0};
+    options->pick = ColumnChoice{numbers[0], numbers[1], found == 3 ? numbers[2] : found == 4 ? numbers[3] : 0,
+                                 found == 4 ? numbers[2] : 0};
     if (found == 3) options->sigma = true;
+    if (found == 4) options->sigmaXY = true;
     return true;
 }
 
@@ -275,6 +278,15 @@ const OptionRow OPTIONS[] = {
      setInverse},
     {"--band", "prediction", true, "add the 95% confidence (or prediction) band to --residuals, .svg, .pdf",
      setBand},
+    {"--sigma-xy", nullptr, false, "each point is X Y SIGMA_X SIGMA_Y (absolute): York's line, else ODR",
+     setSwitch<&FitOptions::sigmaXY>},
+    {"--share", "A|B|A,B", false, "fit two or more files together with A, B or both in common; F test",
+     setShare},
+    {"--robust", "KIND", true, "weigh down outliers: bisquare (default), huber, cauchy, fair, welsch", setRobust},
+    {"--exclude", "LIST", false, "leave points out, numbered from 1: 3,7-9", setExclude},
+    {"--ci", "wald|profile", false, "intervals from the errors (wald) or the profile of S (with --refine)", setCi},
+    {"--bootstrap", "N", false, "intervals from N residual resamples (percentiles)", setBootstrap},
+    {"--seed", "S", false, "seed of the bootstrap's draws (default 1): the same seed, the same output", setSeed},
     {"--report", nullptr, false, "print the fit as a block for a paper (A = value +- SE ...)",
      setSwitch<&FitOptions::report>},
     {"--list-models", nullptr, false, "print the model numbers and formulas", showModels},
@@ -363,6 +375,15 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "show the first. Weights (--sigma, --weight) act on Y and reach each model's straight line as\n"
            "w/(dz/dY)^2 (for ln Y: Y^2/sigma^2). With several files each block starts\n"
            "with the file's name and a colon, and an empty line separates the blocks.\n\n"
+           "--sigma-xy fits points with errors in X and Y (X Y SIGMA_X SIGMA_Y, or --columns=X,Y,SX,SY):\n"
+           "York's line for {formula0}, orthogonal distance regression for the others; se_A, se_B are from\n"
+           "the sigma alone, se_A_scaled, se_B_scaled those times sqrt(mswd).  kelvora-fit --sigma-xy p.dat\n"
+           "--share=B with two or more files fits them together with B in common and tests the shared fit\n"
+           "against the separate ones (F, p), AICc of both.  kelvora-fit --model 12 --share=B a.dat b.dat\n"
+           "--robust weighs outliers down (robust_weights in JSON; weighed_down= names them);\n"
+           "--exclude=3,7-9 leaves points out (drawn hollow in the plots); --ci=profile (with --refine)\n"
+           "and --bootstrap=N --seed=S replace ci_A, ci_B by profile or bootstrap intervals, the Wald\n"
+           "ones kept as ci_A_wald, ci_B_wald.  kelvora-fit --model 12 --refine --ci=profile a.dat\n\n"
            "Exit status: 0 fitted, 1 a file cannot be used, the output or a picture not written, 2 wrong\n"
            "usage, 3 a fit printed with a non-finite A, B or S, or a refinement that gave no fit (no\n"
            "convergence, a pole of the model among the data, A and B not determined apart)\n"
@@ -569,6 +590,8 @@ int parseFitOptions(int argc, char** argv, FitOptions* options)
     // Decoded once: the picture's format by its name, sigma from a third column by default.
     if (options->plotPath != nullptr) options->plotFormat = vectorFormatOf(options->plotPath);
     if (options->sigma && options->pick.x == 0) options->pick.sigma = 3;
-    if (!checkCombination(*options, &reason)) return usageError(reason);
+    if (options->sigmaXY && options->pick.x == 0) options->pick = ColumnChoice{0, 0, 4, 3};
+    if (options->bootstrap > 0) options->ci = CI_BOOTSTRAP;
+    if (!checkCombination(*options, &reason) || !checkMethodOptions(*options, &reason)) return usageError(reason);
     return -1;
 }

@@ -4,8 +4,11 @@
 
 #include <vector>
 
+#include "fit_methods.h"
 #include "fit_problem.h"
 #include "plain_table.h"
+#include "point_list.h"
+#include "robust.h"
 #include "vector_plot.h"
 
 // Limits of --size: below the plot's margins there is nothing to draw; above, the picture costs memory
@@ -60,11 +63,23 @@ struct FitOptions {
     std::vector<double> predictX;    // --predict: Y with its intervals at these X
     std::vector<double> inverseY;    // --inverse: X at these Y
     BandKind band = BAND_NONE;
+    bool sigmaXY = false;            // --sigma-xy: each point is X Y SIGMA_X SIGMA_Y, sigma absolute
+    int share = 0;                   // --share: SHARE_* mask of the parameters every file has in common
+    bool robust = false;             // --robust: points far from the curve weighed down
+    RobustKind robustKind = ROBUST_BISQUARE;
+    std::vector<PointRange> exclude; // --exclude: point numbers left out of every file
+    CiMethod ci = CI_WALD;           // --ci, or the bootstrap
+    bool ciGiven = false;
+    int bootstrap = 0;               // --bootstrap: resamples (0: none)
+    unsigned long seed = 1;          // --seed of the bootstrap's draws
+    bool seedGiven = false;
     bool finished = false;           // help, version or the model list was printed: nothing left to do
     std::vector<const char*> files;  // in the order given; "-" is standard input
 
-    // How the points are weighted: sigma with --sigma, else --weight's kind.
-    Weighting weightingKind() const { return sigma ? WEIGHTING_SIGMA : weighting; }
+    // How the points are weighted: sigma with --sigma (of Y under --sigma-xy), else --weight's kind.
+    Weighting weightingKind() const { return sigmaXY ? WEIGHTING_SIGMA_XY : sigma ? WEIGHTING_SIGMA : weighting; }
+    // The weights are 1/sigma^2 of one-sd sigma.
+    bool absoluteWeights() const { return sigmaAbsolute || sigmaXY; }
     // Predictions, inverses and a prediction band need the variance of a new measurement.
     bool needsNewMeasurements() const { return band == BAND_PREDICTION || !predictX.empty() || !inverseY.empty(); }
 };

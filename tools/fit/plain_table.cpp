@@ -29,7 +29,7 @@ bool endsQuotedField(int c) { return c < 0 || c == '\n' || c == '"'; }
 struct LineFields {
     int count;
     int numbers;         // fields that read as numbers, decimal or not
-    double x, y, sigma;
+    double x, y, sigma, sigmaX;
     NumberToken bad;     // TOKEN_NUMBER while every field that counts is one
     bool stuck;          // a field could not be passed (an unclosed quote, a word longer than a block)
     char token[TOKEN_TEXT_CAPACITY];
@@ -45,9 +45,11 @@ void noteField(LineFields* line, ColumnChoice columns, NumberToken kind, double 
         if (index == xColumn) line->x = value;
         if (index == yColumn) line->y = value;
         if (index == columns.sigma) line->sigma = value;
+        if (index == columns.sigmaX) line->sigmaX = value;
         return;
     }
-    bool counts = columns.x == 0 || index == xColumn || index == yColumn || index == columns.sigma;
+    bool counts = columns.x == 0 || index == xColumn || index == yColumn || index == columns.sigma ||
+                  index == columns.sigmaX;
     if (counts && line->bad == TOKEN_NUMBER) {
         line->bad = kind == TOKEN_NOT_DECIMAL ? TOKEN_NOT_DECIMAL : TOKEN_NOT_A_NUMBER;
         strcpy(line->token, text);
@@ -134,18 +136,21 @@ PlainTableReport failure(PlainTableReport report, PlainTableStatus status, int l
 
 } // namespace
 
-PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table, double* sigma)
+PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table, double* sigma,
+                                double* sigmaX)
 {
     PlainTableReport report = {PLAIN_TABLE_OK, 0, 0, false, ""};
     int needed = columns.x > columns.y ? columns.x : columns.y;
     if (columns.sigma > needed) needed = columns.sigma;
-    // Without a choice of columns the table holds X and Y, and sigma as a third column when asked for.
-    int width = columns.x == 0 && columns.sigma > 0 ? 3 : 2;
+    if (columns.sigmaX > needed) needed = columns.sigmaX;
+    // Without a choice of columns the table holds X and Y, and sigma as a third column when asked for
+    // (sigma of X and of Y as the third and fourth).
+    int width = columns.x == 0 && columns.sigmaX > 0 ? 4 : columns.x == 0 && columns.sigma > 0 ? 3 : 2;
     bool seenContent = false;
     int count = 0;
     while (peekChar(reader, 0) >= 0) {
         int lineNumber = reader->line;
-        LineFields line = {0, 0, 0.0, 0.0, 0.0, TOKEN_NUMBER, false, ""};
+        LineFields line = {0, 0, 0.0, 0.0, 0.0, 0.0, TOKEN_NUMBER, false, ""};
         readLine(reader, reader->commaIsPoint, columns, &line);
         if (line.count == 0) continue;
         // A first line without a single number names the columns.
@@ -170,6 +175,7 @@ PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, Poin
         table->x[count] = line.x;
         table->y[count] = line.y;
         if (sigma != nullptr) sigma[count] = line.sigma;
+        if (sigmaX != nullptr) sigmaX[count] = line.sigmaX;
         ++count;
     }
     if (reader->failed) return failure(report, PLAIN_TABLE_READ_ERROR, reader->line);

@@ -23,6 +23,7 @@ struct ColumnChoice {
     int x;
     int y;
     int sigma = 0; // the column of sigma of Y (0: none; with x 0, a table of exactly three columns)
+    int sigmaX = 0; // the column of sigma of X (0: none; with x 0, a table of exactly four columns)
 };
 
 struct PlainTableReport {
@@ -36,7 +37,7 @@ struct PlainTableReport {
 // Reads the table from reader into table: pointCount and the first x[], y[]. On an error pointCount is
 // unchanged (x[] and y[] may hold some of the points). Numbers are finite decimals of any length.
 PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table,
-                                double* sigma = nullptr);
+                                double* sigma = nullptr, double* sigmaX = nullptr);
 
 // True when the first block of a stream (complete: the whole stream) is better read as a plain table
 // than as a points file: it writes decimal commas, or its first line that holds anything holds two

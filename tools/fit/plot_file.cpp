@@ -193,7 +193,7 @@ bool writeResultsPicture(const char* path, int width, int height, const PlotPoin
 {
     int count = points.count;
     std::unique_ptr<ResultsPicture> picture(new ResultsPicture);
-    picture->content = ResultsContent{fit.modelId, fit.fit, fit.exponentN, points.x, points.y, count};
+    picture->content = ResultsContent{fit.modelId, fit.fit, fit.exponentN, points.x, points.y, count, points.hollow};
     picture->fitted.resize(count > 0 ? count : 1);
     return paintPicture(L"ResultP", L"Calculate", ResultsPictureWindow, picture.get(), path, width, height);
 }
@@ -211,6 +211,7 @@ bool writeResidualsPicture(const char* path, int width, int height, const PlotPo
     picture->modelId = fit.modelId;
     picture->s = fit.fit.s;
     picture->content = PlotContent{points.x, residuals.data(), zeroLine.data(), count,
-                                   computePlotBounds(points.x, residuals.data(), zeroLine.data(), count)};
+                                   computePlotBounds(points.x, residuals.data(), zeroLine.data(), count),
+                                   points.hollow};
     return paintPicture(L"ResidF", L"Residuals", ResidualsWindow, picture.get(), path, width, height);
 }

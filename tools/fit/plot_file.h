@@ -4,11 +4,12 @@
 
 struct FitRecord;
 
-// The points a picture shows.
+// The points a picture shows; hollow (NULL: none) marks those drawn as an outline (left out of the fit).
 struct PlotPoints {
     const double* x;
     const double* y;
     int count;
+    const unsigned char* hollow;
 };
 
 // The results window's picture (formula, A, B, N, S and the plot) of the fit over the points, drawn by

@@ -13,6 +13,14 @@ namespace {
 
 #define MESSAGE_CAPACITY 400
 
+// What a points file with sigma holds per point: X Y SIGMA, or X Y SIGMA_X SIGMA_Y.
+struct SigmaLayout {
+    double* sigma;   // of Y
+    double* sigmaX;  // NULL: three numbers per point
+    bool* wrongShape; // set when the file holds three numbers per point where four were asked for
+};
+
+
 // The points file's own text for status (ASCII), as kelvora-fit prints it.
 void describeStatus(char* text, PointsFileStatus status, const PointsFileReport* report, int loaded)
 {
@@ -57,13 +65,18 @@ bool readPointsFileInput(NumberReader* reader, const char* name, PointTable* tab
     return true;
 }
 
-bool readPlainTableInput(NumberReader* reader, const char* name, ColumnChoice pick, PointTable* table, double* sigma)
+bool readPlainTableInput(NumberReader* reader, const char* name, ColumnChoice pick, PointTable* table,
+                         const SigmaLayout& layout)
 {
-    PlainTableReport report = readPlainTable(reader, pick, table, sigma);
+    PlainTableReport report = readPlainTable(reader, pick, table, layout.sigma, layout.sigmaX);
     if (report.status != PLAIN_TABLE_OK) {
         char text[MESSAGE_CAPACITY];
         describePlainTable(text, sizeof text, &report, pick);
         fprintf(stderr, "kelvora-fit: %s: %s\n", name, text);
+        // Three columns where --sigma-xy reads four: the command asks for what the table does not hold.
+        if (report.status == PLAIN_TABLE_COLUMNS && pick.sigmaX > 0 && pick.x == 0 && report.columns == 3) {
+            *layout.wrongShape = true;
+        }
         return false;
     }
     if (table->pointCount == 0) {
@@ -85,6 +98,9 @@ void describePlainTable(char* text, size_t capacity, const PlainTableReport* rep
         char message[MESSAGE_CAPACITY];
         describeStatus(message, sharedStatus(report->status), &shared, 0);
         snprintf(text, capacity, "%s", message);
+    } else if (columns.x == 0 && columns.sigmaX > 0) {
+        snprintf(text, capacity, "line %d: %d column%s, but --sigma-xy reads X, Y, SIGMA_X and SIGMA_Y (or pick them "
+                 "with --columns=X,Y,SIGMA_X,SIGMA_Y)", line, fields, fields == 1 ? "" : "s");
     } else if (columns.x == 0 && columns.sigma > 0) {
         snprintf(text, capacity, "line %d: %d column%s, but --sigma reads X, Y and SIGMA (or pick them with "
                  "--columns=X,Y,SIGMA)", line, fields, fields == 1 ? "" : "s");
@@ -102,8 +118,50 @@ void describePlainTable(char* text, size_t capacity, const PlainTableReport* rep
     }
 }
 
-// A points file whose points are X, Y and SIGMA: the count, then three numbers per point.
-bool readSigmaPointsFile(NumberReader* reader, const char* name, PointTable* table, double* sigma)
+namespace {
+
+const char* const SIGMA_NAMES[2][4] = {{"X", "Y", "SIGMA", ""}, {"X", "Y", "SIGMA_X", "SIGMA_Y"}};
+
+// Point 1 of a file read four numbers at a time whose first line held three: X Y SIGMA, not the four
+// --sigma-xy reads.
+bool threePerPoint(const int lines[4])
+{
+    return lines[2] == lines[0] && lines[3] != lines[0];
+}
+
+// The numbers of one point into values; false, with the message said, when one lacks or is no number.
+bool readPointNumbers(NumberReader* reader, const char* name, long long count, long long i, const SigmaLayout& layout,
+                      double* values)
+{
+    auto endsToken = [](int c) { return c < 0 || isSpaceChar(c); };
+    int perPoint = layout.sigmaX != nullptr ? 4 : 3, lines[4] = {0, 0, 0, 0};
+    const char* const* names = SIGMA_NAMES[perPoint == 4];
+    char text[TOKEN_TEXT_CAPACITY] = "";
+    for (int k = 0; k < perPoint; ++k) {
+        if (!skipWhiteSpace(reader)) {
+            fprintf(stderr, "kelvora-fit: %s: the count is %lld, but point %lld lacks its %s (%s reads %s per point)\n",
+                    name, count, i + 1, names[k], perPoint == 4 ? "--sigma-xy" : "--sigma",
+                    perPoint == 4 ? "X Y SIGMA_X SIGMA_Y" : "X Y SIGMA");
+            return false;
+        }
+        lines[k] = reader->line;
+        if (readNumberToken(reader, endsToken, true, &values[k], text) != TOKEN_NUMBER) {
+            fprintf(stderr, "kelvora-fit: %s: line %d: \"%s\" is not a number\n", name, lines[k], text);
+            return false;
+        }
+        if (k < 2) keepCoordinateText(reader, k);
+    }
+    if (perPoint == 4 && i == 0 && threePerPoint(lines)) {
+        fprintf(stderr, "kelvora-fit: %s: line %d holds 3 numbers, but --sigma-xy reads X Y SIGMA_X SIGMA_Y per point\n",
+                name, lines[0]);
+        *layout.wrongShape = true;
+        return false;
+    }
+    return true;
+}
+
+// A points file whose points carry sigma: the count, then three or four numbers per point.
+bool readSigmaPointsFile(NumberReader* reader, const char* name, PointTable* table, const SigmaLayout& layout)
 {
     long long count = 0;
     bool whole = false;
@@ -113,25 +171,13 @@ bool readSigmaPointsFile(NumberReader* reader, const char* name, PointTable* tab
         fprintf(stderr, "kelvora-fit: %s: no count of points from 1 to %d at the start\n", name, POINT_CAPACITY);
         return false;
     }
-    auto endsToken = [](int c) { return c < 0 || isSpaceChar(c); };
     for (long long i = 0; i < count; ++i) {
-        double values[3];
-        for (int k = 0; k < 3; ++k) {
-            if (!skipWhiteSpace(reader)) {
-                fprintf(stderr, "kelvora-fit: %s: the count is %lld, but point %lld lacks its %s (--sigma reads X Y "
-                        "SIGMA per point)\n", name, count, i + 1, k == 2 ? "SIGMA" : k == 1 ? "Y" : "X");
-                return false;
-            }
-            int line = reader->line;
-            if (readNumberToken(reader, endsToken, true, &values[k], text) != TOKEN_NUMBER) {
-                fprintf(stderr, "kelvora-fit: %s: line %d: \"%s\" is not a number\n", name, line, text);
-                return false;
-            }
-            if (k < 2) keepCoordinateText(reader, k);
-        }
+        double values[4];
+        if (!readPointNumbers(reader, name, count, i, layout, values)) return false;
         table->x[i] = values[0];
         table->y[i] = values[1];
-        sigma[i] = values[2];
+        if (layout.sigmaX != nullptr) layout.sigmaX[i] = values[2];
+        layout.sigma[i] = values[layout.sigmaX != nullptr ? 3 : 2];
     }
     if (skipWhiteSpace(reader)) {
         fprintf(stderr, "kelvora-fit: %s: warning: more after the %lld counted points; fitting those\n", name, count);
@@ -139,6 +185,8 @@ bool readSigmaPointsFile(NumberReader* reader, const char* name, PointTable* tab
     table->pointCount = (int)count;
     return true;
 }
+
+} // namespace
 
 // Appends the text of a coordinate to the input's texts (an empty mark for one the reader no longer held).
 static void keepText(void* context, int coordinate, const char* text, int length)
@@ -151,8 +199,10 @@ static void keepText(void* context, int coordinate, const char* text, int length
 }
 
 bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table, double* sigma,
-               InputTexts* texts)
+               InputTexts* texts, double* sigmaX, bool* wrongShape)
 {
+    bool shapeSeen = false;
+    SigmaLayout layout = {sigma, sigmaX, wrongShape != nullptr ? wrongShape : &shapeSeen};
     NumberReader reader;
     startNumberReader(&reader, file);
     if (texts != nullptr) {
@@ -185,21 +235,23 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
             fprintf(stderr, "kelvora-fit: %s: reading decimal commas (\"1,5\" as 1.5)\n", name);
             readDecimalCommas(&reader);
         }
-        return readPlainTableInput(&reader, name, pick, table, sigma);
+        return readPlainTableInput(&reader, name, pick, table, layout);
     }
-    if (sigma != nullptr) return readSigmaPointsFile(&reader, name, table, sigma);
+    if (sigma != nullptr) return readSigmaPointsFile(&reader, name, table, layout);
     return readPointsFileInput(&reader, name, table);
 }
 
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointStore* store)
 {
     return readInputFile(path, name, columns, pick, store->table.get(), store->sigma.empty() ? nullptr : store->sigma.data(),
-                         store->keepTexts ? &store->texts : nullptr);
+                         store->keepTexts ? &store->texts : nullptr, store->sigmaX.empty() ? nullptr : store->sigmaX.data(),
+                         &store->wrongShape);
 }
 
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
-                   double* sigma, InputTexts* texts)
+                   double* sigma, InputTexts* texts, double* sigmaX, bool* wrongShape)
 {
+    if (wrongShape != nullptr) *wrongShape = false;
     bool standardInput = strcmp(path, "-") == 0;
     struct stat info;
     if (!standardInput && stat(path, &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -216,7 +268,7 @@ bool readInputFile(const char* path, const char* name, bool columns, ColumnChoic
         fprintf(stderr, "kelvora-fit: %s: %s\n", name, errno == ENOENT ? strerror(errno) : text);
         return false;
     }
-    bool read = readInput(file, name, columns, pick, table, sigma, texts);
+    bool read = readInput(file, name, columns, pick, table, sigma, texts, sigmaX, wrongShape);
     if (!standardInput) fclose(file);
     return read;
 }

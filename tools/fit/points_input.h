@@ -17,8 +17,11 @@
 // With sigma (room for POINT_CAPACITY), each point also carries sigma of Y: a third column of a plain
 // table (pick.sigma), or a third number per point of a points file.
 // With texts, the text of each X and Y as the input writes it is kept there too.
+// With sigmaX too, each point carries sigma of X and of Y: X Y SIGMA_X SIGMA_Y (pick.sigmaX, pick.sigma);
+// *wrongShape is set when the input holds three numbers per point instead.
 bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table,
-               double* sigma = nullptr, InputTexts* texts = nullptr);
+               double* sigma = nullptr, InputTexts* texts = nullptr, double* sigmaX = nullptr,
+               bool* wrongShape = nullptr);
 
 // One line for the user saying why the table could not be read ("line 3: \"kg\" is not a number"), in
 // the points file's words where the two meet.
@@ -27,10 +30,11 @@ void describePlainTable(char* text, size_t capacity, const PlainTableReport* rep
 // readInput of the file named path ("-": standard input), opened as the program opens files: only a
 // regular file, never a pipe or a device.
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
-                   double* sigma = nullptr, InputTexts* texts = nullptr);
+                   double* sigma = nullptr, InputTexts* texts = nullptr, double* sigmaX = nullptr,
+                   bool* wrongShape = nullptr);
 
-// readInputFile into the store: its table, its sigma when it has room for them, and the texts of X and
-// Y when it keeps them.
+// readInputFile into the store: its table, its sigma (and sigma of X) when it has room for them, and
+// the texts of X and Y when it keeps them; store->wrongShape as readInput sets it.
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointStore* store);
 
 #endif

@@ -3,6 +3,7 @@
 #include "report.h"
 
 #include <math.h>
+#include <string.h>
 
 #include "fit_output.h"
 #include "models.h"
@@ -85,6 +86,26 @@ void printRefineNote(FILE* out, NumberFormat format, const FitRecord& m)
     fputc('\n', out);
 }
 
+// What a fit method added, one "name: value" line each, numbers to four significant digits.
+void printPaperFields(FILE* out, const FitRecord& m)
+{
+    for (const RecordField& field : m.extra) {
+        if (field.place == FIELD_JSON_ONLY) continue;
+        if (field.name == "ci_method") {
+            const FitUncertainty& u = m.uncertainty;
+            fprintf(out, "95%% intervals (%s): A in [%.5g, %.5g], B in [%.5g, %.5g]\n", field.text.c_str(),
+                    shownNumber(u.ciA[0]), shownNumber(u.ciA[1]), shownNumber(u.ciB[0]), shownNumber(u.ciB[1]));
+        } else if (field.values.empty()) {
+            fprintf(out, "%s: %s\n", field.name.c_str(), field.text.c_str());
+        } else if (field.values.size() == 2) {
+            fprintf(out, "%s: [%.5g, %.5g]\n", field.name.c_str(), shownNumber(field.values[0]),
+                    shownNumber(field.values[1]));
+        } else {
+            fprintf(out, "%s: %.4g\n", field.name.c_str(), shownNumber(field.values[0]));
+        }
+    }
+}
+
 // "value ± SE" with the SE to two significant digits and the value rounded to the same place.
 std::string valueWithError(double value, double se)
 {
@@ -157,9 +178,12 @@ void printFitBlock(FILE* out, NumberFormat format, const FitProblem& problem, co
         printValue(out, format, "chi2_nu", m.chi2 / (double)m.dof);
     }
     for (const RecordField& field : m.extra) {
-        if (field.values.size() == 2) {
+        if (field.place == FIELD_JSON_ONLY) continue;
+        if (field.values.empty()) {
+            fprintf(out, "%s=%s\n", field.name.c_str(), field.text.c_str());
+        } else if (field.values.size() == 2) {
             printInterval(out, format, field.name.c_str(), field.values.data());
-        } else if (!field.values.empty()) {
+        } else {
             printValue(out, format, field.name.c_str(), field.values[0]);
         }
     }
@@ -189,10 +213,13 @@ void printPaperBlock(FILE* out, const FitProblem& problem, const FitRecord& m)
         fprintf(out, "corr(A,B) = %.3f\n", shownNumber(m.uncertainty.covAB / (m.uncertainty.seA * m.uncertainty.seB)));
     }
     fprintf(out, "weighting: %s\n", weightingText(problem.weighting, problem.absolute));
+    printPaperFields(out, m);
     if (recordRefined(m)) {
         fprintf(out, "refined: least squares on Y, %d iterations\n", m.refinement.iterations);
-    } else {
+    } else if (strcmp(m.method, "linearised") == 0) {
         fprintf(out, "refined: no (linearised fit)\n");
+    } else {
+        fprintf(out, "fit: %s\n", m.method);
     }
 }
 

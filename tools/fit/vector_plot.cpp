@@ -277,7 +277,11 @@ void drawPoints(cairo_t* cr, const Frame& f, const VectorPlot* plot, bool residu
         }
         cairo_new_sub_path(cr);
         cairo_arc(cr, px, py, MARKER_RADIUS, 0.0, 2.0 * M_PI);
-        cairo_fill(cr);
+        if (plot->hollow != NULL && plot->hollow[i]) {
+            cairo_stroke(cr);
+        } else {
+            cairo_fill(cr);
+        }
     }
     cairo_restore(cr);
 }
@@ -319,6 +323,13 @@ void valueWithError(char* text, size_t size, const char* name, double value, dou
     snprintf(text, size, "%s = (%.*f \u00b1 %.*f)e%d", name, shifted, value / unit, shifted, se / unit, power);
 }
 
+bool anyHollow(const VectorPlot* plot)
+{
+    for (int i = 0; plot->hollow != NULL && i < plot->count; ++i)
+        if (plot->hollow[i]) return true;
+    return false;
+}
+
 // The legend above the plot: the marks of the points and the curve with the formula, the parameters,
 // and the band. Returns the height it takes.
 double drawLegend(cairo_t* cr, const VectorPlot* plot, double left, double top, bool draw)
@@ -346,6 +357,14 @@ double drawLegend(cairo_t* cr, const VectorPlot* plot, double left, double top, 
     cairo_stroke(cr);
     cairo_set_source_rgb(cr, 0, 0, 0);
     showText(cr, x + 24.0, y, 0.0, formula);
+    if (anyHollow(plot)) {
+        double ring = x + 24.0 + textWidth(cr, formula) + 18.0;
+        cairo_set_line_width(cr, 0.6);
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, ring + 6.0, y, MARKER_RADIUS, 0.0, 2.0 * M_PI);
+        cairo_stroke(cr);
+        showText(cr, ring + 14.0, y, 0.0, "left out of the fit");
+    }
     y += LINE_HEIGHT;
     showText(cr, left + 14.0, y, 0.0, a);
     double next = left + 14.0 + textWidth(cr, a) + 18.0;

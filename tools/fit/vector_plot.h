@@ -29,6 +29,7 @@ struct VectorPlot {
     const char* bandName; // its legend entry, such as "95% confidence band"
     bool residualPanel;   // Y - fitted against X under the plot
     double width, height; // the page in points; text keeps its size in points whatever these are
+    const unsigned char* hollow; // points drawn as a ring only (left out of the fit); NULL: none
 };
 
 // The number of curve X: enough that no straight piece shows at the sizes people print.
