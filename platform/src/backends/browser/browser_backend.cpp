@@ -147,6 +147,7 @@ class BrowserBackend final : public Backend {
 public:
     bool wait() override { return wait_for_page(m_state); }
     void present() override { platform::present(m_state); }
+    bool keeps_only_documents() const override { return true; }
 
     BrowserState m_state;
 };
