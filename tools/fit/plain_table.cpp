@@ -285,8 +285,9 @@ bool showsDecimalCommas(const char* block, size_t length)
         bool header = !seenContent && !hasDigit(fields[0]) && (count < 2 || !hasDigit(fields[1]));
         seenContent = true;
         if (header) continue;
-        if (count != 2) return false;
-        for (int i = 0; i < 2; ++i) {
+        // X and Y, and a third column (sigma, or more the caller picks from) as well.
+        if (count < 2) return false;
+        for (int i = 0; i < count; ++i) {
             if (!blockFieldIsNumber(fields[i], true)) return false;
             commaSeen = commaSeen || memchr(fields[i].begin, ',', (size_t)(fields[i].end - fields[i].begin)) != NULL;
         }
