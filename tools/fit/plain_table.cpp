@@ -5,6 +5,8 @@
 // number reader, so a number of any length reads as it does in a points file.
 #include "plain_table.h"
 
+#include "double_chars.h"
+
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -232,7 +234,7 @@ bool blockFieldIsNumber(BlockField field, bool decimalCommas)
     const char* first = text[0] == '+' ? text.data() + 1 : text.data();
     const char* end = text.data() + text.size();
     double value = 0.0;
-    std::from_chars_result r = std::from_chars(first, end, value);
+    std::from_chars_result r = readDoubleChars(first, end, &value);
     // Below the smallest double from_chars says "out of range"; it is still a number.
     if (r.ec == std::errc::result_out_of_range && r.ptr == end) return isfinite(strtod(text.c_str(), NULL));
     return r.ec == std::errc() && r.ptr == end && isfinite(value);
