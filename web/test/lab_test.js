@@ -196,8 +196,14 @@ test('a phone in landscape gets 1.5 CSS px per screen pixel, the controls beside
     const zoom = await page.evaluate(() => document.getElementById('screen').getBoundingClientRect().width /
                                            document.getElementById('screen').width);
     assert.equal(zoom, 1.5, `${width}x${height}`);
-    const heights = await page.$$eval('#bar button', buttons => buttons.map(b => b.getBoundingClientRect().height));
-    assert.ok(heights.every(h => h >= 44), `buttons below 44 px: ${heights}`);
+    const heights = () => page.$$eval('#bar button, dialog[open] button', buttons => buttons
+      .filter(b => b.getClientRects().length).map(b => b.getBoundingClientRect().height));
+    assert.ok((await heights()).every(h => h >= 44), `buttons below 44 px: ${await heights()}`);
+    await pasteTable(page, PASTED);
+    await page.click('#rank-table');
+    await page.waitForFunction(() => KelvoraLab.chosen() !== null, {timeout: 30000});
+    const lab = await heights();
+    assert.ok(lab.length > 16 && lab.every(h => h >= 44), `the lab's buttons below 44 px: ${lab}`);
     const names = await page.$$eval('button, select, input, textarea', all => all.filter(e => !e.hidden)
       .filter(e => !(e.labels && e.labels.length) && !e.getAttribute('aria-label') && !e.textContent.trim()).map(e => e.id));
     assert.deepEqual(names, [], 'controls without an accessible name');
