@@ -26,20 +26,8 @@ static void BM_FitModel(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-static void BM_RawSumFormula(benchmark::State& state)
-{
-    fillPoints((int)state.range(0));
-    int modelId = (int)state.range(1);
-    for (auto _ : state) {
-        FitResult fit = fitPointsRawSums(g_app.points.x, g_app.points.y, g_app.points.pointCount, modelId, 2.0);
-        benchmark::DoNotOptimize(fit);
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
-}
-
 // Arguments: number of points, model (0 straight line, 5 exponential, 15 power with N = 2).
 #define FIT_ARGUMENTS ->Args({1000, 0})->Args({1000000, 0})->Args({1000000, 5})->Args({1000000, 15})->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_FitModel) FIT_ARGUMENTS;
-BENCHMARK(BM_RawSumFormula) FIT_ARGUMENTS;
 
 BENCHMARK_MAIN();

@@ -386,87 +386,107 @@ static void fromPoleShift(double p, double c, double* a, double* b)
 // Columns: formula, value, straight line, way back, its derivative, derivatives in A and B;
 //          points the line takes, pole, exponent N, line on Y itself; pole form (u, basis, way back);
 //          dz/dY of the line, a fixed A or B on the line; values and derivatives of many points.
+// Models that are one curve in another form: A*B^X, A*EXP(B*X) and A*10^(B*X) are the same exponential,
+// the two logarithms the same curve, 1/(A+B*X) and A/(B+X) the same hyperbola, X/(A+B*X) and A*X/(B+X)
+// the same saturation.
+static const char CURVE_EXPONENTIAL[] = "exponential";
+static const char CURVE_LOGARITHM[] = "logarithm";
+static const char CURVE_EXPONENTIAL_OF_INVERSE[] = "exponential of 1/X";
+static const char CURVE_RECIPROCAL_LINE[] = "reciprocal of a line";
+static const char CURVE_SATURATION[] = "saturation";
+
 const ModelRow MODEL_TABLE[MODEL_COUNT] = {
     {L"Y=A+B*X", valueLine, lineYOnX, fromLineAsIs, jacobianAsIs, gradientLine,
      MODEL_LINE_ANY_POINT, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsOf<valueLine, gradientLine>},
+     valuesAndGradientsOf<valueLine, gradientLine>, NULL},
     {L"Y=1/(A+B*X)", valueReciprocalLine, lineInverseYOnX, fromLineAsIs, jacobianAsIs, gradientReciprocalLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleOverB,
      slopeInverse, fixAsIs,
-     valuesAndGradientsOf<valueReciprocalLine, gradientReciprocalLine>},
+     valuesAndGradientsOf<valueReciprocalLine, gradientReciprocalLine>,
+     CURVE_RECIPROCAL_LINE},
     {L"Y=A+B/X", valueHyperbola, lineYOnInverseX, fromLineAsIs, jacobianAsIs, gradientHyperbola,
      X_NONZERO, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsOf<valueHyperbola, gradientHyperbola>},
+     valuesAndGradientsOf<valueHyperbola, gradientHyperbola>, NULL},
     {L"Y=X/(A+B*X)", valueXOverLine, lineXOverYOnX, fromLineAsIs, jacobianAsIs, gradientXOverLine,
      Y_NONZERO, poleOfLine, FALSE, FALSE,
      poleVariableX, basisX, fromPoleOverB,
      slopeXOverY, fixAsIs,
-     valuesAndGradientsOf<valueXOverLine, gradientXOverLine>},
+     valuesAndGradientsOf<valueXOverLine, gradientXOverLine>,
+     CURVE_SATURATION},
     {L"Y=A*B^X", valueBaseB, lineLog10YOnX, fromLineTenToBoth, jacobianTenToBoth, gradientBaseB,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToBoth,
-     valuesAndGradientsBaseB},
+     valuesAndGradientsBaseB,
+     CURVE_EXPONENTIAL},
     {L"Y=A*EXP(B*X)", valueExp, lineLnYOnX, fromLineExpA, jacobianExpA, gradientExp,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLn, fixExpA,
-     valuesAndGradientsExp},
+     valuesAndGradientsExp,
+     CURVE_EXPONENTIAL},
     {L"Y=A*10^(B*X)", valueTenTo, lineLog10YOnX, fromLineTenToA, jacobianTenToA, gradientTenTo,
      Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToA,
-     valuesAndGradientsTenTo},
+     valuesAndGradientsTenTo,
+     CURVE_EXPONENTIAL},
     {L"Y=1/(A+B*EXP(-X))", valueLogistic, lineInverseYOnExp, fromLineAsIs, jacobianAsIs, gradientLogistic,
      Y_NONZERO, poleOfLogistic, FALSE, FALSE,
      poleVariableExp, basisOneOfExp, fromPoleOverB,
      slopeInverse, fixAsIs,
-     valuesAndGradientsLogistic},
+     valuesAndGradientsLogistic, NULL},
     {L"Y=A*X^B", valuePower, lineLog10YOnLog10X, fromLineTenToA, jacobianTenToA, gradientPower,
      X_POSITIVE | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToA,
-     valuesAndGradientsPower},
+     valuesAndGradientsPower, NULL},
     {L"Y=A+B*LOG10(X)", valueLog10, lineYOnLog10X, fromLineAsIs, jacobianAsIs, gradientLog10,
      X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsLogarithm<commonLogarithm>},
+     valuesAndGradientsLogarithm<commonLogarithm>,
+     CURVE_LOGARITHM},
     {L"Y=A+B*LOG(X)", valueLn, lineYOnLnX, fromLineAsIs, jacobianAsIs, gradientLn,
      X_POSITIVE, NULL, FALSE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsLogarithm<naturalLogarithm>},
+     valuesAndGradientsLogarithm<naturalLogarithm>,
+     CURVE_LOGARITHM},
     {L"Y=A/(B+X)", valueAOverShift, lineInverseYOnX, fromLineOverB0, jacobianOverB0, gradientAOverShift,
      Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisOne, fromPoleShift,
      slopeInverse, fixOverB0,
-     valuesAndGradientsOf<valueAOverShift, gradientAOverShift>},
+     valuesAndGradientsOf<valueAOverShift, gradientAOverShift>,
+     CURVE_RECIPROCAL_LINE},
     {L"Y=A*X/(B+X)", valueSaturation, lineInverseYOnInverseX, fromLineOverA0, jacobianOverA0, gradientSaturation,
      X_NONZERO | Y_NONZERO, poleOfShift, FALSE, FALSE,
      poleVariableX, basisX, fromPoleShift,
      slopeInverse, fixOverA0,
-     valuesAndGradientsOf<valueSaturation, gradientSaturation>},
+     valuesAndGradientsOf<valueSaturation, gradientSaturation>,
+     CURVE_SATURATION},
     {L"Y=A*EXP(B/X)", valueExpOverX, lineLnYOnInverseX, fromLineExpA, jacobianExpA, gradientExpOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLn, fixExpA,
-     valuesAndGradientsExpOverX},
+     valuesAndGradientsExpOverX,
+     CURVE_EXPONENTIAL_OF_INVERSE},
     {L"Y=A*10^(B/X)", valueTenToOverX, lineLog10YOnInverseX, fromLineTenToA, jacobianTenToA, gradientTenToOverX,
      X_NONZERO | Y_POSITIVE, NULL, FALSE, FALSE,
      NO_POLE_FORM,
      slopeLog10, fixTenToA,
-     valuesAndGradientsTenToOverX},
+     valuesAndGradientsTenToOverX,
+     CURVE_EXPONENTIAL_OF_INVERSE},
     {L"Y=A+B*X^N", valuePowerN, lineYOnXToN, fromLineAsIs, jacobianAsIs, gradientPowerN,
      MODEL_LINE_ANY_POINT, NULL, TRUE, TRUE,
      NO_POLE_FORM,
      slopeOne, fixAsIs,
-     valuesAndGradientsPowerN},
+     valuesAndGradientsPowerN, NULL},
 };
 
 // The row of an id outside the table: no value, no line.
@@ -477,12 +497,20 @@ static double slopeNone(double, double) { return NAN; }
 static BOOL fixNone(int, double, double[3]) { return FALSE; }
 const ModelRow NO_MODEL = {L"", valueNone, lineNone, fromLineAsIs, jacobianAsIs, gradientNone, MODEL_LINE_ANY_POINT,
                            NULL, FALSE, FALSE, NO_POLE_FORM, slopeNone, fixNone,
-                           valuesAndGradientsOf<valueNone, gradientNone>};
+                           valuesAndGradientsOf<valueNone, gradientNone>, NULL};
 
 const ModelRow* modelRow(int id)
 {
     if (id < 0 || id >= MODEL_COUNT) return NULL;
     return &MODEL_TABLE[id];
+}
+
+int modelWithExponent()
+{
+    for (int id = 0; id < MODEL_COUNT; ++id) {
+        if (MODEL_TABLE[id].usesExponent) return id;
+    }
+    return -1;
 }
 
 BOOL modelUsesExponent(int id)

@@ -1,4 +1,4 @@
-// The sixteen models, one row each in MODEL_TABLE: the formula shown, the value, the straight line the
+// The models, one row each in MODEL_TABLE: the formula shown, the value, the straight line the
 // linearised fit uses and the way back from it, the points that line takes, the derivatives the
 // refinement follows and the pole a solution must keep away from the data. Adding a model is adding a
 // row (and raising MODEL_COUNT); the fit, the refinement and the uncertainty read only the table.
@@ -53,6 +53,9 @@ struct ModelRow {
     // and a model whose value and derivatives share an exp or pow computes it once a point.
     void (*valuesAndGradients)(double a, double b, double n, const double* x, int count, double* y, double* dA,
                                double* dB);
+    // Models that are one curve written in other forms share this name (NULL: a curve of its own), so a
+    // ranking of every model can say so instead of listing them as rivals.
+    const char* curveFamily;
 };
 
 extern const ModelRow MODEL_TABLE[MODEL_COUNT];
@@ -65,6 +68,9 @@ extern const WCHAR AXIS_X_TEXT[];
 
 // The row of model id, NULL for an id outside 0..MODEL_COUNT-1.
 const ModelRow* modelRow(int id);
+
+// The first model whose formula has the exponent N, -1 when none has.
+int modelWithExponent();
 
 // TRUE when the formula of model id has the exponent N (shown with A and B, asked for when chosen).
 BOOL modelUsesExponent(int id);

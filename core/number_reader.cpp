@@ -106,6 +106,10 @@ void startNumberReader(NumberReader* reader, FILE* file)
     reader->stopped = false;
     reader->commaIsPoint = false;
     reader->line = 1;
+    reader->tokenStart = 0;
+    reader->tokenLength = -1;
+    reader->keepCoordinate = NULL;
+    reader->keepContext = NULL;
 }
 
 const char* firstBlock(NumberReader* reader, int* length, bool* complete)
@@ -374,6 +378,7 @@ static NumberToken readLongToken(NumberReader* reader, TokenEnd endsToken, bool 
                        : decimalOnly && beyondDecimals(shown, *value) ? TOKEN_NOT_DECIMAL
                                                                       : TOKEN_NUMBER;
     if (kind != TOKEN_NUMBER && text != NULL) memcpy(text, shown, sizeof shown);
+    reader->tokenLength = -1;
     return kind;
 }
 
@@ -386,6 +391,8 @@ NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decim
     const char* numberEnd = parseNumberText(token, textEnd, value);
     // The common case first: a space or line feed after the number ends every kind of token.
     if (numberEnd != NULL && (*numberEnd == ' ' || *numberEnd == '\n') && !(decimalOnly && beyondDecimals(token, *value))) {
+        reader->tokenStart = reader->start;
+        reader->tokenLength = (int)(numberEnd - token);
         reader->start = (int)(numberEnd - reader->data);
         return TOKEN_NUMBER;
     }
@@ -396,6 +403,8 @@ NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decim
                        : decimalOnly && beyondDecimals(token, *value) ? TOKEN_NOT_DECIMAL
                                                                        : TOKEN_NUMBER;
     if (kind != TOKEN_NUMBER) copyTokenText(reader, token, scan, false, text);
+    reader->tokenStart = reader->start;
+    reader->tokenLength = (int)(scan - token);
     reader->start = (int)(scan - reader->data);
     return kind;
 }

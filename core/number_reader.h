@@ -25,7 +25,24 @@ struct NumberReader {
     // stray "1.5" no longer reads as a number. Token texts in messages are traded back.
     bool commaIsPoint;
     int line; // line of data[start], from 1
+    // The text of the last number readNumberToken read: data[tokenStart] on for tokenLength characters
+    // while the block still holds it (tokenLength -1 for a number read piece by piece).
+    int tokenStart;
+    int tokenLength;
+    // When set, the readers hand it the text of X (coordinate 0) and Y (1) of each point as they read
+    // it (text NULL for a token longer than a block), for callers that echo the input as written.
+    void (*keepCoordinate)(void* context, int coordinate, const char* text, int length);
+    void* keepContext;
 };
+
+// Hands the last number read to keepCoordinate, when it is set, as coordinate 0 (X) or 1 (Y).
+inline void keepCoordinateText(NumberReader* reader, int coordinate)
+{
+    if (reader->keepCoordinate == NULL) return;
+    bool held = reader->tokenLength >= 0;
+    reader->keepCoordinate(reader->keepContext, coordinate, held ? reader->data + reader->tokenStart : NULL,
+                           held ? reader->tokenLength : 0);
+}
 
 // What readNumberToken found at the reading position.
 enum NumberToken {

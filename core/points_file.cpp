@@ -144,10 +144,10 @@ PointsFileStatus readPoints(NumberReader* reader, PointTable* table, PointsFileR
     int read = 0;
     while (read < count) {
         double x, y;
-        if (!readCoordinate(reader, decimalOnly, &x, report, &status) ||
-            !readCoordinate(reader, decimalOnly, &y, report, &status)) {
-            break;
-        }
+        if (!readCoordinate(reader, decimalOnly, &x, report, &status)) break;
+        keepCoordinateText(reader, 0);
+        if (!readCoordinate(reader, decimalOnly, &y, report, &status)) break;
+        keepCoordinateText(reader, 1);
         table->x[read] = x;
         table->y[read] = y;
         ++read;

@@ -42,32 +42,45 @@ void drawNumberLine(HWND window, HDC dc, int x, int y, LPCWSTR format, double va
     drawLabel(window, dc, x, y, line);
 }
 
-void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks)
+void drawResultsFrame(HWND window, HDC dc, const ResultsFrame* frame, const PlotContent* plot, PlotMarks* marks)
 {
     RECT client;
     GetClientRect(window, &client);
-    HBRUSH background = CreateSolidBrush(RESULTS_BACKGROUND);
+    HBRUSH background = CreateSolidBrush(frame->background);
     HBRUSH previousBrush = (HBRUSH)SelectObject(dc, background);
     FillRect(dc, &client, background);
 
     COLORREF previousColour = GetTextColor(dc);
-    SetTextColor(dc, RESULTS_TEXT_COLOUR);
+    SetTextColor(dc, frame->textColour);
     SetBkMode(dc, TRANSPARENT);
+    frame->drawText(window, dc, frame->context);
+    SetTextColor(dc, previousColour);
+
+    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, plot, marks);
+
+    SelectObject(dc, previousBrush);
+    DeleteObject(background);
+}
+
+// The results window's text: the formula, A, B (N) and S.
+static void drawResultsText(HWND window, HDC dc, const void* context)
+{
+    const ResultsContent* content = (const ResultsContent*)context;
     drawLabel(window, dc, 10, 0, modelText(content->modelId));
     drawNumberLine(window, dc, 10, 15, L"A=%g", content->fit.a);
     drawNumberLine(window, dc, 10, 30, L"B=%g", content->fit.b);
     if (modelUsesExponent(content->modelId)) drawNumberLine(window, dc, 130, 15, L"N=%g", content->exponentN);
     drawNumberLine(window, dc, 130, 30, L"S=%g", content->fit.s);
-    SetTextColor(dc, previousColour);
+}
 
+void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks)
+{
     computeFittedValues(content->modelId, content->fit.a, content->fit.b, content->exponentN, content->x,
                         content->count, fitted);
     PlotContent plot = {content->x, content->y, fitted, content->count,
                         computePlotBounds(content->x, content->y, fitted, content->count)};
-    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &plot, marks);
-
-    SelectObject(dc, previousBrush);
-    DeleteObject(background);
+    ResultsFrame frame = {RESULTS_BACKGROUND, RESULTS_TEXT_COLOUR, drawResultsText, content};
+    drawResultsFrame(window, dc, &frame, &plot, marks);
 }
 
 void paintResultsWindow(HWND window)

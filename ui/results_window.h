@@ -27,6 +27,19 @@ struct ResultsContent {
     int count;
 };
 
+// The frame of the results window's drawing: its background, the colour of its text lines, and what
+// draws those lines (context is handed to it).
+struct ResultsFrame {
+    COLORREF background;
+    COLORREF textColour;
+    void (*drawText)(HWND window, HDC dc, const void* context);
+    const void* context;
+};
+
+// Paints over the client area of window: the frame's background, its text lines, then plot. marks is
+// the working memory of the paint that calls it.
+void drawResultsFrame(HWND window, HDC dc, const ResultsFrame* frame, const PlotContent* plot, PlotMarks* marks);
+
 // Paints content over the client area of window: background, text lines, plot. fitted (room for count
 // values) and marks are the working memory of the paint that calls it.
 void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks);

@@ -74,7 +74,7 @@ expect_usage("--all and --model exclude each other" --all --model 3 exact.dat)
 
 # --- files that cannot be used: exit 1, the file named
 expect(1 "^$" "^kelvora-fit: [^\n]*no-such-file.dat: No such file or directory\n$" "${EXAMPLES}/no-such-file.dat")
-expect(1 "^$" "^kelvora-fit: [^\n]*: the file cannot be opened or read\n$" "${EXAMPLES}")
+expect(1 "^$" "^kelvora-fit: [^\n]*: is a directory\n$" "${EXAMPLES}")
 # a pipe named as the file is refused at once, never waited on
 execute_process(COMMAND mkfifo "${WORK}/pipe.dat" RESULT_VARIABLE made)
 if(made EQUAL 0)

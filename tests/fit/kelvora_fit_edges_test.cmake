@@ -198,7 +198,8 @@ foreach(case
     # plain tables
     "1,time\n2,3\n4,5\n|line 1: \"time\" is not a number"
     "1;2\n3;4kg\n|line 2: \"4kg\" is not a number"
-    "1,2,3\n4,5,6\n|line 1: 3 columns: choose X and Y with --columns=X,Y \\(counted from 1\\)")
+    "1,2,3\n4,5,6\n|line 1: 3 columns: give --columns=1,2 for X and Y, or --sigma \\(--columns=1,2,3\\) to read the third as sigma of Y"
+    "1,2,3,4\n4,5,6,7\n|line 1: 4 columns: choose X and Y with --columns=X,Y \\(counted from 1\\)")
   split_case("${case}" text reason)
   file(WRITE "${WORK}/case.txt" "${text}")
   expect(1 "^$" "^kelvora-fit: case.txt: ${reason}\n$" case.txt)
@@ -247,7 +248,7 @@ endforeach()
 
 # --- input without end: refused at once or at the capacity, never read into memory whole
 foreach(case
-    "yes '' | tr '\\n' '\\0'|the file does not start with the number of points"
+    "yes '' | tr '\\n' '\\0'|binary data, not a points file or a table of numbers"
     "yes 1 | tr -d '\\n'|the file holds more than 1000000 points"
     "yes '1 2'|the file holds more than 1000000 points")
   split_case("${case}" source reason)

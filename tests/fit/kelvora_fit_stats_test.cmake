@@ -51,9 +51,9 @@ string(REGEX MATCHALL "[^\n]+\n" lines "${out}")
 list(GET lines 0 first)
 list(GET lines 3 fourth)
 list(GET lines 8 ninth)
-if(NOT first MATCHES " aicc=-65\\.69528934[0-9]* akaike_weight=0\\.333333333[0-9]* Y=A\\*B\\^X\n$"
-   OR NOT fourth MATCHES " aicc=-20\\.19240417[0-9]* akaike_weight=4\\.3858399[0-9]*e-11 Y=1/\\(A\\+B\\*X\\)\n$"
-   OR NOT ninth MATCHES "akaike_weight=nan Y=A\\+B\\*LOG10\\(X\\) \\(12 of 13 points")
+if(NOT first MATCHES " aicc=-65\\.69528934[0-9]* akaike_weight=0\\.333333333[0-9]* model=4 Y=A\\*B\\^X\n$"
+   OR NOT fourth MATCHES " aicc=-20\\.19240417[0-9]* akaike_weight=4\\.3858399[0-9]*e-11 model=1 Y=1/\\(A\\+B\\*X\\)\n$"
+   OR NOT ninth MATCHES "akaike_weight=nan model=9 Y=A\\+B\\*LOG10\\(X\\) \\(12 of 13 points")
   message(SEND_ERROR "--all --refine ranked by AICc:\n${out}")
 endif()
 
@@ -89,16 +89,25 @@ endif()
 # --- plain tables: with --columns, and found by themselves
 expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA=4\\.79426\n" "^$" --model 5 --columns decay.csv)
 expect(0 "^Y=A\\*EXP\\(B\\*X\\)\nA=4\\.79426\n" "^$" --model 5 decay.txt)
-expect(1 "^$" "^kelvora-fit: bad.csv: line 3: 3 columns: choose X and Y with --columns=X,Y \\(counted from 1\\)\n$" --columns bad.csv)
+expect(1 "^$" "^kelvora-fit: bad.csv: line 3: 3 columns: give --columns=1,2 for X and Y, or --sigma \\(--columns=1,2,3\\) to read the third as sigma of Y\n$" --columns bad.csv)
 expect(1 "^$" "does not start with the number of points \\(a plain table\\? see --columns\\)" decay.csv)
 
-# --- residuals: x,y,fitted,residual per point
+# --- residuals: a CSV alone on standard output, x,y,fitted,residual per point with X and Y as the file
+# writes them; the block goes to standard error
 run(--residuals decay.dat)
-string(REGEX MATCHALL "\n[^,\n]+,[^,\n]+,[^,\n]+,[^,\n]+" rows "${out}")
+string(REGEX MATCHALL "[^,\n]+,[^,\n]+,[^,\n]+,[^,\n]+\n" rows "${out}")
 list(LENGTH rows count)
-if(NOT status EQUAL 0 OR NOT out MATCHES "\nx,y,fitted,residual\n0,5\\.02364999[0-9]*,3\\.79469[0-9]*,1\\.22895" OR NOT count EQUAL 14)
-  message(SEND_ERROR "--residuals: exit ${status}, ${count} rows:\n${out}")
+if(NOT status EQUAL 0 OR NOT out MATCHES "^x,y,fitted,residual\n0,5\\.02365,3\\.79469[0-9]*,1\\.22895" OR NOT count EQUAL 14
+   OR NOT err MATCHES "^Y=A\\+B\\*X\nA=3\\.79469")
+  message(SEND_ERROR "--residuals: exit ${status}, ${count} rows:\n${out}\n${err}")
 endif()
+# A table's fields are echoed as written too, decimal commas read as points; several files name
+# themselves on standard error.
+file(WRITE "${WORK}/echo.csv" "x;y\n121,90;1,50\n122,10;2,25\n\"1e2\";3\n")
+expect(0 "^x,y,fitted,residual\n121\\.90,1\\.50,[^\n]*\n122\\.10,2\\.25,[^\n]*\n1e2,3,[^\n]*\n$"
+       "^kelvora-fit: echo.csv: reading decimal commas[^\n]*\nY=A" --residuals echo.csv)
+expect(0 "^x,y,fitted,residual\n[^\n]*\n[^\n]*\n[^\n]*\nx,y,fitted,residual\n" "^echo.csv:\n[^\n]*reading decimal commas[^\n]*\nY=A.*\n\necho.csv:\n"
+       --residuals echo.csv echo.csv)
 
 # --- pictures: PNG files written, a file that cannot be written is exit 1
 expect(0 "" "^$" --model 5 --refine --plot fit.png --plot-residuals residuals.png --size 300x200 decay.dat)
@@ -150,9 +159,9 @@ expect(0 "\ninverse: Y=0\\.5 X=nan " "^$" --model 15 --inverse 0.5 parabola.dat)
 # --- the band in the residual CSV: the straight line's prediction band in closed form (NumPy:
 # t(0.975, 4) s sqrt(1 + 1/n + (x - mean)^2 / Sxx) at X=4: [7.2969276166148, 8.71640571671854])
 file(WRITE "${WORK}/line.txt" "1 2.1\n2 3.9\n3 6.2\n4 7.8\n5 10.3\n6 11.8\n")
-expect(0 "\nx,y,fitted,residual,pi_low,pi_high\n.*\n4,7\\.79[0-9]*,8\\.00[0-9]*,-0\\.20[0-9]*,7\\.29692761661[0-9]*,8\\.7164057167[0-9]*\n"
-       "^$" --residuals --band=prediction line.txt)
-expect(0 "\nx,y,fitted,residual,ci_low,ci_high\n" "^$" --residuals --band line.txt)
+expect(0 "^x,y,fitted,residual,pi_low,pi_high\n.*\n4,7\\.8,8\\.00[0-9]*,-0\\.20[0-9]*,7\\.29692761661[0-9]*,8\\.7164057167[0-9]*\n"
+       "^Y=A" --residuals --band=prediction line.txt)
+expect(0 "^x,y,fitted,residual,ci_low,ci_high\n" "^Y=A" --residuals --band line.txt)
 expect_usage("--predict takes X values, finite numbers separated by commas, not '1,,2'" --predict 1,,2 line.txt)
 expect_usage("--inverse takes Y values[^\n]* not 'inf'" --inverse inf line.txt)
 expect_usage("--band is confidence \\(the default\\) or prediction, not 'wide'" --band=wide --residuals line.txt)
@@ -218,4 +227,16 @@ expect(0 "^Y=A\\*EXP\\(B\\*X\\)\n" "^$" --model 5 --sigma --plot plain.svg sigma
 file(READ "${WORK}/plain.svg" svg)
 if(svg MATCHES "fill-opacity:0\\.2")
   message(SEND_ERROR "--plot plain.svg draws a band that was not asked for")
+endif()
+
+# --- a misspelt option names the option it most likely means; a name near none names none
+expect_usage("unknown option '--modle'; did you mean --model\\?" --modle 5 line.txt)
+expect_usage("unknown option '-refine'; did you mean --refine\\?" -refine line.txt)
+expect_usage("unknown option '--frobnicate' \\(see" --frobnicate line.txt)
+
+# --- --all names each model by its number (model 15 with its N) and marks the forms of one curve
+run(--all decay.dat)
+if(NOT out MATCHES " model=4 Y=A\\*B\\^X\n[^\n]* model=5 Y=A\\*EXP\\(B\\*X\\) \\(the curve of model 4 in another form\\)\n"
+   OR NOT out MATCHES " model=15 N=2 Y=A\\+B\\*X\\^N\n" OR NOT out MATCHES " model=11 Y=A/\\(B\\+X\\) \\(the curve of model 1 in")
+  message(SEND_ERROR "--all names the models:\n${out}")
 endif()

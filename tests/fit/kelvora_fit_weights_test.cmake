@@ -58,7 +58,7 @@ expect_usage("--fix holds one parameter" --fix A=1 --fix B=2 sigma.dat)
 
 # --- --all ranks by AICc of the weighted sum on Y: the weighted line's chi2 2.10449780235628 gives
 # 6 ln(chi2/6) + 6 + 24/2 = 11.7139043744
-expect(0 "^S=[^\n]* aicc=11\\.71390437[0-9]* akaike_weight=0\\.[0-9]+ Y=A\\+B\\*X\n" "^$" --all --sigma --precise sigma.dat)
+expect(0 "^S=[^\n]* aicc=11\\.71390437[0-9]* akaike_weight=0\\.[0-9]+ model=0 Y=A\\+B\\*X\n" "^$" --all --sigma --precise sigma.dat)
 expect_usage("--sigma with --columns=X,Y needs the column of sigma too" --sigma --columns=1,2 sigma.csv)
 
 # --- a weighted refinement that leaves out a point where the model has no value keeps each weight with

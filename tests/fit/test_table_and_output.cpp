@@ -235,33 +235,43 @@ TEST(PlainTableLimits, DecimalCommasOnlyWhenTheWholeBlockShowsThem)
     for (const auto& c : cases) EXPECT_EQ(showsDecimalCommas(c.text, strlen(c.text)), c.commas) << c.text;
 }
 
-FitReport sampleReport()
+// A refined fit of three points of the power model, and its report.
+FitRecord sampleRecord()
+{
+    FitRecord m = {};
+    m.modelId = 15;
+    m.exponentN = 2.0;
+    m.count = 3;
+    m.fit = FitResult{1.0, 2.0, 0.0, 0.0};
+    m.uncertainty = FitUncertainty{0.25, 0.5, {0.0, 2.0}, {1.0, 3.0}, 1.0, 1.0, NAN, 0.1};
+    m.refineAsked = true;
+    m.refinement.status = REFINE_CONVERGED;
+    m.refinement.iterations = 4;
+    m.dof = 1;
+    return m;
+}
+
+FitReport sampleReport(const FitRecord* record)
 {
     FitReport r = {};
     r.file = "data.dat";
-    r.modelId = 15;
-    r.exponentN = 2.0;
-    r.count = 3;
-    r.fit = FitResult{1.0, 2.0, 0.0, 0.0};
-    r.uncertainty = FitUncertainty{0.25, 0.5, {0.0, 2.0}, {1.0, 3.0}, 1.0, 1.0, NAN, NAN};
-    r.refined = true;
-    r.iterations = 4;
-    r.dof = 1;
-    r.covAB = 0.1;
+    r.record = record;
     r.weighting = "none";
+    r.sameCurveAs = -1;
     return r;
 }
 
 TEST(Json, KeysInOrderAndNonFiniteAsNull)
 {
-    FitReport r = sampleReport();
+    FitRecord m = sampleRecord();
+    FitReport r = sampleReport(&m);
     EXPECT_EQ(fitJson(&r), "{\"file\":\"data.dat\",\"model\":15,\"formula\":\"Y=A+B*X^N\",\"n\":3,\"A\":1,\"B\":2,"
                            "\"N\":2,\"S\":0,\"s_n2\":null,\"se_A\":0.25,\"se_B\":0.5,\"ci_A\":[0,2],\"ci_B\":[1,3],"
                            "\"r2\":1,\"r2_line\":1,\"refined\":true,\"iterations\":4,\"dof\":1,\"cov_AB\":0.10000000000000001,"
                            "\"corr_AB\":0.80000000000000004,\"weighting\":\"none\"}");
-    r.modelId = 5;
-    r.refined = false;
-    r.fit.a = INFINITY;
+    m.modelId = 5;
+    m.refineAsked = false;
+    m.fit.a = INFINITY;
     std::string json = fitJson(&r);
     EXPECT_EQ(json.find("\"N\""), std::string::npos);
     EXPECT_EQ(json.find("iterations"), std::string::npos);
@@ -270,7 +280,7 @@ TEST(Json, KeysInOrderAndNonFiniteAsNull)
     // Weighted, ranked, with predictions and inverses: their keys in order, a missing X as null.
     const double x[] = {2.0}, predicted[] = {9.0, 8.5, 9.5, 8.0, 10.0}, y[] = {3.0}, inverse[] = {NAN, NAN, NAN};
     r.weighted = true;
-    r.chi2 = 3.0;
+    m.chi2 = 3.0;
     r.weighting = "1/y";
     r.ranked = true;
     r.aicc = -4.5;
@@ -285,6 +295,13 @@ TEST(Json, KeysInOrderAndNonFiniteAsNull)
     EXPECT_NE(json.find("\"weighting\":\"1/y\",\"chi2\":3,\"chi2_nu\":3,\"aicc\":-4.5,\"akaike_weight\":0.25,"
                         "\"predictions\":[{\"x\":2,\"y\":9,\"ci\":[8.5,9.5],\"pi\":[8,10]}],"
                         "\"inverse\":[{\"y\":3,\"x\":null,\"ci\":[null,null]}]}"),
+              std::string::npos)
+        << json;
+    // What a fit method adds comes after the common keys, a number or an interval.
+    addRecordField(&m, "tau", 0.5);
+    addRecordInterval(&m, "ci_B_profile", 1.5, INFINITY);
+    json = fitJson(&r);
+    EXPECT_NE(json.find("\"inverse\":[{\"y\":3,\"x\":null,\"ci\":[null,null]}],\"tau\":0.5,\"ci_B_profile\":[1.5,null]}"),
               std::string::npos)
         << json;
 }
@@ -303,11 +320,12 @@ TEST(Json, ParsesWithAnIndependentReader)
     if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/python3";
     std::string folder = makeTempFolder();
     std::string path = folder + "/fits.json";
-    FitReport r = sampleReport();
+    FitRecord m = sampleRecord();
+    FitReport r = sampleReport(&m);
     r.file = "we\"ird\\name\x01\xfe.dat";
     std::string text = fitJson(&r) + "\n";
-    r.uncertainty.ciA[0] = NAN;
-    r.fit.b = -1e-300;
+    m.uncertainty.ciA[0] = NAN;
+    m.fit.b = -1e-300;
     text += fitJson(&r) + "\n";
     writeWholeFile(path, text);
     std::string command = "/usr/bin/python3 -c 'import json,sys\n"
@@ -327,10 +345,22 @@ TEST(ResidualsCsv, OneLinePerPointWithFittedAndResidual)
     FILE* out = fopen(path.c_str(), "wb");
     ASSERT_NE(out, nullptr);
     double x[] = {1, 2, 0.1}, y[] = {3, 6, 1.25};
-    ASSERT_TRUE(writeResidualsCsv(out, x, y, 3, 0, 1.0, 2.0, 2.0));
+    ResidualsCsv csv = {x, y, 3, 0, 1.0, 2.0, 2.0, NULL, NULL, NULL, NULL};
+    ASSERT_TRUE(writeResidualsCsv(out, &csv));
+    // The input's own texts of X and Y are echoed as they were written.
+    InputTexts texts;
+    const char* written[] = {"1.0", "3", "2", "6e0", ".1", "1.250"};
+    for (int i = 0; i < 6; ++i) {
+        (i % 2 == 0 ? texts.xAt : texts.yAt).push_back(texts.text.size());
+        texts.text += written[i];
+        texts.text += '\0';
+    }
+    csv.texts = &texts;
+    ASSERT_TRUE(writeResidualsCsv(out, &csv));
     fclose(out);
     EXPECT_EQ(readWholeFile(path), "x,y,fitted,residual\n1,3,3,0\n2,6,5,1\n"
-                                   "0.10000000000000001,1.25,1.2,0.050000000000000044\n");
+                                   "0.10000000000000001,1.25,1.2,0.050000000000000044\n"
+                                   "x,y,fitted,residual\n1.0,3,3,0\n2,6e0,5,1\n.1,1.250,1.2,0.050000000000000044\n");
     removeFolder(folder);
 }
 

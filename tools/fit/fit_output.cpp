@@ -41,27 +41,51 @@ static std::string formulaText(int modelId)
     return text;
 }
 
+// The fields a fit method added, a number or an array each.
+static void appendRecordFields(const FitRecord& m, std::string* json)
+{
+    for (const RecordField& field : m.extra) {
+        *json += ',';
+        *json += jsonString(field.name.c_str());
+        *json += ':';
+        if (field.values.size() == 1) {
+            *json += jsonNumber(field.values[0]);
+            continue;
+        }
+        *json += "[";
+        for (size_t i = 0; i < field.values.size(); ++i) {
+            if (i > 0) *json += ",";
+            *json += jsonNumber(field.values[i]);
+        }
+        *json += "]";
+    }
+}
+
 std::string fitJson(const FitReport* r)
 {
-    const FitUncertainty& u = r->uncertainty;
-    std::string json = "{\"file\":" + jsonString(r->file) + ",\"model\":" + std::to_string(r->modelId) +
-                       ",\"formula\":" + jsonString(formulaText(r->modelId).c_str()) +
-                       ",\"n\":" + std::to_string(r->count) + ",\"A\":" + jsonNumber(r->fit.a) +
-                       ",\"B\":" + jsonNumber(r->fit.b);
-    if (modelUsesExponent(r->modelId)) json += ",\"N\":" + jsonNumber(r->exponentN);
-    json += ",\"S\":" + jsonNumber(r->fit.s) + ",\"s_n2\":" + jsonNumber(u.sN2) + ",\"se_A\":" + jsonNumber(u.seA) +
+    const FitRecord& m = *r->record;
+    const FitUncertainty& u = m.uncertainty;
+    std::string json = "{\"file\":" + jsonString(r->file) + ",\"model\":" + std::to_string(m.modelId) +
+                       ",\"formula\":" + jsonString(formulaText(m.modelId).c_str()) +
+                       ",\"n\":" + std::to_string(m.count) + ",\"A\":" + jsonNumber(m.fit.a) +
+                       ",\"B\":" + jsonNumber(m.fit.b);
+    if (modelUsesExponent(m.modelId)) json += ",\"N\":" + jsonNumber(m.exponentN);
+    bool refined = recordRefined(m);
+    json += ",\"S\":" + jsonNumber(m.fit.s) + ",\"s_n2\":" + jsonNumber(u.sN2) + ",\"se_A\":" + jsonNumber(u.seA) +
             ",\"se_B\":" + jsonNumber(u.seB) + ",\"ci_A\":[" + jsonNumber(u.ciA[0]) + "," + jsonNumber(u.ciA[1]) +
             "],\"ci_B\":[" + jsonNumber(u.ciB[0]) + "," + jsonNumber(u.ciB[1]) + "],\"r2\":" + jsonNumber(u.r2) +
-            ",\"r2_line\":" + jsonNumber(u.r2Line) + ",\"refined\":" + (r->refined ? "true" : "false");
-    if (r->refined) json += ",\"iterations\":" + std::to_string(r->iterations);
-    double corr = r->covAB / (u.seA * u.seB);
-    json += ",\"dof\":" + std::to_string(r->dof) + ",\"cov_AB\":" + jsonNumber(r->covAB) +
+            ",\"r2_line\":" + jsonNumber(u.r2Line) + ",\"refined\":" + (refined ? "true" : "false");
+    if (refined) json += ",\"iterations\":" + std::to_string(m.refinement.iterations);
+    double corr = u.covAB / (u.seA * u.seB);
+    json += ",\"dof\":" + std::to_string(m.dof) + ",\"cov_AB\":" + jsonNumber(u.covAB) +
             ",\"corr_AB\":" + jsonNumber(corr) +
             ",\"weighting\":" + jsonString(r->weighting != NULL ? r->weighting : "none");
+    if (m.r2Uncentred) json += ",\"r2_kind\":\"uncentred\"";
     if (r->weighted) {
-        json += ",\"chi2\":" + jsonNumber(r->chi2) + ",\"chi2_nu\":" + jsonNumber(r->chi2 / (double)r->dof);
+        json += ",\"chi2\":" + jsonNumber(m.chi2) + ",\"chi2_nu\":" + jsonNumber(m.chi2 / (double)m.dof);
     }
     if (r->ranked) json += ",\"aicc\":" + jsonNumber(r->aicc) + ",\"akaike_weight\":" + jsonNumber(r->akaikeWeight);
+    if (r->ranked && r->sameCurveAs >= 0) json += ",\"same_curve_as\":" + std::to_string(r->sameCurveAs);
     if (r->predictionCount > 0) {
         json += ",\"predictions\":[";
         for (int i = 0; i < r->predictionCount; ++i) {
@@ -81,22 +105,37 @@ std::string fitJson(const FitReport* r)
         }
         json += "]";
     }
+    appendRecordFields(m, &json);
     if (r->warning != NULL) json += ",\"warning\":" + jsonString(r->warning);
     return json + "}";
 }
 
-bool writeResidualsCsv(FILE* out, const double* x, const double* y, int count, int modelId, double a,
-                       double b, double exponentN, BandAt band, const char* bandName)
+// The input's text of a coordinate, or the number with 17 digits.
+static void writeCoordinate(FILE* out, const std::string* text, const std::vector<size_t>* at, int i, double value)
+{
+    if (text != NULL && (size_t)i < at->size() && (*at)[i] != NO_TEXT) {
+        fputs(text->c_str() + (*at)[i], out);
+    } else {
+        fprintf(out, "%.17g", value);
+    }
+}
+
+bool writeResidualsCsv(FILE* out, const ResidualsCsv* csv)
 {
     fputs("x,y,fitted,residual", out);
-    if (band != NULL) fprintf(out, ",%s_low,%s_high", bandName, bandName);
+    if (csv->band != NULL) fprintf(out, ",%s_low,%s_high", csv->bandName, csv->bandName);
     fputc('\n', out);
-    for (int i = 0; i < count; ++i) {
-        double fitted = evaluateModelWith(modelId, a, b, exponentN, x[i]);
-        fprintf(out, "%.17g,%.17g,%.17g,%.17g", x[i], y[i], fitted, y[i] - fitted);
-        if (band != NULL) {
+    const std::string* text = csv->texts != NULL ? &csv->texts->text : NULL;
+    for (int i = 0; i < csv->count; ++i) {
+        double x = csv->x[i], y = csv->y[i];
+        double fitted = evaluateModelWith(csv->modelId, csv->a, csv->b, csv->exponentN, x);
+        writeCoordinate(out, text, text != NULL ? &csv->texts->xAt : NULL, i, x);
+        fputc(',', out);
+        writeCoordinate(out, text, text != NULL ? &csv->texts->yAt : NULL, i, y);
+        fprintf(out, ",%.17g,%.17g", fitted, y - fitted);
+        if (csv->band != NULL) {
             double low, high;
-            band(x[i], &low, &high);
+            csv->band(x, &low, &high, csv->bandContext);
             fprintf(out, ",%.17g,%.17g", low, high);
         }
         fputc('\n', out);

@@ -6,33 +6,25 @@
 
 #include <string>
 
-#include "fit.h"
-#include "fit_uncertainty.h"
+#include "fit_problem.h"
+#include "fit_record.h"
 
 struct FitReport {
-    const char* file;     // the name as given on the command line ("-" for standard input)
-    int modelId;
-    double exponentN;     // written for the power model only
-    int count;            // points the fit used
-    FitResult fit;
-    FitUncertainty uncertainty;
-    bool refined;
-    int iterations;       // written for a refined fit only
-    const char* warning;  // what standard error says of this fit (no finite numbers, no convergence), or NULL
-    int dof;              // degrees of freedom: count less the fitted parameters
-    double covAB;         // covariance of A and B (0 with one fixed)
-    const char* weighting; // "none", "1/sigma^2 (sigma relative)" ...
-    double chi2;          // weighted sum of squares on Y; written when weighted (finite or null)
-    bool weighted;
-    bool ranked;          // --all: aicc and akaike_weight are written
+    const char* file;          // the name as given on the command line ("-" for standard input)
+    const FitRecord* record;   // the fit: model, A, B, S, errors, count, dof, chi2 ...
+    const char* warning;       // what standard error says of this fit (no finite numbers, no convergence), or NULL
+    const char* weighting;     // "none", "1/sigma^2 (sigma relative)" ...
+    bool weighted;             // chi2 and chi2_nu are written (finite or null)
+    bool ranked;               // --all: aicc and akaike_weight are written
     double aicc;
     double akaikeWeight;
-    int predictionCount;  // "predictions" written when > 0
+    int sameCurveAs;           // --all: "same_curve_as" names the model of an earlier line with this curve (-1: none)
+    int predictionCount;       // "predictions" written when > 0
     const double* predictX;
     const double* predictions; // five per predictX: y, ci low, ci high, pi low, pi high
-    int inverseCount;     // "inverse" written when > 0
+    int inverseCount;          // "inverse" written when > 0
     const double* inverseY;
-    const double* inverses; // three per inverseY: x, interval low, interval high (NaN: no X)
+    const double* inverses;    // three per inverseY: x, interval low, interval high (NaN: no X)
 };
 
 // The fit as one JSON object on one line, keys in a fixed order; a number that is not finite is null.
@@ -43,11 +35,25 @@ std::string fitJson(const FitReport* report);
 // no UTF-8 replaced by U+FFFD, so any file name gives valid JSON.
 std::string jsonString(const char* text);
 
-// "x,y,fitted,residual" and one line per point, residual = y - fitted, numbers with 17 digits.
-// Returns false when writing failed.
-// band (may be NULL) adds two columns named bandName_low and bandName_high: the band at each x.
-typedef void (*BandAt)(double x, double* low, double* high);
-bool writeResidualsCsv(FILE* out, const double* x, const double* y, int count, int modelId, double a,
-                       double b, double exponentN, BandAt band = NULL, const char* bandName = NULL);
+// The band written beside the residuals at x (its context is the caller's), as its lower and upper Y.
+typedef bool (*BandAt)(double x, double* low, double* high, const void* context);
+
+// What the residual CSV writes: the points, the fit, the input's texts of X and Y (NULL: the numbers
+// with 17 digits), and an optional band.
+struct ResidualsCsv {
+    const double* x;
+    const double* y;
+    int count;
+    int modelId;
+    double a, b, exponentN;
+    const InputTexts* texts;
+    BandAt band;              // NULL: no band columns
+    const void* bandContext;
+    const char* bandName;     // the columns bandName_low and bandName_high
+};
+
+// "x,y,fitted,residual" and one line per point, residual = y - fitted, x and y as the input wrote them
+// (or with 17 digits), fitted and residual with 17 digits. Returns false when writing failed.
+bool writeResidualsCsv(FILE* out, const ResidualsCsv* csv);
 
 #endif

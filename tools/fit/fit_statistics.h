@@ -1,61 +1,12 @@
-// Statistics of kelvora-fit beyond the plain fit: weights on Y carried to each model's straight line, a
-// fixed A or B, predictions with their intervals and bands, the inverse of a fit, and AICc for ranking.
+// What a fit gives beyond its parameters, derived from its record in one place: Y with its 95%
+// confidence and prediction intervals, the bands, X at a measured Y (the inverse), and AICc for ranking.
 #ifndef KELVORA_FIT_STATISTICS_H
 #define KELVORA_FIT_STATISTICS_H
 
-#include "fit.h"
-#include "fit_uncertainty.h"
+#include <vector>
 
-enum Weighting {
-    WEIGHTING_NONE,
-    WEIGHTING_SIGMA,   // 1/sigma^2 of the input's third number
-    WEIGHTING_INV_Y,   // 1/|Y|
-    WEIGHTING_INV_Y2,  // 1/Y^2
-    WEIGHTING_INV_X,   // 1/|X|
-    WEIGHTING_INV_X2,  // 1/X^2
-};
-
-// How the residuals are weighted, for the output ("none", "1/sigma^2 (absolute)", "1/y^2" ...).
-const char* weightingText(Weighting weighting, bool absoluteSigma);
-
-// The weight of each point on Y. False when a point has no positive finite weight (a sigma <= 0, Y or X
-// 0 under 1/Y or 1/X); *badPoint is then its index.
-bool pointWeights(Weighting weighting, const double* x, const double* y, const double* sigma, int count,
-                  double* w, int* badPoint);
-
-// A parameter held at a value: parameter 0 is A, 1 is B, -1 none.
-struct FixedParameter {
-    int parameter;
-    double value;
-};
-
-// A fit with the covariance of A and B and its degrees of freedom.
-struct StatFit {
-    FitResult fit;              // A, B, unweighted residual sum on Y and S (n - 1)
-    FitUncertainty uncertainty; // errors from the covariance; r2 on Y (weighted when weights are given)
-    int count;
-    int dof;                    // count - fitted parameters
-    double chi2;                // sum of w * (Y - fitted)^2, NaN without weights
-    double varA, varB;          // covariance of A and B (0 for a fixed parameter)
-    int iterations;             // of a refinement, 0 for a linearised fit
-    bool converged;             // a refinement reached its minimum (always true of a linearised fit)
-};
-
-// Linearised fit with weights w on Y (NULL: all 1) and an optional fixed parameter: the line is fitted
-// with the weights w / (dz/dY)^2, the free line parameter alone when one is fixed. absolute: the weights
-// are 1/sigma^2 of one-sd sigma, and the covariance is not scaled by the line's chi2 per degree of freedom.
-StatFit linearisedStatFit(const double* x, const double* y, const double* w, int count, int modelId,
-                          double exponentN, FixedParameter fixed, bool absolute);
-
-// R2 on Y with weights w (NULL: 1): 1 - sum w (Y - fitted)^2 / sum w (Y - weighted mean)^2, over the points
-// where the model has a value.
-double weightedR2(const double* x, const double* y, const double* w, int count, int modelId, double exponentN,
-                  double a, double b);
-
-// Least squares on Y for the free parameter of a fit with one fixed, from start (a Gauss-Newton
-// iteration on one parameter, halving steps that do not lower the sum).
-StatFit refineFixedFit(const double* x, const double* y, const double* w, int count, int modelId, double exponentN,
-                       FixedParameter fixed, bool absolute, const StatFit& start, int maxIterations);
+#include "fit_problem.h"
+#include "fit_record.h"
 
 // Y of a fit at x with the half widths of its 95% confidence band (of the curve) and prediction band
 // (of one new measurement whose variance is newVariance): Student t with dof, delta method on Y.
@@ -64,11 +15,11 @@ struct Prediction {
     double ci[2];
     double pi[2];
 };
-Prediction predictAt(int modelId, double exponentN, const StatFit& f, double newVariance, double x);
+Prediction predictAt(int modelId, double exponentN, const FitRecord& f, double newVariance, double x);
 
 // The variance of one new measurement at x: the residual variance per unit weight times 1/w there (the
 // weight of 1/Y from the fitted Y; under --sigma, sigmaSquared: that of the point nearest in X).
-double newMeasurementVariance(const StatFit& f, Weighting weighting, bool absolute, double sigmaSquared, double x,
+double newMeasurementVariance(const FitRecord& f, Weighting weighting, bool absolute, double sigmaSquared, double x,
                               double fittedY);
 
 // sigma^2 of the point nearest in X, from the points' (X, 1/w) sorted by X; NaN without points.
@@ -85,11 +36,38 @@ struct InverseResult {
     double x;
     double interval[2];
 };
-bool inverseAt(int modelId, double exponentN, const StatFit& f, Weighting weighting, bool absolute,
+bool inverseAt(int modelId, double exponentN, const FitRecord& f, Weighting weighting, bool absolute,
                const SigmaByX* sigmas, int sigmaCount, double low, double high, double y, InverseResult* result);
 
 // AICc of a least-squares fit on Y: n ln(RSS/n) + 2K + 2K(K+1)/(n-K-1), K = fitted parameters + 1 (the
 // variance); NaN when n <= K + 1.
 double leastSquaresAicc(double rss, int count, int fittedParameters);
+
+// AICc of a record on Y (its weighted sum with weights); minus infinity for an exact fit of more points
+// than it needs.
+double recordAicc(const FitProblem& problem, const FitRecord& record);
+
+// A fit with what its predictions need: the problem (its points and weighting), the points' sigma by X
+// under --sigma and which band is drawn. The bands and pictures take it as their context.
+struct FitView {
+    const FitProblem* problem;
+    const FitRecord* record;
+    std::vector<SigmaByX> sigmas;
+    bool predictionBand;
+};
+
+// The view of record over problem; withSigmas sorts the points' sigma for new measurements (needed by a
+// prediction band, predictions and inverses under --sigma).
+void makeFitView(const FitProblem* problem, const FitRecord* record, bool predictionBand, bool withSigmas,
+                 FitView* view);
+
+// Y with its intervals at x.
+Prediction viewPrediction(const FitView& view, double x);
+
+// X at y over the span of the data's X; false where the model does not reach y monotonically.
+bool viewInverse(const FitView& view, double y, InverseResult* result);
+
+// The band of the view at x (context: the FitView); false where it has no finite value.
+bool viewBand(double x, double* low, double* high, const void* context);
 
 #endif

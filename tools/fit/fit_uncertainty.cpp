@@ -21,14 +21,19 @@ static void setInterval(double value, double se, double t, double interval[2])
 FitUncertainty uncertaintyFromErrors(double a, double b, double seA, double seB, int count, ScaledSum residualSum,
                                      ScaledSum spreadYY)
 {
+    return uncertaintyOnY(a, b, seA, seB, count - 2, residualSum, residualSum, spreadYY);
+}
+
+FitUncertainty uncertaintyOnY(double a, double b, double seA, double seB, int dof, ScaledSum residualSum,
+                              ScaledSum unexplained, ScaledSum spread)
+{
     FitUncertainty u;
-    int dof = count - 2;
     double t = studentT975(dof);
     u.seA = dof >= 1 ? seA : NAN;
     u.seB = dof >= 1 ? seB : NAN;
     setInterval(a, u.seA, t, u.ciA);
     setInterval(b, u.seB, t, u.ciB);
-    u.r2 = 1.0 - ldexp(residualSum.value / spreadYY.value, 2 * (residualSum.exponent - spreadYY.exponent));
+    u.r2 = 1.0 - ldexp(unexplained.value / spread.value, 2 * (unexplained.exponent - spread.exponent));
     u.r2Line = NAN;
     u.sN2 = dof >= 1 ? scaledSumRoot(residualSum, (double)dof) : NAN;
     u.covAB = NAN;
@@ -51,27 +56,50 @@ static double propagatedError(double j0, double j1, double varA0, double varB0, 
 
 FitUncertainty linearisedUncertainty(int modelId, int count, const FitResult* fit, const LineFit* line)
 {
-    // Residual sum on the line from the spreads: sum (z - a0 - b0 t)^2 = Szz - Stz^2 / Stt, all in the
-    // line's scaled units, as are the variances below.
-    double slope = ldexp(line->b0, line->tExponent - line->zExponent);
+    return lineUncertainty(modelId, count - 2, false, fit, line);
+}
+
+// The covariance of the line's a0 and b0 in its scaled units: the textbook one of a straight line, or
+// along the one direction a fixed parameter leaves.
+static void lineCovariance(const LineFit* line, double variance, double* varA0, double* varB0, double* covA0B0)
+{
+    if (line->fixed) {
+        double dA = line->directionA0, dB = line->directionB0, perStep = variance / line->fixedSpread;
+        *varA0 = dA * dA * perStep;
+        *varB0 = dB * dB * perStep;
+        *covA0B0 = dA * dB * perStep;
+        return;
+    }
     double meanT = ldexp(line->meanT, -line->tExponent);
-    double lineResidualSum = line->spreadZZ - slope * line->spreadTZ;
-    if (lineResidualSum < 0.0) lineResidualSum = 0.0; // rounding below an exact fit; NaN stays NaN
-    double variance = count > 2 ? lineResidualSum / (double)(count - 2) : NAN;
-    double varB0 = variance / line->spreadTT;
-    double varA0 = variance * (1.0 / (double)count + meanT * meanT / line->spreadTT);
-    double covA0B0 = -meanT * variance / line->spreadTT;
+    *varB0 = variance / line->spreadTT;
+    *varA0 = variance * (1.0 / line->weightTotal + meanT * meanT / line->spreadTT);
+    *covA0B0 = -meanT * variance / line->spreadTT;
+}
+
+FitUncertainty lineUncertainty(int modelId, int dof, bool absolute, const FitResult* fit, const LineFit* line)
+{
+    // The line's residual variance per unit weight, in its scaled units as are the variances below.
+    // Absolute weights give it as 1 in the units of Y: 2^-(weightExponent + 2 zExponent) in the scaled
+    // ones, whose root moves the errors' power of two from zExponent to -weightExponent / 2.
+    double variance = dof >= 1 ? line->lineResidualSum / (double)dof : NAN;
+    int zExponent = line->zExponent;
+    if (absolute) {
+        variance = 1.0;
+        zExponent = -line->weightExponent / 2;
+    }
+    double varA0, varB0, covA0B0;
+    lineCovariance(line, variance, &varA0, &varB0, &covA0B0);
 
     double j[2][2];
     backTransformJacobian(modelId, line->a0, line->b0, j);
-    double seA = propagatedError(j[0][0], j[0][1], varA0, varB0, covA0B0, line->tExponent, line->zExponent);
-    double seB = propagatedError(j[1][0], j[1][1], varA0, varB0, covA0B0, line->tExponent, line->zExponent);
+    double seA = propagatedError(j[0][0], j[0][1], varA0, varB0, covA0B0, line->tExponent, zExponent);
+    double seB = propagatedError(j[1][0], j[1][1], varA0, varB0, covA0B0, line->tExponent, zExponent);
 
-    FitUncertainty u = uncertaintyFromErrors(fit->a, fit->b, seA, seB, count, line->residualSum, line->spreadYY);
+    FitUncertainty u = uncertaintyOnY(fit->a, fit->b, seA, seB, dof, line->residualSum, line->chi2, line->spreadYY);
     // cov(A, B) = jA C jB' in the line's unscaled units; NaN where the errors are beyond the doubles.
-    double sA = ldexp(1.0, line->zExponent), sB = ldexp(1.0, line->zExponent - line->tExponent);
+    double sA = ldexp(1.0, zExponent), sB = ldexp(1.0, zExponent - line->tExponent);
     double a0 = j[0][0] * sA, a1 = j[0][1] * sB, b0 = j[1][0] * sA, b1 = j[1][1] * sB;
-    if (count > 2) u.covAB = a0 * b0 * varA0 + (a0 * b1 + a1 * b0) * covA0B0 + a1 * b1 * varB0;
-    u.r2Line = 1.0 - lineResidualSum / line->spreadZZ;
+    if (dof >= 1) u.covAB = a0 * b0 * varA0 + (a0 * b1 + a1 * b0) * covA0B0 + a1 * b1 * varB0;
+    u.r2Line = 1.0 - line->lineResidualSum / line->spreadZZ;
     return u;
 }

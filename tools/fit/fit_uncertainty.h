@@ -24,6 +24,16 @@ double studentT975(int dof);
 // leave nothing to estimate the scatter from: the standard errors and intervals are NaN.
 FitUncertainty linearisedUncertainty(int modelId, int count, const FitResult* fit, const LineFit* line);
 
+// Uncertainty of a linearised fit with weights or a fixed parameter and dof degrees of freedom: the
+// line's covariance scaled by its residual sum per degree of freedom (absolute: by 1, the weights being
+// 1/sigma^2 of one-sd sigma), carried to A and B; r2 from the weighted sums on Y.
+FitUncertainty lineUncertainty(int modelId, int dof, bool absolute, const FitResult* fit, const LineFit* line);
+
+// Intervals from the standard errors of A and B (Student t with dof; NaN for dof < 1), sN2 from the
+// residual sum, r2 = 1 - unexplained / spread; r2Line is left NaN.
+FitUncertainty uncertaintyOnY(double a, double b, double seA, double seB, int dof, ScaledSum residualSum,
+                              ScaledSum unexplained, ScaledSum spread);
+
 // Intervals from the standard errors of A and B (n - 2 = dof; NaN for dof < 1), R2 and sN2 from the
 // residual sum and the spread of Y; r2Line is left NaN.
 FitUncertainty uncertaintyFromErrors(double a, double b, double seA, double seB, int count, ScaledSum residualSum,

@@ -6,10 +6,10 @@
 
 #include <vector>
 
-#include "app_state.h"
+#include "fit_problem.h"
+#include "fit_run.h"
 #include "options.h"
 #include "points_input.h"
-#include "report.h"
 
 static bool isStandardInput(const char* path)
 {
@@ -46,19 +46,19 @@ int main(int argc, char** argv)
     if (status == FIT_EXIT_FITTED && !standardOutputWritten()) return FIT_EXIT_BAD_FILE;
     if (status >= 0) return status;
 
-    // Sigma of Y beside the point table, when the input carries it.
-    std::vector<double> sigma(options.sigma ? POINT_CAPACITY : 0);
-    ColumnChoice pick = options.pick;
-    if (options.sigma && pick.x == 0) pick.sigma = 3;
+    // The points of each file in the tool's own store, read one file after the other.
+    PointStore store;
     bool withHeaders = options.files.size() > 1;
+    // With --residuals standard output is the CSV's: the file names go with the summary.
+    FILE* headers = options.residuals ? stderr : stdout;
     status = FIT_EXIT_FITTED;
     for (size_t i = 0; i < options.files.size(); ++i) {
         const char* path = options.files[i];
-        if (withHeaders && !options.json) printf("%s%s:\n", i > 0 ? "\n" : "", displayName(path));
+        if (withHeaders && !options.json) fprintf(headers, "%s%s:\n", i > 0 ? "\n" : "", displayName(path));
         fflush(stdout);
-        double* sigmaColumn = options.sigma ? sigma.data() : nullptr;
-        bool loaded = readInputFile(path, displayName(path), options.columns, pick, &g_app.points, sigmaColumn);
-        int fileStatus = loaded ? reportFit(options, path, sigmaColumn) : FIT_EXIT_BAD_FILE;
+        preparePointStore(&store, options.sigma, options.residuals);
+        bool loaded = readInputFile(path, displayName(path), options.columns, options.pick, &store);
+        int fileStatus = loaded ? runFile(options, &store, path) : FIT_EXIT_BAD_FILE;
         status = worseStatus(status, fileStatus);
     }
     return standardOutputWritten() ? status : FIT_EXIT_BAD_FILE;

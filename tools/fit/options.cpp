@@ -83,7 +83,7 @@ bool setModel(FitOptions* options, const char* value, std::string* reason)
 {
     int id = 0;
     if (!parseInt(value, &id) || id < 0 || id >= MODEL_COUNT) {
-        *reason = std::string("no model '") + value + "'; the models are 0 to 15";
+        *reason = std::string("no model '") + value + "'; the models are 0 to " + std::to_string(MODEL_COUNT - 1);
         return false;
     }
     options->modelId = id;
@@ -221,9 +221,9 @@ bool setInverse(FitOptions* options, const char* value, std::string* reason)
 bool setBand(FitOptions* options, const char* value, std::string* reason)
 {
     if (value == nullptr || strcmp(value, "confidence") == 0) {
-        options->band = 1;
+        options->band = BAND_CONFIDENCE;
     } else if (strcmp(value, "prediction") == 0) {
-        options->band = 2;
+        options->band = BAND_PREDICTION;
     } else {
         *reason = std::string("--band is confidence (the default) or prediction, not '") + value + "'";
         return false;
@@ -248,15 +248,15 @@ bool showModels(FitOptions* options, const char*, std::string*)
 }
 
 const OptionRow OPTIONS[] = {
-    {"--model", "K", false, "fit model K, 0 to 15 (default 0, Y=A+B*X)", setModel},
-    {"--exponent", "N", false, "the exponent N of model 15, Y=A+B*X^N (default 2)", setExponent},
-    {"--all", nullptr, false, "fit all sixteen models, one line each, smallest AICc first", setSwitch<&FitOptions::all>},
+    {"--model", "K", false, "fit model K, 0 to {last} (default 0, {formula0})", setModel},
+    {"--exponent", "N", false, "the exponent N of model {power}, {formulaPower} (default 2)", setExponent},
+    {"--all", nullptr, false, "fit all {count} models, one line each, smallest AICc first", setSwitch<&FitOptions::all>},
     {"--precise", nullptr, false, "print numbers with 17 significant digits instead of 6",
      setSwitch<&FitOptions::precise>},
     {"--refine", nullptr, false, "refine A and B by least squares on Y (Levenberg-Marquardt)",
      setSwitch<&FitOptions::refine>},
     {"--json", nullptr, false, "print one JSON object per fit, one per line", setSwitch<&FitOptions::json>},
-    {"--residuals", nullptr, false, "print x,y,fitted,residual of every point as CSV", setSwitch<&FitOptions::residuals>},
+    {"--residuals", nullptr, false, "print x,y,fitted,residual of every point as CSV (the block on stderr)", setSwitch<&FitOptions::residuals>},
     {"--plot", "FILE", false, "the results window into FILE.png, a publication plot into .svg or .pdf",
      setText<&FitOptions::plotPath>},
     {"--residual-panel", nullptr, false, "add the residuals under a .svg or .pdf plot",
@@ -291,6 +291,42 @@ std::string optionSynopsis(const OptionRow& row)
     return std::string(row.name) + (row.valueOptional ? "[=" : " ") + row.valueName + (row.valueOptional ? "]" : "");
 }
 
+// The model table's formula of id as text.
+std::string formulaOf(int id)
+{
+    std::string text;
+    for (const WCHAR* p = modelText(id); *p != 0; ++p) text += (char)*p;
+    return text;
+}
+
+// A count in words where the help reads better so ("sixteen"), in digits beyond twenty.
+std::string countWords(int count)
+{
+    static const char* const WORDS[] = {"no", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine",
+                                        "ten", "eleven", "twelve", "thirteen", "fourteen", "fifteen", "sixteen",
+                                        "seventeen", "eighteen", "nineteen", "twenty"};
+    return count >= 0 && count <= 20 ? WORDS[count] : std::to_string(count);
+}
+
+// The help's text with what the model table says put in: {count} models, the {last} id, the model
+// with the exponent N ({power}, {formulaPower}) and the first model's {formula0}.
+std::string modelWords(const char* text)
+{
+    int power = modelWithExponent();
+    const std::pair<const char*, std::string> words[] = {
+        {"{count}", countWords(MODEL_COUNT)}, {"{last}", std::to_string(MODEL_COUNT - 1)},
+        {"{power}", std::to_string(power)},   {"{formulaPower}", formulaOf(power)},
+        {"{formula0}", formulaOf(0)}};
+    std::string out = text;
+    for (const auto& word : words) {
+        for (size_t at = out.find(word.first); at != std::string::npos; at = out.find(word.first, at)) {
+            out.replace(at, strlen(word.first), word.second);
+            at += word.second.size();
+        }
+    }
+    return out;
+}
+
 bool showHelp(FitOptions* options, const char*, std::string*)
 {
     printf("usage: kelvora-fit [OPTION]... FILE...\n"
@@ -300,11 +336,11 @@ bool showHelp(FitOptions* options, const char*, std::string*)
     int width = 0;
     for (const OptionRow& row : OPTIONS) width = std::max(width, (int)optionSynopsis(row).size());
     for (const OptionRow& row : OPTIONS) {
-        if (row.help != nullptr) printf("  %-*s  %s\n", width, optionSynopsis(row).c_str(), row.help);
+        if (row.help != nullptr) printf("  %-*s  %s\n", width, optionSynopsis(row).c_str(), modelWords(row.help).c_str());
     }
     printf("\nModels:\n");
     printModelList();
-    printf("\nA FILE holds the number of points, then X and Y of each point, separated by white space.\n"
+    fputs(modelWords("\nA FILE holds the number of points, then X and Y of each point, separated by white space.\n"
            "A plain table (--columns, or found by itself when its first line holds two numbers) holds X\n"
            "and Y per line, separated by a comma, semicolon, tab or spaces, fields in double quotes or\n"
            "not; '#' starts a comment and one header line without numbers may come before the first\n"
@@ -313,13 +349,15 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "decimals; hexadecimal numbers, NaN and infinities are refused with their line. With --sigma\n"
            "each point is X Y SIGMA (a points file) or a table's three columns (--columns=X,Y,SIGMA picks\n"
            "them).\n\n"
-           "Each FILE gives one block: the formula, then A=, B=, N= (model 15 only) and S= (n-1), then\n"
-           "the standard errors se_A= and se_B=, the 95%% intervals ci_A= and ci_B= (Student t, n-2),\n"
+           "Each FILE gives one block: the formula, then A=, B=, N= (model {power} only) and S= (n-1), then\n"
+           "the standard errors se_A= and se_B=, the 95% intervals ci_A= and ci_B= (Student t, n-2),\n"
            "s_n2= (residual standard deviation with n-2), r2= (on Y; weighted with weights) and r2_line=\n"
-           "(on the straight line the linearised fit used).\n"
+           "(on the straight line the linearised fit used). A line through the origin (--fix A=0 on a\n"
+           "model Y=A+B*f(X)) has no intercept: its r2 is 1 - RSS/sum(Y^2), about 0, as a line says.\n"
            "The linearised fit's errors are its line's, carried through the back-transformation (delta\n"
            "method); --refine gives them from the Jacobian at the least-squares solution. With --all,\n"
-           "sixteen lines S=... A=... B=... se_A=... se_B=... r2=... aicc=... akaike_weight=... Y=...,\n"
+           "{count} lines S=... A=... B=... se_A=... se_B=... r2=... aicc=... akaike_weight=... model=K Y=...\n"
+           "(N=... before Y= of model {power}; a form of a curve an earlier line showed names that model),\n"
            "ranked by AICc on Y (of the refined fits with --refine; K = fitted parameters + 1; with weights\n"
            "from the weighted sum), the Akaike weights among the fits of every point; fits that leave\n"
            "points out follow, then those without a fit; --plot, --residuals and --plot-residuals then\n"
@@ -329,7 +367,7 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "Exit status: 0 fitted, 1 a file cannot be used, the output or a picture not written, 2 wrong\n"
            "usage, 3 a fit printed with a non-finite A, B or S, or a refinement that gave no fit (no\n"
            "convergence, a pole of the model among the data, A and B not determined apart)\n"
-           "(with --all: no model fits with finite values).\n");
+           "(with --all: no model fits with finite values).\n").c_str(), stdout);
     options->finished = true;
     return true;
 }
@@ -340,6 +378,45 @@ const OptionRow* findOption(const std::string& name)
         if (name == row.name) return &row;
     }
     return nullptr;
+}
+
+// Letters to change, add or drop to turn one text into the other.
+size_t editDistance(const std::string& left, const std::string& right)
+{
+    std::vector<size_t> previous(right.size() + 1), current(right.size() + 1);
+    for (size_t j = 0; j <= right.size(); ++j) previous[j] = j;
+    for (size_t i = 1; i <= left.size(); ++i) {
+        current[0] = i;
+        for (size_t j = 1; j <= right.size(); ++j) {
+            size_t change = previous[j - 1] + (left[i - 1] == right[j - 1] ? 0 : 1);
+            current[j] = std::min(change, std::min(previous[j], current[j - 1]) + 1);
+        }
+        std::swap(previous, current);
+    }
+    return previous[right.size()];
+}
+
+// The option a misspelt name most likely means: the one at the smallest edit distance, when that is at
+// most two (one for short names) and no other option is as near. A single dash counts as two.
+const OptionRow* nearestOption(const std::string& name)
+{
+    std::string dashed = name.size() > 1 && name[0] == '-' && name[1] != '-' ? "-" + name : name;
+    const OptionRow* best = nullptr;
+    size_t bestDistance = 3;
+    bool tie = false;
+    for (const OptionRow& row : OPTIONS) {
+        if (row.help == nullptr) continue;
+        size_t distance = editDistance(dashed, row.name);
+        if (distance < bestDistance) {
+            best = &row;
+            bestDistance = distance;
+            tie = false;
+        } else if (distance == bestDistance) {
+            tie = true;
+        }
+    }
+    size_t allowed = dashed.size() <= 6 ? 1 : 2;
+    return best != nullptr && !tie && bestDistance <= allowed ? best : nullptr;
 }
 
 int usageError(const std::string& reason)
@@ -358,6 +435,8 @@ bool takeOption(int argc, char** argv, int* index, FitOptions* options, std::str
     const OptionRow* row = findOption(name);
     if (row == nullptr) {
         *reason = "unknown option '" + name + "'";
+        const OptionRow* near = nearestOption(name);
+        if (near != nullptr) *reason += std::string("; did you mean ") + near->name + "?";
         return false;
     }
     const char* value = nullptr;
@@ -403,7 +482,7 @@ std::string pictureProblem(const FitOptions& options)
     for (int i = 0; i < 2; ++i) {
         if (pictures[i] == nullptr) continue;
         // --plot also draws the publication plot, named .svg or .pdf.
-        bool vector = i == 0 && vectorFormatOf(pictures[i]) != VECTOR_NONE;
+        bool vector = i == 0 && options.plotFormat != VECTOR_NONE;
         if (!vector && i == 0 && !namesPng(pictures[i])) {
             return std::string(names[i]) + " draws FILE.png, FILE.svg or FILE.pdf, not '" + pictures[i] + "'";
         } else if (!vector && !namesPng(pictures[i])) {
@@ -437,14 +516,13 @@ bool checkCombination(const FitOptions& options, std::string* reason)
         *reason = "--plot and --plot-residuals draw one points file, not " + std::to_string(options.files.size());
     } else if (options.sizeGiven && options.plotPath == nullptr && options.residualPlotPath == nullptr) {
         *reason = "--size applies to --plot and --plot-residuals";
-    } else if (options.residualPanel && (options.plotPath == nullptr || vectorFormatOf(options.plotPath) == VECTOR_NONE)) {
+    } else if (options.residualPanel && options.plotFormat == VECTOR_NONE) {
         *reason = "--residual-panel applies to --plot FILE.svg or FILE.pdf";
     } else if (options.json && options.residuals) {
         *reason = "--json and --residuals exclude each other (both print on standard output)";
     } else if (options.sigma && options.weighting != WEIGHTING_NONE) {
         *reason = "--sigma and --weight exclude each other (sigma gives the weights)";
-    } else if (options.band != 0 && !options.residuals &&
-               (options.plotPath == nullptr || vectorFormatOf(options.plotPath) == VECTOR_NONE)) {
+    } else if (options.band != BAND_NONE && !options.residuals && options.plotFormat == VECTOR_NONE) {
         *reason = "--band applies to --residuals and --plot FILE.svg or FILE.pdf (the results window's picture "
                   "draws no band)";
     } else if (options.sigma && options.pick.x > 0 && options.pick.sigma == 0) {
@@ -454,7 +532,7 @@ bool checkCombination(const FitOptions& options, std::string* reason)
     } else if (options.report && (options.json || options.all)) {
         *reason = std::string("--report and ") + (options.json ? "--json" : "--all") + " exclude each other";
     } else if (options.exponentGiven && !options.all && !modelUsesExponent(options.modelId)) {
-        *reason = "--exponent applies to model 15 (Y=A+B*X^N) only; model " + std::to_string(options.modelId) +
+        *reason = modelWords("--exponent applies to model {power} ({formulaPower}) only; model ") + std::to_string(options.modelId) +
                   " has no exponent";
     } else {
         return true;
@@ -489,6 +567,9 @@ int parseFitOptions(int argc, char** argv, FitOptions* options)
             return FIT_EXIT_FITTED;
         }
     }
+    // Decoded once: the picture's format by its name, sigma from a third column by default.
+    if (options->plotPath != nullptr) options->plotFormat = vectorFormatOf(options->plotPath);
+    if (options->sigma && options->pick.x == 0) options->pick.sigma = 3;
     if (!checkCombination(*options, &reason)) return usageError(reason);
     return -1;
 }

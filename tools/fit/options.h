@@ -4,8 +4,9 @@
 
 #include <vector>
 
-#include "fit_statistics.h"
+#include "fit_problem.h"
 #include "plain_table.h"
+#include "vector_plot.h"
 
 // Limits of --size: below the plot's margins there is nothing to draw; above, the picture costs memory
 // without showing more.
@@ -23,6 +24,13 @@ enum FitExitStatus {
     FIT_EXIT_NOT_FINITE = 3, // a fit was printed but its A, B or S is not finite, or its refinement failed
 };
 
+// The band --band adds to the residual CSV and a publication plot.
+enum BandKind {
+    BAND_NONE,
+    BAND_CONFIDENCE, // of the curve
+    BAND_PREDICTION, // of one new measurement
+};
+
 // What the command line asks for. Adding an option: a field here and a row in the table of options.cpp.
 struct FitOptions {
     bool all = false;
@@ -36,7 +44,8 @@ struct FitOptions {
     bool residuals = false;          // x,y,fitted,residual CSV after each block
     bool columns = false;            // read plain tables
     ColumnChoice pick = {0, 0};      // --columns=X,Y: the columns of X and Y, from 1
-    const char* plotPath = nullptr;  // the results window as PNG
+    const char* plotPath = nullptr;  // the results window as PNG, or a publication plot (plotFormat)
+    VectorFormat plotFormat = VECTOR_NONE; // what --plot's name asks for beyond PNG
     const char* residualPlotPath = nullptr;
     bool residualPanel = false;      // a residual panel under the .svg or .pdf plot
     bool sizeGiven = false;
@@ -50,16 +59,21 @@ struct FitOptions {
     bool report = false;             // the block for a paper
     std::vector<double> predictX;    // --predict: Y with its intervals at these X
     std::vector<double> inverseY;    // --inverse: X at these Y
-    int band = 0;                    // --band: 1 confidence, 2 prediction band in the residual CSV
+    BandKind band = BAND_NONE;
     bool finished = false;           // help, version or the model list was printed: nothing left to do
     std::vector<const char*> files;  // in the order given; "-" is standard input
+
+    // How the points are weighted: sigma with --sigma, else --weight's kind.
+    Weighting weightingKind() const { return sigma ? WEIGHTING_SIGMA : weighting; }
+    // Predictions, inverses and a prediction band need the variance of a new measurement.
+    bool needsNewMeasurements() const { return band == BAND_PREDICTION || !predictX.empty() || !inverseY.empty(); }
 };
 
 // Reads argv into options. Returns -1 when there are files to fit; otherwise the exit status, after
 // printing what was asked for (help, version, model list) or a one-line reason on standard error.
 int parseFitOptions(int argc, char** argv, FitOptions* options);
 
-// The sixteen model numbers and formulas, one "K  FORMULA" line each.
+// The model numbers and formulas of the model table, one "K  FORMULA" line each.
 void printModelList();
 
 #endif

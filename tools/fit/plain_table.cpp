@@ -84,6 +84,8 @@ bool readField(NumberReader* reader, TokenEnd ends, LineFields* line, ColumnChoi
     if (quoted && passed) passChar(reader);
     if (!passed && kind == TOKEN_NUMBER) kind = TOKEN_NOT_A_NUMBER;
     noteField(line, columns, kind, value, text);
+    if (kind == TOKEN_NUMBER && line->count == (columns.x > 0 ? columns.x : 1)) keepCoordinateText(reader, 0);
+    if (kind == TOKEN_NUMBER && line->count == (columns.y > 0 ? columns.y : 2)) keepCoordinateText(reader, 1);
     // A field the line cannot be read past stops the table, whichever column it stands in.
     if (!passed && line->bad == TOKEN_NUMBER) {
         line->bad = TOKEN_NOT_A_NUMBER;

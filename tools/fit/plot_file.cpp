@@ -15,7 +15,9 @@
 #include <memory>
 #include <vector>
 
-#include "app_state.h"
+#include <math.h>
+
+#include "fit_record.h"
 #include "kelvora.h"
 #include "label.h"
 #include "models.h"
@@ -30,29 +32,35 @@ namespace {
 #define RESIDUALS_BACKGROUND RGB(190, 180, 255)
 #define RESIDUALS_TEXT_COLOUR RGB(100, 0, 0)
 
-// What the picture of the results window shows, and its paint's working memory. It lives while
-// writeResultsPicture paints it.
+// What the picture of the results window shows, and its paint's working memory. The window holds it
+// (GWLP_USERDATA, from its creation parameter) while writeResultsPicture paints it.
 struct ResultsPicture {
     ResultsContent content;
     std::vector<double> fitted;
     PlotMarks marks;
 };
-ResultsPicture* g_resultsPicture;
 
 // What the residuals window shows: the fit the residuals belong to, and its plot of the residuals
-// against X with the zero line. It lives while writeResidualsPicture paints it.
+// against X with the zero line, held by its window the same way.
 struct ResidualsPicture {
     int modelId;
     double s;
     PlotContent content;
     PlotMarks marks;
 };
-ResidualsPicture* g_residualsPicture;
 
-void startDevice()
+// The picture a window was created for.
+template <typename Picture>
+Picture* pictureOf(HWND window)
 {
-    kelvora::device::start_headless();
-    g_app.ui.instance = GetModuleHandleW(NULL);
+    return reinterpret_cast<Picture*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// Keeps the creation parameter as the window's picture.
+void holdPicture(HWND window, LPARAM lParam)
+{
+    const CREATESTRUCTW* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
 }
 
 // The client area of window, width x height, as RGB rows.
@@ -121,39 +129,35 @@ bool paintAndSave(HWND window, const char* path, int width, int height)
     return saved;
 }
 
-// Painted like the results window: background, text lines in dark red, then the program's plot.
+// The residuals window's text: what it shows, the formula and S.
+void drawResidualsText(HWND window, HDC dc, const void* context)
+{
+    const ResidualsPicture* picture = static_cast<const ResidualsPicture*>(context);
+    drawLabel(window, dc, 10, 0, L"Residuals Y - fitted of");
+    drawLabel(window, dc, 10, 15, modelText(picture->modelId));
+    drawNumberLine(window, dc, 130, 30, L"S=%g", picture->s);
+}
+
+// Painted in the results window's frame: background, text lines in dark red, then the program's plot.
 void paintResidualsWindow(HWND window)
 {
+    ResidualsPicture* picture = pictureOf<ResidualsPicture>(window);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    RECT client;
-    GetClientRect(window, &client);
-    HBRUSH background = CreateSolidBrush(RESIDUALS_BACKGROUND);
-    HBRUSH previousBrush = (HBRUSH)SelectObject(dc, background);
-    FillRect(dc, &client, background);
-
-    COLORREF previousColour = GetTextColor(dc);
-    SetTextColor(dc, RESIDUALS_TEXT_COLOUR);
-    SetBkMode(dc, TRANSPARENT);
-    drawLabel(window, dc, 10, 0, L"Residuals Y - fitted of");
-    drawLabel(window, dc, 10, 15, modelText(g_residualsPicture->modelId));
-    drawNumberLine(window, dc, 130, 30, L"S=%g", g_residualsPicture->s);
-    SetTextColor(dc, previousColour);
-    drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &g_residualsPicture->content,
-             &g_residualsPicture->marks);
-
-    SelectObject(dc, previousBrush);
-    DeleteObject(background);
+    ResultsFrame frame = {RESIDUALS_BACKGROUND, RESIDUALS_TEXT_COLOUR, drawResidualsText, picture};
+    drawResultsFrame(window, dc, &frame, &picture->content, &picture->marks);
     EndPaint(window, &paint);
 }
 
 // The results window's own drawing, of the fit handed to writeResultsPicture.
 LRESULT CALLBACK ResultsPictureWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_CREATE) holdPicture(window, lParam);
     if (message == WM_PAINT) {
+        ResultsPicture* picture = pictureOf<ResultsPicture>(window);
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
-        drawResults(window, dc, &g_resultsPicture->content, g_resultsPicture->fitted.data(), &g_resultsPicture->marks);
+        drawResults(window, dc, &picture->content, picture->fitted.data(), &picture->marks);
         EndPaint(window, &paint);
         return 0;
     }
@@ -162,6 +166,7 @@ LRESULT CALLBACK ResultsPictureWindow(HWND window, UINT message, WPARAM wParam, 
 
 LRESULT CALLBACK ResidualsWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_CREATE) holdPicture(window, lParam);
     if (message == WM_PAINT) {
         paintResidualsWindow(window);
         return 0;
@@ -169,48 +174,43 @@ LRESULT CALLBACK ResidualsWindow(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Starts the device, opens a window of the class (registered with procedure), paints it into path.
-bool paintPicture(LPCWSTR className, LPCWSTR title, WNDPROC procedure, const char* path, int width, int height)
+// Starts the device, opens a window of the class (registered with procedure) holding picture, paints it
+// into path.
+bool paintPicture(LPCWSTR className, LPCWSTR title, WNDPROC procedure, void* picture, const char* path, int width,
+                  int height)
 {
-    startDevice();
-    registerWindowClass(g_app.ui.instance, className, procedure);
+    kelvora::device::start_headless();
+    HINSTANCE instance = GetModuleHandleW(NULL);
+    registerWindowClass(instance, className, procedure);
     HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, NULL, NULL,
-                                  g_app.ui.instance, NULL);
+                                  instance, picture);
     return paintAndSave(window, path, width, height);
 }
 
 } // namespace
 
-bool writeResultsPicture(const char* path, int width, int height, int modelId, const FitResult* fit)
+bool writeResultsPicture(const char* path, int width, int height, const PlotPoints& points, const FitRecord& fit)
 {
-    const PointTable* points = &g_app.points;
-    int count = points->pointCount;
+    int count = points.count;
     std::unique_ptr<ResultsPicture> picture(new ResultsPicture);
-    picture->content = ResultsContent{modelId, *fit, g_app.exponentN, points->x, points->y, count};
+    picture->content = ResultsContent{fit.modelId, fit.fit, fit.exponentN, points.x, points.y, count};
     picture->fitted.resize(count > 0 ? count : 1);
-    g_resultsPicture = picture.get();
-    bool saved = paintPicture(L"ResultP", L"Calculate", ResultsPictureWindow, path, width, height);
-    g_resultsPicture = NULL;
-    return saved;
+    return paintPicture(L"ResultP", L"Calculate", ResultsPictureWindow, picture.get(), path, width, height);
 }
 
-bool writeResidualsPicture(const char* path, int width, int height, int modelId, const FitResult* fit)
+bool writeResidualsPicture(const char* path, int width, int height, const PlotPoints& points, const FitRecord& fit)
 {
-    const PointTable* points = &g_app.points;
-    int count = points->pointCount;
+    int count = points.count;
     std::vector<double> residuals(count > 0 ? count : 1), zeroLine(count > 0 ? count : 1);
     for (int i = 0; i < count; ++i) {
-        residuals[i] = points->y[i] - evaluateModelWith(modelId, fit->a, fit->b, g_app.exponentN, points->x[i]);
+        residuals[i] = points.y[i] - evaluateModelWith(fit.modelId, fit.fit.a, fit.fit.b, fit.exponentN, points.x[i]);
+        // The zero line has a value wherever X has one: a point without an X breaks it.
+        zeroLine[i] = isfinite(points.x[i]) ? 0.0 : NAN;
     }
-    // The zero line is drawn as the straight line Y = 0 + 0*X, so a point without an X breaks it.
-    computeFittedValues(0, 0.0, 0.0, g_app.exponentN, points->x, count, zeroLine.data());
     std::unique_ptr<ResidualsPicture> picture(new ResidualsPicture);
-    picture->modelId = modelId;
-    picture->s = fit->s;
-    picture->content = PlotContent{points->x, residuals.data(), zeroLine.data(), count,
-                                   computePlotBounds(points->x, residuals.data(), zeroLine.data(), count)};
-    g_residualsPicture = picture.get();
-    bool saved = paintPicture(L"ResidF", L"Residuals", ResidualsWindow, path, width, height);
-    g_residualsPicture = NULL;
-    return saved;
+    picture->modelId = fit.modelId;
+    picture->s = fit.fit.s;
+    picture->content = PlotContent{points.x, residuals.data(), zeroLine.data(), count,
+                                   computePlotBounds(points.x, residuals.data(), zeroLine.data(), count)};
+    return paintPicture(L"ResidF", L"Residuals", ResidualsWindow, picture.get(), path, width, height);
 }

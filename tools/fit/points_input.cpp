@@ -4,6 +4,7 @@
 
 #include <errno.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <kelvora_host.h>
 
 #include "points_file.h"
@@ -90,7 +91,10 @@ void describePlainTable(char* text, size_t capacity, const PlainTableReport* rep
     } else if (columns.x > 0) {
         snprintf(text, capacity, "line %d: %d column%s, but --columns=%d,%d needs %d", line, fields,
                  fields == 1 ? "" : "s", columns.x, columns.y, columns.x > columns.y ? columns.x : columns.y);
-    } else if (fields > 2) {
+    } else if (fields == 3) {
+        snprintf(text, capacity, "line %d: 3 columns: give --columns=1,2 for X and Y, or --sigma (--columns=1,2,3) "
+                 "to read the third as sigma of Y", line);
+    } else if (fields > 3) {
         snprintf(text, capacity, "line %d: %d columns: choose X and Y with --columns=X,Y (counted from 1)", line,
                  fields);
     } else {
@@ -123,6 +127,7 @@ bool readSigmaPointsFile(NumberReader* reader, const char* name, PointTable* tab
                 fprintf(stderr, "kelvora-fit: %s: line %d: \"%s\" is not a number\n", name, line, text);
                 return false;
             }
+            if (k < 2) keepCoordinateText(reader, k);
         }
         table->x[i] = values[0];
         table->y[i] = values[1];
@@ -135,10 +140,25 @@ bool readSigmaPointsFile(NumberReader* reader, const char* name, PointTable* tab
     return true;
 }
 
-bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table, double* sigma)
+// Appends the text of a coordinate to the input's texts (an empty mark for one the reader no longer held).
+static void keepText(void* context, int coordinate, const char* text, int length)
+{
+    InputTexts* texts = static_cast<InputTexts*>(context);
+    (coordinate == 0 ? texts->xAt : texts->yAt).push_back(text != NULL ? texts->text.size() : NO_TEXT);
+    if (text == NULL) return;
+    texts->text.append(text, (size_t)length);
+    texts->text += '\0';
+}
+
+bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table, double* sigma,
+               InputTexts* texts)
 {
     NumberReader reader;
     startNumberReader(&reader, file);
+    if (texts != nullptr) {
+        reader.keepCoordinate = keepText;
+        reader.keepContext = texts;
+    }
     int length = 0;
     bool complete = false;
     const char* block = firstBlock(&reader, &length, &complete);
@@ -147,6 +167,11 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
         for (int i = 0; i < 3; ++i) passChar(&reader);
         block += 3;
         length -= 3;
+    }
+    // A NUL byte is in no text: an image, an archive or a program is no input, whatever its columns.
+    if (memchr(block, 0, (size_t)length) != NULL) {
+        fprintf(stderr, "kelvora-fit: %s: binary data, not a points file or a table of numbers\n", name);
+        return false;
     }
     if (reader.failed) {
         char text[MESSAGE_CAPACITY];
@@ -166,10 +191,21 @@ bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, Po
     return readPointsFileInput(&reader, name, table);
 }
 
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointStore* store)
+{
+    return readInputFile(path, name, columns, pick, store->table.get(), store->sigma.empty() ? nullptr : store->sigma.data(),
+                         store->keepTexts ? &store->texts : nullptr);
+}
+
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
-                   double* sigma)
+                   double* sigma, InputTexts* texts)
 {
     bool standardInput = strcmp(path, "-") == 0;
+    struct stat info;
+    if (!standardInput && stat(path, &info) == 0 && S_ISDIR(info.st_mode)) {
+        fprintf(stderr, "kelvora-fit: %s: is a directory\n", name);
+        return false;
+    }
     // A named file goes through the program's own opener: only a regular file, never waiting on a pipe.
     FILE* file = standardInput ? stdin : _wfopen(kelvora_file_name_from_host(path).c_str(), L"rb");
     if (file == NULL) {
@@ -180,7 +216,7 @@ bool readInputFile(const char* path, const char* name, bool columns, ColumnChoic
         fprintf(stderr, "kelvora-fit: %s: %s\n", name, errno == ENOENT ? strerror(errno) : text);
         return false;
     }
-    bool read = readInput(file, name, columns, pick, table, sigma);
+    bool read = readInput(file, name, columns, pick, table, sigma, texts);
     if (!standardInput) fclose(file);
     return read;
 }

@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include "app_state.h"
+#include "fit_problem.h"
 #include "plain_table.h"
 
 // Reads the stream (its name in messages: name) into table: a plain table when columns is set or the
@@ -15,8 +16,9 @@
 // is said on standard error too.
 // With sigma (room for POINT_CAPACITY), each point also carries sigma of Y: a third column of a plain
 // table (pick.sigma), or a third number per point of a points file.
+// With texts, the text of each X and Y as the input writes it is kept there too.
 bool readInput(FILE* file, const char* name, bool columns, ColumnChoice pick, PointTable* table,
-               double* sigma = nullptr);
+               double* sigma = nullptr, InputTexts* texts = nullptr);
 
 // One line for the user saying why the table could not be read ("line 3: \"kg\" is not a number"), in
 // the points file's words where the two meet.
@@ -25,6 +27,10 @@ void describePlainTable(char* text, size_t capacity, const PlainTableReport* rep
 // readInput of the file named path ("-": standard input), opened as the program opens files: only a
 // regular file, never a pipe or a device.
 bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointTable* table,
-                   double* sigma = nullptr);
+                   double* sigma = nullptr, InputTexts* texts = nullptr);
+
+// readInputFile into the store: its table, its sigma when it has room for them, and the texts of X and
+// Y when it keeps them.
+bool readInputFile(const char* path, const char* name, bool columns, ColumnChoice pick, PointStore* store);
 
 #endif

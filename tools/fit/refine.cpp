@@ -1,9 +1,7 @@
 // Levenberg-Marquardt refinement with GSL's trust-region solvers (LM step, More scaling), with the
-// model's derivatives written out. The streaming solver (gsl_multilarge_nlinear) sums J'J, J'r and r'r
-// point by point in blocks (the model's values and derivatives of a block in one call), so a million
-// points cost one pass an iteration and no memory beyond the points and a block; the dense
-// solver (gsl_multifit_nlinear, QR of the n x 2 Jacobian) is kept as the reference it is measured and
-// tested against.
+// model's derivatives written out: the entry point, its starts, the dense solver (gsl_multifit_nlinear,
+// QR of the n x 2 Jacobian, kept as the reference the streaming solver of refine_streaming.cpp is
+// measured and tested against), the measures at the solution and the checks of a solution.
 #include "refine.h"
 
 #include <gsl/gsl_blas.h>
@@ -19,42 +17,26 @@
 #include <vector>
 
 #include "models.h"
+#include "refine_solvers.h"
 
 namespace {
 
-const char* const NO_DERIVATIVE = "the model has no derivative at a point for these A and B";
+using namespace refine_solvers;
+
 #define MAX_CORRELATION 0.9999
 #define SCAN_STARTS 3
 #define DENSE_XTOL 1e-12
-// The streaming solver leaves the last digits to the Gauss-Newton steps of polish(): near the minimum the LM
-// steps are mostly rejected on rounding, each rejection a pass over the points.
-#define STREAMING_XTOL 1e-9
+// One free parameter costs a pass of the points a step: the steps go on to the last digits (until no
+// step lowers the sum), as the minimum along one parameter is sharp.
+#define ONE_PARAMETER_XTOL 1e-15
 #define SCAN_STEPS 16 // quarter decades on each side of the span: 10^-4 .. 10^4 times it
-
-struct Problem {
-    const double* x;
-    const double* y;
-    const double* w; // weight of each point's squared residual; NULL for all 1
-    int count;
-    int modelId;
-    double exponentN;
-};
-
-void setReason(RefineResult* result, const char* text)
-{
-    snprintf(result->reason, sizeof result->reason, "%s", text);
-}
-
-double weightAt(const double* w, int i)
-{
-    return w != NULL ? w[i] : 1.0;
-}
 
 // The dense solver's residuals f(X) - Y and their Jacobian, one row a point (GSL applies the weights).
 int residuals(const gsl_vector* p, void* data, gsl_vector* f)
 {
     const Problem* problem = static_cast<const Problem*>(data);
-    double a = gsl_vector_get(p, 0), b = gsl_vector_get(p, 1);
+    double a, b;
+    parametersAt(problem, p, &a, &b);
     double* out = f->data;
     for (size_t i = 0; i < f->size; ++i) {
         out[i * f->stride] = evaluateModelWith(problem->modelId, a, b, problem->exponentN, problem->x[i]) -
@@ -66,244 +48,26 @@ int residuals(const gsl_vector* p, void* data, gsl_vector* f)
 int jacobian(const gsl_vector* p, void* data, gsl_matrix* j)
 {
     const Problem* problem = static_cast<const Problem*>(data);
-    double a = gsl_vector_get(p, 0), b = gsl_vector_get(p, 1);
+    double a, b;
+    parametersAt(problem, p, &a, &b);
+    int fixed = problem->fixed.parameter;
     for (size_t i = 0; i < j->size1; ++i) {
         double* row = j->data + i * j->tda;
-        modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &row[0], &row[1]);
+        double dA, dB;
+        modelGradient(problem->modelId, a, b, problem->exponentN, problem->x[i], &dA, &dB);
         // A derivative without a value would make every later step, and the standard errors, NaN while
         // the solver still reported a minimum: refuse the point in the parameters instead.
-        if (!isfinite(row[0]) || !isfinite(row[1])) return GSL_EDOM;
+        if ((fixed != 0 && !isfinite(dA)) || (fixed != 1 && !isfinite(dB))) return GSL_EDOM;
+        if (fixed == 0) {
+            row[0] = dB;
+        } else if (fixed == 1) {
+            row[0] = dA;
+        } else {
+            row[0] = dA;
+            row[1] = dB;
+        }
     }
     return GSL_SUCCESS;
-}
-
-// The sums of one pass over the points at a position (in the scaled units below): sum of w r^2, J'Wr
-// and J'WJ, and whether every point had a finite derivative there.
-struct PassSums {
-    double u0, u1;
-    double residualSum, g0, g1, s00, s01, s11;
-    bool derivativesFinite;
-};
-
-// The streaming solver works in units where the residuals are divided by 2^residualExponent and the
-// parameters by 2^exponentA and 2^exponentB, powers of two (exact) chosen at the start so that the
-// residuals and the columns of the Jacobian are near 1: their squares and sums of a million of them
-// stay normal doubles for X and Y anywhere in the double range.
-struct Streaming {
-    const Problem* problem;
-    int residualExponent, exponentA, exponentB;
-    double residualScale, scaleA, scaleB; // 2^-residualExponent, 2^exponentA, 2^exponentB
-    // The last pass: GSL asks for the residual norm at a trial position and, when it takes the step,
-    // for J'r and J'J at the same position; one pass serves both.
-    PassSums last;
-    bool lastValid;
-};
-
-// Points are taken in blocks: the model's values and derivatives of a block in one call, then summed.
-#define BLOCK_POINTS 512
-
-struct Block {
-    double value[BLOCK_POINTS], dA[BLOCK_POINTS], dB[BLOCK_POINTS];
-};
-
-// The block of points from first (at most BLOCK_POINTS): its values and derivatives at (a, b); returns its size.
-int blockAt(const Problem* problem, double a, double b, int first, Block* block)
-{
-    int size = problem->count - first < BLOCK_POINTS ? problem->count - first : BLOCK_POINTS;
-    modelValuesAndGradients(problem->modelId, a, b, problem->exponentN, problem->x + first, size, block->value,
-                            block->dA, block->dB);
-    return size;
-}
-
-// True when every point has finite derivatives at (a, b).
-bool derivativesFiniteAt(const Problem* problem, double a, double b)
-{
-    Block block;
-    for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
-        int size = blockAt(problem, a, b, first, &block);
-        for (int i = 0; i < size; ++i) {
-            if (!isfinite(block.dA[i]) || !isfinite(block.dB[i])) return false;
-        }
-    }
-    return true;
-}
-
-// Adds a block's w r^2, J'Wr and J'WJ to sums. Unweighted, the products by a weight of 1 (exact) are
-// left out: the sums are the same to the last bit, in fewer operations.
-template <bool weighted>
-void addBlock(const Block& block, const double* y, const double* w, int size, double residualScale, double columnA,
-              double columnB, PassSums* sums)
-{
-    PassSums t = *sums;
-    for (int i = 0; i < size; ++i) {
-        double r = (block.value[i] - y[i]) * residualScale;
-        double jA = block.dA[i] * columnA, jB = block.dB[i] * columnB;
-        if (weighted) {
-            double wi = w[i];
-            t.residualSum += wi * r * r;
-            t.g0 += wi * jA * r;
-            t.g1 += wi * jB * r;
-            t.s00 += wi * jA * jA;
-            t.s01 += wi * jA * jB;
-            t.s11 += wi * jB * jB;
-        } else {
-            t.residualSum += r * r;
-            t.g0 += jA * r;
-            t.g1 += jB * r;
-            t.s00 += jA * jA;
-            t.s01 += jA * jB;
-            t.s11 += jB * jB;
-        }
-    }
-    *sums = t;
-}
-
-const PassSums& sumsAt(Streaming* s, double u0, double u1)
-{
-    if (s->lastValid && s->last.u0 == u0 && s->last.u1 == u1) return s->last;
-    const Problem* problem = s->problem;
-    double a = u0 * s->scaleA, b = u1 * s->scaleB;
-    double columnA = s->scaleA * s->residualScale, columnB = s->scaleB * s->residualScale;
-    PassSums sums = {u0, u1, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, true};
-    Block block;
-    for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
-        int size = blockAt(problem, a, b, first, &block);
-        if (problem->w != NULL) {
-            addBlock<true>(block, problem->y + first, problem->w + first, size, s->residualScale, columnA, columnB,
-                           &sums);
-        } else {
-            addBlock<false>(block, problem->y + first, NULL, size, s->residualScale, columnA, columnB, &sums);
-        }
-    }
-    // A derivative without a value would make every later step, and the standard errors, NaN while
-    // the solver still reported a minimum: the point refuses the parameters instead (NaN sums tell).
-    sums.derivativesFinite = isfinite(sums.g0) && isfinite(sums.g1) && isfinite(sums.s00) && isfinite(sums.s01) &&
-                             isfinite(sums.s11);
-    if (!sums.derivativesFinite) sums.derivativesFinite = derivativesFiniteAt(problem, a, b);
-    s->last = sums;
-    s->lastValid = true;
-    return s->last;
-}
-
-// GSL asks for a residual vector of n entries and uses only its norm (the LM step solves
-// (J'J + mu D'D) dx = -J'f and measures its reduction by |f|). The streaming solver so hands it a
-// vector of two, (sqrt(sum of w r^2), 0), with the sums J'J and J'r formed from the points themselves:
-// the same iteration as on all n residuals, without holding them.
-#define STREAMED_RESIDUALS 2
-
-int streamedResidualNorm(const gsl_vector* p, void* data, gsl_vector* f)
-{
-    const PassSums& sums = sumsAt(static_cast<Streaming*>(data), gsl_vector_get(p, 0), gsl_vector_get(p, 1));
-    gsl_vector_set(f, 0, sqrt(sums.residualSum));
-    gsl_vector_set(f, 1, 0.0);
-    return GSL_SUCCESS;
-}
-
-// J'r (the gradient GSL asks for as J' times the residual vector) and J'J, summed over the points.
-int streamedNormalEquations(CBLAS_TRANSPOSE_t transJ, const gsl_vector* p, const gsl_vector*, void* data,
-                            gsl_vector* v, gsl_matrix* jtj)
-{
-    // The LM step never asks for J times a vector, which needs the n residuals this solver avoids.
-    if (transJ != CblasTrans) return GSL_EUNIMPL;
-    const PassSums& sums = sumsAt(static_cast<Streaming*>(data), gsl_vector_get(p, 0), gsl_vector_get(p, 1));
-    if (!sums.derivativesFinite) return GSL_EDOM; // as in the dense solver's Jacobian
-    gsl_vector_set(v, 0, sums.g0);
-    gsl_vector_set(v, 1, sums.g1);
-    if (jtj != NULL) {
-        gsl_matrix_set(jtj, 0, 0, sums.s00);
-        gsl_matrix_set(jtj, 1, 0, sums.s01);
-        gsl_matrix_set(jtj, 0, 1, sums.s01);
-        gsl_matrix_set(jtj, 1, 1, sums.s11);
-    }
-    return GSL_SUCCESS;
-}
-
-#define LARGEST_SCALE_EXPONENT 1000 // 2^+-1000 and its products with values near 1 stay normal
-
-int clampedExponent(double largest)
-{
-    if (!(largest > 0.0) || isinf(largest)) return 0;
-    int exponent = ilogb(largest);
-    return exponent < -LARGEST_SCALE_EXPONENT ? -LARGEST_SCALE_EXPONENT
-                                               : exponent > LARGEST_SCALE_EXPONENT ? LARGEST_SCALE_EXPONENT : exponent;
-}
-
-// The largest magnitudes of sqrt(w) Y and of sqrt(w) times each derivative over a block, and the count
-// of its points with a value and a weight that is a number >= 0. Comparisons that a NaN fails leave the
-// largest as it is, as fmax would; unweighted, the products by sqrt(1) (exact) are left out.
-template <bool weighted>
-void blockExtent(const Block& block, const double* y, const double* w, int size, double largest[3], int* finiteValues)
-{
-    for (int i = 0; i < size; ++i) {
-        double root = weighted ? sqrt(w[i]) : 1.0;
-        bool weightUsable = weighted ? isfinite(w[i]) && w[i] >= 0.0 : true;
-        *finiteValues += isfinite(block.value[i]) && weightUsable ? 1 : 0;
-        double magnitudeY = weighted ? fabs(y[i]) * root : fabs(y[i]);
-        double magnitudeA = weighted ? fabs(block.dA[i]) * root : fabs(block.dA[i]);
-        double magnitudeB = weighted ? fabs(block.dB[i]) * root : fabs(block.dB[i]);
-        if (isfinite(y[i]) && magnitudeY > largest[0]) largest[0] = magnitudeY;
-        if (isfinite(block.dA[i]) && magnitudeA > largest[1]) largest[1] = magnitudeA;
-        if (isfinite(block.dB[i]) && magnitudeB > largest[2]) largest[2] = magnitudeB;
-    }
-}
-
-#define PLAIN_SUMS_EXPONENT 400 // magnitudes within 2^-400 .. 2^400 are summed unscaled without harm
-
-bool ordinaryMagnitude(double largest)
-{
-    return largest > 0.0 && ilogb(largest) > -PLAIN_SUMS_EXPONENT && ilogb(largest) < PLAIN_SUMS_EXPONENT;
-}
-
-// The scales of a start (a, b): Y's largest magnitude for the residuals, the columns' for A and B. The
-// same pass counts in *usable the points with a value at (a, b) and a weight that is a number >= 0: when
-// that is all of them the scales are those of the points the solver uses. It also sums the pass at the
-// start unscaled: for ordinary magnitudes those sums times the powers of two of the scales are the
-// scaled pass's (the scaling is exact), and the solver's first pass is not taken again.
-Streaming streamingScales(const Problem* problem, double a, double b, int* usable)
-{
-    double largest[3] = {0.0, 0.0, 0.0};
-    int finiteValues = 0;
-    PassSums plain = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, true};
-    Block block;
-    for (int first = 0; first < problem->count; first += BLOCK_POINTS) {
-        int size = blockAt(problem, a, b, first, &block);
-        const double* y = problem->y + first;
-        if (problem->w != NULL) {
-            blockExtent<true>(block, y, problem->w + first, size, largest, &finiteValues);
-            addBlock<true>(block, y, problem->w + first, size, 1.0, 1.0, 1.0, &plain);
-        } else {
-            blockExtent<false>(block, y, NULL, size, largest, &finiteValues);
-            addBlock<false>(block, y, NULL, size, 1.0, 1.0, 1.0, &plain);
-        }
-    }
-    if (usable != NULL) *usable = finiteValues;
-    Streaming s = {};
-    s.problem = problem;
-    s.residualExponent = clampedExponent(largest[0]);
-    s.exponentA = s.residualExponent - clampedExponent(largest[1]);
-    s.exponentB = s.residualExponent - clampedExponent(largest[2]);
-    if (s.exponentA > LARGEST_SCALE_EXPONENT || s.exponentA < -LARGEST_SCALE_EXPONENT) s.exponentA = 0;
-    if (s.exponentB > LARGEST_SCALE_EXPONENT || s.exponentB < -LARGEST_SCALE_EXPONENT) s.exponentB = 0;
-    s.residualScale = ldexp(1.0, -s.residualExponent);
-    s.scaleA = ldexp(1.0, s.exponentA);
-    s.scaleB = ldexp(1.0, s.exponentB);
-    bool sumsFinite = isfinite(plain.residualSum) && isfinite(plain.g0) && isfinite(plain.g1) && isfinite(plain.s00) &&
-                      isfinite(plain.s01) && isfinite(plain.s11);
-    if (finiteValues == problem->count && sumsFinite && ordinaryMagnitude(largest[0]) &&
-        ordinaryMagnitude(largest[1]) && ordinaryMagnitude(largest[2])) {
-        int r = s.residualExponent, eA = s.exponentA, eB = s.exponentB;
-        s.last = PassSums{a / s.scaleA,
-                          b / s.scaleB,
-                          ldexp(plain.residualSum, -2 * r),
-                          ldexp(plain.g0, eA - 2 * r),
-                          ldexp(plain.g1, eB - 2 * r),
-                          ldexp(plain.s00, 2 * (eA - r)),
-                          ldexp(plain.s01, eA + eB - 2 * r),
-                          ldexp(plain.s11, 2 * (eB - r)),
-                          true};
-        s.lastValid = true;
-    }
-    return s;
 }
 
 // The points of a set for which keep(x, y, w) holds: the arrays themselves when all do (no copy of a
@@ -340,67 +104,18 @@ bool findStart(const Problem& all, RefineResult* result)
     Problem inside = keptPoints(
         all, [modelId, exponentN](double px, double py, double) { return lineTakesPoint(modelId, exponentN, px, py); },
         &copies);
-    LineFit line;
-    FitResult start = fitPointsWithLine(inside.x, inside.y, inside.count, modelId, exponentN, &line);
+    // Two free parameters start from the unweighted line; one from the line that holds the fixed one,
+    // with the weights.
+    bool fixed = all.fixed.parameter >= 0;
+    LineProblem line = {inside.x, inside.y, fixed ? inside.w : NULL, inside.count, modelId, exponentN, all.fixed};
+    LineFit fitted;
+    FitResult start = fitLineProblem(&line, &fitted);
     result->startA = start.a;
     result->startB = start.b;
-    result->startR2Line = linearisedUncertainty(modelId, inside.count, &start, &line).r2Line;
+    result->startR2Line = lineUncertainty(modelId, inside.count - (int)freeParameters(&all), false, &start, &fitted).r2Line;
     result->leftOutOfStart = all.count - inside.count;
     return inside.count >= 2 && isfinite(start.a) && isfinite(start.b);
 }
-
-int solverIterate(gsl_multifit_nlinear_workspace* work)
-{
-    return gsl_multifit_nlinear_iterate(work);
-}
-
-int solverIterate(gsl_multilarge_nlinear_workspace* work)
-{
-    return gsl_multilarge_nlinear_iterate(work);
-}
-
-int solverTest(double xtol, double gtol, double ftol, int* info, gsl_multifit_nlinear_workspace* work)
-{
-    return gsl_multifit_nlinear_test(xtol, gtol, ftol, info, work);
-}
-
-int solverTest(double xtol, double gtol, double ftol, int* info, gsl_multilarge_nlinear_workspace* work)
-{
-    return gsl_multilarge_nlinear_test(xtol, gtol, ftol, info, work);
-}
-
-// Runs the solver from the start until its steps are smaller than xtol relative to A and B; true
-// when it reached a minimum.
-template <typename Workspace>
-bool iterate(Workspace* work, double xtol, int maxIterations, RefineResult* result)
-{
-    const double gtol = 1e-12, ftol = 0.0;
-    for (result->iterations = 0; result->iterations < maxIterations;) {
-        int status = solverIterate(work);
-        // No step lowers the residual sum any more: the parameters are at its minimum to rounding.
-        if (status == GSL_ENOPROG) return true;
-        if (status != GSL_SUCCESS) {
-            setReason(result, status == GSL_EDOM ? NO_DERIVATIVE : gsl_strerror(status));
-            return false;
-        }
-        ++result->iterations;
-        int info = 0;
-        status = solverTest(xtol, gtol, ftol, &info, work);
-        if (status == GSL_SUCCESS) return true;
-        if (status != GSL_CONTINUE) {
-            setReason(result, gsl_strerror(status));
-            return false;
-        }
-    }
-    setReason(result, "iteration limit reached");
-    return false;
-}
-
-// (J'J)^-1, in units where the columns of J are divided by 2^exponent0 and 2^exponent1.
-struct ColumnCovariance {
-    double c00, c01, c11;
-    int exponent0, exponent1;
-};
 
 // The covariance of a Jacobian whose products leave the doubles (a column of X near 1e300, whose
 // square overflows): its columns are scaled by powers of two before the 2 x 2 sums are formed.
@@ -429,35 +144,36 @@ ColumnCovariance scaledCovariance(const gsl_matrix* j)
     return c;
 }
 
-bool usableCovariance(const ColumnCovariance& c)
+// The covariance of the dense solver's free parameters as that of A and B: a fixed parameter's
+// entries are 0.
+ColumnCovariance denseCovariance(const Problem* problem, gsl_multifit_nlinear_workspace* work)
 {
-    return c.c00 > 0.0 && c.c11 > 0.0 && isfinite(c.c00) && isfinite(c.c11) && isfinite(c.c01);
+    double covariance[4] = {0.0, 0.0, 0.0, 0.0};
+    size_t free = freeParameters(problem);
+    gsl_matrix_view covarianceView = gsl_matrix_view_array(covariance, free, free);
+    gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, &covarianceView.matrix);
+    if (problem->fixed.parameter == 0) return ColumnCovariance{0.0, 0.0, covariance[0], 0, 0};
+    if (problem->fixed.parameter == 1) return ColumnCovariance{covariance[0], 0.0, 0.0, 0, 0};
+    ColumnCovariance c = {covariance[0], covariance[1], covariance[3], 0, 0};
+    return usableCovariance(c) ? c : scaledCovariance(gsl_multifit_nlinear_jac(work));
 }
-
-// Where a solver stopped, and (J'W J)^-1 there; with sumsAtSolution also the unweighted residual sum
-// there, from the solver's last pass.
-struct Solution {
-    double a, b;
-    ColumnCovariance covariance;
-    bool sumsAtSolution;
-    ScaledSum residualSum;
-};
 
 bool solveDense(const Problem* problem, double startA, double startB, int maxIterations, RefineResult* result,
                 Solution* solution)
 {
+    size_t free = freeParameters(problem);
     gsl_multifit_nlinear_fdf fdf = {};
     fdf.f = residuals;
     fdf.df = jacobian;
     fdf.fvv = NULL;
     fdf.n = (size_t)problem->count;
-    fdf.p = 2;
+    fdf.p = free;
     fdf.params = const_cast<Problem*>(problem);
     gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
     gsl_multifit_nlinear_workspace* work =
-        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, fdf.n, 2);
-    double start[2] = {startA, startB};
-    gsl_vector_view startView = gsl_vector_view_array(start, 2);
+        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, fdf.n, free);
+    double start[2] = {problem->fixed.parameter == 0 ? startB : startA, startB};
+    gsl_vector_view startView = gsl_vector_view_array(start, free);
     int status;
     if (problem->w != NULL) {
         gsl_vector_const_view weights = gsl_vector_const_view_array(problem->w, fdf.n);
@@ -467,108 +183,15 @@ bool solveDense(const Problem* problem, double startA, double startB, int maxIte
     }
     bool converged = false;
     if (status == GSL_SUCCESS) {
-        converged = iterate(work, DENSE_XTOL, maxIterations, result);
+        converged = free == 1 ? iterate(work, ONE_PARAMETER_XTOL, maxIterations, result, 0.0)
+                              : iterate(work, DENSE_XTOL, maxIterations, result);
     } else {
         setReason(result, NO_DERIVATIVE);
     }
-    const gsl_vector* p = gsl_multifit_nlinear_position(work);
-    solution->a = gsl_vector_get(p, 0);
-    solution->b = gsl_vector_get(p, 1);
-    double covariance[4];
-    gsl_matrix_view covarianceView = gsl_matrix_view_array(covariance, 2, 2);
-    gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(work), 0.0, &covarianceView.matrix);
-    solution->covariance = ColumnCovariance{covariance[0], covariance[1], covariance[3], 0, 0};
+    parametersAt(problem, gsl_multifit_nlinear_position(work), &solution->a, &solution->b);
+    solution->covariance = denseCovariance(problem, work);
     solution->sumsAtSolution = false;
-    if (!usableCovariance(solution->covariance)) solution->covariance = scaledCovariance(gsl_multifit_nlinear_jac(work));
     gsl_multifit_nlinear_free(work);
-    return converged;
-}
-
-ColumnCovariance covarianceOf(const Streaming& s, const PassSums& sums)
-{
-    double determinant = sums.s00 * sums.s11 - sums.s01 * sums.s01;
-    return ColumnCovariance{sums.s11 / determinant, -sums.s01 / determinant, sums.s00 / determinant,
-                            s.residualExponent - s.exponentA, s.residualExponent - s.exponentB};
-}
-
-// (J'W J)^-1 at the solution, from the last pass (at most a last-digit step away from it) in the scaled
-// units of s, or where those leave it unusable (A and B moved far from the start the scales were
-// taken at) from a pass in units taken at (a, b).
-ColumnCovariance streamedCovariance(Streaming* s, bool lastAtSolution, double a, double b)
-{
-    ColumnCovariance c = covarianceOf(*s, lastAtSolution ? s->last : sumsAt(s, a / s->scaleA, b / s->scaleB));
-    if (usableCovariance(c)) return c;
-    Streaming here = streamingScales(s->problem, a, b, NULL);
-    return covarianceOf(here, sumsAt(&here, a / here.scaleA, b / here.scaleB));
-}
-
-#define POLISH_STEPS 8
-#define POLISH_LAST_DIGITS 1e-11 // a step this small changes J'J no more than rounding does
-
-// Near the minimum the residual sum changes below its rounding long before A and B stop changing in
-// their ninth digit, so the LM iteration stops wherever rounding hid the last decrease. Gauss-Newton
-// steps (J'WJ) dx = -J'Wr, which need no decrease of the sum, then go on while each step is smaller than
-// the one before: the gradient, summed from accurate residuals, places the minimum to rounding.
-// True when the last pass was at the final position or a last-digit step from it.
-bool polish(Streaming* s, gsl_vector* position)
-{
-    double previous = INFINITY;
-    for (int step = 0; step < POLISH_STEPS; ++step) {
-        double u0 = gsl_vector_get(position, 0), u1 = gsl_vector_get(position, 1);
-        const PassSums& sums = sumsAt(s, u0, u1);
-        if (!sums.derivativesFinite) return true;
-        double determinant = sums.s00 * sums.s11 - sums.s01 * sums.s01;
-        double d0 = -(sums.s11 * sums.g0 - sums.s01 * sums.g1) / determinant;
-        double d1 = -(sums.s00 * sums.g1 - sums.s01 * sums.g0) / determinant;
-        double size = fmax(fabs(d0) / fmax(fabs(u0), DBL_MIN), fabs(d1) / fmax(fabs(u1), DBL_MIN));
-        if (!(size < previous) || !(size < 1e-6)) return true; // not shrinking, or more than a last-digit correction
-        gsl_vector_set(position, 0, u0 + d0);
-        gsl_vector_set(position, 1, u1 + d1);
-        if (size < POLISH_LAST_DIGITS) return true;
-        previous = size;
-    }
-    return false;
-}
-
-// scales: those of the start over the problem's points, NULL to take them here.
-bool solveStreaming(const Problem* problem, const Streaming* scales, double startA, double startB, int maxIterations,
-                    RefineResult* result, Solution* solution)
-{
-    Streaming s = scales != NULL ? *scales : streamingScales(problem, startA, startB, NULL);
-    s.problem = problem;
-    gsl_multilarge_nlinear_fdf fdf = {};
-    fdf.f = streamedResidualNorm;
-    fdf.df = streamedNormalEquations;
-    fdf.fvv = NULL;
-    fdf.n = STREAMED_RESIDUALS;
-    fdf.p = 2;
-    fdf.params = &s;
-    gsl_multilarge_nlinear_parameters parameters = gsl_multilarge_nlinear_default_parameters();
-    parameters.trs = gsl_multilarge_nlinear_trs_lm; // the step that needs only J'J and J'r
-    gsl_multilarge_nlinear_workspace* work =
-        gsl_multilarge_nlinear_alloc(gsl_multilarge_nlinear_trust, &parameters, fdf.n, 2);
-    double start[2] = {startA / s.scaleA, startB / s.scaleB};
-    gsl_vector_view startView = gsl_vector_view_array(start, 2);
-    bool converged = false;
-    if (gsl_multilarge_nlinear_init(&startView.vector, &fdf, work) == GSL_SUCCESS) {
-        converged = iterate(work, STREAMING_XTOL, maxIterations, result);
-    } else {
-        setReason(result, NO_DERIVATIVE);
-    }
-    gsl_vector* p = gsl_multilarge_nlinear_position(work);
-    bool lastAtSolution = converged ? polish(&s, p)
-                                    : s.lastValid && s.last.u0 == gsl_vector_get(p, 0) && s.last.u1 == gsl_vector_get(p, 1);
-    solution->a = gsl_vector_get(p, 0) * s.scaleA;
-    solution->b = gsl_vector_get(p, 1) * s.scaleB;
-    solution->covariance = streamedCovariance(&s, lastAtSolution, solution->a, solution->b);
-    // The last pass's sum of r^2 is the residual sum at the solution (or a last-digit step from it,
-    // which changes it below its rounding): no pass of its own.
-    bool lastHere = lastAtSolution || (s.lastValid && s.last.u0 == gsl_vector_get(p, 0) &&
-                                       s.last.u1 == gsl_vector_get(p, 1));
-    solution->sumsAtSolution = lastHere && s.lastValid && problem->w == NULL && s.last.derivativesFinite &&
-                               isfinite(s.last.residualSum);
-    solution->residualSum = ScaledSum{s.last.residualSum, s.residualExponent};
-    gsl_multilarge_nlinear_free(work);
     return converged;
 }
 
@@ -629,17 +252,20 @@ void measure(const Problem* problem, const Solution* solution, bool absoluteWeig
     ScaledSum minimised = problem->w != NULL ? weightedResidualSum(problem, solution->a, solution->b) : residualSum;
     result->chi2 = problem->w != NULL ? scaledSumTotal(minimised) : NAN;
     const ColumnCovariance& c = solution->covariance;
-    // The sum / (n - 2) in the residuals' scaled units; the errors are scaled back after the root.
-    double scale = used > 2 ? minimised.value / (double)(used - 2) : NAN;
+    // The sum / (n - free parameters) in the residuals' scaled units; the errors are scaled back after
+    // the root.
+    int dof = used - (int)freeParameters(problem);
+    double scale = dof >= 1 ? minimised.value / (double)dof : NAN;
     if (problem->w != NULL && absoluteWeights) {
         scale = 1.0;
         minimised.exponent = 0;
     }
     double seA = ldexp(sqrt(c.c00 * scale), minimised.exponent - c.exponent0);
     double seB = ldexp(sqrt(c.c11 * scale), minimised.exponent - c.exponent1);
-    result->uncertainty = uncertaintyFromErrors(fit->a, fit->b, seA, seB, used, residualSum, spreadYY);
+    result->uncertainty = uncertaintyOnY(fit->a, fit->b, seA, seB, dof, residualSum, residualSum, spreadYY);
     result->uncertainty.covAB = ldexp(c.c01 * scale, 2 * minimised.exponent - c.exponent0 - c.exponent1);
-    result->correlation = c.c01 / sqrt(c.c00 * c.c11);
+    result->correlation = problem->fixed.parameter >= 0 ? 0.0 : c.c01 / sqrt(c.c00 * c.c11);
+    result->dof = dof;
 }
 
 RefineResult emptyResult()
@@ -851,30 +477,40 @@ RefineResult refineFitWith(const double* x, const double* y, RefineWeights weigh
 RefineResult refineFitFrom(const double* x, const double* y, RefineWeights weights, int count, int modelId,
                            double exponentN, int maxIterations, RefineSolver solver, const RefineStart* start)
 {
+    RefineRequest request = {x, y, weights, count, modelId, exponentN, {-1, 0.0}, maxIterations, solver};
+    return refineProblem(request, start);
+}
+
+RefineResult refineProblem(const RefineRequest& request, const RefineStart* start)
+{
     RefineResult result = emptyResult();
-    Problem all = {x, y, weights.w, count, modelId, exponentN};
+    Problem all = {request.x, request.y, request.weights.w, request.count, request.modelId, request.exponentN,
+                   request.fixed};
+    bool absolute = request.weights.absolute;
     if (start != NULL) {
         result.startA = start->a;
         result.startB = start->b;
         result.startR2Line = start->r2Line;
         result.leftOutOfStart = 0;
-        if (count < 2 || !isfinite(start->a) || !isfinite(start->b)) return result;
+        if (all.count < 2 || !isfinite(start->a) || !isfinite(start->b)) return result;
     } else if (!findStart(all, &result)) {
         return result;
     }
     int outsideLine = result.leftOutOfStart;
-    solveFrom(all, weights.absolute, outsideLine, solver, maxIterations, result.startA, result.startB, &result);
+    solveFrom(all, absolute, outsideLine, request.solver, request.maxIterations, result.startA, result.startB, &result);
     if (result.status == REFINE_CONVERGED || result.status == REFINE_TOO_FEW) return result;
 
     // The solver found no fit from the line's start: a pole may lie between that start and the
-    // minimum. Starts on either side of it, best first, and the best fit any of them reaches.
+    // minimum. Starts on either side of it, best first, and the best fit any of them reaches (the
+    // starts move both parameters: none with one fixed).
     double starts[SCAN_STARTS][2];
-    int startCount = scanStarts(x, y, count, modelId, starts);
+    int startCount = all.fixed.parameter >= 0 ? 0 : scanStarts(all.x, all.y, all.count, all.modelId, starts);
     RefineResult best = result;
-    bool weighted = weights.w != NULL;
+    bool weighted = all.w != NULL;
     for (int i = 0; i < startCount; ++i) {
         RefineResult trial = result;
-        solveFrom(all, weights.absolute, outsideLine, solver, maxIterations, starts[i][0], starts[i][1], &trial);
+        solveFrom(all, absolute, outsideLine, request.solver, request.maxIterations, starts[i][0], starts[i][1],
+                  &trial);
         if (trial.status != REFINE_CONVERGED) continue;
         if (best.status == REFINE_CONVERGED && !(spreadOf(trial, weighted) < spreadOf(best, weighted))) continue;
         trial.scannedStart = true;

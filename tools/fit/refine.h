@@ -32,6 +32,7 @@ struct RefineResult {
     double scanA;
     double scanB;
     double chi2;               // sum of w * residual^2 of a weighted refinement, NaN without weights
+    int dof;                   // points used less the free parameters
     char reason[160];          // why a refinement gave no fit: did not converge, a pole, degenerate
 };
 
@@ -78,6 +79,26 @@ struct RefineStart {
 // the line the refinement would start from: the line took every point. False: let it find its own.
 bool lineFitAsStart(const double* x, const double* y, int count, int modelId, const FitResult& fit,
                     const LineFit& line, double r2Line, RefineStart* start);
+
+// What a refinement is asked: least squares on Y of model modelId over the count points with the
+// weights given, for A and B, or for the one parameter that fixed leaves free (fixed.parameter -1: none).
+struct RefineRequest {
+    const double* x;
+    const double* y;
+    RefineWeights weights;
+    int count;
+    int modelId;
+    double exponentN;
+    FixedParameter fixed;
+    int maxIterations;
+    RefineSolver solver; // one free parameter is always solved densely
+};
+
+// The one refinement entry point, on GSL's trust-region solvers: from start (NULL: the linearised fit
+// of the points the model's line takes, with the fixed parameter held), over the points where the model
+// has a value there; a model with a pole and two free parameters is started again on either side of it
+// when that start leads to no fit.
+RefineResult refineProblem(const RefineRequest& request, const RefineStart* start);
 
 // refineFitWith from the start given (NULL: the line it fits itself).
 RefineResult refineFitFrom(const double* x, const double* y, RefineWeights weights, int count, int modelId,
