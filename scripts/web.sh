@@ -119,11 +119,13 @@ build_pixman() {
 }
 
 # cairo's image, SVG and PDF surfaces (kelvora-fit writes both vector formats), text through FreeType
-# from a font file, no fontconfig, no windowing system.
+# from a font file, no fontconfig, no windowing system, no locks (the module runs one thread). Its
+# configure is told what it cannot find out for WebAssembly: the byte order of doubles, and zlib,
+# whose names carry the prefix.
 build_cairo() {
   [ -f "$deps/fit/lib/libcairo.a" ] && return 0
   fetch_source cairo libcairo2 cairo
-  (cd "$deps/cairo-src" && CPPFLAGS=-DCAIRO_NO_MUTEX=1 ax_cv_c_float_words_bigendian=no configure_for_page --enable-png --enable-svg --enable-pdf --enable-ft --disable-fc \
+  (cd "$deps/cairo-src" && CPPFLAGS=-DCAIRO_NO_MUTEX=1 ax_cv_c_float_words_bigendian=no ac_cv_lib_z_compress=yes configure_for_page --enable-png --enable-svg --enable-pdf --enable-ft --disable-fc \
       --disable-ps --disable-script --disable-interpreter --disable-trace --disable-xlib --disable-xlib-xrender \
       --disable-xcb --disable-xcb-shm --disable-quartz --disable-win32 --disable-gl --disable-glesv2 --disable-egl \
       --disable-glx --disable-wgl --disable-directfb --disable-vg --disable-gobject --disable-valgrind \

@@ -71,9 +71,10 @@ const KelvoraLab = (() => {
     return {status, stdout: text(out), stderr: text(err), files};
   }
 
-  // kelvora-fit's messages without its name and the working file's name in front.
+  // kelvora-fit's messages (its lines on standard error that start with its name), without its name
+  // and the working file's name in front.
   function messages(stderr, file) {
-    return stderr.split('\n').filter(line => line !== '')
+    return stderr.split('\n').filter(line => line.startsWith('kelvora-fit: '))
       .map(line => line.replace(/^kelvora-fit: /, '').replace(`${file}: `, '')).join('\n');
   }
 
@@ -139,7 +140,7 @@ const KelvoraLab = (() => {
     const input = {'table.txt': text};
     let columns = $('column-pickers').hidden ? 0 : pickers.x.options.length;
     let run = await runFit(['--precise', '--residuals', ...pickArgs(columns), 'table.txt'], input);
-    const wide = /line \d+: (\d+) columns: choose X and Y/.exec(run.stderr);
+    const wide = /line \d+: (\d+) columns: /.exec(run.stderr);
     if (wide) {
       columns = Number(wide[1]);
       columnOptions(columns);
@@ -308,7 +309,8 @@ const KelvoraLab = (() => {
     return {file: 'data.txt', data: KelvoraPage.readDocument(source), args: [], label: source};
   }
 
-  // One fit's numbers as kelvora-fit --all prints them: "S=... A=... Y=formula".
+  // One fit as kelvora-fit --all prints it: "S=... A=... model=K [N=...] Y=formula [(a note)]"; the
+  // formula and its note are `formula`.
   function printedFields(line) {
     const fields = {};
     const formula = line.indexOf(' Y=');
@@ -316,6 +318,7 @@ const KelvoraLab = (() => {
       const eq = pair.indexOf('=');
       if (eq > 0) fields[pair.slice(0, eq)] = pair.slice(eq + 1);
     }
+    fields.formula = formula < 0 ? '' : line.slice(formula + 1);
     return fields;
   }
 
@@ -357,7 +360,8 @@ const KelvoraLab = (() => {
       const row = document.createElement('tr');
       const k = Object.assign(document.createElement('button'), {type: 'button', textContent: String(fit.model)});
       k.setAttribute('aria-label', `Model ${fit.model}: report, plot and predictions`);
-      const cells = [formulaOf(fit), `${p.A} ± ${p.se_A}`, `${p.B} ± ${p.se_B}`, p.S, p.r2, p.aicc, p.akaike_weight];
+      const model = p.N !== undefined ? p.formula.replace(/^(\S+)/, `$1 (N=${p.N})`) : p.formula;
+      const cells = [model || formulaOf(fit), `${p.A} ± ${p.se_A}`, `${p.B} ± ${p.se_B}`, p.S, p.r2, p.aicc, p.akaike_weight];
       const first = document.createElement('th');
       first.scope = 'row';
       first.append(k);

@@ -131,6 +131,8 @@ function checkRanking(ranking, args, name, text) {
     const fitted = JSON.parse(json[i]);
     const printed = Object.fromEntries(lines[i].split(' Y=')[0].split(' ').map(p => p.split('=')));
     assert.equal(cells[0], String(fitted.model), `row ${i + 1}: K`);
+    const formula = lines[i].slice(lines[i].indexOf(' Y=') + 1);
+    assert.equal(cells[1], printed.N ? formula.replace(/^(\S+)/, `$1 (N=${printed.N})`) : formula, `row ${i + 1}: model`);
     assert.deepEqual(cells.slice(2), [`${printed.A} ± ${printed.se_A}`, `${printed.B} ± ${printed.se_B}`, printed.S,
                                       printed.r2, printed.aicc, printed.akaike_weight], `row ${i + 1}`);
   });
