@@ -66,12 +66,12 @@ struct LineSums {
 };
 
 // The weight of point i on the straight line: its weight on Y (1 without weights) over (dz/dY)^2,
-// divided twice so that a steep transform (1/Y of a tiny Y) keeps the weight within the doubles.
+// divided twice where the square leaves the normal doubles (1/Y of a tiny Y), so the weight stays in them.
 static inline double lineWeight(const LineProblem* problem, const ModelRow* row, int i)
 {
     double slope = fabs(row->lineSlopeInY(problem->x[i], problem->y[i]));
-    double w = weightAt(problem->w, i);
-    return w / slope / slope;
+    double w = weightAt(problem->w, i), square = slope * slope;
+    return isnormal(square) ? w / square : w / slope / slope;
 }
 
 // Welford's update of the means and spreads; weighted, each point counts with its weight on the line
@@ -266,10 +266,10 @@ static FitResult plainLineFit(const double* x, const double* y, int count, int m
 }
 
 // Sums over the points of a weighted fit on Y at A=a, B=b, in its scaled units: the unweighted and the
-// weighted residual sums, the weighted mean and spread of Y about the first Y, the sum of w Y^2, and the
-// largest magnitudes the scales come from.
+// weighted residual sums, the weighted sums of Y and Y^2 about the first Y (so that large offsets keep
+// their digits, as in the plain fit), the sum of w Y^2, and the largest magnitudes the scales come from.
 struct WeightedSums {
-    double residualSum, chi2, weightTotal, meanY, spreadYY, sumYY;
+    double residualSum, chi2, weightTotal, sumY, sumDYY, sumYY;
     double largestR, largestW, largestDY, largestY;
 };
 
@@ -290,9 +290,8 @@ static WeightedSums sumWeighted(const LineProblem* p, const ModelRow* row, doubl
         sums.chi2 = w * r * r + sums.chi2;
         sums.sumYY = w * scaledY * scaledY + sums.sumYY;
         sums.weightTotal += w;
-        double d = dy - sums.meanY;
-        sums.meanY = (sums.weightTotal > 0.0 ? d * (w / sums.weightTotal) : 0.0) + sums.meanY;
-        sums.spreadYY = w * d * (dy - sums.meanY) + sums.spreadYY;
+        sums.sumY = w * dy + sums.sumY;
+        sums.sumDYY = w * dy * dy + sums.sumDYY;
     }
     return sums;
 }
@@ -311,9 +310,10 @@ static FitResult measureWeighted(const LineProblem* p, const ModelRow* row, doub
     }
     line->residualSum = ScaledSum{sums.residualSum, rExponent};
     line->chi2 = ScaledSum{sums.chi2, rExponent + wExponent / 2};
-    line->spreadYY = ScaledSum{sums.spreadYY < 0.0 ? 0.0 : sums.spreadYY, dyExponent + wExponent / 2};
+    double spread = sums.sumDYY - sums.sumY * (sums.sumY / sums.weightTotal);
+    line->spreadYY = ScaledSum{spread < 0.0 ? 0.0 : spread, dyExponent + wExponent / 2}; // below 0 by rounding
     line->sumYY = ScaledSum{sums.sumYY, yExponent + wExponent / 2};
-    line->meanY = p->y[0] + ldexp(sums.meanY, dyExponent);
+    line->meanY = p->y[0] + ldexp(sums.sumY / sums.weightTotal, dyExponent);
     FitResult fit = {a, b, scaledSumTotal(line->residualSum), 0.0};
     fit.s = p->count >= 2 ? scaledSumRoot(line->residualSum, (double)(p->count - 1)) : 0.0;
     return fit;

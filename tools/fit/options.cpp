@@ -358,7 +358,7 @@ bool showHelp(FitOptions* options, const char*, std::string*)
            "method); --refine gives them from the Jacobian at the least-squares solution. With --all,\n"
            "{count} lines S=... A=... B=... se_A=... se_B=... r2=... aicc=... akaike_weight=... model=K Y=...\n"
            "(N=... before Y= of model {power}; a form of a curve an earlier line showed names that model),\n"
-           "ranked by AICc on Y (of the refined fits with --refine; K = fitted parameters + 1; with weights\n"
+           "ranked by AICc on Y (of the refined fits with --refine; k = fitted parameters + 1; with weights\n"
            "from the weighted sum), the Akaike weights among the fits of every point; fits that leave\n"
            "points out follow, then those without a fit; --plot, --residuals and --plot-residuals then\n"
            "show the first. Weights (--sigma, --weight) act on Y and reach each model's straight line as\n"
