@@ -48,6 +48,7 @@ fetch_source() {
   if [ -n "$dsc" ] && dpkg-source -x "$dsc" "$deps/$name-src" >/dev/null 2>&1; then return 0; fi
   orig=$(ls -t "$deps/${source}_"*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | grep -v -- '-[a-z0-9]*\.tar' | head -n 1 || true)
   [ -n "$orig" ] || { echo "web.sh: the source of $source could not be downloaded" >&2; exit 1; }
+  rm -rf "$deps/$name-src"
   mkdir -p "$deps/$name-src"
   tar -xf "$orig" -C "$deps/$name-src" --strip-components=1
 }
