@@ -15,6 +15,7 @@ packages=(
   python3 desktop-file-utils man-db
   dpkg-dev file lintian appstream
   libfast-float-dev emscripten chromium fontconfig
+  make bzip2 xz-utils  # the configure and make of the page's libraries, their source tarballs
 )
 
 missing=()

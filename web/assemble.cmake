@@ -1,14 +1,19 @@
 # Puts the page together in OUT: the page's own files from web/, the program (kelvora.js, .wasm, .data),
-# the icons drawn from the program's icon, and the service worker named after a digest of all of them.
-#   cmake -DSOURCE=web -DPROGRAM=<dir of kelvora.js> -DOUT=<page dir> -DPYTHON=... -DICON_SCRIPT=... -P assemble.cmake
+# kelvora-fit's module for the lab (kelvora-fit.js, .wasm), the icons drawn from the program's icon, and
+# the service worker named after a digest of all of them.
+#   cmake -DSOURCE=web -DPROGRAM=<dir of kelvora.js> -DFIT=<dir of kelvora-fit.js> -DOUT=<page dir> -DPYTHON=... -DICON_SCRIPT=... -P assemble.cmake
 file(MAKE_DIRECTORY ${OUT})
 set(files)
-foreach(name index.html page.js page.css manifest.webmanifest)
+foreach(name index.html page.js lab.js page.css manifest.webmanifest)
   file(COPY_FILE ${SOURCE}/${name} ${OUT}/${name} ONLY_IF_DIFFERENT)
   list(APPEND files ${OUT}/${name})
 endforeach()
 foreach(name kelvora.js kelvora.wasm kelvora.data)
   file(COPY_FILE ${PROGRAM}/${name} ${OUT}/${name} ONLY_IF_DIFFERENT)
+  list(APPEND files ${OUT}/${name})
+endforeach()
+foreach(name kelvora-fit.js kelvora-fit.wasm)
+  file(COPY_FILE ${FIT}/${name} ${OUT}/${name} ONLY_IF_DIFFERENT)
   list(APPEND files ${OUT}/${name})
 endforeach()
 foreach(size 192 512)

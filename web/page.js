@@ -1,7 +1,7 @@
 // The page around the device: the canvas at a whole-number zoom, the pointer, keys and rotation as the
-// device's input, Documents in the browser's storage with upload and download, and the hooks the browser
-// tests read (KelvoraPage.stats, KelvoraPage.isIdle). The program's side is
-// platform/src/backends/browser/browser_backend.cpp.
+// device's input, Documents in the browser's storage with upload and download, input sent for the lab
+// (web/lab.js) as a person would type it, and the hooks the browser tests read (KelvoraPage.stats,
+// KelvoraPage.isIdle). The program's side is platform/src/backends/browser/browser_backend.cpp.
 'use strict';
 
 const KelvoraPage = (() => {
@@ -13,6 +13,7 @@ const KelvoraPage = (() => {
   const context = canvas.getContext('2d', {alpha: false});
   const stage = document.getElementById('stage');
   const statusLine = document.getElementById('status');
+  const storageAlert = document.getElementById('storage-alert');
   const queue = [];
   let wake = null;            // resolves the program's wait
   let image = null;
@@ -29,6 +30,14 @@ const KelvoraPage = (() => {
   const stats = {frames: 0, waits: 0, firstFrame: null, syncs: 0, wokeAt: 0, idleAt: 0};
 
   function say(text) { statusLine.textContent = text; }
+
+  // A failure of the browser's storage stays in view until a later store succeeds: what is not stored
+  // is lost with the page, so the person must know to download it.
+  function storageFailed(text) {
+    storageAlert.textContent = `${text}. Files in Documents last only until the page is closed: ` +
+                               'download them from "Documents…" to keep them.';
+    storageAlert.hidden = false;
+  }
 
   // ---- The screen ------------------------------------------------------------------------------------
 
@@ -58,6 +67,7 @@ const KelvoraPage = (() => {
     if (stats.firstFrame === null) {
       stats.firstFrame = performance.now();
       document.getElementById('loading').remove();
+      registerServiceWorker();
     }
   }
 
@@ -91,6 +101,41 @@ const KelvoraPage = (() => {
 
   // The program waits with nothing left to do.
   function isIdle() { return wake !== null && queue.length === 0; }
+
+  function whenIdle() {
+    return new Promise(resolve => {
+      const check = () => (isIdle() || ended ? resolve() : setTimeout(check, 10));
+      check();
+    });
+  }
+
+  // ---- Input for the lab ---------------------------------------------------------------------------
+
+  // What the device shows on top: the class of its active top-level window ("KELVORA" is the main
+  // window), "" while a menu is open, null before the program runs.
+  let activeAnswer = null;
+  function activeWindowIs(name) { activeAnswer = name; }
+  function activeWindow() {
+    if (!running || typeof Module._kelvora_page_ask_active_window !== 'function') return null;
+    activeAnswer = null;
+    Module._kelvora_page_ask_active_window();
+    return activeAnswer;
+  }
+
+  function pressKey(vk) {
+    push(KEY_DOWN, 0, 0, vk);
+    push(KEY_UP, 0, 0, vk);
+  }
+
+  // Text as the keyboard gives it: a letter or digit with its key, other characters alone.
+  function typeText(text) {
+    for (const ch of text) {
+      const vk = /^[a-z0-9]$/i.test(ch) ? ch.toUpperCase().charCodeAt(0) : 0;
+      if (vk) push(KEY_DOWN, 0, 0, vk);
+      push(CHAR, 0, 0, 0, ch.codePointAt(0));
+      if (vk) push(KEY_UP, 0, 0, vk);
+    }
+  }
 
   function devicePoint(e) {
     const r = canvas.getBoundingClientRect();
@@ -187,14 +232,15 @@ const KelvoraPage = (() => {
       try {
         FS.mount(IDBFS, {}, folder);
       } catch (error) {
-        say('Documents cannot be kept in this browser: files last until the page is closed');
+        storageFailed('Documents cannot be kept in this browser');
         resolve();
         return;
       }
       FS.syncfs(true, error => {
-        if (error) say('Documents could not be read from the browser\'s storage');
+        if (error) storageFailed(`The browser's storage cannot be read (${error.message || error})`);
         resolve();
       });
+      if (navigator.storage && navigator.storage.persist) navigator.storage.persist().catch(() => {});
     });
   }
 
@@ -209,7 +255,8 @@ const KelvoraPage = (() => {
     fs.syncfs(false, error => {
       syncing = false;
       stats.syncs++;
-      if (error) say('Documents could not be stored in the browser\'s storage');
+      if (error) storageFailed(`Documents could not be stored in the browser (${error.message || error})`);
+      else if (!syncAgain) storageAlert.hidden = true;
       if (syncAgain) {
         syncAgain = false;
         storeDocuments();
@@ -237,6 +284,21 @@ const KelvoraPage = (() => {
     return base === '' || base === '.' || base === '..' ? null : base;
   }
 
+  // Writes a file of the page's making into Documents and stores the folder; false (and said) when the
+  // file system refuses it.
+  function writeDocument(name, data) {
+    try {
+      fs.writeFile(`${documents}/${name}`, data);
+    } catch (error) {
+      say(`${name}: not written (${error.message || error})`);
+      return false;
+    }
+    storeDocuments();
+    return true;
+  }
+
+  function readDocument(name) { return fs.readFile(`${documents}/${name}`); }
+
   async function upload(files) {
     for (const file of files) {
       const name = documentName(file.name);
@@ -263,8 +325,11 @@ const KelvoraPage = (() => {
     if (fs) upload([...uploadInput.files]).finally(() => { uploadInput.value = ''; });
   });
 
-  function download(name) {
-    const url = URL.createObjectURL(new Blob([fs.readFile(`${documents}/${name}`)], {type: 'text/plain'}));
+  function download(name) { saveFile(name, fs.readFile(`${documents}/${name}`), 'text/plain'); }
+
+  // Gives the browser bytes to save as a file of that name.
+  function saveFile(name, data, type) {
+    const url = URL.createObjectURL(new Blob([data], {type}));
     const link = document.createElement('a');
     link.href = url;
     link.download = name;
@@ -306,15 +371,21 @@ const KelvoraPage = (() => {
     say(status === 0 ? 'Kelvora has ended; reload the page to start it again' : `Kelvora ended (status ${status})`);
   }
 
-  if ('serviceWorker' in navigator && location.protocol !== 'file:') {
+  // The service worker keeps the page's files for offline starts. It is registered once the program
+  // has drawn, so that it finds the program's files in the browser's cache instead of fetching them
+  // a second time while the page still is.
+  function registerServiceWorker() {
+    if (!('serviceWorker' in navigator) || location.protocol === 'file:') return;
     navigator.serviceWorker.register('sw.js').catch(() => {});
   }
   layout();
   running = true;
 
-  return {showScreen, nextEvent, takeEvent, isIdle, openDocuments, documentsChanged, programEnded, stats,
-          documentFiles, ended: () => ended, stored: () => !syncing && !syncAgain,
-          unsaved: () => running && unsavedInput, documentsFolder: () => documents};
+  return {showScreen, nextEvent, takeEvent, isIdle, whenIdle, openDocuments, documentsChanged, programEnded,
+          stats, documentFiles, writeDocument, readDocument, saveFile, say, activeWindowIs, activeWindow,
+          pressKey, typeText, ended: () => ended, stored: () => !syncing && !syncAgain,
+          unsaved: () => running && unsavedInput, documentsFolder: () => documents,
+          ready: () => fs !== null && stats.firstFrame !== null};
 })();
 
 // The emscripten runtime's settings: where its files are, where its messages go.

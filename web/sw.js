@@ -2,9 +2,13 @@
 // carries a digest of the files (written at build time): a new build replaces the old cache whole.
 'use strict';
 const CACHE = 'kelvora-@PAGE_VERSION@';
-const FILES = ['./', 'index.html', 'page.js', 'page.css', 'kelvora.js', 'kelvora.wasm', 'kelvora.data',
-               'manifest.webmanifest', 'icon-192.png', 'icon-512.png'];
+const FILES = ['./', 'index.html', 'page.js', 'lab.js', 'page.css', 'kelvora.js', 'kelvora.wasm', 'kelvora.data',
+               'kelvora-fit.js', 'kelvora-fit.wasm', 'manifest.webmanifest', 'icon-192.png', 'icon-512.png'];
 
+// The page registers this worker once the program runs, so the files it fetched are in the browser's
+// cache by then: their requests are answered after a check with the server ("not modified") instead
+// of a second download. kelvora-fit's module, which the page fetches only when the lab is used, is
+// fetched here.
 self.addEventListener('install', event => {
   event.waitUntil(caches.open(CACHE).then(cache => cache.addAll(FILES)).then(() => self.skipWaiting()));
 });

@@ -26,6 +26,9 @@ void stop();
 // it would cross the program's window procedures and WinMain. Without a handler the headless device
 // says on standard error that no input will come, and behaves as if it returned false.
 void set_idle_handler(std::function<bool()> handler);
+// Makes the headless device running keep only its documents folder, as the web page's does (the file
+// pickers then stay within it); false again at every start.
+void keep_only_documents(bool only);
 
 // Input. Coordinates are screen pixels. Keys are virtual-key codes (VK_RETURN, 'A', VK_F1 ...).
 void tap(int x, int y);

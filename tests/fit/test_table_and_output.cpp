@@ -227,7 +227,9 @@ TEST(PlainTableLimits, DecimalCommasOnlyWhenTheWholeBlockShowsThem)
         {"1;2\n3;4\n", false},           // no comma
         {"1,5;2,5\n3.5;4\n", false},     // a decimal point too
         {"1,5\n2,5\n", false},           // a comma-separated table of integers
-        {"1,5;2,5;3\n", false},          // three fields
+        {"1,5;2,5;3\n", true},           // X, Y and a third column (sigma, or one to pick)
+        {"x\ty\ts\n1,5\t2,5\t0,1\n2\t3,5\t0,25\n", true},
+        {"1,5;2,5;3.5\n", false},        // a decimal point in the third column
         {"1,5;2,5\nend\n", false},
     };
     for (const auto& c : cases) EXPECT_EQ(showsDecimalCommas(c.text, strlen(c.text)), c.commas) << c.text;

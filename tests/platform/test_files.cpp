@@ -598,6 +598,53 @@ TEST_F(DocumentsFolderTest, UnreachableDocumentsFolderIsToldAndTheWorkingFolderI
     fs::current_path(started_in);
 }
 
+// Where only Documents is kept (the web page), the picker never leaves it: no way up from it, a start
+// folder outside it gives way to it, and a name that leads out is refused with a message.
+TEST_F(DocumentsFolderTest, PickersThatKeepToDocumentsNeverLeaveIt)
+{
+    kelvora::device::keep_only_documents(true);
+    const std::string documents = m_root + "/home/Documents";
+    fs::create_directories(documents + "/inner");
+    struct Case {
+        const char* name;
+        std::wstring typed;       // after the first look
+        bool refused;             // a message says why, and the picker stays
+        std::wstring saved;       // the path handed back ("" with Cancel)
+    };
+    const std::wstring docs = wide(documents);
+    const Case cases[] = {
+        {"a name in Documents", L"kept.dat", false, docs + L"/kept.dat"},
+        {"a name in a folder of Documents", L"inner/kept.dat", false, docs + L"/inner/kept.dat"},
+        {"the way up typed", L"../out.dat", true, L""},
+        {"a full path elsewhere", wide(m_root) + L"/out.dat", true, L""},
+        {"a folder elsewhere", L"/tmp", true, L""},
+    };
+    for (const Case& c : cases) {
+        wcscpy(m_file, L"Kelvora1");
+        std::wstring folder_line, told;
+        std::vector<std::wstring> rows;
+        script().push_back([&] {
+            folder_line = text_of(picker_item(kFolderLine));
+            rows = list_items();
+            kelvora::device::type(c.typed);
+            kelvora::device::key(VK_RETURN);
+        });
+        if (c.refused) {
+            script().push_back([&] {
+                told = kelvora::device::top_level_windows().front().title;
+                kelvora::device::key(VK_RETURN); // closes the message
+            });
+            script().push_back([] { kelvora::device::key(VK_ESCAPE); });
+        }
+        OPENFILENAMEW r = request(); // its initial folder, the test's root, lies outside Documents
+        EXPECT_EQ(GetSaveFileNameW(&r), !c.refused) << c.name;
+        EXPECT_EQ(folder_line, docs) << c.name << ": the picker opens in Documents";
+        EXPECT_EQ(rows, std::vector<std::wstring>{L"[inner]"}) << c.name << ": no way up out of Documents";
+        EXPECT_EQ(told, c.refused ? L"File" : L"") << c.name;
+        EXPECT_EQ(c.refused ? std::wstring() : std::wstring(m_file), c.saved) << c.name;
+    }
+}
+
 } // namespace
 
 // A tap a row off, on the list's border above "[..]", selects nothing; a tap on "[..]" highlights it

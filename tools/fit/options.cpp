@@ -17,6 +17,7 @@
 #include <charconv>
 #include <string>
 
+#include "double_chars.h"
 #include "kelvora_version.h"
 #include "models.h"
 #include "options_methods.h"
@@ -53,7 +54,7 @@ bool parseFiniteDouble(const char* text, double* value)
     const char* first = *text == '+' ? text + 1 : text;
     const char* end = text + strlen(text);
     double parsed = 0.0;
-    std::from_chars_result r = std::from_chars(first, end, parsed);
+    std::from_chars_result r = readDoubleChars(first, end, &parsed);
     if (r.ec == std::errc::result_out_of_range) {
         // Below the smallest double: strtod rounds it as the points file reads it; above: refused.
         parsed = strtod(text, nullptr);

@@ -5,6 +5,8 @@
 // number reader, so a number of any length reads as it does in a points file.
 #include "plain_table.h"
 
+#include "double_chars.h"
+
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -240,7 +242,7 @@ bool blockFieldIsNumber(BlockField field, bool decimalCommas)
     const char* first = text[0] == '+' ? text.data() + 1 : text.data();
     const char* end = text.data() + text.size();
     double value = 0.0;
-    std::from_chars_result r = std::from_chars(first, end, value);
+    std::from_chars_result r = readDoubleChars(first, end, &value);
     // Below the smallest double from_chars says "out of range"; it is still a number.
     if (r.ec == std::errc::result_out_of_range && r.ptr == end) return isfinite(strtod(text.c_str(), NULL));
     return r.ec == std::errc() && r.ptr == end && isfinite(value);
@@ -293,8 +295,9 @@ bool showsDecimalCommas(const char* block, size_t length)
         bool header = !seenContent && !hasDigit(fields[0]) && (count < 2 || !hasDigit(fields[1]));
         seenContent = true;
         if (header) continue;
-        if (count != 2) return false;
-        for (int i = 0; i < 2; ++i) {
+        // X and Y, and a third column (sigma, or more the caller picks from) as well.
+        if (count < 2) return false;
+        for (int i = 0; i < count; ++i) {
             if (!blockFieldIsNumber(fields[i], true)) return false;
             commaSeen = commaSeen || memchr(fields[i].begin, ',', (size_t)(fields[i].end - fields[i].begin)) != NULL;
         }

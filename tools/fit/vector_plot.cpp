@@ -7,7 +7,6 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 #include <errno.h>
-#include <fontconfig/fontconfig.h>
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
@@ -15,6 +14,7 @@
 
 #include "models.h"
 #include "picture_file.h"
+#include "plot_font.h"
 
 namespace {
 
@@ -25,7 +25,6 @@ const double MARKER_RADIUS = 2.2;
 const double PAD = 8.0;
 const int MAX_TICKS = 7;
 const int TICK_CAPACITY = 32;
-const char* const FONT_FACE = "DejaVu Sans";
 
 struct Range {
     double lower, upper;
@@ -385,7 +384,6 @@ void drawPlot(cairo_t* cr, const VectorPlot* plot)
 {
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
-    cairo_select_font_face(cr, FONT_FACE, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, FONT_SIZE);
 
     Range x, y, residual;
@@ -445,16 +443,14 @@ bool writeVectorStream(FILE* file, const void* content)
     }
     errno = 0;
     cairo_t* cr = cairo_create(surface);
+    PlotFont font = openPlotFont(cr);
     drawPlot(cr, plot);
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
-    // cairo and fontconfig keep their font tables for the life of the process; a plot is drawn once a
-    // run, so they go now (the next plot loads them again).
-    cairo_debug_reset_static_data();
-    FcFini();
+    closePlotFont(&font);
     if (status != CAIRO_STATUS_SUCCESS) {
         snprintf(vector->message, sizeof vector->message, "%s", cairo_status_to_string(status));
         return false;

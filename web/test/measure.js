@@ -1,6 +1,7 @@
 // Measures the page in headless Chromium and prints one line per figure: its size gzipped, the time from
-// navigation to the first frame, the CPU an idle page uses, and Calculate on 100,000 loaded points
-// against kelvora-replay (the native headless device) in the same run. Medians of several runs.
+// navigation to the first frame, the CPU an idle page uses, Calculate on 100,000 loaded points against
+// kelvora-replay (the native headless device) in the same run, and the lab's "Fit all models" on 1,000
+// points. Medians of several runs.
 //   node measure.js PAGE_DIR KELVORA_REPLAY
 'use strict';
 const fs = require('fs');
@@ -13,7 +14,7 @@ const driver = require('./driver');
 const [pageDir, replayArgument] = process.argv.slice(2);
 const replay = path.resolve(replayArgument);
 const median = values => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
-const LOAD_FIRST = 'tap 200 307\ntap 150 262\ntap 30 97\ntap 140 279\n';
+const LOAD_MANY = 'tap 200 307\ntap 150 262\ntype many.dat\ntap 140 279\n';
 const CALCULATE = 'tap 200 269\n';
 
 function sizes() {
@@ -94,7 +95,7 @@ async function main() {
     await page.waitForFunction(() => KelvoraPage.documentFiles().includes('many.dat'));
     const browserTimes = [], nativeTimes = [];
     for (let i = 0; i < 5; ++i) {
-      await driver.playScript(page, LOAD_FIRST);
+      await driver.playScript(page, LOAD_MANY);
       await driver.playScript(page, CALCULATE);
       browserTimes.push(await page.evaluate(() => KelvoraPage.stats.idleAt - KelvoraPage.stats.wokeAt));
       await driver.playScript(page, 'key F1\n');  // back to the main window
@@ -102,11 +103,32 @@ async function main() {
     // Natively, a script with Calculate against the same script without it: the difference is noisy,
     // so more runs.
     for (let i = 0; i < 11; ++i)
-      nativeTimes.push((nativeSeconds(dir, LOAD_FIRST + CALCULATE) - nativeSeconds(dir, LOAD_FIRST)) * 1000);
+      nativeTimes.push((nativeSeconds(dir, LOAD_MANY + CALCULATE) - nativeSeconds(dir, LOAD_MANY)) * 1000);
     console.log(`Calculate on 100,000 points (fit and the results window's paint): page median ` +
                 `${median(browserTimes).toFixed(1)} ms, native kelvora-replay median ${median(nativeTimes).toFixed(1)} ms ` +
                 `(page ${browserTimes.map(t => t.toFixed(0)).join(', ')}; native ${nativeTimes.map(t => t.toFixed(0)).join(', ')})`);
     fs.rmSync(dir, {recursive: true, force: true});
+
+    // "Fit all models" of the lab on 1,000 points: kelvora-fit --all, --json and text, in fresh
+    // instances; the first run also fetches and compiles kelvora-fit's module.
+    await page.evaluate(text => KelvoraPage.writeDocument('thousand.dat', text), pointsFile(1000));
+    const rankTimes = [];
+    for (const refine of [false, true]) {
+      const times = [];
+      for (let i = 0; i < 6; ++i) {
+        await page.evaluate(async refine => {
+          if (!document.getElementById('rank-panel').open) document.getElementById('rank').click();
+          document.getElementById('rank-source').value = 'thousand.dat';
+          document.getElementById('rank-refine').checked = refine;
+          document.getElementById('rank-run').click();
+        }, refine);
+        await page.waitForFunction(() => KelvoraLab.chosen() !== null, {timeout: 60000});
+        times.push(await page.evaluate(() => KelvoraLab.stats.rankMs));
+      }
+      rankTimes.push(`${refine ? 'least squares on Y' : 'linearised'}: median ${median(times.slice(1)).toFixed(1)} ms ` +
+                     `(first ${times[0].toFixed(0)}; ${times.slice(1).map(t => t.toFixed(0)).join(', ')})`);
+    }
+    console.log(`"Fit all models" on 1,000 points, ${rankTimes.join('; ')}`);
   } finally {
     await browser.close();
     server.close();

@@ -5,49 +5,19 @@
 // the page or the driver is not built.
 'use strict';
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const {execFileSync} = require('child_process');
+const native = require('./native');
 
 const [pageDir, replay, examples] = process.argv.slice(2);
-if (!pageDir || !fs.existsSync(path.join(pageDir, 'index.html'))) {
-  console.log(`skipped: no page built in ${pageDir} (scripts/web.sh build makes it)`);
-  process.exit(77);
-}
-let driver;
-try {
-  driver = require('./driver');
-} catch (error) {
-  console.log('skipped: the test driver is not installed (npm ci in web/test; scripts/web.sh test does it)');
-  process.exit(77);
-}
+const driver = native.driverFor(pageDir);
 const test = require('node:test');
 const assert = require('node:assert');
 
 const THREE_POINTS = '3\n1 3\n2 5\n3 7\n';
-const temporary = () => fs.mkdtempSync(path.join(os.tmpdir(), 'kelvora-web-test-'));
+const temporary = native.temporary;
+const runNative = (script, files) => native.runNative(replay, script, files);
 
-// Runs kelvora-replay on the script in a folder of its own (HOME there too, Documents holding `files`),
-// with a last shot "final.png"; returns the folder.
-function runNative(script, files = {}) {
-  const dir = temporary();
-  fs.mkdirSync(path.join(dir, 'Documents'));
-  for (const [name, text] of Object.entries(files)) fs.writeFileSync(path.join(dir, 'Documents', name), text);
-  fs.writeFileSync(path.join(dir, 'script.replay'), `${script}\nshot final.png\n`);
-  execFileSync(replay, ['script.replay'], {cwd: dir, env: {...process.env, HOME: dir, XDG_CONFIG_HOME: dir},
-                                           stdio: ['ignore', 'ignore', 'inherit']});
-  return dir;
-}
-
-let server, browser;
-test.before(async () => {
-  ({server, url: test.url} = await driver.serve(pageDir));
-  browser = await driver.launch();
-});
-test.after(async () => {
-  await browser.close();
-  server.close();
-});
+const shared = native.withBrowser(test, driver, pageDir);
 
 // Plays the script in the page with shots into a folder of its own and a last shot "final.png", and
 // checks every shot against the headless device's of the same name: 0 pixels may differ.
@@ -69,7 +39,7 @@ test('the demo and panel scripts leave the headless device\'s pixels in the canv
   for (const name of ['demo.replay', 'panel.replay']) {
     await t.test(name, async () => {
       const script = fs.readFileSync(path.join(examples, name), 'utf8');
-      const page = await driver.open(browser, test.url);
+      const page = await driver.open(shared.browser, shared.url);
       assert.ok(await playAndCompare(page, script, runNative(script)) >= 2);
       await page.close();
     });
@@ -78,7 +48,7 @@ test('the demo and panel scripts leave the headless device\'s pixels in the canv
 
 test('at a 360x640 touch screen the stylus-only script completes with taps alone', async () => {
   const script = fs.readFileSync(path.join(examples, 'panel.replay'), 'utf8');
-  const page = await driver.open(browser, test.url, {width: 360, height: 640, touch: true, scale: 2});
+  const page = await driver.open(shared.browser, shared.url, {width: 360, height: 640, touch: true, scale: 2});
   const zoom = await page.evaluate(() => document.getElementById('screen').getBoundingClientRect().width / 240);
   assert.equal(zoom * 2 % 1, 0, 'the canvas is not at a whole number of device pixels per screen pixel');
   await playAndCompare(page, script, runNative(script), {touch: true});
@@ -86,7 +56,7 @@ test('at a 360x640 touch screen the stylus-only script completes with taps alone
 });
 
 test('an idle page draws nothing and its program does not wake', async () => {
-  const page = await driver.open(browser, test.url);
+  const page = await driver.open(shared.browser, shared.url);
   await driver.playScript(page, 'tap 40 56\ntype 12\n');
   const before = await page.evaluate(() => ({...KelvoraPage.stats}));
   await new Promise(resolve => setTimeout(resolve, 2000));
@@ -99,9 +69,10 @@ test('an idle page draws nothing and its program does not wake', async () => {
   await page.close();
 });
 
-// HELP, "Load the data from the file", the first file of the picker, OK; then HELP, "Save the data to
-// the file", the name, OK; then Calculate.
-const LOAD_FIRST = 'tap 200 307\ntap 150 262\ntap 30 97\ntap 140 279\n';
+// HELP, "Load the data from the file", the name, OK (typed: the page's picker has no way up out of
+// Documents, the native one has, so their rows differ); then HELP, "Save the data to the file", the
+// name, OK; then Calculate.
+const LOAD = name => `tap 200 307\ntap 150 262\ntype ${name}\ntap 140 279\n`;
 const SAVE_AS = name => `tap 200 307\ntap 150 282\ntype ${name}\ntap 140 279\n`;
 const CALCULATE = 'tap 200 269\n';
 
@@ -112,13 +83,13 @@ async function stored(page) {
 test('Documents: upload, Load and Save in the picker, a reload keeps the files, download gives them back', async () => {
   const dir = temporary();
   fs.writeFileSync(path.join(dir, 'three.dat'), THREE_POINTS);
-  const page = await driver.open(browser, test.url);
+  const page = await driver.open(shared.browser, shared.url);
   const [chooser] = await Promise.all([page.waitForFileChooser(), page.click('#open')]);
   await chooser.accept([path.join(dir, 'three.dat')]);
   await page.waitForFunction(() => KelvoraPage.documentFiles().includes('three.dat'));
   await stored(page);
 
-  await driver.playScript(page, LOAD_FIRST);
+  await driver.playScript(page, LOAD('three.dat'));
   assert.equal(await page.evaluate(() => KelvoraPage.unsaved()), true, 'loaded points count as unsaved work');
   await driver.playScript(page, SAVE_AS('kept.dat'));
   await stored(page);
@@ -132,7 +103,7 @@ test('Documents: upload, Load and Save in the picker, a reload keeps the files, 
   assert.equal(kept, THREE_POINTS);
 
   // The kept file loads through the picker after the reload, and its fit is the headless device's.
-  const script = LOAD_FIRST + CALCULATE;
+  const script = LOAD('kept.dat') + CALCULATE;
   await playAndCompare(page, script, runNative(script, {'kept.dat': THREE_POINTS, 'three.dat': THREE_POINTS}));
 
   // Download from the Documents list.
@@ -155,7 +126,7 @@ test('leaving with unsaved points asks first; without, it does not', async () =>
   // An upload after typing is not a save of what was typed.
   for (const [script, upload, asks] of [['', false, false], ['tap 40 56\ntype 4\n', false, true],
                                         ['tap 40 56\ntype 4\n', true, true], ['rotate\n', false, false]]) {
-    const page = await driver.open(browser, test.url);
+    const page = await driver.open(shared.browser, shared.url);
     await driver.playScript(page, script);
     if (upload) {
       const [chooser] = await Promise.all([page.waitForFileChooser(), page.click('#open')]);
@@ -176,7 +147,7 @@ test('leaving with unsaved points asks first; without, it does not', async () =>
 });
 
 test('a phone turned to landscape turns the screen, as the rotate line does', async () => {
-  const page = await driver.open(browser, test.url, {width: 360, height: 640, touch: true, scale: 2});
+  const page = await driver.open(shared.browser, shared.url, {width: 360, height: 640, touch: true, scale: 2});
   const session = await page.createCDPSession();
   await session.send('Emulation.setDeviceMetricsOverride', {
     width: 640, height: 360, deviceScaleFactor: 2, mobile: true, screenOrientation: {type: 'landscapePrimary', angle: 90}});
@@ -190,9 +161,9 @@ test('a phone turned to landscape turns the screen, as the rotate line does', as
 });
 
 test('the page is installable and starts offline after its first visit', async () => {
-  const context = await browser.createBrowserContext();
+  const context = await shared.browser.createBrowserContext();
   const page = await context.newPage();
-  await page.goto(test.url, {waitUntil: 'load'});
+  await page.goto(shared.url, {waitUntil: 'load'});
   await driver.settle(page);
   const session = await page.createCDPSession();
   const manifest = await session.send('Page.getAppManifest');

@@ -23,6 +23,9 @@ public:
     virtual bool has_clipboard() const { return false; }
     virtual std::wstring clipboard_text() { return {}; }
     virtual void set_clipboard_text(std::wstring_view) {}
+    // True where only the documents folder outlasts the device (a web page): the file pickers then
+    // stay within it.
+    virtual bool keeps_only_documents() const { return false; }
 };
 
 } // namespace platform

@@ -3,7 +3,9 @@
 #include <aygshell.h>
 #include <commdlg.h>
 
+#include "backends/backend.h"
 #include "controls/controls_common.h"
+#include "device/device.h"
 #include "dialogs/dialogs.h"
 #include "files/file_names.h"
 #include "text/text_encoding.h"
@@ -34,6 +36,7 @@ struct FileDialogState {
     OPENFILENAMEW* request = nullptr;
     bool save = false;
     std::string folder; // absolute, host bytes, without a trailing slash except for "/"; empty: none
+    std::string bound;  // the folder the picker may not leave (canonical); empty: none
     std::string no_folder_reason; // why the picker opened in no folder (the documents folder failed)
     std::wstring initial_name; // wide file name, bytes that are not UTF-8 kept (see file_names.h)
     std::vector<std::string> patterns;
@@ -70,6 +73,18 @@ std::string canonical(const std::string& path)
 {
     char resolved[PATH_MAX];
     return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+// Where only the documents folder lasts, the picker keeps to it: nothing saved elsewhere is lost.
+std::string picker_bound()
+{
+    const Backend* backend = device().m_backend.get();
+    return backend && backend->keeps_only_documents() ? canonical(documents_folder().path) : std::string();
+}
+
+bool within_bound(const FileDialogState& st, const std::string& canonical_path)
+{
+    return st.bound.empty() || canonical_path == st.bound || canonical_path.starts_with(st.bound + "/");
 }
 
 // The patterns of the chosen filter ("*.dat;*.txt"); all files when there is no filter.
@@ -128,7 +143,7 @@ void read_folder(FileDialogState& st)
     std::sort(folders.begin(), folders.end(), by_name);
     std::sort(files.begin(), files.end(), by_name);
     st.rows.clear();
-    if (st.folder != "/")
+    if (st.folder != "/" && (st.bound.empty() || st.folder != st.bound))
         st.rows.push_back({true, ".."});
     st.rows.insert(st.rows.end(), folders.begin(), folders.end());
     st.rows.insert(st.rows.end(), files.begin(), files.end());
@@ -172,7 +187,7 @@ void show_folder(HWND dlg, FileDialogState& st)
 void enter_folder(HWND dlg, FileDialogState& st, const Row& row)
 {
     const std::string target = row.name == ".." ? parent_of(st.folder) : canonical(join(st.folder, row.name));
-    if (target.empty() || !is_folder(target))
+    if (target.empty() || !is_folder(target) || !within_bound(st, target))
         return;
     st.folder = target;
     show_folder(dlg, st);
@@ -315,6 +330,11 @@ void confirm(HWND dlg, FileDialogState& st)
     // A name without a folder is taken in the folder shown, an absolute path as it is.
     const std::wstring typed_path = name[0] == L'/' ? name : files::from_host_name(join(st.folder, "")) + name;
     const std::string typed_on_disk = host_name(typed_path);
+    if (!within_bound(st, canonical(is_folder(typed_on_disk) ? typed_on_disk : parent_of(typed_on_disk)))) {
+        MessageBoxW(dlg, L"Only the files in Documents are kept here: choose a name in Documents.", L"File",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     if (is_folder(typed_on_disk)) {
         st.folder = canonical(typed_on_disk);
         SetDlgItemTextW(dlg, kNameFieldId, L"");
@@ -417,6 +437,8 @@ void choose_start(FileDialogState& st)
         st.no_folder_reason = folder.empty() && documents.problem.empty() ? documents.path + ": cannot be opened"
                                                                           : documents.problem;
     }
+    if (!within_bound(st, folder))
+        folder = st.bound;
     st.folder = folder;
 }
 
@@ -428,6 +450,7 @@ BOOL run_picker(OPENFILENAMEW* request, bool save)
     st.request = request;
     st.save = save;
     st.patterns = filter_patterns(*request);
+    st.bound = picker_bound();
     choose_start(st);
     const std::wstring title = request->lpstrTitle ? request->lpstrTitle : save ? L"Save As" : L"Open";
     const std::vector<WORD> tpl = empty_dialog_template(WS_POPUP | WS_CAPTION, title);

@@ -7,6 +7,7 @@
 #include "backends/backend.h"
 #include "device/device.h"
 #include "shell/instance_registry.h"
+#include "shell/menu_bar.h"
 #include "wm/input.h"
 
 #include <aygshell.h>
@@ -42,6 +43,11 @@ EM_ASYNC_JS(void, page_open_documents, (const char* folder), {
 EM_JS(void, page_documents_changed, (), { KelvoraPage.documentsChanged(); });
 
 EM_JS(void, page_program_ended, (int status), { KelvoraPage.programEnded(status); });
+
+// Answers the page's question what the device shows on top (see kelvora_page_ask_active_window).
+EM_JS(void, page_tell_active_window, (const char* class_name), {
+    KelvoraPage.activeWindowIs(UTF8ToString(class_name));
+});
 
 namespace platform {
 namespace {
@@ -147,12 +153,25 @@ class BrowserBackend final : public Backend {
 public:
     bool wait() override { return wait_for_page(m_state); }
     void present() override { platform::present(m_state); }
+    bool keeps_only_documents() const override { return true; }
 
     BrowserState m_state;
 };
 
 } // namespace
 } // namespace platform
+
+// The page asks, between the device's waits, whether the device is free for input it means to send as a
+// person would: it is told the class of the active top-level window, or "" while a menu is open.
+extern "C" EMSCRIPTEN_KEEPALIVE void kelvora_page_ask_active_window()
+{
+    std::string name;
+    wchar_t class_name[64] = {};
+    if (!platform::menu_is_open())
+        if (HWND active = GetActiveWindow(); active && GetClassNameW(active, class_name, 64) > 0)
+            name = kelvora_to_utf8(class_name);
+    page_tell_active_window(name.c_str());
+}
 
 namespace kelvora::browser {
 using namespace platform;

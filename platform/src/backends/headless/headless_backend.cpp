@@ -21,8 +21,10 @@ public:
         std::fprintf(stderr, "kelvora device: waiting for input that never comes; ending the message loop\n");
         return false;
     }
+    bool keeps_only_documents() const override { return m_only_documents; }
 
     std::function<bool()> m_idle;
+    bool m_only_documents = false;
 };
 
 } // namespace
@@ -42,6 +44,13 @@ void set_idle_handler(std::function<bool()> handler)
     platform::Device* running = platform::running_device();
     if (auto* headless = running ? dynamic_cast<platform::HeadlessBackend*>(running->m_backend.get()) : nullptr)
         headless->m_idle = std::move(handler);
+}
+
+void keep_only_documents(bool only)
+{
+    platform::Device* running = platform::running_device();
+    if (auto* headless = running ? dynamic_cast<platform::HeadlessBackend*>(running->m_backend.get()) : nullptr)
+        headless->m_only_documents = only;
 }
 
 } // namespace kelvora::device
