@@ -60,10 +60,10 @@ void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fit
     drawNumberLine(window, dc, 130, 30, L"S=%g", content->fit.s);
     SetTextColor(dc, previousColour);
 
-    computeFittedValues(content->modelId, content->fit.a, content->fit.b, content->exponentN, content->x,
-                        content->count, fitted);
     PlotContent plot = {content->x, content->y, fitted, content->count,
-                        computePlotBounds(content->x, content->y, fitted, content->count)};
+                        computeFittedValuesAndBounds(content->modelId, content->fit.a, content->fit.b,
+                                                     content->exponentN, content->x, content->y, content->count,
+                                                     fitted)};
     drawPlot(window, dc, client.left, client.top, client.right, client.bottom, &plot, marks);
 
     SelectObject(dc, previousBrush);
