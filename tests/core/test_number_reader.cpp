@@ -11,6 +11,7 @@
 
 #include "app_state.h"
 #include "points_file.h"
+#include "read_ahead.h"
 
 namespace {
 
@@ -110,6 +111,84 @@ TEST(NumberReader, GeneratedDecimalsReadAsStrtod)
         double value = i % 2 ? table.y[i / 2] : table.x[i / 2];
         ASSERT_TRUE(sameDouble(value, strtod(tokens[i].c_str(), nullptr))) << tokens[i];
     }
+}
+
+} // namespace
+
+namespace {
+
+// A points file of over a megabyte on disk, whose second half the reader reads ahead on a second
+// thread: point i is (i, i / 4) on line i + 2, and `change` replaces the text of one line.
+struct LargeFileCase {
+    const char* name;
+    int count;              // the file's count
+    int changedLine;        // 0: none
+    const char* change;
+    PointsFileStatus status;
+    int points;             // complete points loaded
+    int reportLine;         // the line the report names (or of the last coordinate)
+    const char* token;      // the token a refusal names
+};
+
+const int LARGE_POINTS = 120000;
+
+std::string largeFileText(const LargeFileCase& c)
+{
+    std::string text = std::to_string(c.count) + "\n";
+    for (int i = 0; i < LARGE_POINTS; ++i) {
+        if (i + 2 == c.changedLine) {
+            text += c.change;
+        } else {
+            text += std::to_string(i) + " " + std::to_string(i / 4) + (i % 4 == 0 ? "" : i % 4 == 2 ? ".5" : i % 4 == 1 ? ".25" : ".75");
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+TEST(NumberReader, LargeFilesReadTheSameInTwoHalves)
+{
+    static PointTable table;
+    const LargeFileCase cases[] = {
+        {"whole", LARGE_POINTS, 0, "", POINTS_FILE_OK, LARGE_POINTS, LARGE_POINTS + 1, ""},
+        {"short", LARGE_POINTS + 3, 0, "", POINTS_FILE_SHORT, LARGE_POINTS, LARGE_POINTS + 1, ""},
+        {"more numbers than the count", LARGE_POINTS - 7, 0, "", POINTS_FILE_EXTRA_NUMBERS, LARGE_POINTS - 7,
+         LARGE_POINTS - 7 + 1, ""},
+        {"text in the second half", LARGE_POINTS, 100000, "5 4x", POINTS_FILE_NOT_A_NUMBER, 99998, 100000, "4x"},
+        {"text in the first half", LARGE_POINTS, 9000, "#", POINTS_FILE_NOT_A_NUMBER, 8998, 9000, "#"},
+        {"hexadecimal in the second half", LARGE_POINTS, 110000, "0x10 1", POINTS_FILE_NOT_DECIMAL, 109998, 110000,
+         "0x10"},
+        // A point over two lines and a line of four numbers: from there on point k is the k-1st.
+        {"points across lines", LARGE_POINTS + 1, 40000, "7\n\n8 9 10", POINTS_FILE_OK, LARGE_POINTS + 1,
+         LARGE_POINTS + 3, ""},
+    };
+    std::string path = testing::TempDir() + "kelvora-large.dat";
+    for (const LargeFileCase& c : cases) {
+        std::string text = largeFileText(c);
+        ASSERT_GT(text.size(), (size_t)READ_AHEAD_MINIMUM) << c.name;
+        FILE* out = fopen(path.c_str(), "wb");
+        fwrite(text.data(), 1, text.size(), out);
+        fclose(out);
+        FILE* file = fopen(path.c_str(), "rb");
+        NumberReader reader;
+        startNumberReader(&reader, file);
+        PointsFileReport report;
+        EXPECT_EQ(readPoints(&reader, &table, &report, true), c.status) << c.name;
+        fclose(file);
+        EXPECT_EQ(table.pointCount, c.points) << c.name;
+        EXPECT_EQ(report.line, c.reportLine) << c.name;
+        if (c.token[0] != 0) {
+            EXPECT_STREQ(report.token, c.token) << c.name;
+        }
+        // Every point from the last quarter's start on, where the changed lines no longer shift them.
+        int shift = c.changedLine == 40000 ? 1 : 0;
+        for (int k = 100001; k < table.pointCount && c.status == POINTS_FILE_OK; k += 997) {
+            int i = k - shift;
+            ASSERT_EQ(table.x[k], (double)i) << c.name << " " << k;
+            ASSERT_EQ(table.y[k], i * 0.25) << c.name << " " << k;
+        }
+    }
+    remove(path.c_str());
 }
 
 } // namespace
