@@ -15,7 +15,6 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 // Number texts are parsed in the block only with this much of the stream ahead of them (or the end of
 // the stream); a text that still reaches the block's end is read piece by piece.
@@ -66,27 +65,15 @@ static void tradeCommasAndPoints(NumberReader* reader, int from)
 static void refill(NumberReader* reader)
 {
     int kept = reader->end - reader->start;
-    reader->passed += reader->start;
     memmove(reader->data, reader->data + reader->start, kept);
     reader->start = 0;
     reader->end = kept;
     while (reader->end < READ_BLOCK_SIZE && !reader->atEnd) {
-        size_t wanted = (size_t)(READ_BLOCK_SIZE - reader->end);
-        size_t got;
-        bool error;
-        if (reader->file != NULL) {
-            got = fread(reader->data + reader->end, 1, wanted, reader->file);
-            error = got == 0 && ferror(reader->file) != 0;
-        } else {
-            ssize_t red = pread(reader->descriptor, reader->data + reader->end, wanted, (off_t)reader->offset);
-            got = red > 0 ? (size_t)red : 0;
-            error = red < 0;
-            reader->offset += (long long)got;
-        }
+        size_t got = fread(reader->data + reader->end, 1, READ_BLOCK_SIZE - reader->end, reader->file);
         reader->end += (int)got;
         if (got == 0) {
             reader->atEnd = true;
-            reader->failed = error;
+            reader->failed = ferror(reader->file) != 0;
         }
     }
     if (reader->commaIsPoint) tradeCommasAndPoints(reader, kept);
@@ -114,11 +101,6 @@ bool isSpaceChar(int c)
 void startNumberReader(NumberReader* reader, FILE* file)
 {
     reader->file = file;
-    reader->descriptor = -1;
-    reader->offset = 0;
-    reader->origin = 0;
-    reader->passed = 0;
-    reader->originKnown = false;
     reader->data[0] = 0;
     reader->start = 0;
     reader->end = 0;
@@ -127,42 +109,6 @@ void startNumberReader(NumberReader* reader, FILE* file)
     reader->stopped = false;
     reader->commaIsPoint = false;
     reader->line = 1;
-}
-
-void startNumberReaderAt(NumberReader* reader, int descriptor, long long offset)
-{
-    startNumberReader(reader, NULL);
-    reader->descriptor = descriptor;
-    reader->offset = offset;
-    reader->origin = offset;
-    reader->originKnown = true;
-}
-
-long long readerOffset(NumberReader* reader)
-{
-    // The stream's position is asked once; from then on the reader counts.
-    if (!reader->originKnown) {
-        long long blockEnd = reader->file != NULL ? (long long)ftello(reader->file) : -1;
-        if (blockEnd < 0) return -1;
-        reader->origin = blockEnd - reader->passed - reader->end;
-        reader->originKnown = true;
-    }
-    return reader->origin + reader->passed + reader->start;
-}
-
-bool seekReader(NumberReader* reader, long long offset, int line)
-{
-    if (reader->file != NULL ? fseeko(reader->file, (off_t)offset, SEEK_SET) != 0 : offset < 0) return false;
-    if (reader->file == NULL) reader->offset = offset;
-    reader->origin = offset;
-    reader->passed = 0;
-    reader->originKnown = true;
-    reader->start = 0;
-    reader->end = 0;
-    reader->data[0] = 0;
-    reader->atEnd = false;
-    reader->line = line;
-    return true;
 }
 
 const char* firstBlock(NumberReader* reader, int* length, bool* complete)
@@ -463,18 +409,6 @@ static bool readLongNumber(NumberReader* reader, double* value)
     int savedErrno = errno;
     *value = strtod(number.text, NULL);
     errno = savedErrno;
-    return true;
-}
-
-bool readPlainToken(NumberReader* reader, double* value)
-{
-    fillAhead(reader, READ_LOOKAHEAD - 1);
-    const char* token = reader->data + reader->start;
-    const char* textEnd = reader->data + reader->end;
-    const char* numberEnd = token < textEnd ? readPlainDecimal(token, textEnd, value) : NULL;
-    bool ended = numberEnd != NULL && (numberEnd < textEnd ? isSpace((unsigned char)*numberEnd) : reader->atEnd);
-    if (!ended) return false;
-    reader->start = (int)(numberEnd - reader->data);
     return true;
 }
 

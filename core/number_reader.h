@@ -12,13 +12,7 @@
 #define TOKEN_TEXT_CAPACITY 44
 
 struct NumberReader {
-    FILE* file;      // the stream read, or NULL for a file descriptor read at its own offset
-    int descriptor;
-    long long offset; // (descriptor) where the next block is read
-    long long origin; // the file offset reading started at (originKnown), and the text passed since
-    long long passed; // before data[0]
-    bool originKnown;
-
+    FILE* file;
     char data[READ_BLOCK_SIZE + 1]; // data[end] is always 0
     int start;
     int end;
@@ -45,16 +39,6 @@ enum NumberToken {
 typedef bool (*TokenEnd)(int c);
 
 void startNumberReader(NumberReader* reader, FILE* file);
-
-// A reader of the file behind descriptor from offset on, by positioned reads that leave the file's own
-// position alone (so another reader may read the same file meanwhile).
-void startNumberReaderAt(NumberReader* reader, int descriptor, long long offset);
-
-// The offset in the file of the reading position, or -1 when the stream cannot tell.
-long long readerOffset(NumberReader* reader);
-
-// Goes on reading at offset, counting lines from line; false when the stream cannot seek.
-bool seekReader(NumberReader* reader, long long offset, int line);
 
 // Fills the first block (all of the stream when shorter) without passing any of it, so the format can
 // be decided before reading; *complete tells whether it holds the whole stream.
@@ -98,11 +82,6 @@ bool readCount(NumberReader* reader, long long limit, long long* count, bool* wh
 // double range. A token that is no number is passed when endsToken ends it within one block; text
 // (TOKEN_TEXT_CAPACITY) receives it for a message.
 NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decimalOnly, double* value, char* text);
-
-// Reads the token at the reading position when it is a plain decimal ("-12.5e3") that white space or
-// the end of the stream ends, with the value readNumberToken gives it, and passes it; false, and
-// nothing passed, for any other token.
-bool readPlainToken(NumberReader* reader, double* value);
 
 // "%lg" after white space: one floating-point number in any form strtod takes, where it ends; what
 // follows it is left for the next read.

@@ -9,7 +9,6 @@
 #include <wchar.h>
 
 #include "number_text.h"
-#include "read_ahead.h"
 
 #define WRITE_BUFFER_SIZE 65536
 // The temporary file of a save: ".kv" + 8 hexadecimal digits + ".tmp" beside the target, short so that
@@ -123,70 +122,6 @@ static bool readCoordinate(NumberReader* reader, bool decimalOnly, double* value
     return false;
 }
 
-// The coordinates read so far: the complete points in the table, and the X of the next point.
-struct PointsRead {
-    long long coordinates;
-    int points;
-    double pendingX;
-};
-
-static void keepCoordinate(PointTable* table, PointsRead* read, double value)
-{
-    if (read->coordinates++ % 2 == 0) {
-        read->pendingX = value;
-        return;
-    }
-    table->x[read->points] = read->pendingX;
-    table->y[read->points] = value;
-    read->points++;
-}
-
-// Takes what the second thread read when the reader has come to its first token and all of it lies
-// among the counted points; the reader goes on after its last token. FALSE when it does not fit: the
-// reader then reads on by itself.
-static BOOL takeReadAhead(NumberReader* reader, const ReadAhead* ahead, long long count, PointTable* table,
-                          PointsRead* read, PointsFileReport* report)
-{
-    if (ahead->count == 0 || readerOffset(reader) != ahead->firstToken ||
-        read->coordinates + ahead->count > 2 * count) {
-        return FALSE;
-    }
-    if (!seekReader(reader, ahead->end, reader->line + ahead->linesToLast)) return FALSE;
-    for (int i = 0; i < ahead->count; i++) keepCoordinate(table, read, ahead->values[i]);
-    report->line = reader->line;
-    return TRUE;
-}
-
-// Reads the counted points; a large file's second half is read ahead on a second thread meanwhile.
-static PointsFileStatus readCountedPoints(NumberReader* reader, long long count, PointTable* table,
-                                          PointsFileReport* report, bool decimalOnly)
-{
-    PointsFileStatus status = POINTS_FILE_OK;
-    PointsRead read = {0, 0, 0.0};
-    ReadAhead* ahead = startReadAhead(reader);
-    BOOL waited = FALSE;
-    while (read.coordinates < 2 * count) {
-        if (ahead != NULL && skipWhiteSpace(reader)) {
-            long long at = readerOffset(reader);
-            if (!waited && at >= ahead->middle) {
-                finishReadAhead(ahead);
-                waited = TRUE;
-            }
-            if (waited && at >= ahead->firstToken) {
-                takeReadAhead(reader, ahead, count, table, &read, report);
-                ahead = NULL;
-                continue;
-            }
-        }
-        double value;
-        if (!readCoordinate(reader, decimalOnly, &value, report, &status)) break;
-        keepCoordinate(table, &read, value);
-    }
-    finishReadAhead(ahead);
-    table->pointCount = read.points;
-    return read.coordinates < 2 * count ? status : POINTS_FILE_OK;
-}
-
 PointsFileStatus readPoints(NumberReader* reader, PointTable* table, PointsFileReport* report, bool decimalOnly)
 {
     PointsFileReport unused;
@@ -205,8 +140,20 @@ PointsFileStatus readPoints(NumberReader* reader, PointTable* table, PointsFileR
     if (!wholeToken) return POINTS_FILE_BAD_COUNT;
     if (count < 0) return POINTS_FILE_NEGATIVE_COUNT;
     if (count > POINT_CAPACITY) return POINTS_FILE_COUNT_TOO_LARGE;
-    PointsFileStatus status = readCountedPoints(reader, count, table, report, decimalOnly);
-    if (status != POINTS_FILE_OK) return status;
+    PointsFileStatus status = POINTS_FILE_OK;
+    int read = 0;
+    while (read < count) {
+        double x, y;
+        if (!readCoordinate(reader, decimalOnly, &x, report, &status) ||
+            !readCoordinate(reader, decimalOnly, &y, report, &status)) {
+            break;
+        }
+        table->x[read] = x;
+        table->y[read] = y;
+        ++read;
+    }
+    table->pointCount = read;
+    if (read < count) return status;
     double extra;
     return readLooseNumber(reader, &extra) ? POINTS_FILE_EXTRA_NUMBERS : POINTS_FILE_OK;
 }
