@@ -16,8 +16,10 @@
 namespace device = kelvora::device;
 
 // Measurement-like data, as in the points-file benchmark: X on a 0.001 grid, Y a wave with 17 digits.
-// Shuffled, the same points come in random order and the polyline runs back and forth.
-static void fillPoints(int count, bool shuffled)
+// Shuffled, the same points come in random order and the polyline runs back and forth. The wave dips
+// below zero, where Y=A*EXP(B*X) has no fit: its plot shows the markers alone, each model evaluation a
+// NaN. The straight line (model 0) fits and draws its polyline too.
+static void fillPoints(int count, bool shuffled, int modelId = 5)
 {
     g_app.points.pointCount = count;
     g_app.points.currentIndex = 0;
@@ -33,7 +35,7 @@ static void fillPoints(int count, bool shuffled)
             std::swap(g_app.points.y[i], g_app.points.y[j]);
         }
     }
-    g_app.modelId = 5; // Y=A*EXP(B*X): an evaluation that costs something
+    g_app.modelId = modelId; // 5, Y=A*EXP(B*X): an evaluation that costs something
     fitModel();
 }
 
@@ -45,10 +47,10 @@ static void startProgram()
     device::pump();
 }
 
-static void paintResults(benchmark::State& state, bool shuffled)
+static void paintResults(benchmark::State& state, bool shuffled, int modelId = 5)
 {
     startProgram();
-    fillPoints(static_cast<int>(state.range(0)), shuffled);
+    fillPoints(static_cast<int>(state.range(0)), shuffled, modelId);
     openResultsWindow();
     device::pump();
     HWND results = device::top_level_windows().front().hwnd;
@@ -61,6 +63,25 @@ static void paintResults(benchmark::State& state, bool shuffled)
 
 static void BM_PaintResults(benchmark::State& state) { paintResults(state, false); }
 static void BM_PaintResultsShuffled(benchmark::State& state) { paintResults(state, true); }
+static void BM_PaintResultsLine(benchmark::State& state) { paintResults(state, false, 0); }
+static void BM_PaintResultsLineShuffled(benchmark::State& state) { paintResults(state, true, 0); }
+
+// What Calculate does once the results window is open: the straight line's fit, then its paint (the
+// page's figure is measured on 100,000 points).
+static void BM_CalculateAndPaint(benchmark::State& state)
+{
+    startProgram();
+    fillPoints(static_cast<int>(state.range(0)), false, 0);
+    openResultsWindow();
+    device::pump();
+    HWND results = device::top_level_windows().front().hwnd;
+    for (auto _ : state) {
+        fitModel();
+        InvalidateRect(results, nullptr, FALSE);
+        UpdateWindow(results);
+    }
+    device::stop();
+}
 
 static void BM_EvaluateModelAtEveryPoint(benchmark::State& state)
 {
@@ -75,5 +96,8 @@ static void BM_EvaluateModelAtEveryPoint(benchmark::State& state)
 BENCHMARK(BM_EvaluateModelAtEveryPoint)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintResults)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintResultsShuffled)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CalculateAndPaint)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintResultsLine)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintResultsLineShuffled)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

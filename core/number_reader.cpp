@@ -9,7 +9,10 @@
 
 #include <charconv>
 #include <errno.h>
+#include <fast_float/fast_float.h>
+#include <float.h>
 #include <math.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -191,10 +194,82 @@ bool readCount(NumberReader* reader, long long limit, long long* count, bool* wh
     return true;
 }
 
+// Passes the decimal digits at p (before end), adding them to *mantissa; returns where they end.
+// Eight digits at a time while eight are there.
+static inline const char* passDigits(const char* p, const char* end, uint64_t* mantissa)
+{
+    uint64_t w = *mantissa;
+    while (end - p >= 8 && fast_float::is_made_of_eight_digits_fast(p)) {
+        w = w * 100000000 + fast_float::parse_eight_digits_unrolled(p);
+        p += 8;
+    }
+    while (p < end && isDigit((unsigned char)*p)) {
+        w = w * 10 + (uint64_t)(*p - '0');
+        ++p;
+    }
+    *mantissa = w;
+    return p;
+}
+
+// The plain decimals nearly every file is made of, converted in the one pass that finds their end: an
+// optional '-', digits with an optional point, an optional exponent with its digits. At most 19 digits
+// make an exact 64-bit mantissa; the double is then Clinger's exact quotient or product when the
+// mantissa and the power of ten are both exact doubles, otherwise fast_float's Eisel-Lemire step, both
+// rounded as strtod rounds. NULL for anything else (more digits, an 'e' without digits, an 'x' that
+// could make "0" hexadecimal, a value beyond the normal doubles, a rounding the step cannot decide):
+// the full parse decides. Where the number ends, the caller judges what follows, as after from_chars.
+static inline const char* readPlainDecimal(const char* text, const char* textEnd, double* value)
+{
+    static const double EXACT_POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* p = text;
+    bool negative = *p == '-';
+    if (negative) ++p;
+    uint64_t mantissa = 0;
+    const char* digits = p;
+    p = passDigits(p, textEnd, &mantissa);
+    long long digitCount = p - digits;
+    long long exponent = 0;
+    if (*p == '.') {
+        const char* fraction = ++p;
+        p = passDigits(p, textEnd, &mantissa);
+        exponent = -(p - fraction);
+        digitCount += p - fraction;
+    }
+    if (digitCount == 0 || digitCount > 19) return NULL;
+    if ((*p | 0x20) == 'e') {
+        const char* sign = p + 1;
+        bool negativeExponent = *sign == '-';
+        const char* first = *sign == '-' || *sign == '+' ? sign + 1 : sign;
+        const char* q = first;
+        long long written = 0;
+        while (q < textEnd && isDigit((unsigned char)*q) && q - first < 6) written = written * 10 + (*q++ - '0');
+        if (q == first || q - first >= 6) return NULL;
+        exponent += negativeExponent ? -written : written;
+        p = q;
+    }
+    if (*p == 'x' || *p == 'X') return NULL;
+    double result;
+    if (mantissa <= (1ULL << 53) && exponent >= -22 && exponent <= 22) {
+        result = (double)mantissa;
+        result = exponent < 0 ? result / EXACT_POWERS[-exponent] : result * EXACT_POWERS[exponent];
+    } else {
+        fast_float::adjusted_mantissa rounded =
+            fast_float::compute_float<fast_float::binary_format<double>>(exponent, mantissa);
+        if (rounded.power2 < 0) return NULL;
+        fast_float::to_float(false, rounded, result);
+        if (!(result >= DBL_MIN && result <= DBL_MAX)) return NULL;
+    }
+    *value = negative ? -result : result;
+    return p;
+}
+
 // Parses the number at the start of text as strtod would (textEnd points at a 0); returns where it
 // ends, or NULL when text does not start with a number.
 static const char* parseNumberText(const char* text, const char* textEnd, double* value)
 {
+    const char* plainEnd = readPlainDecimal(text, textEnd, value);
+    if (plainEnd != NULL) return plainEnd;
     const char* digits = text;
     if (*digits == '+') {
         ++digits;

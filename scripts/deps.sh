@@ -10,7 +10,7 @@ packages=(
   libpng-dev
   libgsl-dev
   libcairo2-dev poppler-utils librsvg2-bin
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev hyperfine
   xvfb xauth
   python3 desktop-file-utils man-db
   dpkg-dev file lintian appstream

@@ -14,10 +14,13 @@
 #define CURVE_COLOUR RGB(0, 0, 255)
 #define MARKER_COLOUR RGB(180, 0, 0)
 #define LABEL_CAPACITY 64
+#define PLOT_BLOCK 256 // points whose pixels are found together
 
 // Thousands of points share a pixel when there are many. Drawing a segment or a marker again sets the
 // same pixels in the same colour, and every segment is drawn before every marker, so each distinct
-// segment and marker is drawn once: the picture stays exactly the same at a fraction of the work.
+// segment and marker is drawn once, the markers in whatever order: the picture stays exactly the same
+// at a fraction of the work. The pixels of a block of points are found in loops of their own, which
+// the compiler turns into vector divisions.
 
 struct PlotArea {
     int left;
@@ -26,66 +29,135 @@ struct PlotArea {
     int top;
 };
 
+// The row once, not at every point (an id outside the table evaluates to NaN either way).
+static const ModelRow* evaluatedRow(int modelId)
+{
+    const ModelRow* row = modelRow(modelId);
+    return row != NULL ? row : &NO_MODEL;
+}
+
 void computeFittedValues(int modelId, double a, double b, double exponentN, const double* x, int count,
                          double* fitted)
 {
-    for (int i = 0; i < count; i++) fitted[i] = evaluateModelWith(modelId, a, b, exponentN, x[i]);
+    const ModelRow* row = evaluatedRow(modelId);
+    for (int i = 0; i < count; i++) fitted[i] = row->evaluate(a, b, exponentN, x[i]);
 }
 
-PlotBounds computePlotBounds(const double* x, const double* y, const double* fitted, int count)
+static PlotBounds firstBounds(const double* x, const double* y, int count)
 {
     PlotBounds bounds = {0.0, 0.0, 0.0, 0.0};
     if (count <= 0) return bounds;
     bounds.xMin = bounds.xMax = x[0];
     bounds.yMin = bounds.yMax = y[0];
+    return bounds;
+}
+
+// Widens the bounds by one point and its fitted value, in this order (a NaN never widens them).
+static inline void widenBounds(PlotBounds* bounds, double x, double y, double fitted)
+{
+    if (x > bounds->xMax) bounds->xMax = x;
+    if (x < bounds->xMin) bounds->xMin = x;
+    if (y > bounds->yMax) bounds->yMax = y;
+    if (y < bounds->yMin) bounds->yMin = y;
+    if (fitted > bounds->yMax) bounds->yMax = fitted;
+    if (fitted < bounds->yMin) bounds->yMin = fitted;
+}
+
+PlotBounds computePlotBounds(const double* x, const double* y, const double* fitted, int count)
+{
+    PlotBounds bounds = firstBounds(x, y, count);
+    for (int i = 0; i < count; i++) widenBounds(&bounds, x[i], y[i], fitted[i]);
+    return bounds;
+}
+
+PlotBounds computeFittedValuesAndBounds(int modelId, double a, double b, double exponentN, const double* x,
+                                        const double* y, int count, double* fitted)
+{
+    const ModelRow* row = evaluatedRow(modelId);
+    PlotBounds bounds = firstBounds(x, y, count);
     for (int i = 0; i < count; i++) {
-        if (x[i] > bounds.xMax) bounds.xMax = x[i];
-        if (x[i] < bounds.xMin) bounds.xMin = x[i];
-        if (y[i] > bounds.yMax) bounds.yMax = y[i];
-        if (y[i] < bounds.yMin) bounds.yMin = y[i];
-        if (fitted[i] > bounds.yMax) bounds.yMax = fitted[i];
-        if (fitted[i] < bounds.yMin) bounds.yMin = fitted[i];
+        fitted[i] = row->evaluate(a, b, exponentN, x[i]);
+        widenBounds(&bounds, x[i], y[i], fitted[i]);
     }
     return bounds;
 }
 
-// Truncates toward zero. Bounds whose difference overflows (-1e308 and 1e308) are halved first, which
-// is exact for such large numbers, so values between them still spread across the axis. A result that
-// is no number, or lies beyond the range of an int, comes back at the nearer end of that range (or at
-// p0), so the conversion is always defined.
-int mapToPixel(double value, double lo, double hi, int p0, int p1)
+// One axis: its bounds and pixels, and what the mapping derives from them, found once for all values.
+struct AxisMap {
+    double lo;
+    double range;     // hi - lo
+    double halfLo;    // lo * 0.5, and below hi * 0.5 - lo * 0.5: for bounds whose difference overflows
+    double halfRange;
+    BOOL halved;
+    double span;      // p1 - p0
+    int p0;
+    int middle;       // the pixel of every value when the bounds are equal
+    BOOL usable;      // both bounds are finite numbers
+    BOOL single;      // the bounds are equal
+};
+
+static AxisMap axisMap(double lo, double hi, int p0, int p1)
 {
-    double t = (value - lo) / (hi - lo);
-    if (isinf(hi - lo) && isfinite(hi) && isfinite(lo)) t = (value * 0.5 - lo * 0.5) / (hi * 0.5 - lo * 0.5);
-    double span = (double)(p1 - p0);
-    double r = t * span + (double)p0;
-    if (isnan(r)) return p0;
+    AxisMap axis;
+    axis.lo = lo;
+    axis.range = hi - lo;
+    axis.halfLo = lo * 0.5;
+    axis.halfRange = hi * 0.5 - lo * 0.5;
+    axis.halved = isinf(hi - lo) && isfinite(hi) && isfinite(lo);
+    axis.span = (double)(p1 - p0);
+    axis.p0 = p0;
+    axis.middle = p0 + (p1 - p0) / 2;
+    axis.usable = isfinite(lo) && isfinite(hi);
+    axis.single = hi == lo;
+    return axis;
+}
+
+// The position of value on the axis before truncation. Bounds whose difference overflows (-1e308 and
+// 1e308) are halved first, which is exact for such large numbers, so values between them still spread
+// across the axis.
+static inline double axisPosition(const AxisMap* axis, double value)
+{
+    double t = axis->halved ? (value * 0.5 - axis->halfLo) / axis->halfRange : (value - axis->lo) / axis->range;
+    return t * axis->span + (double)axis->p0;
+}
+
+// Truncates toward zero. A position that is no number, or lies beyond the range of an int, comes back
+// at the nearer end of that range (or at p0), so the conversion is always defined.
+static inline int truncatedPixel(const AxisMap* axis, double r)
+{
+    if (isnan(r)) return axis->p0;
     if (r >= 2147483647.0) return 2147483647;
     if (r <= -2147483648.0) return (-2147483647 - 1);
     return (int)r;
 }
 
-// The pixel of one value on an axis, or FALSE when it has none: a value or bound that is not a finite
-// number. An axis whose bounds are equal carries its single value in its middle.
-static BOOL axisPixel(double value, double lo, double hi, int p0, int p1, int* pixel)
+int mapToPixel(double value, double lo, double hi, int p0, int p1)
 {
-    if (!isfinite(value) || !isfinite(lo) || !isfinite(hi)) return FALSE;
-    if (hi == lo) {
-        *pixel = p0 + (p1 - p0) / 2;
-        return TRUE;
-    }
-    *pixel = mapToPixel(value, lo, hi, p0, p1);
-    return TRUE;
+    AxisMap axis = axisMap(lo, hi, p0, p1);
+    return truncatedPixel(&axis, axisPosition(&axis, value));
 }
 
-static BOOL plotPixel(const PlotArea* area, const PlotBounds* bounds, double x, double y, POINT* pixel)
+// The positions of count values, in a loop of its own that the compiler turns into vector divisions:
+// the same operations on each value, so the same doubles as one at a time.
+static void axisPositions(const AxisMap* axis, const double* values, int count, double* positions)
 {
-    int px;
-    int py;
-    if (!axisPixel(x, bounds->xMin, bounds->xMax, area->left, area->right, &px)) return FALSE;
-    if (!axisPixel(y, bounds->yMin, bounds->yMax, area->bottom, area->top, &py)) return FALSE;
-    pixel->x = px;
-    pixel->y = py;
+    if (axis->halved) {
+        for (int i = 0; i < count; i++) positions[i] = axisPosition(axis, values[i]);
+        return;
+    }
+    double lo = axis->lo;
+    double range = axis->range;
+    double span = axis->span;
+    double p0 = (double)axis->p0;
+    for (int i = 0; i < count; i++) positions[i] = (values[i] - lo) / range * span + p0;
+}
+
+// The pixel of one value on an axis from its position, or FALSE when it has none: a value or bound that
+// is not a finite number. An axis whose bounds are equal carries its single value in its middle.
+static inline BOOL axisPixel(const AxisMap* axis, double value, double position, int* pixel)
+{
+    if (!isfinite(value) || !axis->usable) return FALSE;
+    *pixel = axis->single ? axis->middle : truncatedPixel(axis, position);
     return TRUE;
 }
 
@@ -152,7 +224,7 @@ static BOOL firstTimeSegment(PlotMarks* marks, POINT from, POINT to)
     }
     unsigned long long key = ((unsigned long long)from.x << 48 | (unsigned long long)from.y << 32 |
                               (unsigned long long)to.x << 16 | (unsigned long long)to.y) + 1;
-    unsigned long long slot = (key * 0x9E3779B97F4A7C15ULL) >> 48;
+    unsigned long long slot = (key * 0x9E3779B97F4A7C15ULL) >> (64 - PLOT_SEGMENT_SLOT_BITS);
     while (marks->segmentsDrawn[slot] != 0) {
         if (marks->segmentsDrawn[slot] == key) return FALSE;
         slot = (slot + 1) & (PLOT_SEGMENT_SLOTS - 1);
@@ -162,41 +234,13 @@ static BOOL firstTimeSegment(PlotMarks* marks, POINT from, POINT to)
     return TRUE;
 }
 
-static BOOL firstTimeMarker(PlotMarks* marks, POINT at)
+// Marks the marker at (x, y) on the grid of marker pixels; FALSE when it lies off the grid.
+static BOOL markMarker(PlotMarks* marks, int x, int y)
 {
-    if (at.x < 0 || at.x >= PLOT_MARKER_GRID || at.y < 0 || at.y >= PLOT_MARKER_GRID) return TRUE;
-    int bit = at.y * PLOT_MARKER_GRID + at.x;
-    if (marks->markersDrawn[bit / 8] & (1 << (bit % 8))) return FALSE;
+    if (x < 0 || x >= PLOT_MARKER_GRID || y < 0 || y >= PLOT_MARKER_GRID) return FALSE;
+    int bit = y * PLOT_MARKER_GRID + x;
     marks->markersDrawn[bit / 8] |= (unsigned char)(1 << (bit % 8));
     return TRUE;
-}
-
-// A point whose fitted value has no pixel breaks the polyline; it goes on from the next one that has.
-// A segment from a pixel to itself draws nothing and is left out like one drawn before.
-static void drawFittedLine(HDC dc, const PlotArea* area, const PlotContent* content, PlotMarks* marks)
-{
-    BOOL drawing = FALSE;
-    BOOL penAtFrom = FALSE; // the DC's current position is `from`
-    POINT from = {0, 0};
-    POINT pixel;
-    memset(marks->segmentsDrawn, 0, sizeof(marks->segmentsDrawn));
-    marks->segmentCount = 0;
-    for (int i = 0; i < content->count; i++) {
-        if (!plotPixel(area, &content->bounds, content->x[i], content->fitted[i], &pixel)) {
-            drawing = FALSE;
-            continue;
-        }
-        BOOL moved = pixel.x != from.x || pixel.y != from.y;
-        if (drawing && moved && firstTimeSegment(marks, from, pixel)) {
-            if (!penAtFrom) MoveToEx(dc, from.x, from.y, NULL);
-            LineTo(dc, pixel.x, pixel.y);
-            penAtFrom = TRUE;
-        } else if (!drawing || moved) {
-            penAtFrom = FALSE;
-        }
-        from = pixel;
-        drawing = TRUE;
-    }
 }
 
 static BOOL isHollow(const PlotContent* content, int i)
@@ -204,30 +248,135 @@ static BOOL isHollow(const PlotContent* content, int i)
     return content->hollow != NULL && content->hollow[i];
 }
 
-static void drawMarkers(HDC dc, const PlotArea* area, const PlotContent* content, PlotMarks* marks)
+// The fitted polyline as it is drawn point by point: where it stands and whether the pen is there.
+struct FittedLine {
+    BOOL drawing;
+    BOOL penAtFrom; // the DC's current position is `from`
+    POINT from;
+};
+
+// A point whose fitted value has no pixel breaks the polyline; it goes on from the next one that has.
+// A segment from a pixel to itself draws nothing and is left out like one drawn before.
+static void extendFittedLine(HDC dc, PlotMarks* marks, FittedLine* line, BOOL hasPixel, POINT pixel)
 {
-    POINT pixel;
+    if (!hasPixel) {
+        line->drawing = FALSE;
+        return;
+    }
+    BOOL moved = pixel.x != line->from.x || pixel.y != line->from.y;
+    if (line->drawing && moved && firstTimeSegment(marks, line->from, pixel)) {
+        if (!line->penAtFrom) MoveToEx(dc, line->from.x, line->from.y, NULL);
+        LineTo(dc, pixel.x, pixel.y);
+        line->penAtFrom = TRUE;
+    } else if (!line->drawing || moved) {
+        line->penAtFrom = FALSE;
+    }
+    line->from = pixel;
+    line->drawing = TRUE;
+}
+
+// One pass over the points, a block at a time: the X position of each is found once, its fitted value
+// extends the polyline and its marker is marked on the grid. Returns TRUE when a marker lies off the grid.
+static BOOL drawFittedLineMarkingPoints(HDC dc, const AxisMap* xAxis, const AxisMap* yAxis,
+                                         const PlotContent* content, PlotMarks* marks)
+{
+    FittedLine line = {FALSE, FALSE, {0, 0}};
+    BOOL offGrid = FALSE;
+    memset(marks->segmentsDrawn, 0, sizeof(marks->segmentsDrawn));
+    marks->segmentCount = 0;
     memset(marks->markersDrawn, 0, sizeof(marks->markersDrawn));
-    for (int i = 0; i < content->count; i++) {
-        if (!isHollow(content, i) && plotPixel(area, &content->bounds, content->x[i], content->y[i], &pixel) &&
-            firstTimeMarker(marks, pixel)) {
-            Rectangle(dc, pixel.x, pixel.y, pixel.x + 2, pixel.y + 2);
+    double xAt[PLOT_BLOCK];
+    double fittedAt[PLOT_BLOCK];
+    double yAt[PLOT_BLOCK];
+    for (int first = 0; first < content->count; first += PLOT_BLOCK) {
+        int count = content->count - first < PLOT_BLOCK ? content->count - first : PLOT_BLOCK;
+        const double* x = content->x + first;
+        const double* fitted = content->fitted + first;
+        const double* y = content->y + first;
+        axisPositions(xAxis, x, count, xAt);
+        axisPositions(yAxis, fitted, count, fittedAt);
+        axisPositions(yAxis, y, count, yAt);
+        for (int i = 0; i < count; i++) {
+            int px;
+            if (!axisPixel(xAxis, x[i], xAt[i], &px)) {
+                line.drawing = FALSE;
+                continue;
+            }
+            int fittedY = 0;
+            BOOL fittedHasPixel = axisPixel(yAxis, fitted[i], fittedAt[i], &fittedY);
+            POINT pixel = {px, fittedY};
+            extendFittedLine(dc, marks, &line, fittedHasPixel, pixel);
+            int py;
+            if (!isHollow(content, first + i) && axisPixel(yAxis, y[i], yAt[i], &py) && !markMarker(marks, px, py))
+                offGrid = TRUE;
+        }
+    }
+    return offGrid;
+}
+
+// A marker is the 2 x 2 Rectangle drawn with the 3-pixel pen: a 4 x 4 square from one pixel above and
+// left of its point. A run of markers side by side in one row of the grid covers one rectangle, filled
+// at once; the pixels are those the markers' Rectangles draw.
+static void drawMarkerRuns(HDC dc, HBRUSH markerBrush, const PlotMarks* marks)
+{
+    for (int y = 0; y < PLOT_MARKER_GRID; y++) {
+        const unsigned char* row = marks->markersDrawn + y * (PLOT_MARKER_GRID / 8);
+        int x = 0;
+        while (x < PLOT_MARKER_GRID) {
+            if (x % 8 == 0 && row[x / 8] == 0) {
+                x += 8;
+                continue;
+            }
+            if (!(row[x / 8] & (1 << (x % 8)))) {
+                x++;
+                continue;
+            }
+            int first = x;
+            while (x < PLOT_MARKER_GRID && (row[x / 8] & (1 << (x % 8)))) x++;
+            RECT square = {first - 1, y - 1, x + 2, y + 3};
+            FillRect(dc, &square, markerBrush);
+        }
+    }
+}
+
+// The pixel of point i, or FALSE when its X or Y has none.
+static BOOL pointPixel(const AxisMap* xAxis, const AxisMap* yAxis, const PlotContent* content, int i, int* x, int* y)
+{
+    return axisPixel(xAxis, content->x[i], axisPosition(xAxis, content->x[i]), x) &&
+           axisPixel(yAxis, content->y[i], axisPosition(yAxis, content->y[i]), y);
+}
+
+// Every marker is drawn after every segment, all in one colour, so their order changes no pixel: those
+// on the grid once each, row by row, then those off it (a picture wider than the grid) one by one.
+static void drawMarkers(HDC dc, const AxisMap* xAxis, const AxisMap* yAxis, const PlotContent* content,
+                        const PlotMarks* marks, BOOL offGrid)
+{
+    HBRUSH markerBrush = CreateSolidBrush(MARKER_COLOUR);
+    drawMarkerRuns(dc, markerBrush, marks);
+    DeleteObject(markerBrush);
+    for (int i = 0; offGrid && i < content->count; i++) {
+        int x;
+        int y;
+        if (!isHollow(content, i) && pointPixel(xAxis, yAxis, content, i, &x, &y) &&
+            (x < 0 || x >= PLOT_MARKER_GRID || y < 0 || y >= PLOT_MARKER_GRID)) {
+            Rectangle(dc, x, y, x + 2, y + 2);
         }
     }
 }
 
 // Hollow points: a square outline around the point, its inside left as it was, so that it reads as a
 // point the fit did not use. They are few (left out by hand), each drawn on its own.
-static void drawHollowMarkers(HDC dc, const PlotArea* area, const PlotContent* content)
+static void drawHollowMarkers(HDC dc, const AxisMap* xAxis, const AxisMap* yAxis, const PlotContent* content)
 {
     if (content->hollow == NULL) return;
     HPEN pen = CreatePen(PS_SOLID, 1, MARKER_COLOUR);
     HPEN previousPen = (HPEN)SelectObject(dc, pen);
     HBRUSH previousBrush = (HBRUSH)SelectObject(dc, GetStockObject(NULL_BRUSH));
-    POINT pixel;
     for (int i = 0; i < content->count; i++) {
-        if (isHollow(content, i) && plotPixel(area, &content->bounds, content->x[i], content->y[i], &pixel)) {
-            Rectangle(dc, pixel.x - 3, pixel.y - 3, pixel.x + 5, pixel.y + 5);
+        int x;
+        int y;
+        if (isHollow(content, i) && pointPixel(xAxis, yAxis, content, i, &x, &y)) {
+            Rectangle(dc, x - 3, y - 3, x + 5, y + 5);
         }
     }
     SelectObject(dc, previousBrush);
@@ -253,14 +402,16 @@ void drawPlot(HWND window, HDC dc, int left, int top, int right, int bottom, con
     drawCaptions(window, dc, &area, left);
     drawGrid(dc, &area);
 
+    AxisMap xAxis = axisMap(content->bounds.xMin, content->bounds.xMax, area.left, area.right);
+    AxisMap yAxis = axisMap(content->bounds.yMin, content->bounds.yMax, area.bottom, area.top);
     HPEN curvePen = CreatePen(PS_SOLID, 1, CURVE_COLOUR);
     SelectObject(dc, curvePen);
-    drawFittedLine(dc, &area, content, marks);
+    BOOL offGrid = drawFittedLineMarkingPoints(dc, &xAxis, &yAxis, content, marks);
 
     HPEN markerPen = CreatePen(PS_SOLID, 3, MARKER_COLOUR);
     SelectObject(dc, markerPen);
-    drawMarkers(dc, &area, content, marks);
-    drawHollowMarkers(dc, &area, content);
+    drawMarkers(dc, &xAxis, &yAxis, content, marks, offGrid);
+    drawHollowMarkers(dc, &xAxis, &yAxis, content);
 
     SelectObject(dc, previousPen);
     SelectObject(dc, previousBrush);

@@ -6,7 +6,10 @@
 
 #include <windows.h>
 
-#define PLOT_SEGMENT_SLOTS 65536 // a power of two
+// The table of segments drawn: 2^16 slots (a larger table misses the cache more often than it saves
+// segments, even when a shuffled polyline fills it).
+#define PLOT_SEGMENT_SLOT_BITS 16
+#define PLOT_SEGMENT_SLOTS (1 << PLOT_SEGMENT_SLOT_BITS)
 #define PLOT_MARKER_GRID 1024    // markers are remembered for pixels 0..1023 on both axes
 
 struct PlotBounds {
@@ -41,6 +44,10 @@ void computeFittedValues(int modelId, double a, double b, double exponentN, cons
 
 // The bounds of the count points and their fitted values (all 0 for no point).
 PlotBounds computePlotBounds(const double* x, const double* y, const double* fitted, int count);
+
+// computeFittedValues and computePlotBounds in one pass over the points.
+PlotBounds computeFittedValuesAndBounds(int modelId, double a, double b, double exponentN, const double* x,
+                                        const double* y, int count, double* fitted);
 
 int mapToPixel(double value, double lo, double hi, int p0, int p1);
 

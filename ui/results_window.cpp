@@ -75,10 +75,11 @@ static void drawResultsText(HWND window, HDC dc, const void* context)
 
 void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks)
 {
-    computeFittedValues(content->modelId, content->fit.a, content->fit.b, content->exponentN, content->x,
-                        content->count, fitted);
     PlotContent plot = {content->x, content->y, fitted, content->count,
-                        computePlotBounds(content->x, content->y, fitted, content->count), content->hollow};
+                        computeFittedValuesAndBounds(content->modelId, content->fit.a, content->fit.b,
+                                                     content->exponentN, content->x, content->y, content->count,
+                                                     fitted),
+                        content->hollow};
     ResultsFrame frame = {RESULTS_BACKGROUND, RESULTS_TEXT_COLOUR, drawResultsText, content};
     drawResultsFrame(window, dc, &frame, &plot, marks);
 }
