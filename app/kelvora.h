@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the program.
 #ifndef KELVORA_KELVORA_H
 #define KELVORA_KELVORA_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: the single-instance rule, the window classes, the main window and the message loop.
 #include <windows.h>
 #include <aygshell.h>

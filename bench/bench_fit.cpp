@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fit timings: fitModel on the point table beside the raw-sum formula, for a few sizes and models.
 #include <benchmark/benchmark.h>
 #include <math.h>

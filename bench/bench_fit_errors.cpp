@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of the fits with errors in both variables and of the bootstrap beside the plain refinement in
 // the same run: York's line and orthogonal distance regression of a line and of an exponential at
 // 1,000,000 points (the regression alone from the Y-only fit, and with that start fit included), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of kelvora-fit's statistics beside the plain fit in the same run: the uncertainty of a fit,
 // the least-squares refinement of an exponential by the streaming and by the dense solver (time, and
 // the heap it holds at its peak beyond the points), and all sixteen models refined.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results window painted end to end on the headless device (fit done once before), beside the plain
 // evaluation of the model at every point, the floor of any plot that shows the fitted values.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Points-file timings for 1,000,000 points: the program's reader and writer beside plain fscanf,
 // fprintf and std::to_chars loops on the same file; kelvora-fit's input reading (block by block, into
 // the table) of a points file and of a CSV table beside the baseline that reads the whole file into a

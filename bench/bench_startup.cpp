@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up to the first frame on the headless device: the device started, the program's classes,
 // main window and fields created, everything painted and the screen composed.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text on the headless device: a message-box paragraph drawn with word breaking beside the same lines
 // drawn one by one without it (the cost of breaking alone), the host's UTF-8 read into wide text
 // beside a plain byte-widening loop (the least any reader can do), and typing into an edit field.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor of reading a points file, as a whole program: the file read whole into memory, then the
 // count and every X and Y converted with std::from_chars, keeping the four sums a straight line needs.
 // Timed from outside (hyperfine) beside `kelvora-fit --model 0` on the same file.

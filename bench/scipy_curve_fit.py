@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Times SciPy's curve_fit on the points bench_fit_stats refines (A*exp(B*X), 1,000,000 points) and
 runs the refinement benchmarks in the same run, so the ratio compares like with like.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Times SciPy's odr (ODRPACK) on the points bench_fit_errors fits by orthogonal distance regression
 (A*exp(B*X) and A+B*X, 1,000,000 points with errors in X and Y) and runs those benchmarks in the same
 run, so the ratios compare like with like.

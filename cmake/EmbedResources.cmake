@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes a C++ source holding the bytes of INPUT (a .res file) that registers them at static
 # initialisation as the resources of the executable it is linked into.
 file(READ "${INPUT}" hex HEX)

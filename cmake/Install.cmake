@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts under the prefix: the three programs in bin/, the desktop entry and its
 # AppStream metadata, the icons in the hicolor theme (drawn at build time by tools/make_icon.py) and the
 # manual pages, compressed as man-db and Debian's policy expect.

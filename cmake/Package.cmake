@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package, made by CPack's DEB generator from the same install rules as `cmake --install`
 # (scripts/package.sh runs it on the release build). dpkg-shlibdeps computes the library dependencies
 # from the programs; the release history and the maintainer come from res/debian/changelog.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by CPack on the staged files before it packs them, doing what dh_fixperms and dh_strip do for a
 # package built by debhelper:
 # - modes: folders 0755, programs 0755, every other file 0644. The install makes folders with the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The release history has one home, res/debian/changelog: the Debian package ships it, and the AppStream
 # metadata lists the same releases with the same dates. The newest entry's signature names the package's
 # maintainer.

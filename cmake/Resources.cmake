@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Compiles a resource script with llvm-rc and embeds the resulting .res file in an OBJECT library.
 # Linking that library into an executable registers the resources as the module's own at start-up,
 # which is where FindResourceW and the other loaders look for them.

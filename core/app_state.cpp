@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one AppState record, its initial values and the point-table reset.
 #include "app_state.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AppState: the one record holding the points, the chosen model, the last fit and the texts of the fields.
 #ifndef KELVORA_APP_STATE_H
 #define KELVORA_APP_STATE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Locale-free conversions between double and text: std::from_chars / std::to_chars where the standard
 // library has them for double (libstdc++); elsewhere (libc++ before 14, the WebAssembly build) fast_float
 // reads, and printf writes, whose "%.*g" the precision form of std::to_chars is defined to equal.

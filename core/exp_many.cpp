@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The C library's vector exp (libmvec) takes four numbers in one call on a processor with AVX2 and FMA,
 // two on any other x86-64: several times the speed of exp one number at a time.
 #include "exp_many.h"

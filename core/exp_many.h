@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // exp of many numbers at once: the refinement's passes take the exp of every point's B*X.
 #ifndef KELVORA_EXP_MANY_H
 #define KELVORA_EXP_MANY_H

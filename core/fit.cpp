@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linearised least-squares fit. Every model turns into a straight line z = a0 + b0*t under a transform
 // of x and y; the line is fitted, a0 and b0 are turned back into A and B, and S is measured on Y.
 //

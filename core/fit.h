@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linearised least-squares fit of the models of the model table.
 #ifndef KELVORA_FIT_H
 #define KELVORA_FIT_H

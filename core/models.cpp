@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model table. Each formula is computed in one fixed order (the product written first, then the
 // sum or quotient) so that plots and residuals come out the same on every build.
 #include "models.h"

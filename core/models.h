@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The models, one row each in MODEL_TABLE: the formula shown, the value, the straight line the
 // linearised fit uses and the way back from it, the points that line takes, the derivatives the
 // refinement follows and the pole a solution must keep away from the data. Adding a model is adding a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers read from a stream in fixed blocks. Reading follows scanf's "%d" and "%lg" rules but works on
 // the block with std::from_chars, about ten times faster than fscanf; the rare forms from_chars does not
 // take (a leading '+', hexadecimal, out-of-range values) go through strtod, which is what "%lg" uses.

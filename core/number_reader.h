@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers read from a stream in fixed blocks: the count and coordinates of a points file, and the fields
 // of the plain tables kelvora-fit reads. Memory stays one block whatever the input; a number of any
 // length reads as strtod reads its whole text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number-to-text rule. The conversions are locale-free (double_chars.h: std::to_chars / std::from_chars,
 // whose precision form prints exactly what printf's "%.*g" prints); they are fast enough to write a
 // million points in a fraction of a second.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number-to-text rule for every text that is read back: "%lg" when that reads back to the same double,
 // otherwise "%.*lg" with the smallest precision from 7 to 17 that does; and the reading of a field
 // that holds one number as a person types it.

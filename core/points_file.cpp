@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Points file reading and writing: the file's rules on top of the block-wise number reader, the texts
 // of what a load met, and saving through a temporary file that replaces the old one only when complete.
 #include "points_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Points file: the count on the first line, then one "X Y" line per point.
 #ifndef KELVORA_POINTS_FILE_H
 #define KELVORA_POINTS_FILE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Handles of the user interface kept in the state record: the instance, the windows, their controls
 // and, per top-level window, its menu bar and shell activation record.
 #ifndef KELVORA_UI_HANDLES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resource and control identifiers of Kelvora, shared by the resource script and the program.
 #ifndef KELVORA_RESOURCE_H
 #define KELVORA_RESOURCE_H

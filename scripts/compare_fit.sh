@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a broad set of kelvora-fit command lines with two binaries and compares everything they write,
 # byte for byte: standard output, standard error, exit status and every file a run leaves (PNG, SVG
 # and PDF pictures). Shows that a change of kelvora-fit's inside changed nothing its users see, or

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every replay script of the tree and every picture of kelvora-fit with the programs of two builds
 # and compares what they write, byte for byte: standard output, standard error, exit status and every
 # PNG. Shows that a change of the platform changed nothing a user or a script can see.

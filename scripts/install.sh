@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Kelvora (release) and installs it under PREFIX: the programs in PREFIX/bin, the desktop entry,
 # the icons and the manual pages in PREFIX/share. PREFIX defaults to /usr/local as root, else ~/.local
 # (where a desktop's menu finds the entry for this user).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Kelvora (release) and makes its Debian package with CPack: build/release/package/
 # kelvora_VERSION_ARCH.deb, holding what scripts/install.sh installs (under /usr) plus the copyright
 # file and the changelog. lintian checks it; an error fails, warnings are shown.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Kelvora and its command-line tools (release) when needed and starts it in a desktop window.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds everything and runs every test: the web page, the release build, then the whole suite again
 # under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail

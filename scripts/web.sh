@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kelvora in a web page: installs what is missing, builds the page into build/web and serves it.
 #
 #   scripts/web.sh                       build, then serve build/web on http://127.0.0.1:8000

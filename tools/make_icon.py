@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the Kelvora program icon: the resource icon (32 x 32, 24 bits, res/kelvora.ico) and the
 desktop icons (PNG at any size, SVG).
 

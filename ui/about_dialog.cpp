@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box: full screen with the shell's OK button; at every resize it moves its controls to the
 // positions of the portrait or the landscape template.
 #include "about_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box, which fills the screen and takes the layout of the template that fits its orientation.
 #ifndef KELVORA_ABOUT_DIALOG_H
 #define KELVORA_ABOUT_DIALOG_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creating and moving child controls from a window's control table.
 #include "control_table.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Child controls of a window described by one table: what each control is and where it sits, relative to
 // the edges of the client area. The same rows create the controls and move them when the client changes.
 #ifndef KELVORA_CONTROL_TABLE_H

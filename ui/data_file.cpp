@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving and loading the point table through the platform's file dialogs. Both dialogs open in the
 // documents folder and share one file name, so the name last chosen is offered again.
 #include "data_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Load" and "Save" menu commands: a file dialog, then the points file.
 #ifndef KELVORA_DATA_FILE_H
 #define KELVORA_DATA_FILE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Relayout of a running dialog from a classic dialog template: each control named by the template is
 // moved to the template's rectangle (in dialog units of the dialog's own font) and gets the template's
 // text or image again. Templates are read word by word within the resource's size, never beyond it.

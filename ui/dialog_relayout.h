@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moving the controls of a running dialog to the places another classic dialog template gives them.
 #ifndef KELVORA_DIALOG_RELAYOUT_H
 #define KELVORA_DIALOG_RELAYOUT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame shared by the three top-level windows: each keeps its own menu bar and shell activation
 // record in a slot of the state record, taken at WM_CREATE and given back when the window closes.
 #include "frame.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame shared by the three top-level windows: menu bar, activation, setting changes, closing.
 #ifndef KELVORA_FRAME_H
 #define KELVORA_FRAME_H

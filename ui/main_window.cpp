@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data-entry window: shows one point of the table at a time and carries the program's commands.
 #include "main_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data-entry window: count, X and Y fields, five buttons, labels and the position bar.
 #ifndef KELVORA_MAIN_WINDOW_H
 #define KELVORA_MAIN_WINDOW_H

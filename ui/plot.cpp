@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot: the measured points and the fitted values at the same X values share one frame, whose
 // bounds cover both; the fitted polyline joins the points in table order.
 #include "plot.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot of the results window: frame, grid, bound labels, captions, fitted polyline, point markers.
 // It draws what it is handed and keeps nothing between paints: the paint that draws a plot owns the
 // content and the working memory (PlotMarks) and passes them in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results window: fits the selected model when it opens, then shows the formula, the parameters
 // and S above the plot, all read anew from the state record at every paint.
 #include "results_window.h"

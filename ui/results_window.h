@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results window ("Calculate"): formula, A, B, N and S above the plot.
 #ifndef KELVORA_RESULTS_WINDOW_H
 #define KELVORA_RESULTS_WINDOW_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model selection window: the sixteen formulas in model order; "OK" stores the highlighted one,
 // asking first for the exponent N when it is the power model.
 #include "selection_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model selection window ("F(x):") and the exponent dialog of the power model.
 #ifndef KELVORA_SELECTION_WINDOW_H
 #define KELVORA_SELECTION_WINDOW_H

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the page together in OUT: the page's own files from web/, the program (kelvora.js, .wasm, .data),
 # kelvora-fit's module for the lab (kelvora-fit.js, .wasm), the icons drawn from the program's icon, and
 # the service worker named after a digest of all of them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lab around the device: a table brought in (pasted, opened or dropped), read by kelvora-fit's own
 // table reader, saved into Documents and loaded into the device through its HELP menu; the sixteen
 // models ranked by kelvora-fit --all, a model's report, plot and predictions, and the results taken out

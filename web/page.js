@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page around the device: the canvas at a whole-number zoom, the pointer, keys and rotation as the
 // device's input, Documents in the browser's storage with upload and download, input sent for the lab
 // (web/lab.js) as a person would type it, and the hooks the browser tests read (KelvoraPage.stats,

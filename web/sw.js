@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeps the page's files so that it starts without a network after the first visit. The cache's name
 // carries a digest of the files (written at build time): a new build replaces the old cache whole.
 'use strict';

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Pocket PC shell extensions: menu bar, activation and setting-change handling, full-screen dialogs.
 #ifndef KELVORA_AYGSHELL_H
 #define KELVORA_AYGSHELL_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The common file dialogs of the platform: a full-screen picker for opening and saving files.
 #ifndef KELVORA_COMMDLG_H
 #define KELVORA_COMMDLG_H

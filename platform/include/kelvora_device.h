@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulated device seen from outside the program: tests, kelvora-replay and the desktop entry start it,
 // feed it stylus and key input, let the program run until it waits, and read the screen back.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Host glue for a program written against this Win32 layer: where its resources come from and which
 // backend runs it. Not part of Win32; only build files, tools and tests use it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input panel (soft keyboard) of the device: its state and the rectangles it leaves free.
 #ifndef KELVORA_SIPAPI_H
 #define KELVORA_SIPAPI_H

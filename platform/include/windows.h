@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 subset of the emulated Pocket PC: real names, types and values, so that a program written
 // against it also builds against the genuine headers. Only #defines are visible to the resource compiler.
 #ifndef KELVORA_WINDOWS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of a program on the desktop: the device in an SDL2 window, then the program's WinMain.
 // The program reads no command line; only --version and --help are answered here, before any window.
 #include <kelvora_device.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The checks the kelvora-fit command tests share: run it in WORK and match its exit status and output.
 # run(<args>...) runs kelvora-fit in WORK; INPUT <file> feeds standard input. Sets status, out, err.
 macro(run)

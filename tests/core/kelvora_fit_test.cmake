@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kelvora-fit as a command-line tool: every example file, the option forms, standard input, several
 # files, and the exit status of each kind of failure.
 #   cmake -DFIT=<kelvora-fit> -DEXAMPLES=<examples/> -DNORRIS=<norris.dat> -DWORK=<scratch dir> -P this

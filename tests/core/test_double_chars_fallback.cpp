@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversions the WebAssembly build uses where its standard library cannot convert doubles
 // (fast_float and printf) against std::from_chars / std::to_chars of this build: the same text and the
 // same values, for edge cases and for random bit patterns.

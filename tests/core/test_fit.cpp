@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The linearised fit: worked cases, exact data for every model, certified reference data, data far from
 // the origin, agreement with the raw-sum formula, and the special cases of degenerate input.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Model catalogue texts, evaluation of the selected model, and the state record's initial values.
 #include <gtest/gtest.h>
 #include <math.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number reader's one-pass conversion of plain decimals, against the C library's strtod: the
 // edges of the exact paths (19 digits, 2^53, 10^22, the normal range) and 100,000 generated decimals
 // read as points, as a table's fields and as "%lg" after the last point.

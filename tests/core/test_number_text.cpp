@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number-to-text rule: "%lg" when it reads back, else the fewest digits from 7 to 17 that do.
 #include <gtest/gtest.h>
 #include <float.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The points file: text written, round trips, the scanf-like reading rules, malformed and short files,
 // and saves that fail without harming the old file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and saving points files under abuse: names that are no regular file, planted links, symbolic
 // links, modes and owners, the longest names, read-only places and a full disk. The old file survives.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the core tests: reference data location and temporary folders.
 #ifndef KELVORA_TEST_SUPPORT_H
 #define KELVORA_TEST_SUPPORT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop device (SDL2), run for real under Xvfb when it is installed: the only test program that
 // links the SDL backend.
 #include <kelvora_device.h>

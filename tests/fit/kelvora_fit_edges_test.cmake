@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kelvora-fit at its edges: pictures that must never destroy a file, inputs that must never give a partial
 # or empty fit, and inputs without end. Each group holds the cases of one kind of fault.
 #   cmake -DFIT=<kelvora-fit> -DWORK=<scratch dir> -P this

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kelvora-fit's further fit methods from the command line, against published and independent values:
 # York's line on Pearson's data with York's weights, orthogonal distance regression against SciPy's odr
 # (tests/fit/reference_odr.py), the Puromycin data with a shared half-saturation constant (Bates and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kelvora-fit's uncertainty, refinement, JSON, residuals, plain tables and pictures from the command line.
 #   cmake -DFIT=<kelvora-fit> -DWORK=<scratch dir> -P this
 file(REMOVE_RECURSE "${WORK}")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kelvora-fit's weights and fixed parameters from the command line, against SciPy and NumPy values
 # (tests/fit/reference_weights.py).   cmake -DFIT=<kelvora-fit> -DWORK=<scratch dir> -P this
 file(REMOVE_RECURSE "${WORK}")

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reference values for the fits with errors in X and Y: SciPy's odr (ODRPACK) with the models'
 # derivatives written out and tolerances at the limit of double precision. Prints each case's data and
 # A, B, their unscaled standard errors (from cov_beta), chi2 (sum_square) and the MSWD (res_var), as

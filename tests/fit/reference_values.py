@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reference values of the fit tests, computed with SciPy and NumPy (Debian python3-scipy), independently of
 # kelvora-fit: least squares on Y by MINPACK's Levenberg-Marquardt (scipy.optimize.curve_fit, standard
 # errors from its covariance), and the linearised fits' uncertainties from the line's covariance matrix

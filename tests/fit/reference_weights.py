@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reference values of the weighted and fixed-parameter tests, computed with SciPy and NumPy (Debian
 # python3-scipy) independently of kelvora-fit: weighted least squares on Y by scipy.optimize.curve_fit
 # (sigma, absolute_sigma), tolerances at their tightest; the weighted linearised fit by NumPy's normal

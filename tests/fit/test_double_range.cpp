@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fits of data anywhere in the double range: X or Y near 1e300 or 1e-300, and X far from the origin
 // beside a small spread. The reference values were computed once with mpmath at 60 digits from the same
 // data (straight line: the exact least-squares line; the other models: the exact straight line of

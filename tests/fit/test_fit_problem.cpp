@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one pipeline of kelvora-fit on problems with a known answer: lines through the origin against
 // NIST's certified NoInt1 and NoInt2 results, weighted and constrained fits anywhere in the double
 // range against the same fit of ordinary numbers (a power-of-two scaling changes no digit of the

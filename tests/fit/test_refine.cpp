@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Refinement by least squares on Y against SciPy's curve_fit (MINPACK Levenberg-Marquardt; the data and
 // values were printed by reference_values.py), points outside the line's domain, exact data, and the
 // refusals: no start, no convergence.

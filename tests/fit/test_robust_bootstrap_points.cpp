@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Robust fits (a gross outlier weighed out: the clean line's fit), the bootstrap (a seed fixes the
 // result whatever the threads; its spread against the Student interval of a straight line; exact data
 // give no spread) and point lists for --exclude.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared parameters and profile intervals on the Puromycin data (Bates and Watts, treated and untreated
 // cells), Y = A*X/(B+X), against the published figures: the fit sharing K = B, its residual sum and the
 // F test against separate curves; R's profile intervals of the treated curve. Sharing both parameters

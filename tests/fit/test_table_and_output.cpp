@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plain tables (separators, comments, header, bad lines, the choice between table and points file),
 // the JSON object (parsed by Python's json module when it is installed) and the residuals CSV.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Uncertainty of the linearised fit: the certified Norris line, Student's t, and the delta method on
 // curved models against NumPy (line covariance from the normal equations, numerical Jacobian of the
 // back-transformation; see reference_values.py, which printed the data and the values below).

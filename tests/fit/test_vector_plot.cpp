@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The publication plot: its tick steps, and the SVG and PDF it writes read back as files (the curve's
 // path, the error bars and band, text that keeps its size, one PDF page with the legend and the tick
 // labels as text).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The weight carried to each model's straight line and the condition a fixed parameter puts on it.
 #include <gtest/gtest.h>
 #include <math.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fits with errors in X and Y: York's line on Pearson's data with York's weights (the published
 // solution), orthogonal distance regression against SciPy's odr (ODRPACK, the values printed by
 // reference_odr.py), York's line beside the regression of the same line, and the refusals.

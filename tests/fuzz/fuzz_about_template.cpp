@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: any bytes as the template that the About box's controls are moved by. The walk must read
 // nothing outside the bytes, and leave the dialog whole: its controls still there, usable, and its
 // icon a live one.

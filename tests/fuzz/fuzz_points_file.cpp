@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: any bytes as a points file. The reader must stay inside the table, keep the count within
 // 0..capacity, and change nothing when it reports that nothing was loaded; read decimal-only (as
 // kelvora-fit reads) it may only stop earlier, on a number it refuses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target without a fuzzing engine: every seed file given, then a fixed number of seeded
 // mutations of them (bytes flipped, inserted, deleted, cut, numbers stretched), so the suite exercises
 // the target on every build, under the sanitizers too.

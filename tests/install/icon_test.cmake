@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The icon script, run again, writes the resource icon byte for byte: the desktop icons and the
 # program's own icon come from one drawing.
 cmake_policy(VERSION 3.25)

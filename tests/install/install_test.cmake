@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into PREFIX and checks every file that lands there: nothing missing, nothing else,
 # programs that answer --version, a desktop entry that validates and names them, PNG icons of their
 # stated sizes, an SVG, compressed manual pages that render without warnings, and the AppStream metadata

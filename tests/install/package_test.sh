@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package from the release build into WORK and checks it without installing it: its
 # name, control fields and dependencies, its files and their modes, lintian, the AppStream metadata
 # against the desktop entry and the changelog, and the programs run from the unpacked tree.

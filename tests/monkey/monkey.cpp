@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monkey: the real program on the headless device under a long stream of random events from fixed
 // seeds, with the point-table and model invariants checked every time the program waits for input.
 // Each seed runs in a child process, so that a sanitizer report or a hang is caught as well; a failing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random events for the monkey, written as kelvora-replay lines and performed on the headless device.
 #include "monkey_events.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monkey's events: random stylus and key input for the program on the headless device, each one a
 // line of the kelvora-replay script language, so that any run can be written out and replayed as it was.
 #pragma once

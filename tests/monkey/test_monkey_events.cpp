@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monkey's own parts: its events are lines that kelvora-replay accepts, and a failing list shrinks
 // to the few events that matter.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the platform tests: a headless device per test and a window class that logs its messages.
 #pragma once
 #include <kelvora_device.h>

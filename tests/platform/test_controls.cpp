@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The predefined controls on the headless device: edit notifications and input rules, buttons, list
 // boxes, statics, and the dialog item helpers used on an ordinary parent window.
 #include "test_controls_support.h"

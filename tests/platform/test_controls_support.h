@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared fixture of the control and dialog tests: a headless device with one parent window that logs
 // the notifications of its children, a template builder, and scripted input for modal loops.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulated device: screen geometry, navigation and menu bars, soft keys, accelerators, rotation,
 // resources, and the frames the platform draws. Most cases drive the demo program.
 #include "platform_test_support.h"

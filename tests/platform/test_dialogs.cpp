@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog manager on the headless device: templates and dialog units, focus and keyboard rules,
 // the modal loop, deferred moves, full-screen dialogs and message boxes.
 #include "test_controls_support.h"

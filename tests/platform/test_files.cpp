@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file dialogs and the documents folder on the headless device, over a folder tree made for each test.
 #include "test_controls_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input panel: its keys typing into the focused control, raising and lowering it, the windows that
 // follow it, the shell calls that ask for it, and the stylus on and around it.
 #include "device/device.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-instance rule across processes: a second process finds the first one's window through the
 // registry folder, raises it, and a registration left by a killed process is ignored and cleaned up. The
 // folder is shared with whatever else runs as the user, and may have been open to others: nothing in it is

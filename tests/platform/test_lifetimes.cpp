@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows and dialogs opened and closed over and over leave nothing behind: every window record, DC and
 // GDI object they used is freed once the program pumps again, and their handles are refused afterwards.
 #include "test_controls_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one line-breaking rule of DrawText, static controls and message boxes, measured one pixel a
 // character so that every expected line can be read off the case.
 #include "text/line_breaking.h"

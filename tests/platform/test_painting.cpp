@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting: update regions, paint order, GDI primitives and text, checked on the pixels of the screen.
 #include "platform_test_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-replay on the demo program: the script language, its exit statuses and its queries.
 #include "platform_test_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The resource loader on hand-made .res images: good ones load, damaged ones are refused, and nothing
 // is read outside the bytes given (the asan build checks that).
 #include "platform_test_support.h"

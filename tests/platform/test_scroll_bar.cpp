@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window manager's vertical scroll bar: SetScrollInfo's ranges and the client area it takes, the
 // WM_VSCROLL codes the stylus makes on it, its pixels, and ScrollWindowEx moving the children.
 #include "platform_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one conversion between wide text, UTF-8 and UTF-16: malformed input never turns into a different
 // valid character, and a surrogate pair is one character whichever way it arrives.
 #include "text/text_encoding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window manager and message semantics that the program relies on.
 #include "platform_test_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box and the relayout of a running dialog from another template.
 #include "ui_test_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Load command end to end: the file dialog, what is loaded, the current point, and the box that
 // tells a file that does not match its count.
 #include "ui_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-fit --plot draws the results window itself: its picture equals, pixel for pixel, the window
 // the program shows after Calculate on the same points, and it is as large as --size asks.
 #include "ui_test_support.h"

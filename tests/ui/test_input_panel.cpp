@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program with the input panel: a table typed with the stylus alone, the main window above the
 // panel, the About box and the selection window lowering it, and the turn of the screen.
 #include "ui_test_support.h"

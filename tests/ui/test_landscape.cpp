@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data-entry window in both orientations with the input panel up and down, seen through the
 // kelvora-replay query "controls": no two controls overlap, Tab and Shift+Tab reach every field and
 // button in order and each, focused, shows whole above the panel; Enter in the X or Y field stores the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data-entry window as a user meets it: fields, labels, position bar, buttons, menu and soft keys.
 #include "ui_test_support.h"
 

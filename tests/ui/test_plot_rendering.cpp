@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot at many points, pixel for pixel against a plain rendering that draws every segment and every
 // marker one by one, as the drawing rules state them; and the plot of values whose range overflows.
 #include <kelvora_device.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program driven by replay scripts through its own message loop: accelerators, the demo script,
 // and the exit statuses of kelvora-replay.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calculate and the results window: the fitted numbers, their text lines and the plot's pixels.
 #include "ui_test_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model selection window and the exponent dialog of the power model.
 #include "ui_test_support.h"
 

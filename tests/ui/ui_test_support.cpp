@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the program's end-to-end tests.
 #include "ui_test_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the program's end-to-end tests: the real program started on a fresh headless device,
 // stylus and keys aimed at its controls, and answers queued for the modal loops it opens.
 #pragma once

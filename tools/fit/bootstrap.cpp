@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bootstrap. One generator seeded with the caller's seed draws a seed for every resample first, so
 // resample k always draws the same residuals whichever thread fits it and in whatever order; the fits
 // land in their own slots, and the intervals are taken of the sorted slots afterwards.

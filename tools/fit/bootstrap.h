@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bootstrap intervals by resampling residuals: each resample puts residuals drawn with replacement on
 // the fitted curve and fits again; the 2.5% and 97.5% points of the resampled A and B bound the
 // intervals. A seed fixes every draw, and the resamples are spread over threads without changing them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The further fit methods, each filling the one record from its own solver: the fits with errors in
 // both, the robust fits, and the profile and bootstrap intervals laid over a fit's record.
 #include "fit_methods.h"

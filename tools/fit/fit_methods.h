@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fit methods beside the plain pipeline, each giving the one record: errors in both X and Y
 // (York's line, orthogonal distance regression), robust weights, and intervals by the profile of the
 // sum of squares or by the bootstrap in place of those from the standard errors.

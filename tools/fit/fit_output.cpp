@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JSON and CSV writers. Numbers are written with 17 significant digits so they read back to the same
 // double; JSON has no NaN or infinity, so those are written as null.
 #include "fit_output.h"

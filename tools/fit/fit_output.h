@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Machine-readable output of kelvora-fit: one JSON object per fit, and the residuals of a fit as CSV.
 #ifndef KELVORA_FIT_OUTPUT_H
 #define KELVORA_FIT_OUTPUT_H

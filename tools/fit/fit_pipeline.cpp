@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one fit pipeline of kelvora-fit: the linearised fit of the problem (weights and a fixed parameter
 // included), its uncertainty by the delta method, and the refinement on Y from it.
 #include "fit_record.h"

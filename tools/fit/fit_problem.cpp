@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The problem value of one file: its points, weights and model, made once.
 #include "fit_problem.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kelvora-fit fits: one problem value per file, made once from the options and the points read,
 // in storage of the tool's own. Every fit method takes a FitProblem and gives a FitRecord (fit_record.h).
 #ifndef KELVORA_FIT_PROBLEM_H

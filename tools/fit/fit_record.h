@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result of fitting one problem: one record, whatever the method, from which the output, the
 // intervals, AICc, bands, predictions and inverses are derived (fit_statistics.h).
 #ifndef KELVORA_FIT_RECORD_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run of one file: problem, fit, ranking, output. The fits come from the one pipeline
 // (fitProblem), everything printed from the report's formats.
 #include "fit_run.h"

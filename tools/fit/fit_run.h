@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One file through kelvora-fit: its problem made from the options, the fit (or every model's, ranked),
 // then the output, the residuals and the pictures.
 #ifndef KELVORA_FIT_RUN_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a fit record gives beyond its parameters: predictions with their intervals and bands, the
 // inverse of a fit, and AICc for ranking; each derived from the record alone, in this one place.
 #include "fit_statistics.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a fit gives beyond its parameters, derived from its record in one place: Y with its 95%
 // confidence and prediction intervals, the bands, X at a measured Y (the inverse), and AICc for ranking.
 #ifndef KELVORA_FIT_STATISTICS_H

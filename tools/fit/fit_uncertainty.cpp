@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Standard errors of the fitted parameters. A linearised fit is an ordinary straight-line fit of z on t,
 // whose intercept and slope have the textbook covariance; A and B are smooth functions of them, so their
 // covariance follows from the Jacobian of that function (first-order propagation).

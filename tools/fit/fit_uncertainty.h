@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Uncertainty of a fitted A and B: standard errors, 95% confidence intervals, R2 and the residual
 // standard deviation with n - 2 degrees of freedom beside the program's S (n - 1).
 #ifndef KELVORA_FIT_UNCERTAINTY_H

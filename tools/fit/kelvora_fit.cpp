@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-fit: fits the models to points files on the command line, with the program's own core.
 #include <errno.h>
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Orthogonal distance regression. The residuals of point i are e_i = (f(X_i + d_i) - Y_i) / sigmaY_i
 // and d_i / sigmaX_i; a Levenberg-Marquardt step on (A, B, d_1 .. d_n) solves normal equations whose
 // d-block is diagonal, so each d is eliminated by one division and A, B come from a 2x2 system (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-fit's command line. Every option is one row of OPTIONS: its name, the name of its value (none
 // for a switch), one line of help and the action that stores it. "--name=value" and "--name value" are
 // the same; options and files may come in any order; "--" ends the options; "-" is standard input.

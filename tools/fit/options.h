@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-fit's command line: the options it takes, read from one table, and the checks between them.
 #ifndef KELVORA_FIT_OPTIONS_H
 #define KELVORA_FIT_OPTIONS_H

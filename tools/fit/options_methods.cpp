@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Options of the further fit methods and the rules between them.
 #include "options_methods.h"
 

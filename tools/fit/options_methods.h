@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options of kelvora-fit's further fit methods (errors in X and Y, shared parameters, robust
 // weights, excluded points, profile and bootstrap intervals): their actions for the table of options
 // and the rules between them, kept beside options.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picture files through the atomic replace of points files, with the reason of a failure told once.
 #include "picture_file.h"
 

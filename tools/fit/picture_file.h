@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a picture file of kelvora-fit (PNG, SVG, PDF) so that a failure harms nothing already there.
 #ifndef KELVORA_PICTURE_FILE_H
 #define KELVORA_PICTURE_FILE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plain-table reader. Lines are split into fields at a comma or semicolon (with blanks around it) or at
 // blanks alone; a field may stand in double quotes and a separator may end the line. The fields X and Y
 // must be whole finite decimal numbers, so a stray column, a unit after a number or a typo is reported

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plain tables: X and Y per line, separated by a comma, semicolon, tab or spaces, with '#' comments,
 // blank lines, quoted fields and one optional header line before the first point; decimal commas when
 // the whole table writes them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of a fit: the device is started in memory, a window is created and sized to the picture,
 // painted by the program's own drawing of the results window and its plot from the fit handed over,
 // and its client area is read back pixel by pixel and written as PNG with libpng. Nothing is shown,

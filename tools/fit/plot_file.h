@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of a fit as PNG files, drawn by the program's own windows on the headless device.
 #ifndef KELVORA_PLOT_FILE_H
 #define KELVORA_PLOT_FILE_H

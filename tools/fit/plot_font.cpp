@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot's font through fontconfig, by its family name.
 #include "plot_font.h"
 

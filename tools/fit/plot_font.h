@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The font of the publication plot's text: DejaVu Sans, found by fontconfig on the desktop, taken from
 // the font file itself where there is no fontconfig (kelvora-fit in the web page).
 #ifndef KELVORA_PLOT_FONT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot's font from the file KELVORA_FIT_FONT_FILE through FreeType, for builds without fontconfig.
 // A file that cannot be read leaves cairo's own font in place: the plot is still drawn.
 #include "plot_font.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Point lists: whole decimal numbers separated by commas, a dash between two making a range.
 #include "point_list.h"
 

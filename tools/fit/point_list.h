@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lists of point numbers such as "3,7-9" (1-based, ranges inclusive), as --exclude takes them, and the
 // points a list leaves.
 #ifndef KELVORA_POINT_LIST_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-fit's input reading: the format decided from the first block, then the points-file or
 // plain-table reader on the same blocks, and its messages.
 #include "points_input.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-fit's input: a points file or a plain table, told apart by its first block and read block by
 // block into the point table, so memory stays the table and one block whatever the input.
 #ifndef KELVORA_POINTS_INPUT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profile intervals: at each held value the other parameter refitted by the refinement with one
 // parameter held (GSL's Levenberg-Marquardt on one unknown), carried from one held value to the next;
 // the bound bracketed by steps of growing multiples of the standard error and placed by Brent's method

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profile-likelihood intervals of a least-squares fit: for each parameter held at a value, the other
 // fitted again, tau = sign * sqrt(S(value) - S(minimum)) / s; the interval is where |tau| <= cutoff
 // (t(0.975, dof) for 95%). Unlike the intervals from the standard errors they follow a curved model's

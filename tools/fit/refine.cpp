@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Levenberg-Marquardt refinement with GSL's trust-region solvers (LM step, More scaling), with the
 // model's derivatives written out: the entry point, its starts, the dense solver (gsl_multifit_nlinear,
 // QR of the n x 2 Jacobian, kept as the reference the streaming solver of refine_streaming.cpp is

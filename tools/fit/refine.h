@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Least squares on Y itself: the linearised fit's A and B refined by Levenberg-Marquardt, so the
 // residuals that are minimised are those S measures, not those of the transformed line.
 #ifndef KELVORA_REFINE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two solvers of the refinement (refine.cpp: the dense one and the entry point; refine_streaming.cpp:
 // the streaming one) and what they share: the problem they solve, GSL's iteration with its stopping
 // tests, and the covariance at the solution.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The streaming solver of the refinement (gsl_multilarge_nlinear): it sums J'J, J'r and r'r point by
 // point in blocks (the model's values and derivatives of a block in one call), so a million points
 // cost one pass an iteration and no memory beyond the points and a block. A fixed parameter leaves

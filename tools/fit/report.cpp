@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-fit's output formats. Nothing here fits or derives: each function writes what the problem,
 // the record and its view hold, with one number formatter.
 #include "report.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-fit's output formats: the text block of a fit, the block for a paper, the ranked line of
 // --all, predictions and inverses, the JSON line and the warnings. They only format: every value comes
 // from the problem, the fit record and its view (fit_statistics.h) handed to them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Robust fits. The residual of point i is scaled as GSL scales it, u = r / (tune * sigma * sqrt(1 - h)),
 // h its leverage and sigma the median absolute residual over 0.6745 (of the n - 2 largest, as GSL takes
 // it: the two smallest are zero-like for a two-parameter fit through two points).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Robust fits: points far from the curve weighed down by a weight function of their scaled residual
 // (bisquare, Huber, Cauchy, fair, Welsch with GSL's tuning constants), the linearised fit by GSL's
 // gsl_multifit_robust on the model's straight line, the refinement by iteratively reweighted least

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared fit by GSL's trust-region Levenberg-Marquardt on the residuals sqrt(w) (f(X) - Y) of every
 // point of every set, the parameter vector laid out as the shared parameters first and then each set's
 // own, so set k reads its A and B through two column indices.

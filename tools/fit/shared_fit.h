@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One least-squares fit on Y of several data sets that share A, B or both: one parameter vector (the
 // shared parameters, then each set's own), errors from the joint covariance, and the extra-sum-of-squares
 // F test of the shared fit against the sets fitted apart.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Formats of a shared fit.
 #include "shared_report.h"
 

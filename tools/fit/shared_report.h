@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output of a fit with parameters shared across files: the block and the JSON line. They only
 // format the shared fit handed to them.
 #ifndef KELVORA_SHARED_REPORT_H

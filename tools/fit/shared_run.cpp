@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run of --share: the files' problems, their separate refined fits, the shared fit, and its output.
 #include "shared_run.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --share: every file read, each fitted on its own, then one fit of all with the shared parameters,
 // printed as one block (or one JSON line).
 #ifndef KELVORA_SHARED_RUN_H

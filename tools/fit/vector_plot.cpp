@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The publication plot: a page in points with cairo's SVG or PDF surface written into the file through
 // the atomic replace, so an unfinished plot never stands in place of an older one. Text is set in
 // points, so a larger --size gives more room, not larger letters.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Publication plots of a fit as SVG or PDF, drawn with cairo: numbered axes, the points (with their
 // error bars when they carry sigma), the model's curve, an optional band and residual panel, and a
 // legend with the formula and each parameter with its standard error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fits to points with errors in both X and Y: York's exact solution for the straight line and
 // orthogonal distance regression for every model. Both minimise the sum over the points of
 // (Y - f(X + d))^2 / sigmaY^2 + d^2 / sigmaX^2, each point moved by its own d along X.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // York's straight line through points with errors in X and Y. Each point weighs
 // W = 1 / (sigmaY^2 + B^2 sigmaX^2) at the current slope; the slope is recomputed from the weighted
 // deviations until it stops moving. The sums are taken about the weighted means, so data far from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-replay: the replay tool on the real program, with its two state queries and the input panel's.
 #include "replay.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The script runner of kelvora-replay: parses the script, checks every line before the program starts,
 // then executes one line each time the program waits for input.
 #include "replay.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-replay: runs a program on the headless device and feeds it a script, one line each time the
 // program waits for input. Queries (windows, text, pixel and the registered ones) print to standard
 // output; everything else, diagnostics included, goes to standard error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the Kelvora page in headless Chromium (Debian's chromium through puppeteer-core): a static
 // server on the loopback, a fresh browser profile, kelvora-replay scripts played as real pointer, touch
 // and key events, and the canvas read back.

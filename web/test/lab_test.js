@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lab around the device in headless Chromium, against the native tools: a pasted table reaches the
 // device through its own Load (Calculate then shows the headless device's pixels), the ranking and the
 // downloads are native kelvora-fit's, the screen's zoom in landscape, the first visit's downloads, an

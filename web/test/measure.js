@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures the page in headless Chromium and prints one line per figure: its size gzipped, the time from
 // navigation to the first frame, the CPU an idle page uses, Calculate on 100,000 loaded points against
 // kelvora-replay (the native headless device) in the same run, and the lab's "Fit all models" on 1,000

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the browser tests share: their start (skipped, exit 77, when the page or the driver is not
 // built), temporary folders, and the headless device run natively beside the page.
 'use strict';

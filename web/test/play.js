@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // scripts/web.sh test SCRIPT OUT.png: plays a kelvora-replay script on the built page in headless
 // Chromium and writes the canvas's final pixels (1x) to OUT.png. "shot" lines write the canvas too and
 // "pixel" reads it; the other queries are kelvora-replay's alone. Exits like kelvora-replay: 0 when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the page and its lab at phone size (360x640 portrait, 640x360 landscape, two device
 // pixels to a CSS pixel) for the README: node screens.js PAGE_DIR OUT_DIR
 'use strict';

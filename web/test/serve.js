@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serves the built page on the loopback: node serve.js DIR PORT (scripts/web.sh uses port 8000).
 'use strict';
 const {serve} = require('./server');

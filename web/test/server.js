@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A static server for the built page, on the loopback only; no package beyond node itself.
 'use strict';
 const crypto = require('crypto');

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page in a real browser (headless Chromium): replay scripts give the headless device's pixels, touch
 // alone completes the stylus-only script on a phone-sized screen, Documents survives a reload, Load and
 // Save go through the program's picker with upload and download around them, and an idle page draws

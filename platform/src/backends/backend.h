@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A backend: what shows the device and feeds it input. The headless backend (backends/headless) keeps
 // the device in memory; the SDL backend (backends/sdl) shows it in a desktop window.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Button" control: push and default push buttons that send BN_CLICKED when released inside.
 #include "controls/controls_common.h"
 

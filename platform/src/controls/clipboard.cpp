@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device clipboard: plain wide text, kept by the backend when it has a clipboard of its own (the
 // host's, under SDL), else by the device.
 #include "controls/clipboard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device clipboard: plain wide text, kept by the backend (the host's clipboard under SDL).
 #pragma once
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Registration of the predefined control classes, and the helpers the controls share.
 #include "controls/control_classes.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Registration of the predefined window classes "Edit", "Button", "LISTBOX", "Static" and the dialog class.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the predefined controls and the dialog manager: per-window state tables, the parent
 // notification, text measuring, dialog units, and the registration hooks of each class.
 #pragma once

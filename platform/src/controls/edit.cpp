@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Edit" control: a single-line text field with caret, selection, clipboard and EN_CHANGE.
 #include "controls/clipboard.h"
 #include "controls/controls_common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "LISTBOX" control: a single-selection list with its own vertical scroll bar inside the client area,
 // drawn and worked like the window manager's bar.
 #include "controls/controls_common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Static" control: wrapped text drawn over its parent's background, or an icon or bitmap.
 #include "controls/controls_common.h"
 #include "resources/resources.h"

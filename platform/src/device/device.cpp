@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulated device: the one object that holds every part, starting and stopping it on a backend, the
 // screen, rotation, composition of the window surfaces, and the device interface that tests and tools use.
 #include "device/device.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulated device as one object: it owns every part of the platform (the windows and the message
 // queue, GDI, text, resources, the shell's bars and input panel, the controls' shared state, the instance
 // registry and the backend). start_device creates it and stop_device destroys it, so a new device starts

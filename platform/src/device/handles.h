@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opaque handles for the device's objects: an index and a generation, so that a stale or made-up value
 // is refused instead of reaching freed memory.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog manager: dialogs from classic templates, the default dialog procedure, the modal loop.
 #include "controls/controls_common.h"
 #include "dialogs/dialogs.h"

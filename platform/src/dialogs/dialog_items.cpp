@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog item helpers that work on any parent window: item lookup, texts and numbers, and deferred
 // window positioning.
 #include "controls/controls_common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SHInitDialog: the shell's dressing of a dialog (done button, full screen, empty menu bar).
 #include <aygshell.h>
 

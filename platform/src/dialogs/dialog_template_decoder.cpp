@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Classic dialog templates: decoding for the dialog manager, and building the item-less templates the
 // message box and the file dialogs start from.
 #include "dialogs/dialog_template_decoder.h"

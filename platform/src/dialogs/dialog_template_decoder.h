@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding of classic dialog templates (the layout stored in RT_DIALOG resources).
 #pragma once
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog units: the font-relative measure of dialog templates, and its one conversion to pixels, used by
 // the dialog manager, MapDialogRect and GetDialogBaseUnits alike.
 #include "controls/controls_common.h"

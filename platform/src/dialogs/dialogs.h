@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog manager: dialogs from templates, their units, the shell's dressing of them, and the
 // classic templates the message box and the file dialogs lay out in pixels. Programs reach it through
 // DialogBox*, CreateDialog*, MessageBoxW and GetOpenFileNameW / GetSaveFileNameW.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GetOpenFileNameW and GetSaveFileNameW: a full-screen picker with a name field, a folder list with a
 // way up, the files that match the filter, and OK and Cancel.
 #include <aygshell.h>

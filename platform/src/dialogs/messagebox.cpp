@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MessageBoxW: a modal box with a caption, a drawn icon, wrapped text and a row of buttons.
 #include "controls/controls_common.h"
 #include "dialogs/dialogs.h"

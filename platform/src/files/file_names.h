@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File names between the program's wide text and the host's bytes, and the process-wide file settings.
 #pragma once
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wide-path file access: _wfopen, MoveFileExW, ReplaceFileW, DeleteFileW and the final path of an open
 // file, on a host whose file names are bytes (UTF-8 by convention).
 #include <windows.h>

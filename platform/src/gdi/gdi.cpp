@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GDI: pens, brushes, fonts and bitmaps as handles; device contexts; the drawing primitives. Every
 // primitive translates to the surface, clips to the DC's region and fills span by span.
 #include "gdi/gdi.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GDI: pens, brushes, fonts and bitmaps behind handles, device contexts, and the drawing that the shell
 // and the controls do on a surface directly.
 #pragma once

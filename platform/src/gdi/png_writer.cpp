@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Screen shots: a surface written as an 8-bit RGB PNG file with libpng.
 #include "gdi/surface.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rectangle arithmetic, MulDiv, and the clip regions built from rectangles.
 #include "gdi/surface.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pixels: the surfaces that windows and the screen are drawn on, colours, rectangles and clip regions.
 #pragma once
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resources: the compiled .res image embedded in the executable, and the loaders that read it (strings,
 // icons, bitmaps, menus, accelerators). Everything read from the image is bounds-checked.
 #include "resources/resources.h"

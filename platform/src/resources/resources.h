@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resources: what the device loads from the program's embedded resources (icons, accelerators, menus).
 // The loaders themselves are the Win32 calls (LoadIconW, LoadStringW ...).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input panel: its state, raising and lowering it, the area it leaves to windows, the stylus on its
 // keys, and the shell calls that ask for it (SHSipPreference, SHSipInfo, SipGetInfo, SipShowIM).
 #include "shell/input_panel.h"

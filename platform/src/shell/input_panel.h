@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input panel: a soft keyboard docked above the menu bar. Raising or lowering it changes the part of
 // the screen that top-level windows fill; taps on its keys reach the focused control as key presses.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keys of the input panel: their layout for portrait and landscape, and how they are drawn.
 #include "device/device.h"
 #include "gdi/gdi.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry of top-level windows shared between processes of one user on one display: one small
 // file per window in a private folder per display, checked for liveness on every lookup. Every look at
 // or change of the folder is made under an exclusive lock on a file in it, so that a start's lookup and

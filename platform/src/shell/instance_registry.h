@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Top-level windows visible to other processes of the same user, for the single-instance rule.
 #pragma once
 #include "shell/registry_folder.h"

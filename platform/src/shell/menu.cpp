@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pop-up menu that a drop-down button of the menu bar opens above the bar: where it stands, the
 // stylus and the keys on it, choosing an item (a WM_COMMAND to the bar's owner), and drawing it.
 #include "shell/menu_bar.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu bar: SHCreateMenuBar and the SHMENUBAR record it reads, the bar's window class and its
 // handlers, the layout of the bar's buttons and of the input panel's button between them, and the stylus
 // and the soft keys on them (shell/menu.cpp has the pop-up menu that a drop-down button opens).

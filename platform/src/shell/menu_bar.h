@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu bar at the bottom of the screen: the bar windows that SHCreateMenuBar makes, a control class
 // of the shell's layer with a state record of its own, their buttons and soft keys, the input panel's
 // button in the bar's middle, and the pop-up menu that a drop-down opens.

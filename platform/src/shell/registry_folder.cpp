@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A private folder used through its descriptor: opened without following links, checked for its owner,
 // closed to others and emptied when it was not; small files in it created exclusively and read boundedly.
 #include "shell/registry_folder.h"

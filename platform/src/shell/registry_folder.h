@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A folder private to this user, used only through its descriptor, and the small files kept in it: what
 // another user could have planted there is never followed, opened for long, or trusted.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Pocket PC shell: the navigation bar at the top with the active window's title and "ok" button, the
 // stylus and drawing of both bars (menu_bar.cpp has the menu bar's own), the SH* helpers for activation
 // and setting changes, and the screen's metrics.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shell: the navigation bar at the top of the screen, the menu bar at the bottom (shell/menu_bar.h)
 // and the input panel above it (shell/input_panel.h); the bars' sizes.
 #pragma once

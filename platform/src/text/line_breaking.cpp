@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line breaking: paragraphs at "\n", then words at spaces.
 #include "text/line_breaking.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Breaking text into lines, the one rule shared by DrawText, static controls and message boxes.
 #pragma once
 #include <functional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text: the device font (DejaVu Sans, 10 pixels, grey-scale anti-aliased) through fontconfig and FreeType;
 // DrawTextW, ExtTextOutW, extents and metrics.
 #include "text/text.h"

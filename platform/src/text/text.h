@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text in the device font: measuring, mnemonic prefixes, drawing on a DC or straight on a surface.
 #pragma once
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UTF-8 and UTF-16 to and from the layer's wide text.
 #include "text/text_encoding.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text between the layer's wide strings and the encodings around it: UTF-8 on the host (file names, the
 // clipboard, typed text, tools' output) and UTF-16 in compiled resources. Every conversion in the layer
 // goes through here, so all of them agree on what is well formed.

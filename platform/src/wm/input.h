@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Input: stylus and key events as the backends deliver them, queued until the program waits.
 #pragma once
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message queue: sent, posted and input messages, WM_PAINT from update regions, and the wait for input.
 #include "backends/backend.h"
 #include "device/device.h"

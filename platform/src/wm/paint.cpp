@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Invalidation, update regions and window device contexts (BeginPaint, GetDC).
 #include "gdi/gdi.h"
 #include "gdi/surface.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scroll bar geometry and drawing: arrow boxes, track and thumb, shared by the window manager's bar and
 // the list box's own.
 #include "wm/scroll_bar.h"

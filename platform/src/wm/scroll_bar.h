@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vertical scroll bars as drawn and hit: the geometry and drawing that the window manager's bar (see
 // window_scroll_bar.h) shares with the list box, which draws its own bar inside its client area.
 #pragma once

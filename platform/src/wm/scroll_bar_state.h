@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a window's standard vertical scroll bar holds; the window record keeps one.
 #pragma once
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window manager: classes, creation and destruction, geometry, visibility, z-order, activation, focus.
 #include "controls/control_classes.h"
 #include "device/device.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window manager's public calls on existing windows: relations, long values, text, enabling,
 // focus, activation, capture, FindWindowW, and the default window procedure.
 #include "device/device.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vertical scroll bar the window manager keeps beside a WS_VSCROLL window's client area: its state
 // (SetScrollInfo, GetScrollInfo), drawing, the stylus on it, ScrollWindowEx, and pop-ups too tall for
 // the space above the input panel, which are shortened and scroll.

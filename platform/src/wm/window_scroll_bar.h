@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window manager's vertical scroll bar, beside the client area of a WS_VSCROLL window whose range
 // exceeds its page (SetScrollInfo, GetScrollInfo, WM_VSCROLL from the stylus, ScrollWindowEx), and
 // pop-ups too tall for the space above the input panel, which are shortened and scroll.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window manager: window records and classes, z-order, activation, focus, capture, the window
 // procedure calls, and the device contexts of windows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small program for the platform: a main window with a menu bar, a bordered child, a second top-level
 // window, painting, an icon, a bitmap and an accelerator. kelvora-replay-demo and the tests drive it.
 #include "demo_program.h"

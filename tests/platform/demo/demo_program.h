@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform's demo program: its state, visible to the tests that drive it.
 #pragma once
 #include <aygshell.h>

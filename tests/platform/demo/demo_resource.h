@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resource ids of the platform's demo program.
 #define IDS_DEMO_TITLE 1
 #define IDS_DEMO_OK 103

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-replay-demo: the replay tool on the platform's demo program.
 #include "replay.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser backend: the device screen in the page's canvas, the page's pointer, key and rotation
 // events as the stylus and keys, and the Documents folder kept in the browser's storage. The page script
 // (web/page.js, the object KelvoraPage) owns the canvas and queues the events; the program waits for them

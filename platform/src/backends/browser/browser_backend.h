@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device in a web page (WebAssembly): what the page's entry point starts and ends.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the program in a web page: the device on the browser backend, then WinMain.
 #include "browser_backend.h"
 

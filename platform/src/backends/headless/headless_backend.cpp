@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The headless backend: the device in memory only, for tests and kelvora-replay. Input comes from the
 // idle handler, which the caller sets; without one the first wait ends the program's loop.
 #include "backends/backend.h"

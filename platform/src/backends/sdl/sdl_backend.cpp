@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SDL2 backend: the device screen in a desktop window at an integer zoom, mouse as stylus, keys and
 // text input, the host clipboard, and raise requests from a second start of the program.
 #include "backends/backend.h"
