@@ -422,6 +422,53 @@ static bool readLongNumber(NumberReader* reader, double* value)
     return true;
 }
 
+// Tokens are read here only where readNumberToken would read them in the same text: with at least
+// READ_LOOKAHEAD characters of the block from their start on, or the whole rest of the stream, so that
+// the plain decimal found is the one readNumberToken finds first.
+static bool tokenInBlock(const NumberReader* reader, const char* token)
+{
+    const char* end = reader->data + reader->end;
+    return token < end && (reader->atEnd || end - token >= READ_LOOKAHEAD);
+}
+
+// Skips white space within the block, counting lines, and reads the plain decimal there when a space or
+// line feed ends it; NULL, with nothing to rely on in *p and *line, otherwise.
+static inline const char* readPlainInBlock(const NumberReader* reader, const char* p, int* line, double* value)
+{
+    const char* end = reader->data + reader->end;
+    while (p < end && isSpace(*p)) {
+        if (*p == '\n') ++*line;
+        ++p;
+    }
+    if (!tokenInBlock(reader, p)) return NULL;
+    const char* numberEnd = readPlainDecimal(p, end, value);
+    if (numberEnd == NULL || (*numberEnd != ' ' && *numberEnd != '\n')) return NULL;
+    return numberEnd;
+}
+
+int readPlainPoints(NumberReader* reader, double* x, double* y, int wanted)
+{
+    const char* p = reader->data + reader->start;
+    int line = reader->line;
+    int read = 0;
+    while (read < wanted) {
+        int pointLine = line;
+        double xValue, yValue;
+        const char* xEnd = readPlainInBlock(reader, p, &pointLine, &xValue);
+        const char* yEnd = xEnd != NULL ? readPlainInBlock(reader, xEnd, &pointLine, &yValue) : NULL;
+        if (yEnd == NULL) break;
+        x[read] = xValue;
+        y[read] = yValue;
+        ++read;
+        p = yEnd;
+        line = pointLine;
+    }
+    reader->start = (int)(p - reader->data);
+    reader->line = line;
+    reader->tokenLength = -1;
+    return read;
+}
+
 bool readLooseNumber(NumberReader* reader, double* value)
 {
     if (reader->stopped || !skipWhiteSpace(reader)) return false;

@@ -101,6 +101,11 @@ bool readCount(NumberReader* reader, long long limit, long long* count, bool* wh
 // (TOKEN_TEXT_CAPACITY) receives it for a message.
 NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decimalOnly, double* value, char* text);
 
+// Reads up to `wanted` points whose X and Y are plain decimals ("-12.5e3") each ended by a space or a
+// line feed, as long as the block holds them, into x and y; returns how many. The reading position stays
+// before the first point it does not read, for readNumberToken, which gives the same values.
+int readPlainPoints(NumberReader* reader, double* x, double* y, int wanted);
+
 // Parses the number at the start of text in any form strtod takes (textEnd points at a 0); returns where
 // it ends, or NULL when text does not start with a number.
 const char* readNumberText(const char* text, const char* textEnd, double* value);

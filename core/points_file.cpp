@@ -144,6 +144,15 @@ PointsFileStatus readPoints(NumberReader* reader, PointTable* table, PointsFileR
     PointsFileStatus status = POINTS_FILE_OK;
     int read = 0;
     while (read < count) {
+        // Runs of plain decimals in one go; texts kept for an echo need the token by token path.
+        if (reader->keepCoordinate == NULL) {
+            int run = readPlainPoints(reader, table->x + read, table->y + read, (int)count - read);
+            if (run > 0) {
+                read += run;
+                report->line = reader->line;
+                continue;
+            }
+        }
         double x, y;
         if (!readCoordinate(reader, decimalOnly, &x, report, &status)) break;
         keepCoordinateText(reader, 0);

@@ -161,6 +161,11 @@ TEST(NumberReader, LargeFilesKeepTheirPointsLinesAndMessages)
         // A point over two lines and a line of four numbers: from there on point k is the k-1st.
         {"points across lines", LARGE_POINTS + 1, 40000, "7\n\n8 9 10", POINTS_FILE_OK, LARGE_POINTS + 1,
          LARGE_POINTS + 3, ""},
+        // Points read token by token amid runs of plain decimals, then the runs go on.
+        {"a plus sign, a tab and a carriage return", LARGE_POINTS, 60000, "+59998\t14999.5\r", POINTS_FILE_OK,
+         LARGE_POINTS, LARGE_POINTS + 1, ""},
+        {"twenty digits", LARGE_POINTS, 70000, "69998.000000000000000 17499.500000000000000000", POINTS_FILE_OK,
+         LARGE_POINTS, LARGE_POINTS + 1, ""},
     };
     std::string path = testing::TempDir() + "kelvora-large.dat";
     for (const LargeFileCase& c : cases) {
@@ -182,6 +187,11 @@ TEST(NumberReader, LargeFilesKeepTheirPointsLinesAndMessages)
         }
         // Every point from the last quarter's start on, where the changed lines no longer shift them.
         int shift = c.changedLine == 40000 ? 1 : 0;
+        if (shift == 0 && c.changedLine > 0 && c.status == POINTS_FILE_OK) {
+            int changed = c.changedLine - 2;
+            EXPECT_EQ(table.x[changed], (double)changed) << c.name;
+            EXPECT_EQ(table.y[changed], changed * 0.25) << c.name;
+        }
         for (int k = 100001; k < table.pointCount && c.status == POINTS_FILE_OK; k += 997) {
             int i = k - shift;
             ASSERT_EQ(table.x[k], (double)i) << c.name << " " << k;
