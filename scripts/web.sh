@@ -135,12 +135,17 @@ build_cairo() {
     emmake make -s -C src libcairo.la >/dev/null && emmake make -s -C src install-libLTLIBRARIES install-cairoincludeHEADERS install-nodist_cairoincludeHEADERS install-pkgconfigDATA >/dev/null)
 }
 
-# GSL's parts that kelvora-fit's refinement and intervals use (the nonlinear least-squares solvers and
-# what they stand on, Student's t), not the whole library.
+# GSL's parts that kelvora-fit's fits and intervals use (the nonlinear least-squares solvers and what
+# they stand on, Student's t and F, the root finder of profile intervals, the bootstrap's generator),
+# not the whole library. A cached build of other parts is made again.
 GSL_PARTS="sys err utils complex block vector matrix permutation blas linalg eigen multifit multifit_nlinear
-           multilarge_nlinear cdf specfunc randist poly ieee-utils sort statistics"
+           multilarge_nlinear cdf specfunc randist poly ieee-utils sort statistics roots rng"
+gsl_built() {
+  [ -f "$deps/fit/lib/libgsl.a" ] && [ "$(cat "$deps/fit/lib/gsl-parts" 2>/dev/null)" = "$GSL_PARTS" ]
+}
 build_gsl() {
-  [ -f "$deps/fit/lib/libgsl.a" ] && return 0
+  gsl_built && return 0
+  rm -f "$deps/fit/lib/libgsl.a" "$deps/fit/lib/libgslcblas.a"
   fetch_source gsl libgsl27 gsl
   local part objects=()
   (cd "$deps/gsl-src" && configure_for_page && emmake make -s -C gsl >/dev/null &&
@@ -151,13 +156,14 @@ build_gsl() {
   for part in $GSL_PARTS; do objects+=("$deps/gsl-src/$part"/*.o); done
   emar qcs "$deps/fit/lib/libgsl.a" "${objects[@]}"
   emar qcs "$deps/fit/lib/libgslcblas.a" "$deps/gsl-src/cblas"/*.o
+  printf '%s' "$GSL_PARTS" >"$deps/fit/lib/gsl-parts"
   printf 'prefix=%s\nName: GSL\nDescription: GNU Scientific Library\nVersion: %s\nLibs: -L${prefix}/lib -lgsl -lgslcblas\nCflags: -I${prefix}/include\n' \
     "$deps/fit" "$(dpkg-query -W -f='${Version}' libgsl27)" >"$deps/fit/lib/pkgconfig/gsl.pc"
 }
 
 build_fit_libraries() {
   local started=$SECONDS
-  [ -f "$deps/fit/lib/libcairo.a" ] && [ -f "$deps/fit/lib/libgsl.a" ] && return 0
+  [ -f "$deps/fit/lib/libcairo.a" ] && gsl_built && return 0
   echo "Building kelvora-fit's libraries for WebAssembly (once; kept in build/web-deps)" >&2
   build_zlib
   build_png
