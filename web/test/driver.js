@@ -198,5 +198,15 @@ async function playScript(page, script, options = {}) {
   return {printed, ended: false};
 }
 
+// The contents of a download to folder once it is complete. Chromium reserves the name with an empty
+// file and writes into NAME.crdownload until the end, so the name alone does not say it is done.
+async function downloaded(folder, name) {
+  const file = path.join(folder, name);
+  const done = () => fs.existsSync(file) && fs.statSync(file).size > 0 &&
+                     !fs.readdirSync(folder).some(entry => entry.endsWith('.crdownload'));
+  for (let i = 0; i < 200 && !done(); ++i) await new Promise(resolve => setTimeout(resolve, 50));
+  return fs.readFileSync(file);
+}
+
 module.exports = {serve, launch, open, settle, playScript, playLine, canvasPixels, canvasPng, pngPixels,
-                  differingPixels, screenPoint, ScriptError};
+                  differingPixels, screenPoint, downloaded, ScriptError};

@@ -168,13 +168,8 @@ test('Download CSV and Download SVG give native kelvora-fit\'s residuals and plo
   await page.click('#rank-run');
   const {json} = await pageRanking(page);
   const model = JSON.parse(json[0]).model;
-  const wait = async name => {
-    const file = path.join(downloads, name);
-    for (let i = 0; i < 100 && !fs.existsSync(file); ++i) await new Promise(resolve => setTimeout(resolve, 50));
-    return fs.readFileSync(file);
-  };
   await page.click('#download-csv');
-  const csv = (await wait(`curve-model${model}-residuals.csv`)).toString();
+  const csv = (await driver.downloaded(downloads, `curve-model${model}-residuals.csv`)).toString();
   const native = nativeFit(['--model', String(model), '--residuals'], 'data.txt', CURVE).stdout;
   const rows = text => text.slice(text.indexOf('x,y,fitted,residual\n')).trim().split('\n').map(l => l.split(','));
   const expected = rows(native);
@@ -182,7 +177,7 @@ test('Download CSV and Download SVG give native kelvora-fit\'s residuals and plo
   assertClose(rows(csv).slice(1).map(r => r.slice(2).map(Number)), expected.slice(1).map(r => r.slice(2).map(Number)),
               'fitted and residual');
   await page.click('#download-svg');
-  const svg = (await wait(`curve-model${model}.svg`)).toString();
+  const svg = (await driver.downloaded(downloads, `curve-model${model}.svg`)).toString();
   const plot = nativeFit(['--model', String(model), '--plot', 'p.svg'], 'data.txt', CURVE, ['p.svg']).files['p.svg'].toString();
   assert.equal(svg, plot, 'the SVG differs from native kelvora-fit --plot FILE.svg');
   await page.close();

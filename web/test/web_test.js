@@ -115,9 +115,7 @@ test('Documents: upload, Load and Save in the picker, a reload keeps the files, 
   const buttons = await page.$$('#file-list button');
   assert.equal(buttons.length, 2);
   await buttons[0].click();
-  const file = path.join(downloads, 'kept.dat');
-  for (let i = 0; i < 100 && !fs.existsSync(file); ++i) await new Promise(resolve => setTimeout(resolve, 50));
-  assert.equal(fs.readFileSync(file, 'utf8'), THREE_POINTS);
+  assert.equal((await driver.downloaded(downloads, 'kept.dat')).toString(), THREE_POINTS);
   await page.close();
 });
 
