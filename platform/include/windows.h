@@ -917,6 +917,71 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
                           DWORD flags, HANDLE templateFile);
 DWORD WINAPI GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD capacity, DWORD flags);
 BOOL WINAPI CloseHandle(HANDLE object);
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_HANDLE_EOF 38L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_NOT_SUPPORTED 50L
+#define ERROR_READ_FAULT 30L
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD error);
+// The C library's descriptor of a stream and the system handle behind a descriptor (owned by the
+// stream: CloseHandle refuses it).
+int _fileno(FILE* stream);
+intptr_t _get_osfhandle(int descriptor);
+typedef int64_t LONGLONG;
+typedef union _LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
+} LARGE_INTEGER, *PLARGE_INTEGER;
+typedef struct _OVERLAPPED {
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    DWORD Offset;
+    DWORD OffsetHigh;
+    HANDLE hEvent;
+} OVERLAPPED, *LPOVERLAPPED;
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+DWORD WINAPI GetFileType(HANDLE file);
+BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
+// With overlapped, a read at its Offset that leaves the file position alone (a synchronous handle).
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD wanted, LPDWORD read, LPOVERLAPPED overlapped);
+
+// ---- Memory ----
+typedef size_t SIZE_T;
+typedef struct _WIN32_MEMORY_RANGE_ENTRY {
+    PVOID VirtualAddress;
+    SIZE_T NumberOfBytes;
+} WIN32_MEMORY_RANGE_ENTRY, *PWIN32_MEMORY_RANGE_ENTRY;
+// Brings the ranges of the calling process (GetCurrentProcess()) into memory ahead of their use; their
+// contents stay as they are.
+BOOL WINAPI PrefetchVirtualMemory(HANDLE process, ULONG_PTR count, PWIN32_MEMORY_RANGE_ENTRY entries, ULONG flags);
+
+// ---- Threads ----
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 258L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                           LPVOID parameter, DWORD flags, LPDWORD threadId);
+#define CREATE_SUSPENDED 0x00000004
+DWORD WINAPI ResumeThread(HANDLE thread);
+DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
+BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+#define STILL_ACTIVE 259L
+typedef DWORD_PTR* PDWORD_PTR;
+// Pseudo handles of the calling process and thread, valid only in the caller.
+HANDLE WINAPI GetCurrentProcess(void);
+HANDLE WINAPI GetCurrentThread(void);
+DWORD WINAPI GetCurrentProcessorNumber(void);
+BOOL WINAPI GetProcessAffinityMask(HANDLE process, PDWORD_PTR processMask, PDWORD_PTR systemMask);
+DWORD_PTR WINAPI SetThreadAffinityMask(HANDLE thread, DWORD_PTR mask);
 
 #ifdef __cplusplus
 }

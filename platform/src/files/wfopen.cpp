@@ -6,6 +6,7 @@
 
 #include "files/file_names.h"
 #include "device/handles.h"
+#include "files/system_handles.h"
 #include "text/text_encoding.h"
 
 #include <cerrno>
@@ -301,13 +302,18 @@ DWORD WINAPI GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD capacity,
     return static_cast<DWORD>(wide.size());
 }
 
+// Files opened by CreateFileW and thread handles; a stream's handle stays with its stream.
 BOOL WINAPI CloseHandle(HANDLE object)
 {
+    if (platform::threads::close_thread(object))
+        return TRUE;
     auto& table = platform::files::open_files();
     const uintptr_t handle = reinterpret_cast<uintptr_t>(object);
     const int* fd = table.get(handle);
-    if (fd == nullptr)
+    if (fd == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
+    }
     close(*fd);
     table.remove(handle);
     return TRUE;
