@@ -63,18 +63,39 @@ static void tradeCommasAndPoints(NumberReader* reader, int from)
 }
 
 // Moves what is left of the block to its start and reads the stream into the rest.
+// Reads up to `wanted` bytes into the block at data[end]; 0 at the end of the stream or on an error,
+// which *failed tells.
+static size_t readMore(NumberReader* reader, size_t wanted, bool* failed)
+{
+    if (reader->file != NULL) {
+        size_t got = fread(reader->data + reader->end, 1, wanted, reader->file);
+        *failed = got == 0 && ferror(reader->file) != 0;
+        return got;
+    }
+    OVERLAPPED at = {};
+    at.Offset = (DWORD)((unsigned long long)reader->offset & 0xFFFFFFFFu);
+    at.OffsetHigh = (DWORD)((unsigned long long)reader->offset >> 32);
+    DWORD got = 0;
+    BOOL read = ReadFile(reader->handle, reader->data + reader->end, (DWORD)wanted, &got, &at);
+    *failed = !read && GetLastError() != ERROR_HANDLE_EOF;
+    reader->offset += got;
+    return got;
+}
+
 static void refill(NumberReader* reader)
 {
     int kept = reader->end - reader->start;
+    reader->blockOffset += reader->start;
     memmove(reader->data, reader->data + reader->start, kept);
     reader->start = 0;
     reader->end = kept;
     while (reader->end < READ_BLOCK_SIZE && !reader->atEnd) {
-        size_t got = fread(reader->data + reader->end, 1, READ_BLOCK_SIZE - reader->end, reader->file);
+        bool failed = false;
+        size_t got = readMore(reader, (size_t)(READ_BLOCK_SIZE - reader->end), &failed);
         reader->end += (int)got;
         if (got == 0) {
             reader->atEnd = true;
-            reader->failed = ferror(reader->file) != 0;
+            reader->failed = failed;
         }
     }
     if (reader->commaIsPoint) tradeCommasAndPoints(reader, kept);
@@ -102,6 +123,11 @@ bool isSpaceChar(int c)
 void startNumberReader(NumberReader* reader, FILE* file)
 {
     reader->file = file;
+    reader->handle = INVALID_HANDLE_VALUE;
+    reader->offset = 0;
+    reader->blockOffset = 0;
+    reader->offsetKnown = false;
+    reader->pauseAt = -1;
     reader->data[0] = 0;
     reader->start = 0;
     reader->end = 0;
@@ -114,6 +140,40 @@ void startNumberReader(NumberReader* reader, FILE* file)
     reader->tokenLength = -1;
     reader->keepCoordinate = NULL;
     reader->keepContext = NULL;
+}
+
+void startNumberReaderAt(NumberReader* reader, HANDLE file, long long offset)
+{
+    startNumberReader(reader, NULL);
+    reader->handle = file;
+    reader->offset = offset;
+    reader->blockOffset = offset;
+    reader->offsetKnown = true;
+}
+
+long long readerOffset(NumberReader* reader)
+{
+    if (!reader->offsetKnown) {
+        long long streamAt = reader->file != NULL ? (long long)ftell(reader->file) : -1;
+        if (streamAt < 0) return -1;
+        reader->blockOffset = streamAt - reader->end;
+        reader->offsetKnown = true;
+    }
+    return reader->blockOffset + reader->start;
+}
+
+bool seekReader(NumberReader* reader, long long offset, int line)
+{
+    if (offset < 0 || (reader->file != NULL && fseek(reader->file, (long)offset, SEEK_SET) != 0)) return false;
+    reader->offset = offset;
+    reader->blockOffset = offset;
+    reader->offsetKnown = true;
+    reader->start = 0;
+    reader->end = 0;
+    reader->data[0] = 0;
+    reader->atEnd = false;
+    reader->line = line;
+    return true;
 }
 
 const char* firstBlock(NumberReader* reader, int* length, bool* complete)
@@ -431,42 +491,79 @@ static bool tokenInBlock(const NumberReader* reader, const char* token)
     return token < end && (reader->atEnd || end - token >= READ_LOOKAHEAD);
 }
 
+// Where readPlainPoints stops in the block: before the pause offset, when the block reaches it.
+static const char* pauseInBlock(const NumberReader* reader)
+{
+    const char* end = reader->data + reader->end;
+    if (reader->pauseAt < 0 || !reader->offsetKnown) return end;
+    long long ahead = reader->pauseAt - reader->blockOffset;
+    return ahead < 0 ? reader->data : ahead < reader->end ? reader->data + ahead : end;
+}
+
 // Skips white space within the block, counting lines, and reads the plain decimal there when a space or
-// line feed ends it; NULL, with nothing to rely on in *p and *line, otherwise.
-static inline const char* readPlainInBlock(const NumberReader* reader, const char* p, int* line, double* value)
+// line feed ends it and it starts before `pause`; NULL, with nothing to rely on in *p and *line, otherwise.
+static inline const char* readPlainInBlock(const NumberReader* reader, const char* p, const char* pause, int* line,
+                                           double* value)
 {
     const char* end = reader->data + reader->end;
     while (p < end && isSpace(*p)) {
         if (*p == '\n') ++*line;
         ++p;
     }
-    if (!tokenInBlock(reader, p)) return NULL;
+    if (p >= pause || !tokenInBlock(reader, p)) return NULL;
     const char* numberEnd = readPlainDecimal(p, end, value);
     if (numberEnd == NULL || (*numberEnd != ' ' && *numberEnd != '\n')) return NULL;
     return numberEnd;
 }
 
-int readPlainPoints(NumberReader* reader, double* x, double* y, int wanted)
+// Runs of `perStep` plain decimals (1 or 2) into first[k] and second[k]: the reading position and line
+// move only past whole steps.
+template <int perStep>
+static int readPlainRun(NumberReader* reader, double* first, double* second, int wanted)
 {
     const char* p = reader->data + reader->start;
+    const char* pause = pauseInBlock(reader);
     int line = reader->line;
     int read = 0;
     while (read < wanted) {
-        int pointLine = line;
-        double xValue, yValue;
-        const char* xEnd = readPlainInBlock(reader, p, &pointLine, &xValue);
-        const char* yEnd = xEnd != NULL ? readPlainInBlock(reader, xEnd, &pointLine, &yValue) : NULL;
-        if (yEnd == NULL) break;
-        x[read] = xValue;
-        y[read] = yValue;
+        int stepLine = line;
+        double firstValue, secondValue = 0.0;
+        const char* stepEnd = readPlainInBlock(reader, p, pause, &stepLine, &firstValue);
+        if (perStep == 2 && stepEnd != NULL) stepEnd = readPlainInBlock(reader, stepEnd, pause, &stepLine, &secondValue);
+        if (stepEnd == NULL) break;
+        first[read] = firstValue;
+        if (perStep == 2) second[read] = secondValue;
         ++read;
-        p = yEnd;
-        line = pointLine;
+        p = stepEnd;
+        line = stepLine;
     }
     reader->start = (int)(p - reader->data);
     reader->line = line;
     reader->tokenLength = -1;
     return read;
+}
+
+int readPlainPoints(NumberReader* reader, double* x, double* y, int wanted)
+{
+    return readPlainRun<2>(reader, x, y, wanted);
+}
+
+int readPlainValues(NumberReader* reader, double* values, int wanted)
+{
+    return readPlainRun<1>(reader, values, NULL, wanted);
+}
+
+bool readPlainToken(NumberReader* reader, double* value)
+{
+    fillAhead(reader, READ_LOOKAHEAD - 1);
+    const char* token = reader->data + reader->start;
+    const char* textEnd = reader->data + reader->end;
+    const char* numberEnd = token < textEnd ? readPlainDecimal(token, textEnd, value) : NULL;
+    bool ended = numberEnd != NULL && (numberEnd < textEnd ? isSpace((unsigned char)*numberEnd) : reader->atEnd);
+    if (!ended) return false;
+    reader->tokenLength = -1;
+    reader->start = (int)(numberEnd - reader->data);
+    return true;
 }
 
 bool readLooseNumber(NumberReader* reader, double* value)

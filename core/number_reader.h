@@ -5,6 +5,7 @@
 #ifndef KELVORA_NUMBER_READER_H
 #define KELVORA_NUMBER_READER_H
 
+#include <windows.h>
 #include <stdio.h>
 
 #define READ_BLOCK_SIZE 65536
@@ -13,7 +14,14 @@
 #define TOKEN_TEXT_CAPACITY 44
 
 struct NumberReader {
-    FILE* file;
+    FILE* file;       // the stream read, or NULL for `handle` read at `offset`
+    HANDLE handle;    // (no stream) a file read by position, so that another reader may read it meanwhile
+    long long offset; // (handle) where the next block is read
+    // The file offset of data[0], once known: asked of the stream once, then counted.
+    long long blockOffset;
+    bool offsetKnown;
+    // readPlainPoints stops before a token at this file offset or beyond (-1: nowhere).
+    long long pauseAt;
     char data[READ_BLOCK_SIZE + 1]; // data[end] is always 0
     int start;
     int end;
@@ -57,6 +65,16 @@ enum NumberToken {
 typedef bool (*TokenEnd)(int c);
 
 void startNumberReader(NumberReader* reader, FILE* file);
+
+// A reader of `file` from offset on, by reads at a position of its own that leave the file's position
+// alone.
+void startNumberReaderAt(NumberReader* reader, HANDLE file, long long offset);
+
+// The offset in the file of the reading position, or -1 when the stream cannot tell.
+long long readerOffset(NumberReader* reader);
+
+// Goes on reading at offset, counting lines from line; false when the stream cannot move there.
+bool seekReader(NumberReader* reader, long long offset, int line);
 
 // Fills the first block (all of the stream when shorter) without passing any of it, so the format can
 // be decided before reading; *complete tells whether it holds the whole stream.
@@ -105,6 +123,14 @@ NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decim
 // line feed, as long as the block holds them, into x and y; returns how many. The reading position stays
 // before the first point it does not read, for readNumberToken, which gives the same values.
 int readPlainPoints(NumberReader* reader, double* x, double* y, int wanted);
+
+// readPlainPoints for a run of single numbers: up to `wanted` of them into values; returns how many.
+int readPlainValues(NumberReader* reader, double* values, int wanted);
+
+// Reads the token at the reading position when it is a plain decimal that white space or the end of
+// the stream ends, with the value readNumberToken gives it, and passes it; false, and nothing passed,
+// for any other token.
+bool readPlainToken(NumberReader* reader, double* value);
 
 // Parses the number at the start of text in any form strtod takes (textEnd points at a 0); returns where
 // it ends, or NULL when text does not start with a number.

@@ -10,6 +10,7 @@
 #include <wchar.h>
 
 #include "number_text.h"
+#include "read_ahead.h"
 
 #define WRITE_BUFFER_SIZE 65536
 // The temporary file of a save: ".kv" + 8 hexadecimal digits + ".tmp" beside the target, short so that
@@ -123,6 +124,122 @@ static bool readCoordinate(NumberReader* reader, bool decimalOnly, double* value
     return false;
 }
 
+// The points read so far, and the X of a point whose Y is still to come.
+struct PointsRead {
+    int points;
+    bool pendingX;
+    double x;
+};
+
+static void keepValue(PointTable* table, PointsRead* read, double value)
+{
+    if (!read->pendingX) {
+        read->x = value;
+        read->pendingX = true;
+        return;
+    }
+    table->x[read->points] = read->x;
+    table->y[read->points] = value;
+    read->points++;
+    read->pendingX = false;
+}
+
+// Takes what the thread read from checkpoint on when the reader stands at its token and all of it lies
+// among the counted points; the reader goes on after its last token. FALSE when it does not fit: the
+// reader then reads on by itself.
+static BOOL takeReadAhead(NumberReader* reader, const ReadAhead* ahead, const ReadCheckpoint* checkpoint,
+                          long long count, PointTable* table, PointsRead* read, PointsFileReport* report)
+{
+    long long coordinates = 2LL * read->points + (read->pendingX ? 1 : 0);
+    int taken = ahead->count - checkpoint->index;
+    if (taken <= 0 || readerOffset(reader) != checkpoint->offset || coordinates + taken > 2 * count ||
+        !seekReader(reader, ahead->end, reader->line + (ahead->lastLine - checkpoint->line))) {
+        return FALSE;
+    }
+    const double* values = ahead->values + checkpoint->index;
+    int i = 0;
+    if (read->pendingX) keepValue(table, read, values[i++]);
+    int points = read->points;
+    for (; i + 1 < taken; i += 2, ++points) {
+        table->x[points] = values[i];
+        table->y[points] = values[i + 1];
+    }
+    read->points = points;
+    if (i < taken) keepValue(table, read, values[i]);
+    report->line = reader->line;
+    return TRUE;
+}
+
+// Where reading ahead stands for the reader: the checkpoint it is heading for once the thread is done.
+struct AheadUse {
+    ReadAhead* ahead;
+    const ReadCheckpoint* target;
+};
+
+// At every step past the middle: once the thread is done, the reader heads for the next checkpoint and
+// takes the values there. FALSE while the reader reads on as before.
+static BOOL useReadAhead(NumberReader* reader, AheadUse* use, long long count, PointTable* table, PointsRead* read,
+                         PointsFileReport* report)
+{
+    if (use->ahead == NULL || !skipWhiteSpace(reader)) return FALSE;
+    long long at = readerOffset(reader);
+    if (use->target == NULL && at >= use->ahead->middle) {
+        reader->pauseAt = -1;
+        if (!finishReadAhead(use->ahead, FALSE)) return FALSE;
+        use->target = checkpointFrom(use->ahead, at);
+        if (use->target == NULL) {
+            use->ahead = NULL;
+            return FALSE;
+        }
+        reader->pauseAt = use->target->offset;
+    }
+    if (use->target == NULL || at < use->target->offset) return FALSE;
+    BOOL taken = takeReadAhead(reader, use->ahead, use->target, count, table, read, report);
+    use->ahead = NULL;
+    reader->pauseAt = -1;
+    return taken;
+}
+
+// The counted points: runs of plain decimals in one go, every other token on its own (and all of them
+// when the texts are kept for an echo). A large file's second half is read ahead meanwhile; the runs
+// pause at the middle and at the checkpoint where the reader takes over what the thread read.
+static PointsFileStatus readCountedPoints(NumberReader* reader, long long count, PointTable* table,
+                                          PointsFileReport* report, bool decimalOnly)
+{
+    PointsFileStatus status = POINTS_FILE_OK;
+    PointsRead read = {0, false, 0.0};
+    // The table comes into memory ahead of the reading: its first half here, its second on the thread.
+    int half = (int)(count / 2);
+    WIN32_MEMORY_RANGE_ENTRY first[2] = {{table->x, half * sizeof(double)}, {table->y, half * sizeof(double)}};
+    WIN32_MEMORY_RANGE_ENTRY second[2] = {{table->x + half, (count - half) * sizeof(double)},
+                                          {table->y + half, (count - half) * sizeof(double)}};
+    ReadAhead* started = reader->keepCoordinate == NULL ? startReadAhead(reader, second) : NULL;
+    AheadUse use = {started, NULL};
+    if (started != NULL) {
+        reader->pauseAt = started->middle;
+        PrefetchVirtualMemory(GetCurrentProcess(), 2, first, 0);
+    }
+    while (read.points < count) {
+        if (useReadAhead(reader, &use, count, table, &read, report)) continue;
+        if (!read.pendingX && reader->keepCoordinate == NULL) {
+            int run = readPlainPoints(reader, table->x + read.points, table->y + read.points, (int)count - read.points);
+            if (run > 0) {
+                read.points += run;
+                report->line = reader->line;
+                continue;
+            }
+        }
+        double value;
+        if (!readCoordinate(reader, decimalOnly, &value, report, &status)) break;
+        keepCoordinateText(reader, read.pendingX ? 1 : 0);
+        keepValue(table, &read, value);
+    }
+    releaseReadAhead(started);
+    reader->pauseAt = -1;
+    table->pointCount = read.points;
+    return read.points < count ? status : POINTS_FILE_OK;
+}
+
 PointsFileStatus readPoints(NumberReader* reader, PointTable* table, PointsFileReport* report, bool decimalOnly)
 {
     PointsFileReport unused;
@@ -141,29 +258,8 @@ PointsFileStatus readPoints(NumberReader* reader, PointTable* table, PointsFileR
     if (!wholeToken) return POINTS_FILE_BAD_COUNT;
     if (count < 0) return POINTS_FILE_NEGATIVE_COUNT;
     if (count > POINT_CAPACITY) return POINTS_FILE_COUNT_TOO_LARGE;
-    PointsFileStatus status = POINTS_FILE_OK;
-    int read = 0;
-    while (read < count) {
-        // Runs of plain decimals in one go; texts kept for an echo need the token by token path.
-        if (reader->keepCoordinate == NULL) {
-            int run = readPlainPoints(reader, table->x + read, table->y + read, (int)count - read);
-            if (run > 0) {
-                read += run;
-                report->line = reader->line;
-                continue;
-            }
-        }
-        double x, y;
-        if (!readCoordinate(reader, decimalOnly, &x, report, &status)) break;
-        keepCoordinateText(reader, 0);
-        if (!readCoordinate(reader, decimalOnly, &y, report, &status)) break;
-        keepCoordinateText(reader, 1);
-        table->x[read] = x;
-        table->y[read] = y;
-        ++read;
-    }
-    table->pointCount = read;
-    if (read < count) return status;
+    PointsFileStatus status = readCountedPoints(reader, count, table, report, decimalOnly);
+    if (status != POINTS_FILE_OK) return status;
     double extra;
     return readLooseNumber(reader, &extra) ? POINTS_FILE_EXTRA_NUMBERS : POINTS_FILE_OK;
 }

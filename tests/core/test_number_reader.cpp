@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app_state.h"
@@ -196,6 +197,66 @@ TEST(NumberReader, LargeFilesKeepTheirPointsLinesAndMessages)
             int i = k - shift;
             ASSERT_EQ(table.x[k], (double)i) << c.name << " " << k;
             ASSERT_EQ(table.y[k], i * 0.25) << c.name << " " << k;
+        }
+    }
+    remove(path.c_str());
+}
+
+// Reads the file at path into table; alone reads it token by token on one thread (a reader that keeps
+// the texts never reads ahead), the reference for reading ahead.
+PointsFileStatus readLargeFile(const std::string& path, PointTable* table, PointsFileReport* report, bool alone)
+{
+    FILE* file = fopen(path.c_str(), "rb");
+    NumberReader reader;
+    startNumberReader(&reader, file);
+    if (alone) reader.keepCoordinate = [](void*, int, const char*, int) {};
+    PointsFileStatus status = readPoints(&reader, table, report, true);
+    fclose(file);
+    return status;
+}
+
+// The line where the second half of the file read ahead starts: the line after the one holding the
+// reading's split point (the count read, 11/20 of the rest).
+int splitLine(const std::string& text)
+{
+    size_t afterCount = text.find('\n');
+    size_t split = afterCount + (text.size() - afterCount) * 11 / 20;
+    return 2 + (int)std::count(text.begin(), text.begin() + (long)split, '\n');
+}
+
+// Around the point where the second thread starts, whatever stands there: a point over two lines (its
+// Y then comes first), tokens only the reader itself reads, text, and counts above and below the file's.
+TEST(NumberReader, ReadingAheadGivesWhatReadingAloneGives)
+{
+    static PointTable ahead, alone;
+    const char* changes[] = {"7\n\n8 9 10", "0x10 1", "5 4x", "+5\t6\r", "1e400 2", "12345678901234567890123 1",
+                             "3", "-0.5 -.5"};
+    const int counts[] = {LARGE_POINTS, LARGE_POINTS + 1, LARGE_POINTS - 7};
+    std::string path = testing::TempDir() + "kelvora-ahead.dat";
+    LargeFileCase plain = {"", LARGE_POINTS, 0, "", POINTS_FILE_OK, 0, 0, ""};
+    int middle = splitLine(largeFileText(plain));
+    for (const char* change : changes) {
+        for (int line = middle - 2; line <= middle + 2; ++line) {
+            for (int count : counts) {
+                LargeFileCase c = {"", count, line, change, POINTS_FILE_OK, 0, 0, ""};
+                std::string text = largeFileText(c);
+                ASSERT_GT(text.size(), (size_t)(1 << 20));
+                FILE* out = fopen(path.c_str(), "wb");
+                fwrite(text.data(), 1, text.size(), out);
+                fclose(out);
+                PointsFileReport aheadReport, aloneReport;
+                PointsFileStatus aheadStatus = readLargeFile(path, &ahead, &aheadReport, false);
+                PointsFileStatus aloneStatus = readLargeFile(path, &alone, &aloneReport, true);
+                std::string name = std::string(change) + " on line " + std::to_string(line) + ", count " +
+                                   std::to_string(count);
+                ASSERT_EQ(aheadStatus, aloneStatus) << name;
+                ASSERT_EQ(ahead.pointCount, alone.pointCount) << name;
+                EXPECT_EQ(aheadReport.line, aloneReport.line) << name;
+                EXPECT_STREQ(aheadReport.token, aloneReport.token) << name;
+                size_t bytes = (size_t)ahead.pointCount * sizeof(double);
+                ASSERT_EQ(memcmp(ahead.x, alone.x, bytes), 0) << name;
+                ASSERT_EQ(memcmp(ahead.y, alone.y, bytes), 0) << name;
+            }
         }
     }
     remove(path.c_str());

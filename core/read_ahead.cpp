@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Reading ahead on a second thread. The thread reads the file by positioned reads of its own, so the
+// reader's stream never moves under it, and keeps only values: the reader decides what they are once
+// it reaches them.
+#include "read_ahead.h"
+
+#ifndef __EMSCRIPTEN__
+// One read ahead at a time: its reader and values are the reading's working memory.
+static ReadAhead g_readAhead;
+static double g_readAheadValues[READ_AHEAD_CAPACITY];
+static bool g_readAheadBusy;
+
+// Notes the token at the reading position as a checkpoint for the values from ahead->count on.
+static bool addCheckpoint(ReadAhead* ahead)
+{
+    NumberReader* reader = &ahead->reader;
+    if (!skipWhiteSpace(reader) || ahead->checkpointCount >= READ_AHEAD_CHECKPOINTS) return false;
+    ReadCheckpoint* checkpoint = &ahead->checkpoints[ahead->checkpointCount++];
+    checkpoint->offset = readerOffset(reader);
+    checkpoint->line = reader->line;
+    checkpoint->index = ahead->count;
+    return true;
+}
+
+// The thread: from the first line start after the middle, plain decimals until a token is something
+// else, the file ends or the values are full.
+static DWORD WINAPI readSecondHalf(LPVOID argument)
+{
+    ReadAhead* ahead = (ReadAhead*)argument;
+    SetThreadAffinityMask(GetCurrentThread(), ahead->processors);
+    // Its own values and the table's second half come in while the reader reads the first half.
+    long long expected = (ahead->fileSize - ahead->middle) / 2;
+    WIN32_MEMORY_RANGE_ENTRY memory[3] = {
+        {ahead->values, (SIZE_T)(expected < READ_AHEAD_CAPACITY ? expected : READ_AHEAD_CAPACITY) * sizeof(double)},
+        ahead->later[0], ahead->later[1]};
+    PrefetchVirtualMemory(GetCurrentProcess(), 3, memory, 0);
+    NumberReader* reader = &ahead->reader;
+    int c;
+    do {
+        c = peekChar(reader, 0);
+        passChar(reader);
+    } while (c >= 0 && c != '\n');
+    if (c < 0 || !addCheckpoint(ahead)) return 0;
+    while (ahead->count < READ_AHEAD_CAPACITY) {
+        int wanted = READ_AHEAD_STEP - ahead->count % READ_AHEAD_STEP;
+        int run = readPlainValues(reader, ahead->values + ahead->count, wanted);
+        if (run == 0) {
+            // The block's end, or a token the run does not take: one token on its own, through a refill.
+            if (!skipWhiteSpace(reader) || !readPlainToken(reader, &ahead->values[ahead->count])) break;
+            run = 1;
+        }
+        ahead->count += run;
+        ahead->end = readerOffset(reader);
+        ahead->lastLine = reader->line;
+        if (ahead->count % READ_AHEAD_STEP == 0 && !addCheckpoint(ahead)) break;
+    }
+    return 0;
+}
+
+ReadAhead* startReadAhead(NumberReader* reader, const WIN32_MEMORY_RANGE_ENTRY later[2])
+{
+    if (g_readAheadBusy || reader->file == NULL) return NULL;
+    long long at = readerOffset(reader);
+    HANDLE file = (HANDLE)_get_osfhandle(_fileno(reader->file));
+    LARGE_INTEGER size;
+    if (at < 0 || file == INVALID_HANDLE_VALUE || GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
+        size.QuadPart - at < READ_AHEAD_MINIMUM) {
+        return NULL;
+    }
+    // The thread starts on another processor than the reader's: a new thread would otherwise wait on the
+    // reader's own until the scheduler moves it, which can take as long as the reading. Once it runs it
+    // may go anywhere again, so that a busy processor does not hold it.
+    DWORD_PTR processors, system;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &processors, &system)) return NULL;
+    DWORD_PTR others = processors & ~((DWORD_PTR)1 << GetCurrentProcessorNumber());
+    if (others == 0) return NULL;
+    ReadAhead* ahead = &g_readAhead;
+    ahead->processors = processors;
+    ahead->middle = at + (size.QuadPart - at) * 11 / 20;
+    ahead->fileSize = size.QuadPart;
+    ahead->later[0] = later[0];
+    ahead->later[1] = later[1];
+    ahead->end = -1;
+    ahead->lastLine = 0;
+    ahead->count = 0;
+    ahead->values = g_readAheadValues;
+    ahead->checkpointCount = 0;
+    startNumberReaderAt(&ahead->reader, file, ahead->middle);
+    ahead->thread = CreateThread(NULL, 0, readSecondHalf, ahead, CREATE_SUSPENDED, NULL);
+    if (ahead->thread == NULL) return NULL;
+    SetThreadAffinityMask(ahead->thread, others);
+    ResumeThread(ahead->thread);
+    g_readAheadBusy = true;
+    return ahead;
+}
+
+BOOL finishReadAhead(ReadAhead* ahead, BOOL wait)
+{
+    if (ahead == NULL) return FALSE;
+    if (ahead->thread == NULL) return TRUE;
+    if (WaitForSingleObject(ahead->thread, wait ? INFINITE : 0) != WAIT_OBJECT_0) return FALSE;
+    CloseHandle(ahead->thread);
+    ahead->thread = NULL;
+    return TRUE;
+}
+
+const ReadCheckpoint* checkpointFrom(const ReadAhead* ahead, long long offset)
+{
+    if (ahead == NULL || ahead->thread != NULL) return NULL;
+    for (int i = 0; i < ahead->checkpointCount; i++) {
+        if (ahead->checkpoints[i].offset >= offset) return &ahead->checkpoints[i];
+    }
+    return NULL;
+}
+
+void releaseReadAhead(ReadAhead* ahead)
+{
+    if (ahead == NULL) return;
+    finishReadAhead(ahead, TRUE);
+    g_readAheadBusy = false;
+}
+#else
+ReadAhead* startReadAhead(NumberReader*, const WIN32_MEMORY_RANGE_ENTRY*)
+{
+    return NULL;
+}
+
+BOOL finishReadAhead(ReadAhead*, BOOL)
+{
+    return FALSE;
+}
+
+const ReadCheckpoint* checkpointFrom(const ReadAhead*, long long)
+{
+    return NULL;
+}
+
+void releaseReadAhead(ReadAhead*) {}
+#endif
