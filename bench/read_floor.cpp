@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The floor of reading a points file, as a whole program: the file read whole into memory, then the
 // count and every X and Y converted with std::from_chars, keeping the four sums a straight line needs.
-// Timed from outside (hyperfine) beside `kelvora-fit --model 0` on the same file.
-//   read_floor FILE.dat
+// Timed from outside (hyperfine) beside `kelvora-fit --model 0` on the same file. With --csv, the file
+// is a table of X,Y lines instead, without a count.
+//   read_floor [--csv] FILE
 #include <charconv>
 #include <stdio.h>
 #include <memory>
+#include <string.h>
 #include <sys/stat.h>
 
 static const char* skipSpaces(const char* p, const char* end)
@@ -16,19 +18,21 @@ static const char* skipSpaces(const char* p, const char* end)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: read_floor FILE.dat\n");
+    bool csv = argc == 3 && strcmp(argv[1], "--csv") == 0;
+    if (argc != 2 && !csv) {
+        fprintf(stderr, "usage: read_floor [--csv] FILE\n");
         return 2;
     }
-    FILE* file = fopen(argv[1], "rb");
+    const char* name = argv[argc - 1];
+    FILE* file = fopen(name, "rb");
     if (file == nullptr) {
-        perror(argv[1]);
+        perror(name);
         return 1;
     }
     // One read of the file's size into a buffer of that size.
     struct stat status;
     if (fstat(fileno(file), &status) != 0) {
-        perror(argv[1]);
+        perror(name);
         return 1;
     }
     size_t size = static_cast<size_t>(status.st_size);
@@ -37,14 +41,15 @@ int main(int argc, char** argv)
     fclose(file);
     const char* p = text.get();
     const char* end = p + size;
-    long count = 0;
-    p = std::from_chars(skipSpaces(p, end), end, count).ptr;
+    long count = csv ? (long)size : 0;
+    if (!csv) p = std::from_chars(skipSpaces(p, end), end, count).ptr;
     double sx = 0, sy = 0, sxx = 0, sxy = 0;
     long read = 0;
     for (; read < count; ++read) {
         double x = 0, y = 0;
         std::from_chars_result rx = std::from_chars(skipSpaces(p, end), end, x);
-        std::from_chars_result ry = std::from_chars(skipSpaces(rx.ptr, end), end, y);
+        const char* yAt = csv && rx.ptr < end && *rx.ptr == ',' ? rx.ptr + 1 : rx.ptr;
+        std::from_chars_result ry = std::from_chars(skipSpaces(yAt, end), end, y);
         if (rx.ec != std::errc() || ry.ec != std::errc()) break;
         p = ry.ptr;
         sx += x;
