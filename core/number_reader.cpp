@@ -553,6 +553,68 @@ int readPlainValues(NumberReader* reader, double* values, int wanted)
     return readPlainRun<1>(reader, values, NULL, wanted);
 }
 
+// Blanks within a line: space, tab, carriage return, vertical tab and form feed.
+static inline bool isLineBlank(int c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+static inline const char* passLineBlanks(const char* p)
+{
+    while (isLineBlank((unsigned char)*p)) ++p;
+    return p;
+}
+
+// One line of two plain decimals from its start at p: X, blanks with at most one comma (when
+// commaSeparates) or semicolon among them, Y, blanks, a line feed. Where the line ends, or NULL.
+static inline const char* readPlainPairLine(const char* p, const char* end, bool commaSeparates, double* x, double* y)
+{
+    const char* q = readPlainDecimal(p, end, x);
+    if (q == NULL) return NULL;
+    const char* separator = q;
+    q = passLineBlanks(q);
+    if (*q == ';' || (*q == ',' && commaSeparates)) q = passLineBlanks(q + 1);
+    if (q == separator) return NULL;
+    q = readPlainDecimal(q, end, y);
+    if (q == NULL) return NULL;
+    q = passLineBlanks(q);
+    return *q == '\n' ? q + 1 : NULL; // data[end] is 0: a line cut by the block's end is no such line
+}
+
+int readPlainPairLines(NumberReader* reader, double* x, double* y, int wanted, bool commaSeparates)
+{
+    fillAhead(reader, READ_LOOKAHEAD - 1);
+    const char* p = reader->data + reader->start;
+    const char* end = reader->data + reader->end;
+    const char* pause = pauseInBlock(reader);
+    int read = 0;
+    while (read < wanted && p < pause && tokenInBlock(reader, p)) {
+        double xValue, yValue;
+        const char* next = readPlainPairLine(p, end, commaSeparates, &xValue, &yValue);
+        if (next == NULL) break;
+        x[read] = xValue;
+        y[read] = yValue;
+        ++read;
+        p = next;
+    }
+    reader->start = (int)(p - reader->data);
+    reader->line += read;
+    reader->tokenLength = -1;
+    return read;
+}
+
+bool passEmptyLine(NumberReader* reader)
+{
+    int ahead = 0;
+    int c = peekChar(reader, 0);
+    while (isLineBlank(c) && ahead < READ_LOOKAHEAD - 1) c = peekChar(reader, ++ahead);
+    if (c != '#' && c != '\n') return false;
+    while (c >= 0 && c != '\n' && ahead < READ_LOOKAHEAD - 1) c = peekChar(reader, ++ahead);
+    if (c != '\n') return false; // the last line, or a long one: the reader itself reads it
+    for (int i = 0; i <= ahead; ++i) passChar(reader);
+    return true;
+}
+
 bool readPlainToken(NumberReader* reader, double* value)
 {
     fillAhead(reader, READ_LOOKAHEAD - 1);

@@ -124,6 +124,17 @@ NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decim
 // before the first point it does not read, for readNumberToken, which gives the same values.
 int readPlainPoints(NumberReader* reader, double* x, double* y, int wanted);
 
+// Lines of a plain table of two columns, from a line start: X and Y plain decimals separated by blanks
+// with at most one comma (commaSeparates) or semicolon among them, blanks and a line feed after Y; up to
+// `wanted` of them into x and y, while the block holds them; returns how many. The reading position
+// stays at the start of the first line it does not read.
+int readPlainPairLines(NumberReader* reader, double* x, double* y, int wanted, bool commaSeparates);
+
+// Passes the line at the reading position when it holds nothing but blanks and perhaps a comment after
+// '#', with its line feed; false, and nothing passed, for any other line and for the last one. A
+// comment longer than 4096 characters is left to the caller too.
+bool passEmptyLine(NumberReader* reader);
+
 // readPlainPoints for a run of single numbers: up to `wanted` of them into values; returns how many.
 int readPlainValues(NumberReader* reader, double* values, int wanted);
 

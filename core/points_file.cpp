@@ -210,10 +210,10 @@ static PointsFileStatus readCountedPoints(NumberReader* reader, long long count,
     PointsRead read = {0, false, 0.0};
     // The table comes into memory ahead of the reading: its first half here, its second on the thread.
     int half = (int)(count / 2);
-    WIN32_MEMORY_RANGE_ENTRY first[2] = {{table->x, half * sizeof(double)}, {table->y, half * sizeof(double)}};
-    WIN32_MEMORY_RANGE_ENTRY second[2] = {{table->x + half, (count - half) * sizeof(double)},
-                                          {table->y + half, (count - half) * sizeof(double)}};
-    ReadAhead* started = reader->keepCoordinate == NULL ? startReadAhead(reader, second) : NULL;
+    SIZE_T firstBytes = (SIZE_T)half * sizeof(double), secondBytes = (SIZE_T)(count - half) * sizeof(double);
+    WIN32_MEMORY_RANGE_ENTRY first[2] = {{table->x, firstBytes}, {table->y, firstBytes}};
+    WIN32_MEMORY_RANGE_ENTRY second[2] = {{table->x + half, secondBytes}, {table->y + half, secondBytes}};
+    ReadAhead* started = reader->keepCoordinate == NULL ? startReadAhead(reader, READ_AHEAD_NUMBERS, false, second) : NULL;
     AheadUse use = {started, NULL};
     if (started != NULL) {
         reader->pauseAt = started->middle;

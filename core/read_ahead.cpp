@@ -10,11 +10,13 @@ static ReadAhead g_readAhead;
 static double g_readAheadValues[READ_AHEAD_CAPACITY];
 static bool g_readAheadBusy;
 
-// Notes the token at the reading position as a checkpoint for the values from ahead->count on.
+// Notes the reading position (the next token's, or a line start for rows) as a checkpoint for the
+// values from ahead->count on.
 static bool addCheckpoint(ReadAhead* ahead)
 {
     NumberReader* reader = &ahead->reader;
-    if (!skipWhiteSpace(reader) || ahead->checkpointCount >= READ_AHEAD_CHECKPOINTS) return false;
+    if (ahead->kind == READ_AHEAD_NUMBERS && !skipWhiteSpace(reader)) return false;
+    if (ahead->checkpointCount >= READ_AHEAD_CHECKPOINTS) return false;
     ReadCheckpoint* checkpoint = &ahead->checkpoints[ahead->checkpointCount++];
     checkpoint->offset = readerOffset(reader);
     checkpoint->line = reader->line;
@@ -22,25 +24,10 @@ static bool addCheckpoint(ReadAhead* ahead)
     return true;
 }
 
-// The thread: from the first line start after the middle, plain decimals until a token is something
-// else, the file ends or the values are full.
-static DWORD WINAPI readSecondHalf(LPVOID argument)
+// Plain decimals until a token is something else, the file ends or the values are full.
+static void readNumbers(ReadAhead* ahead)
 {
-    ReadAhead* ahead = (ReadAhead*)argument;
-    SetThreadAffinityMask(GetCurrentThread(), ahead->processors);
-    // Its own values and the table's second half come in while the reader reads the first half.
-    long long expected = (ahead->fileSize - ahead->middle) / 2;
-    WIN32_MEMORY_RANGE_ENTRY memory[3] = {
-        {ahead->values, (SIZE_T)(expected < READ_AHEAD_CAPACITY ? expected : READ_AHEAD_CAPACITY) * sizeof(double)},
-        ahead->later[0], ahead->later[1]};
-    PrefetchVirtualMemory(GetCurrentProcess(), 3, memory, 0);
     NumberReader* reader = &ahead->reader;
-    int c;
-    do {
-        c = peekChar(reader, 0);
-        passChar(reader);
-    } while (c >= 0 && c != '\n');
-    if (c < 0 || !addCheckpoint(ahead)) return 0;
     while (ahead->count < READ_AHEAD_CAPACITY) {
         int wanted = READ_AHEAD_STEP - ahead->count % READ_AHEAD_STEP;
         int run = readPlainValues(reader, ahead->values + ahead->count, wanted);
@@ -54,10 +41,60 @@ static DWORD WINAPI readSecondHalf(LPVOID argument)
         ahead->lastLine = reader->line;
         if (ahead->count % READ_AHEAD_STEP == 0 && !addCheckpoint(ahead)) break;
     }
+}
+
+// Lines of two plain decimals, passing empty ones and comments as the table's reader does, until a line
+// is something else, the file ends or the rows are full.
+static void readRows(ReadAhead* ahead)
+{
+    NumberReader* reader = &ahead->reader;
+    const int step = READ_AHEAD_STEP / 2;
+    double* x = ahead->values;
+    double* y = ahead->values + READ_AHEAD_ROW_CAPACITY;
+    while (ahead->count < READ_AHEAD_ROW_CAPACITY) {
+        int wanted = step - ahead->count % step;
+        int run = readPlainPairLines(reader, x + ahead->count, y + ahead->count, wanted, ahead->commaSeparates);
+        if (run == 0) {
+            if (!passEmptyLine(reader)) break;
+            continue;
+        }
+        ahead->count += run;
+        ahead->end = readerOffset(reader);
+        ahead->lastLine = reader->line;
+        if (ahead->count % step == 0 && !addCheckpoint(ahead)) break;
+    }
+}
+
+// The thread: from the first line start after the middle on.
+static DWORD WINAPI readSecondHalf(LPVOID argument)
+{
+    ReadAhead* ahead = (ReadAhead*)argument;
+    SetThreadAffinityMask(GetCurrentThread(), ahead->processors);
+    // Its own values and the table's second half come in while the reader reads the first half: as
+    // many values as the stretch can hold at two characters each ("1\n"), rows at four ("1,2\n").
+    long long expected = (ahead->fileSize - ahead->middle) / (ahead->kind == READ_AHEAD_ROWS ? 4 : 2);
+    long long most = ahead->kind == READ_AHEAD_ROWS ? READ_AHEAD_ROW_CAPACITY : READ_AHEAD_CAPACITY;
+    SIZE_T bytes = (SIZE_T)(expected < most ? expected : most) * sizeof(double);
+    WIN32_MEMORY_RANGE_ENTRY memory[4] = {{ahead->values, bytes}, ahead->later[0], ahead->later[1],
+                                          {ahead->values + READ_AHEAD_ROW_CAPACITY, bytes}};
+    PrefetchVirtualMemory(GetCurrentProcess(), ahead->kind == READ_AHEAD_ROWS ? 4 : 3, memory, 0);
+    NumberReader* reader = &ahead->reader;
+    int c;
+    do {
+        c = peekChar(reader, 0);
+        passChar(reader);
+    } while (c >= 0 && c != '\n');
+    if (c < 0 || !addCheckpoint(ahead)) return 0;
+    if (ahead->kind == READ_AHEAD_ROWS) {
+        readRows(ahead);
+    } else {
+        readNumbers(ahead);
+    }
     return 0;
 }
 
-ReadAhead* startReadAhead(NumberReader* reader, const WIN32_MEMORY_RANGE_ENTRY later[2])
+ReadAhead* startReadAhead(NumberReader* reader, ReadAheadKind kind, bool commaSeparates,
+                          const WIN32_MEMORY_RANGE_ENTRY later[2])
 {
     if (g_readAheadBusy || reader->file == NULL) return NULL;
     long long at = readerOffset(reader);
@@ -78,8 +115,11 @@ ReadAhead* startReadAhead(NumberReader* reader, const WIN32_MEMORY_RANGE_ENTRY l
     ahead->processors = processors;
     ahead->middle = at + (size.QuadPart - at) * 11 / 20;
     ahead->fileSize = size.QuadPart;
-    ahead->later[0] = later[0];
-    ahead->later[1] = later[1];
+    ahead->kind = kind;
+    ahead->commaSeparates = commaSeparates;
+    WIN32_MEMORY_RANGE_ENTRY none = {NULL, 0};
+    ahead->later[0] = later != NULL ? later[0] : none;
+    ahead->later[1] = later != NULL ? later[1] : none;
     ahead->end = -1;
     ahead->lastLine = 0;
     ahead->count = 0;
@@ -120,7 +160,7 @@ void releaseReadAhead(ReadAhead* ahead)
     g_readAheadBusy = false;
 }
 #else
-ReadAhead* startReadAhead(NumberReader*, const WIN32_MEMORY_RANGE_ENTRY*)
+ReadAhead* startReadAhead(NumberReader*, ReadAheadKind, bool, const WIN32_MEMORY_RANGE_ENTRY*)
 {
     return NULL;
 }

@@ -18,6 +18,14 @@
 #define READ_AHEAD_STEP 8192
 #define READ_AHEAD_CHECKPOINTS (READ_AHEAD_CAPACITY / READ_AHEAD_STEP + 1)
 
+// What the stretch holds: the coordinates of a points file one after the other, or the lines of a
+// plain table of two columns (X and Y of row k at values[k] and values[READ_AHEAD_ROW_CAPACITY + k]).
+enum ReadAheadKind {
+    READ_AHEAD_NUMBERS,
+    READ_AHEAD_ROWS,
+};
+#define READ_AHEAD_ROW_CAPACITY (READ_AHEAD_CAPACITY / 2)
+
 // A token of the stretch where the reader may take the values from `index` on: its offset and line.
 struct ReadCheckpoint {
     long long offset;
@@ -30,6 +38,8 @@ struct ReadCheckpoint {
 struct ReadAhead {
     NumberReader reader;
     HANDLE thread;
+    ReadAheadKind kind;
+    bool commaSeparates;  // (rows) a comma separates X from Y, as a semicolon does
     DWORD_PTR processors; // the process's own: the thread starts on another than the reader's, then may use all
     long long middle;     // the stretch starts at the first line start after this offset
     long long fileSize;
@@ -38,7 +48,7 @@ struct ReadAhead {
     WIN32_MEMORY_RANGE_ENTRY later[2];
     long long end;        // the offset just after its last token
     int lastLine;         // the line of its last token
-    int count;
+    int count;            // of values, or of rows
     double* values;
     ReadCheckpoint checkpoints[READ_AHEAD_CHECKPOINTS];
     int checkpointCount;
@@ -46,8 +56,9 @@ struct ReadAhead {
 
 // Starts reading ahead when reader's stream is a regular file with at least READ_AHEAD_MINIMUM bytes
 // after the reading position and a second processor and thread can be had; NULL otherwise (always in
-// the page).
-ReadAhead* startReadAhead(NumberReader* reader, const WIN32_MEMORY_RANGE_ENTRY later[2]);
+// the page). later (NULL: none) is memory the reader fills once it takes over.
+ReadAhead* startReadAhead(NumberReader* reader, ReadAheadKind kind, bool commaSeparates,
+                          const WIN32_MEMORY_RANGE_ENTRY later[2]);
 
 // TRUE once the thread is done; wait says whether to wait for it.
 BOOL finishReadAhead(ReadAhead* ahead, BOOL wait);

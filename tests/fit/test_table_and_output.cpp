@@ -8,6 +8,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "fit_output.h"
@@ -167,6 +168,76 @@ TEST(PlainTableLimits, MoreThanTheCapacityIsRefused)
     text.resize(text.size() - 4);
     EXPECT_EQ(readTableText(text).status, PLAIN_TABLE_OK);
     EXPECT_EQ(g_table.pointCount, POINT_CAPACITY);
+}
+
+// A large table on disk, read as kelvora-fit reads it, and token by token on one thread (a reader that
+// keeps the texts reads neither in runs nor ahead): the two must agree in every point and message.
+PlainTableReport readTableFile(const std::string& path, PointTable* table, bool alone)
+{
+    FILE* file = fopen(path.c_str(), "rb");
+    NumberReader* reader = new NumberReader;
+    startNumberReader(reader, file);
+    if (alone) reader->keepCoordinate = [](void*, int, const char*, int) {};
+    int length = 0;
+    bool complete = false;
+    const char* block = firstBlock(reader, &length, &complete);
+    if (showsDecimalCommas(block, (size_t)length)) readDecimalCommas(reader);
+    PlainTableReport report = readPlainTable(reader, {0, 0, 0}, table);
+    delete reader;
+    fclose(file);
+    return report;
+}
+
+// Lines of "i,i/4" (or "i;i/4" with decimal commas) with `change` in place of one line.
+std::string largeTable(int lines, int changed, const char* change, bool decimalCommas)
+{
+    std::string text = "time,signal\n";
+    for (int i = 0; i < lines; ++i) {
+        if (i == changed) {
+            text += change;
+        } else {
+            std::string y = std::to_string(i / 4) + (i % 2 ? (decimalCommas ? ",5" : ".5") : "");
+            text += std::to_string(i) + (decimalCommas ? ";" : ",") + y;
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+TEST(PlainTableLimits, LargeTablesReadAsLineByLine)
+{
+    static PointTable fast, alone;
+    const int lines = 160000;
+    const char* changes[] = {"", "1,2,", "\"3\",4", "5,6kg", "7,8,9", "# a comment", "   ", "+10,11", "12,1e400",
+                             "13 ; 14\r", "15,", "0x10,1", "16,17 # note"};
+    std::string path = testing::TempDir() + "kelvora-large-table.csv";
+    for (bool commas : {false, true}) {
+        // The data line the second thread starts on: the first line start after 11/20 of the file.
+        std::string plain = largeTable(lines, -1, "", commas);
+        int split = (int)std::count(plain.begin(), plain.begin() + (long)(plain.size() * 11 / 20) + 1, '\n') - 1;
+        for (const char* change : changes) {
+            for (int line : {split - 1500, split - 1, split, split + 1, lines - 1}) {
+                std::string text = largeTable(lines, line, change, commas);
+                FILE* out = fopen(path.c_str(), "wb");
+                fwrite(text.data(), 1, text.size(), out);
+                fclose(out);
+                PlainTableReport fastReport = readTableFile(path, &fast, false);
+                PlainTableReport aloneReport = readTableFile(path, &alone, true);
+                std::string name = std::string(commas ? "commas, " : "") + "\"" + change + "\" on line " +
+                                   std::to_string(line);
+                ASSERT_EQ(fastReport.status, aloneReport.status) << name;
+                EXPECT_EQ(fastReport.badLine, aloneReport.badLine) << name;
+                EXPECT_STREQ(fastReport.token, aloneReport.token) << name;
+                EXPECT_EQ(fastReport.columns, aloneReport.columns) << name;
+                if (fastReport.status != PLAIN_TABLE_OK) continue;
+                ASSERT_EQ(fast.pointCount, alone.pointCount) << name;
+                size_t bytes = (size_t)fast.pointCount * sizeof(double);
+                ASSERT_EQ(memcmp(fast.x, alone.x, bytes), 0) << name;
+                ASSERT_EQ(memcmp(fast.y, alone.y, bytes), 0) << name;
+            }
+        }
+    }
+    remove(path.c_str());
 }
 
 TEST(PlainTableLimits, TableOrPointsFile)

@@ -7,6 +7,7 @@
 #include "plain_table.h"
 
 #include "double_chars.h"
+#include "read_ahead.h"
 
 #include <math.h>
 #include <stdio.h>
@@ -130,6 +131,48 @@ void readLine(NumberReader* reader, bool decimalCommas, ColumnChoice columns, Li
     }
 }
 
+// Where reading ahead stands for the table: the checkpoint the reader heads for once the thread is done.
+struct TableAhead {
+    ReadAhead* ahead;
+    const ReadCheckpoint* target;
+};
+
+void stopUsing(NumberReader* reader, TableAhead* use)
+{
+    use->ahead = NULL;
+    reader->pauseAt = -1;
+}
+
+// At a line start past the middle: once the thread is done, the reader heads for the next checkpoint
+// and takes the rows there when they fit the table; false while it reads on by itself.
+bool useTableAhead(NumberReader* reader, TableAhead* use, PointTable* table, int* count)
+{
+    long long at = readerOffset(reader);
+    ReadAhead* ahead = use->ahead;
+    if (use->target == NULL && at >= ahead->middle) {
+        reader->pauseAt = -1;
+        if (!finishReadAhead(ahead, FALSE)) return false;
+        use->target = checkpointFrom(ahead, at);
+        if (use->target == NULL) {
+            stopUsing(reader, use);
+            return false;
+        }
+        reader->pauseAt = use->target->offset;
+    }
+    if (use->target == NULL || at < use->target->offset) return false;
+    const ReadCheckpoint* target = use->target;
+    int rows = ahead->count - target->index;
+    stopUsing(reader, use);
+    if (rows <= 0 || at != target->offset || *count + rows > POINT_CAPACITY ||
+        !seekReader(reader, ahead->end, reader->line + (ahead->lastLine - target->line))) {
+        return false;
+    }
+    memcpy(table->x + *count, ahead->values + target->index, (size_t)rows * sizeof(double));
+    memcpy(table->y + *count, ahead->values + READ_AHEAD_ROW_CAPACITY + target->index, (size_t)rows * sizeof(double));
+    *count += rows;
+    return true;
+}
+
 PlainTableReport failure(PlainTableReport report, PlainTableStatus status, int line)
 {
     report.status = status;
@@ -137,21 +180,29 @@ PlainTableReport failure(PlainTableReport report, PlainTableStatus status, int l
     return report;
 }
 
-} // namespace
-
-PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table, double* sigma,
-                                double* sigmaX)
+// The table's lines from the reading position on, of `width` columns or as many as `needed` for the
+// columns chosen.
+PlainTableReport readTableLines(NumberReader* reader, ColumnChoice columns, int width, PointTable* table,
+                                double* sigma, double* sigmaX, bool plainPairs, TableAhead* use)
 {
     PlainTableReport report = {PLAIN_TABLE_OK, 0, 0, false, ""};
     int needed = columns.x > columns.y ? columns.x : columns.y;
     if (columns.sigma > needed) needed = columns.sigma;
     if (columns.sigmaX > needed) needed = columns.sigmaX;
-    // Without a choice of columns the table holds X and Y, and sigma as a third column when asked for
-    // (sigma of X and of Y as the third and fourth).
-    int width = columns.x == 0 && columns.sigmaX > 0 ? 4 : columns.x == 0 && columns.sigma > 0 ? 3 : 2;
+    bool commaSeparates = !reader->commaIsPoint;
     bool seenContent = false;
     int count = 0;
     while (peekChar(reader, 0) >= 0) {
+        if (use->ahead != NULL && seenContent && useTableAhead(reader, use, table, &count)) continue;
+        if (plainPairs) {
+            int run = readPlainPairLines(reader, table->x + count, table->y + count, POINT_CAPACITY - count,
+                                         commaSeparates);
+            if (run > 0) {
+                count += run;
+                seenContent = true;
+                continue;
+            }
+        }
         int lineNumber = reader->line;
         LineFields line = {0, 0, 0.0, 0.0, 0.0, 0.0, TOKEN_NUMBER, false, ""};
         readLine(reader, reader->commaIsPoint, columns, &line);
@@ -183,6 +234,26 @@ PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, Poin
     }
     if (reader->failed) return failure(report, PLAIN_TABLE_READ_ERROR, reader->line);
     table->pointCount = count;
+    return report;
+}
+
+} // namespace
+
+PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, PointTable* table, double* sigma,
+                                double* sigmaX)
+{
+    // Without a choice of columns the table holds X and Y, and sigma as a third column when asked for
+    // (sigma of X and of Y as the third and fourth).
+    int width = columns.x == 0 && columns.sigmaX > 0 ? 4 : columns.x == 0 && columns.sigma > 0 ? 3 : 2;
+    // Lines of X and Y alone (no sigma, no choice of columns, no texts kept) are read in runs, and the
+    // last part of a large table on another processor.
+    bool plainPairs = columns.x == 0 && width == 2 && reader->keepCoordinate == NULL;
+    TableAhead use = {plainPairs ? startReadAhead(reader, READ_AHEAD_ROWS, !reader->commaIsPoint, NULL) : NULL, NULL};
+    ReadAhead* started = use.ahead;
+    if (started != NULL) reader->pauseAt = started->middle;
+    PlainTableReport report = readTableLines(reader, columns, width, table, sigma, sigmaX, plainPairs, &use);
+    releaseReadAhead(started);
+    reader->pauseAt = -1;
     return report;
 }
 
