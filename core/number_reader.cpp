@@ -99,7 +99,7 @@ static void refill(NumberReader* reader)
         }
     }
     if (reader->commaIsPoint) tradeCommasAndPoints(reader, kept);
-    reader->data[reader->end] = 0;
+    memset(reader->data + reader->end, 0, 8);
 }
 
 // Tops the block up so that more than `wanted` characters follow start, unless the stream ends first.
@@ -123,6 +123,7 @@ bool isSpaceChar(int c)
 void startNumberReader(NumberReader* reader, FILE* file)
 {
     reader->file = file;
+    memset(reader->data, 0, 8);
     reader->handle = INVALID_HANDLE_VALUE;
     reader->offset = 0;
     reader->blockOffset = 0;
@@ -170,7 +171,7 @@ bool seekReader(NumberReader* reader, long long offset, int line)
     reader->offsetKnown = true;
     reader->start = 0;
     reader->end = 0;
-    reader->data[0] = 0;
+    memset(reader->data, 0, 8);
     reader->atEnd = false;
     reader->line = line;
     return true;
@@ -255,11 +256,39 @@ bool readCount(NumberReader* reader, long long limit, long long* count, bool* wh
     return true;
 }
 
-// Passes the decimal digits at p (before end), adding them to *mantissa; returns where they end.
-// Eight digits at a time while eight are there.
+static const uint64_t POWERS_OF_TEN[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+// Passes the decimal digits at p (before end), adding them to *mantissa; returns where they end. Eight
+// at a time while eight are there; in the reader's block (padded: at least 8 bytes readable from any
+// position up to end) the last fewer than eight also at once, with no branch per digit.
+template <bool padded>
 static inline const char* passDigits(const char* p, const char* end, uint64_t* mantissa)
 {
     uint64_t w = *mantissa;
+    if (padded) {
+        for (;;) {
+            uint64_t word;
+            memcpy(&word, p, 8);
+            // A byte's high bit is set in `other` where it is no digit; borrows and carries run only
+            // towards later bytes, so the first one flagged is the first non-digit.
+            uint64_t less = word - 0x3030303030303030ULL;
+            uint64_t other = (less | (less + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
+            if (other == 0) {
+                w = w * 100000000 + fast_float::parse_eight_digits_unrolled(word);
+                p += 8;
+                continue;
+            }
+            int digits = __builtin_ctzll(other) / 8;
+            if (digits > 0) {
+                // The digits to the top bytes, zeros before them: eight digits of the same value.
+                uint64_t shifted = word << (64 - 8 * digits) | 0x3030303030303030ULL >> (8 * digits);
+                w = w * POWERS_OF_TEN[digits] + fast_float::parse_eight_digits_unrolled(shifted);
+                p += digits;
+            }
+            *mantissa = w;
+            return p;
+        }
+    }
     while (end - p >= 8 && fast_float::is_made_of_eight_digits_fast(p)) {
         w = w * 100000000 + fast_float::parse_eight_digits_unrolled(p);
         p += 8;
@@ -279,6 +308,7 @@ static inline const char* passDigits(const char* p, const char* end, uint64_t* m
 // rounded as strtod rounds. NULL for anything else (more digits, an 'e' without digits, an 'x' that
 // could make "0" hexadecimal, a value beyond the normal doubles, a rounding the step cannot decide):
 // the full parse decides. Where the number ends, the caller judges what follows, as after from_chars.
+template <bool padded>
 static inline const char* readPlainDecimal(const char* text, const char* textEnd, double* value)
 {
     static const double EXACT_POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
@@ -288,12 +318,12 @@ static inline const char* readPlainDecimal(const char* text, const char* textEnd
     if (negative) ++p;
     uint64_t mantissa = 0;
     const char* digits = p;
-    p = passDigits(p, textEnd, &mantissa);
+    p = passDigits<padded>(p, textEnd, &mantissa);
     long long digitCount = p - digits;
     long long exponent = 0;
     if (*p == '.') {
         const char* fraction = ++p;
-        p = passDigits(p, textEnd, &mantissa);
+        p = passDigits<padded>(p, textEnd, &mantissa);
         exponent = -(p - fraction);
         digitCount += p - fraction;
     }
@@ -327,9 +357,10 @@ static inline const char* readPlainDecimal(const char* text, const char* textEnd
 
 // Parses the number at the start of text as strtod would (textEnd points at a 0); returns where it
 // ends, or NULL when text does not start with a number.
+template <bool padded>
 static const char* parseNumberText(const char* text, const char* textEnd, double* value)
 {
-    const char* plainEnd = readPlainDecimal(text, textEnd, value);
+    const char* plainEnd = readPlainDecimal<padded>(text, textEnd, value);
     if (plainEnd != NULL) return plainEnd;
     const char* digits = text;
     if (*digits == '+') {
@@ -354,7 +385,7 @@ static const char* parseNumberText(const char* text, const char* textEnd, double
 
 const char* readNumberText(const char* text, const char* textEnd, double* value)
 {
-    return parseNumberText(text, textEnd, value);
+    return parseNumberText<false>(text, textEnd, value);
 }
 
 // A number text reduced to what decides its value: its sign, at most `kept` significant digits (one
@@ -511,7 +542,7 @@ static inline const char* readPlainInBlock(const NumberReader* reader, const cha
         ++p;
     }
     if (p >= pause || !tokenInBlock(reader, p)) return NULL;
-    const char* numberEnd = readPlainDecimal(p, end, value);
+    const char* numberEnd = readPlainDecimal<true>(p, end, value);
     if (numberEnd == NULL || (*numberEnd != ' ' && *numberEnd != '\n')) return NULL;
     return numberEnd;
 }
@@ -569,13 +600,13 @@ static inline const char* passLineBlanks(const char* p)
 // commaSeparates) or semicolon among them, Y, blanks, a line feed. Where the line ends, or NULL.
 static inline const char* readPlainPairLine(const char* p, const char* end, bool commaSeparates, double* x, double* y)
 {
-    const char* q = readPlainDecimal(p, end, x);
+    const char* q = readPlainDecimal<true>(p, end, x);
     if (q == NULL) return NULL;
     const char* separator = q;
     q = passLineBlanks(q);
     if (*q == ';' || (*q == ',' && commaSeparates)) q = passLineBlanks(q + 1);
     if (q == separator) return NULL;
-    q = readPlainDecimal(q, end, y);
+    q = readPlainDecimal<true>(q, end, y);
     if (q == NULL) return NULL;
     q = passLineBlanks(q);
     return *q == '\n' ? q + 1 : NULL; // data[end] is 0: a line cut by the block's end is no such line
@@ -620,7 +651,7 @@ bool readPlainToken(NumberReader* reader, double* value)
     fillAhead(reader, READ_LOOKAHEAD - 1);
     const char* token = reader->data + reader->start;
     const char* textEnd = reader->data + reader->end;
-    const char* numberEnd = token < textEnd ? readPlainDecimal(token, textEnd, value) : NULL;
+    const char* numberEnd = token < textEnd ? readPlainDecimal<true>(token, textEnd, value) : NULL;
     bool ended = numberEnd != NULL && (numberEnd < textEnd ? isSpace((unsigned char)*numberEnd) : reader->atEnd);
     if (!ended) return false;
     reader->tokenLength = -1;
@@ -633,7 +664,7 @@ bool readLooseNumber(NumberReader* reader, double* value)
     if (reader->stopped || !skipWhiteSpace(reader)) return false;
     const char* text = reader->data + reader->start;
     const char* textEnd = reader->data + reader->end;
-    const char* numberEnd = parseNumberText(text, textEnd, value);
+    const char* numberEnd = parseNumberText<true>(text, textEnd, value);
     // The parse saw the whole text when white space or the end of the stream follows it in the block.
     const char* scan = numberEnd != NULL ? numberEnd : text;
     while (scan < textEnd && !isSpace(*scan)) ++scan;
@@ -675,7 +706,7 @@ NumberToken readNumberToken(NumberReader* reader, TokenEnd endsToken, bool decim
     if (reader->start >= reader->end) return TOKEN_NONE;
     const char* token = reader->data + reader->start;
     const char* textEnd = reader->data + reader->end;
-    const char* numberEnd = parseNumberText(token, textEnd, value);
+    const char* numberEnd = parseNumberText<true>(token, textEnd, value);
     // The common case first: a space or line feed after the number ends every kind of token.
     if (numberEnd != NULL && (*numberEnd == ' ' || *numberEnd == '\n') && !(decimalOnly && beyondDecimals(token, *value))) {
         reader->tokenStart = reader->start;

@@ -22,7 +22,8 @@ struct NumberReader {
     bool offsetKnown;
     // readPlainPoints stops before a token at this file offset or beyond (-1: nowhere).
     long long pauseAt;
-    char data[READ_BLOCK_SIZE + 1]; // data[end] is always 0
+    // data[end] is always 0, and the 7 bytes after it too, so that digits are read 8 at a time.
+    char data[READ_BLOCK_SIZE + 8];
     int start;
     int end;
     bool atEnd;
