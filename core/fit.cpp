@@ -75,9 +75,28 @@ static inline double lineWeight(const LineProblem* problem, const ModelRow* row,
     return isnormal(square) ? w / square : w / slope / slope;
 }
 
+// The straight line Y = A + B*X, the line itself (t = X, z = Y): its passes over the points make the
+// same operations without a call per point.
+static inline bool isStraightLine(const ModelRow* row)
+{
+    return row == modelRow(0);
+}
+
+// The point in the line's coordinates: as it is for the straight line, else through the model.
+template <bool asIs>
+static inline void linearisePoint(const ModelRow* row, double exponentN, double x, double y, double* t, double* z)
+{
+    if (asIs) {
+        *t = x;
+        *z = y;
+    } else {
+        row->linearise(exponentN, x, y, t, z);
+    }
+}
+
 // Welford's update of the means and spreads; weighted, each point counts with its weight on the line
 // (West's form), else with 1, in the plain fit's own operations.
-template <bool weighted>
+template <bool weighted, bool asIs>
 static LineSums sumLine(const LineProblem* problem, const ModelRow* row, double originT, double originZ,
                         double tScale, double zScale, double wScale)
 {
@@ -87,7 +106,7 @@ static LineSums sumLine(const LineProblem* problem, const ModelRow* row, double 
     double exponentN = problem->exponentN;
     for (int i = 0; i < problem->count; ++i) {
         double t, z;
-        row->linearise(exponentN, x[i], y[i], &t, &z);
+        linearisePoint<asIs>(row, exponentN, x[i], y[i], &t, &z);
         t = (t - originT) * tScale;
         z = (z - originZ) * zScale;
         sums.largestT = largerMagnitude(t, sums.largestT);
@@ -116,6 +135,14 @@ static LineSums sumLine(const LineProblem* problem, const ModelRow* row, double 
     return sums;
 }
 
+template <bool weighted>
+static LineSums sumLineOf(const LineProblem* problem, const ModelRow* row, double originT, double originZ,
+                          double tScale, double zScale, double wScale)
+{
+    return isStraightLine(row) ? sumLine<weighted, true>(problem, row, originT, originZ, tScale, zScale, wScale)
+                               : sumLine<weighted, false>(problem, row, originT, originZ, tScale, zScale, wScale);
+}
+
 // A fitted line on Y about its first point: its residual at (t, z) is (z - originZ - meanZ) - b0 *
 // (t - originT - meanT), where the sum a0 + b0*t would have cancelled.
 struct CentredLine {
@@ -128,9 +155,10 @@ struct ResidualSums {
 
 // The residual sum over the points in their order, scaled by rScale; with withY also the spread of Y
 // about the first Y (so that large offsets keep their digits), scaled by yScale.
-static ResidualSums sumResiduals(const double* x, const double* y, int count, const ModelRow* row, double exponentN,
-                                 double a, double b, const CentredLine* centred, double rScale, bool withY,
-                                 double yScale)
+template <bool asIs>
+static ResidualSums sumResidualsOf(const double* x, const double* y, int count, const ModelRow* row, double exponentN,
+                                   double a, double b, const CentredLine* centred, double rScale, bool withY,
+                                   double yScale)
 {
     ResidualSums sums = {0.0, 0.0, 0.0, 0.0, 0.0};
     double originY = y[0];
@@ -138,10 +166,10 @@ static ResidualSums sumResiduals(const double* x, const double* y, int count, co
         double r;
         if (centred != NULL) {
             double t, z;
-            row->linearise(exponentN, x[i], y[i], &t, &z);
+            linearisePoint<asIs>(row, exponentN, x[i], y[i], &t, &z);
             r = ((z - centred->originZ) - centred->meanZ) - centred->b0 * ((t - centred->originT) - centred->meanT);
         } else {
-            r = row->evaluate(a, b, exponentN, x[i]) - y[i];
+            r = (asIs ? b * x[i] + a : row->evaluate(a, b, exponentN, x[i])) - y[i];
         }
         r = r * rScale;
         sums.largestR = largerMagnitude(r, sums.largestR);
@@ -153,6 +181,15 @@ static ResidualSums sumResiduals(const double* x, const double* y, int count, co
         sums.sumYY += dy * dy;
     }
     return sums;
+}
+
+static ResidualSums sumResiduals(const double* x, const double* y, int count, const ModelRow* row, double exponentN,
+                                 double a, double b, const CentredLine* centred, double rScale, bool withY,
+                                 double yScale)
+{
+    return isStraightLine(row)
+               ? sumResidualsOf<true>(x, y, count, row, exponentN, a, b, centred, rScale, withY, yScale)
+               : sumResidualsOf<false>(x, y, count, row, exponentN, a, b, centred, rScale, withY, yScale);
 }
 
 // The residual sum over the points in their order and S; with spreadYY also the spread of Y.
@@ -228,11 +265,11 @@ static FitResult plainLineFit(const double* x, const double* y, int count, int m
     double originT, originZ;
     row->linearise(exponentN, x[0], y[0], &originT, &originZ);
     LineProblem problem = {x, y, NULL, count, modelId, exponentN, {-1, 0.0}};
-    LineSums sums = sumLine<false>(&problem, row, originT, originZ, 1.0, 1.0, 1.0);
+    LineSums sums = sumLineOf<false>(&problem, row, originT, originZ, 1.0, 1.0, 1.0);
     int tExponent = sumScaleExponent(sums.largestT);
     int zExponent = sumScaleExponent(sums.largestZ);
     if (tExponent != 0 || zExponent != 0) {
-        sums = sumLine<false>(&problem, row, originT, originZ, ldexp(1.0, -tExponent), ldexp(1.0, -zExponent), 1.0);
+        sums = sumLineOf<false>(&problem, row, originT, originZ, ldexp(1.0, -tExponent), ldexp(1.0, -zExponent), 1.0);
     }
     double b0 = ldexp(sums.spreadTZ / sums.spreadTT, zExponent - tExponent);
     double meanT = ldexp(sums.meanT, tExponent);
@@ -348,12 +385,12 @@ static void fixedLine(const LineSums& sums, const double c[3], double* a0, doubl
 static LineSums weightedLineSums(const LineProblem* p, const ModelRow* row, double originT, double originZ,
                                  LineFit* line)
 {
-    LineSums sums = sumLine<true>(p, row, originT, originZ, 1.0, 1.0, 1.0);
+    LineSums sums = sumLineOf<true>(p, row, originT, originZ, 1.0, 1.0, 1.0);
     line->tExponent = weightedScaleExponent(sums.largestT);
     line->zExponent = weightedScaleExponent(sums.largestZ);
     line->weightExponent = weightedScaleExponent(sums.largestW);
     if (line->tExponent != 0 || line->zExponent != 0 || line->weightExponent != 0) {
-        sums = sumLine<true>(p, row, originT, originZ, ldexp(1.0, -line->tExponent), ldexp(1.0, -line->zExponent),
+        sums = sumLineOf<true>(p, row, originT, originZ, ldexp(1.0, -line->tExponent), ldexp(1.0, -line->zExponent),
                              ldexp(1.0, -line->weightExponent));
     }
     line->spreadTT = sums.spreadTT;

@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -168,7 +169,7 @@ TEST(NumberReader, LargeFilesKeepTheirPointsLinesAndMessages)
         {"twenty digits", LARGE_POINTS, 70000, "69998.000000000000000 17499.500000000000000000", POINTS_FILE_OK,
          LARGE_POINTS, LARGE_POINTS + 1, ""},
     };
-    std::string path = testing::TempDir() + "kelvora-large.dat";
+    std::string path = testing::TempDir() + "kelvora-large-" + std::to_string(getpid()) + ".dat";
     for (const LargeFileCase& c : cases) {
         std::string text = largeFileText(c);
         ASSERT_GT(text.size(), (size_t)(1 << 20)) << c.name;
@@ -232,7 +233,7 @@ TEST(NumberReader, ReadingAheadGivesWhatReadingAloneGives)
     const char* changes[] = {"7\n\n8 9 10", "0x10 1", "5 4x", "+5\t6\r", "1e400 2", "12345678901234567890123 1",
                              "3", "-0.5 -.5"};
     const int counts[] = {LARGE_POINTS, LARGE_POINTS + 1, LARGE_POINTS - 7};
-    std::string path = testing::TempDir() + "kelvora-ahead.dat";
+    std::string path = testing::TempDir() + "kelvora-ahead-" + std::to_string(getpid()) + ".dat";
     LargeFileCase plain = {"", LARGE_POINTS, 0, "", POINTS_FILE_OK, 0, 0, ""};
     int middle = splitLine(largeFileText(plain));
     for (const char* change : changes) {

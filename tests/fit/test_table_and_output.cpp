@@ -210,7 +210,7 @@ TEST(PlainTableLimits, LargeTablesReadAsLineByLine)
     const int lines = 160000;
     const char* changes[] = {"", "1,2,", "\"3\",4", "5,6kg", "7,8,9", "# a comment", "   ", "+10,11", "12,1e400",
                              "13 ; 14\r", "15,", "0x10,1", "16,17 # note"};
-    std::string path = testing::TempDir() + "kelvora-large-table.csv";
+    std::string path = testing::TempDir() + "kelvora-large-table-" + std::to_string(getpid()) + ".csv";
     for (bool commas : {false, true}) {
         // The data line the second thread starts on: the first line start after 11/20 of the file.
         std::string plain = largeTable(lines, -1, "", commas);
