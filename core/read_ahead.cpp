@@ -24,11 +24,17 @@ static bool addCheckpoint(ReadAhead* ahead)
     return true;
 }
 
+// Whether the reader has stopped the thread: it read on and finished by itself.
+static bool stopped(ReadAhead* ahead)
+{
+    return InterlockedCompareExchange(&ahead->stopped, 0, 0) != 0;
+}
+
 // Plain decimals until a token is something else, the file ends or the values are full.
 static void readNumbers(ReadAhead* ahead)
 {
     NumberReader* reader = &ahead->reader;
-    while (ahead->count < READ_AHEAD_CAPACITY) {
+    while (ahead->count < READ_AHEAD_CAPACITY && !stopped(ahead)) {
         int wanted = READ_AHEAD_STEP - ahead->count % READ_AHEAD_STEP;
         int run = readPlainValues(reader, ahead->values + ahead->count, wanted);
         if (run == 0) {
@@ -51,7 +57,7 @@ static void readRows(ReadAhead* ahead)
     const int step = READ_AHEAD_STEP / 2;
     double* x = ahead->values;
     double* y = ahead->values + READ_AHEAD_ROW_CAPACITY;
-    while (ahead->count < READ_AHEAD_ROW_CAPACITY) {
+    while (ahead->count < READ_AHEAD_ROW_CAPACITY && !stopped(ahead)) {
         int wanted = step - ahead->count % step;
         int run = readPlainPairLines(reader, x + ahead->count, y + ahead->count, wanted, ahead->commaSeparates);
         if (run == 0) {
@@ -115,6 +121,7 @@ ReadAhead* startReadAhead(NumberReader* reader, ReadAheadKind kind, bool commaSe
     ahead->processors = processors;
     ahead->middle = at + (size.QuadPart - at) * 11 / 20;
     ahead->fileSize = size.QuadPart;
+    ahead->stopped = 0;
     ahead->kind = kind;
     ahead->commaSeparates = commaSeparates;
     WIN32_MEMORY_RANGE_ENTRY none = {NULL, 0};
@@ -156,6 +163,7 @@ const ReadCheckpoint* checkpointFrom(const ReadAhead* ahead, long long offset)
 void releaseReadAhead(ReadAhead* ahead)
 {
     if (ahead == NULL) return;
+    InterlockedExchange(&ahead->stopped, 1);
     finishReadAhead(ahead, TRUE);
     g_readAheadBusy = false;
 }

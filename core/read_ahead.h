@@ -38,6 +38,7 @@ struct ReadCheckpoint {
 struct ReadAhead {
     NumberReader reader;
     HANDLE thread;
+    volatile LONG stopped; // set when the reader no longer wants what the thread reads
     ReadAheadKind kind;
     bool commaSeparates;  // (rows) a comma separates X from Y, as a semicolon does
     DWORD_PTR processors; // the process's own: the thread starts on another than the reader's, then may use all
@@ -66,7 +67,7 @@ BOOL finishReadAhead(ReadAhead* ahead, BOOL wait);
 // The first checkpoint at offset or after it, or NULL; only once the thread is done.
 const ReadCheckpoint* checkpointFrom(const ReadAhead* ahead, long long offset);
 
-// Waits for the thread and frees the read ahead for the next file.
+// Stops the thread where it is, waits for it and frees the read ahead for the next file.
 void releaseReadAhead(ReadAhead* ahead);
 
 #endif

@@ -12,6 +12,7 @@
 
 namespace {
 
+#if !defined(__EMSCRIPTEN__)
 // The part of [start, start + size) made of whole units of `unit` bytes (a power of two).
 bool whole_units(uintptr_t start, size_t size, uintptr_t unit, uintptr_t* first, size_t* length)
 {
@@ -23,6 +24,7 @@ bool whole_units(uintptr_t start, size_t size, uintptr_t unit, uintptr_t* first,
     *length = end - begin;
     return true;
 }
+#endif
 
 bool prefetch_range(const WIN32_MEMORY_RANGE_ENTRY& entry)
 {

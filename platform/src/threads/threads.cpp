@@ -53,6 +53,7 @@ std::shared_ptr<ThreadState> find_thread(HANDLE handle)
     return record != nullptr ? record->state : nullptr;
 }
 
+#if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
 void* run_thread(void* argument)
 {
     // The thread holds its own reference, so its state outlives a handle closed while it runs.
@@ -69,6 +70,7 @@ void* run_thread(void* argument)
     state.done.notify_all();
     return nullptr;
 }
+#endif
 
 // Joins a finished thread once, whichever holder gets there first; the state's lock is held.
 void reap(ThreadState& state)
