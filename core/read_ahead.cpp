@@ -99,17 +99,34 @@ static DWORD WINAPI readSecondHalf(LPVOID argument)
     return 0;
 }
 
+// The size of the regular file the reader reads and its system handle; FALSE for any other stream.
+static BOOL regularFile(NumberReader* reader, HANDLE* file, LARGE_INTEGER* size)
+{
+    if (reader->file == NULL) return FALSE;
+    *file = (HANDLE)_get_osfhandle(_fileno(reader->file));
+    return *file != INVALID_HANDLE_VALUE && GetFileType(*file) == FILE_TYPE_DISK && GetFileSizeEx(*file, size);
+}
+
+long long estimatedRows(NumberReader* reader)
+{
+    HANDLE file;
+    LARGE_INTEGER size;
+    long long at = readerOffset(reader);
+    if (at < 0 || !regularFile(reader, &file, &size)) return 0;
+    long long lines = 0;
+    for (int i = reader->start; i < reader->end; i++) lines += reader->data[i] == '\n';
+    long long bytes = reader->end - reader->start;
+    return lines > 0 ? (size.QuadPart - at) * lines / bytes : 0;
+}
+
 ReadAhead* startReadAhead(NumberReader* reader, ReadAheadKind kind, bool commaSeparates,
                           const WIN32_MEMORY_RANGE_ENTRY later[2])
 {
-    if (g_readAheadBusy || reader->file == NULL) return NULL;
+    if (g_readAheadBusy) return NULL;
     long long at = readerOffset(reader);
-    HANDLE file = (HANDLE)_get_osfhandle(_fileno(reader->file));
+    HANDLE file;
     LARGE_INTEGER size;
-    if (at < 0 || file == INVALID_HANDLE_VALUE || GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
-        size.QuadPart - at < READ_AHEAD_MINIMUM) {
-        return NULL;
-    }
+    if (at < 0 || !regularFile(reader, &file, &size) || size.QuadPart - at < READ_AHEAD_MINIMUM) return NULL;
     // The thread starts on another processor than the reader's: a new thread would otherwise wait on the
     // reader's own until the scheduler moves it, which can take as long as the reading. Once it runs it
     // may go anywhere again, so that a busy processor does not hold it.
@@ -168,6 +185,11 @@ void releaseReadAhead(ReadAhead* ahead)
     g_readAheadBusy = false;
 }
 #else
+long long estimatedRows(NumberReader*)
+{
+    return 0;
+}
+
 ReadAhead* startReadAhead(NumberReader*, ReadAheadKind, bool, const WIN32_MEMORY_RANGE_ENTRY*)
 {
     return NULL;

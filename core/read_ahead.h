@@ -61,6 +61,10 @@ struct ReadAhead {
 ReadAhead* startReadAhead(NumberReader* reader, ReadAheadKind kind, bool commaSeparates,
                           const WIN32_MEMORY_RANGE_ENTRY later[2]);
 
+// The lines a table holds from the reading position to the end of its file, judging by those of the
+// block at hand; 0 for a stream that is no regular file or a block without a line feed.
+long long estimatedRows(NumberReader* reader);
+
 // TRUE once the thread is done; wait says whether to wait for it.
 BOOL finishReadAhead(ReadAhead* ahead, BOOL wait);
 

@@ -248,9 +248,21 @@ PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, Poin
     // Lines of X and Y alone (no sigma, no choice of columns, no texts kept) are read in runs, and the
     // last part of a large table on another processor.
     bool plainPairs = columns.x == 0 && width == 2 && reader->keepCoordinate == NULL;
-    TableAhead use = {plainPairs ? startReadAhead(reader, READ_AHEAD_ROWS, !reader->commaIsPoint, NULL) : NULL, NULL};
+    // The table comes into memory ahead of the reading, as far as the first block tells how many lines
+    // there are: the rows up to the split here, those after it (with a margin each way) on the thread.
+    long long rows = plainPairs ? estimatedRows(reader) : 0;
+    rows = rows < POINT_CAPACITY ? rows : POINT_CAPACITY;
+    long long split = rows * 11 / 20, from = split - split / 10, to = rows + rows / 20;
+    to = to < POINT_CAPACITY ? to : POINT_CAPACITY;
+    SIZE_T firstBytes = (SIZE_T)split * sizeof(double), laterBytes = (SIZE_T)(to - from) * sizeof(double);
+    WIN32_MEMORY_RANGE_ENTRY first[2] = {{table->x, firstBytes}, {table->y, firstBytes}};
+    WIN32_MEMORY_RANGE_ENTRY later[2] = {{table->x + from, laterBytes}, {table->y + from, laterBytes}};
+    TableAhead use = {plainPairs ? startReadAhead(reader, READ_AHEAD_ROWS, !reader->commaIsPoint, later) : NULL, NULL};
     ReadAhead* started = use.ahead;
-    if (started != NULL) reader->pauseAt = started->middle;
+    if (started != NULL) {
+        reader->pauseAt = started->middle;
+        PrefetchVirtualMemory(GetCurrentProcess(), 2, first, 0);
+    }
     PlainTableReport report = readTableLines(reader, columns, width, table, sigma, sigmaX, plainPairs, &use);
     releaseReadAhead(started);
     reader->pauseAt = -1;
