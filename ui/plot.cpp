@@ -138,21 +138,6 @@ int mapToPixel(double value, double lo, double hi, int p0, int p1)
     return truncatedPixel(&axis, axisPosition(&axis, value));
 }
 
-// The positions of count values, in a loop of its own that the compiler turns into vector divisions:
-// the same operations on each value, so the same doubles as one at a time.
-static void axisPositions(const AxisMap* axis, const double* values, int count, double* positions)
-{
-    if (axis->halved) {
-        for (int i = 0; i < count; i++) positions[i] = axisPosition(axis, values[i]);
-        return;
-    }
-    double lo = axis->lo;
-    double range = axis->range;
-    double span = axis->span;
-    double p0 = (double)axis->p0;
-    for (int i = 0; i < count; i++) positions[i] = (values[i] - lo) / range * span + p0;
-}
-
 // The pixel of one value on an axis from its position, or FALSE when it has none: a value or bound that
 // is not a finite number. An axis whose bounds are equal carries its single value in its middle.
 static inline BOOL axisPixel(const AxisMap* axis, double value, double position, int* pixel)
@@ -160,6 +145,115 @@ static inline BOOL axisPixel(const AxisMap* axis, double value, double position,
     if (!isfinite(value) || !axis->usable) return FALSE;
     *pixel = axis->single ? axis->middle : truncatedPixel(axis, position);
     return TRUE;
+}
+
+// What a point of a block has: a pixel on X, a pixel of its fitted value, a solid marker.
+#define POINT_HAS_X 0x1
+#define POINT_HAS_FITTED 0x2
+#define POINT_HAS_MARKER 0x4
+
+// The pixels of a block of points, each axis found in loops of their own.
+struct BlockPixels {
+    int x[PLOT_BLOCK];
+    int fitted[PLOT_BLOCK];
+    int y[PLOT_BLOCK];
+    int has[PLOT_BLOCK]; // POINT_HAS_* bits
+};
+
+// The pixels of one point, as a block holds them.
+struct PointPixels {
+    int x;
+    int fitted;
+    int y;
+    int has;
+};
+
+// Where the processor has wider vectors, the block loops are also built for them and the wider copy is
+// chosen at start-up: each operation is the same IEEE operation on each value, so the pixels are too.
+// (No fused multiply-add: that would round differently.)
+#if defined(__x86_64__) && defined(__linux__)
+#define WIDER_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define WIDER_VECTORS
+#endif
+
+// truncatedPixel without a branch: the position is clamped in doubles first, so that the conversion is
+// always defined, and a NaN takes the pixel nanPixel.
+static inline int clampedPixel(double r, double nanPixel)
+{
+    double clamped = r < -2147483648.0 ? -2147483648.0 : r;
+    clamped = clamped > 2147483647.0 ? 2147483647.0 : clamped;
+    return (int)(r != r ? nanPixel : clamped);
+}
+
+// The pixels of count values on an axis, as axisPixel gives them one by one, and bit set in has[i] for
+// each value that has one (a value without keeps pixel 0). Bounds whose difference is a plain number,
+// the common case, take one loop the compiler turns into vector code.
+WIDER_VECTORS static void axisPixels(const AxisMap* axis, const double* values, int count, int* pixels, int* has,
+                                     int bit)
+{
+    if (!axis->usable) {
+        for (int i = 0; i < count; i++) pixels[i] = 0;
+        return;
+    }
+    double lo = axis->lo;
+    double range = axis->range;
+    double span = axis->span;
+    double p0 = (double)axis->p0;
+    if (axis->halved || axis->single) {
+        for (int i = 0; i < count; i++) {
+            int pixel = 0;
+            if (axisPixel(axis, values[i], axisPosition(axis, values[i]), &pixel)) has[i] |= bit;
+            pixels[i] = pixel;
+        }
+        return;
+    }
+    for (int i = 0; i < count; i++) { // axisPosition's operations, in its order
+        double value = values[i];
+        BOOL finite = fabs(value) <= 1.7976931348623157e308;
+        int pixel = clampedPixel((value - lo) / range * span + p0, p0);
+        pixels[i] = finite ? pixel : 0;
+        has[i] |= finite ? bit : 0;
+    }
+}
+
+// The pixels of points first .. first + count - 1: X, fitted value and marker.
+static void blockPixels(const AxisMap* xAxis, const AxisMap* yAxis, const PlotContent* content, int first, int count,
+                        BlockPixels* block)
+{
+    for (int i = 0; i < count; i++) block->has[i] = 0;
+    axisPixels(xAxis, content->x + first, count, block->x, block->has, POINT_HAS_X);
+    axisPixels(yAxis, content->fitted + first, count, block->fitted, block->has, POINT_HAS_FITTED);
+    axisPixels(yAxis, content->y + first, count, block->y, block->has, POINT_HAS_MARKER);
+    if (content->hollow == NULL) return;
+    for (int i = 0; i < count; i++) {
+        if (content->hollow[first + i]) block->has[i] &= ~POINT_HAS_MARKER;
+    }
+}
+
+// The points of a block that differ from the point before them in any pixel or in what they have, in
+// order. A point equal to the one before draws nothing new: its segment would go from a pixel to
+// itself and its marker is marked already. last is the last point of the block before (has -1: none)
+// and becomes this block's last. The comparisons run in a loop the compiler turns into vector code.
+static int changedPoints(const BlockPixels* block, int count, PointPixels* last, int* changed)
+{
+    int differs[PLOT_BLOCK];
+    differs[0] = block->x[0] != last->x || block->fitted[0] != last->fitted || block->y[0] != last->y ||
+                 block->has[0] != last->has;
+    for (int i = 1; i < count; i++) {
+        differs[i] = (block->x[i] != block->x[i - 1]) | (block->fitted[i] != block->fitted[i - 1]) |
+                     (block->y[i] != block->y[i - 1]) | (block->has[i] != block->has[i - 1]);
+    }
+    int n = 0;
+    for (int i = 0; i < count; i++) {
+        changed[n] = i;
+        n += differs[i];
+    }
+    last->x = block->x[count - 1];
+    last->fitted = block->fitted[count - 1];
+    last->y = block->y[count - 1];
+    last->has = block->has[count - 1];
+    return n;
 }
 
 static int textWidth(HDC dc, LPCWSTR text, int* height)
@@ -276,8 +370,9 @@ static void extendFittedLine(HDC dc, PlotMarks* marks, FittedLine* line, BOOL ha
     line->drawing = TRUE;
 }
 
-// One pass over the points, a block at a time: the X position of each is found once, its fitted value
-// extends the polyline and its marker is marked on the grid. Returns TRUE when a marker lies off the grid.
+// One pass over the points, a block at a time: the pixels of each are found once, its fitted value
+// extends the polyline and its marker is marked on the grid; a point that repeats the pixels of the one
+// before is passed over. Returns TRUE when a marker lies off the grid.
 static BOOL drawFittedLineMarkingPoints(HDC dc, const AxisMap* xAxis, const AxisMap* yAxis,
                                          const PlotContent* content, PlotMarks* marks)
 {
@@ -286,30 +381,23 @@ static BOOL drawFittedLineMarkingPoints(HDC dc, const AxisMap* xAxis, const Axis
     memset(marks->segmentsDrawn, 0, sizeof(marks->segmentsDrawn));
     marks->segmentCount = 0;
     memset(marks->markersDrawn, 0, sizeof(marks->markersDrawn));
-    double xAt[PLOT_BLOCK];
-    double fittedAt[PLOT_BLOCK];
-    double yAt[PLOT_BLOCK];
+    BlockPixels block;
+    int changed[PLOT_BLOCK];
+    PointPixels last = {0, 0, 0, -1};
     for (int first = 0; first < content->count; first += PLOT_BLOCK) {
         int count = content->count - first < PLOT_BLOCK ? content->count - first : PLOT_BLOCK;
-        const double* x = content->x + first;
-        const double* fitted = content->fitted + first;
-        const double* y = content->y + first;
-        axisPositions(xAxis, x, count, xAt);
-        axisPositions(yAxis, fitted, count, fittedAt);
-        axisPositions(yAxis, y, count, yAt);
-        for (int i = 0; i < count; i++) {
-            int px;
-            if (!axisPixel(xAxis, x[i], xAt[i], &px)) {
+        blockPixels(xAxis, yAxis, content, first, count, &block);
+        int changes = changedPoints(&block, count, &last, changed);
+        for (int k = 0; k < changes; k++) {
+            int i = changed[k];
+            int has = block.has[i];
+            if (!(has & POINT_HAS_X)) {
                 line.drawing = FALSE;
                 continue;
             }
-            int fittedY = 0;
-            BOOL fittedHasPixel = axisPixel(yAxis, fitted[i], fittedAt[i], &fittedY);
-            POINT pixel = {px, fittedY};
-            extendFittedLine(dc, marks, &line, fittedHasPixel, pixel);
-            int py;
-            if (!isHollow(content, first + i) && axisPixel(yAxis, y[i], yAt[i], &py) && !markMarker(marks, px, py))
-                offGrid = TRUE;
+            POINT pixel = {block.x[i], block.fitted[i]};
+            extendFittedLine(dc, marks, &line, (has & POINT_HAS_FITTED) != 0, pixel);
+            if ((has & POINT_HAS_MARKER) && !markMarker(marks, block.x[i], block.y[i])) offGrid = TRUE;
         }
     }
     return offGrid;

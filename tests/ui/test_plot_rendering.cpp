@@ -201,7 +201,8 @@ double uniform(std::mt19937& random)
 }
 
 // Sorted measurements on a fine grid, a wave that runs up and down many times within each pixel column,
-// points in random order, and a model undefined at some of them (the polyline breaks there).
+// points in random order, a model undefined at some of them (the polyline breaks there), and runs of
+// points on one pixel that such breaks and missing Y interrupt.
 const Dataset kDatasets[] = {
     {"sorted grid, straight line", 0, 1.0, 0.5, [](int i, std::mt19937&) { return i * 0.001; },
      [](double x, int, std::mt19937& r) { return 1.0 + 0.5 * x + (uniform(r) - 0.5) * x * 0.1; }},
@@ -211,6 +212,9 @@ const Dataset kDatasets[] = {
      [](double x, int, std::mt19937& r) { return 2.0 * std::exp(0.3 * x) * (0.8 + 0.4 * uniform(r)); }},
     {"logarithm with gaps", 10, 1.0, 2.0, [](int i, std::mt19937& r) { return i % 7 == 0 ? -1.0 : uniform(r) * 100.0; },
      [](double x, int i, std::mt19937& r) { return i % 11 == 0 ? NAN : std::log(std::fabs(x) + 1.0) + uniform(r); }},
+    {"runs of one pixel broken by gaps", 10, 1.0, 2.0,
+     [](int i, std::mt19937&) { return (i / 40) % 9 == 4 ? -1.0 : (i / 40) * 0.05 + 0.01; },
+     [](double, int i, std::mt19937&) { return i % 17 == 0 ? NAN : std::floor(i / 30.0); }},
 };
 
 void fillTable(const Dataset& d, int count)
