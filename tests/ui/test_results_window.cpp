@@ -3,9 +3,13 @@
 #include "ui_test_support.h"
 
 #include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "models.h"
 #include "plot.h"
+#include "results_window.h"
 
 namespace device = kelvora::device;
 
@@ -117,6 +121,75 @@ TEST_F(ResultsTest, HelpMenuItemsDoNothingThere)
     device::pump();
     EXPECT_EQ(g_app.points.pointCount, 2);
     EXPECT_EQ(topLevelCount(), 2);
+}
+
+// The client area of a window as its last paint left it, row by row.
+std::vector<COLORREF> clientPixels(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < client.bottom; y++) {
+        for (int x = 0; x < client.right; x++) pixels.push_back(GetPixel(dc, x, y));
+    }
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+// What can change while a results window stays open behind another window, each followed by a paint of
+// that results window. The plot it paints then must be the one a results window opened anew on the
+// state record shows (createResultsWindow: the same fit, nothing kept from before).
+struct ChangeBehindCase {
+    const char* name;
+    std::function<void()> change;
+    bool changesPicture;
+};
+
+TEST_F(ResultsTest, PaintShowsWhatChangedWhileTheWindowStayedOpen)
+{
+    const ChangeBehindCase cases[] = {
+        {"a point stored", [this] { retype(IDC_Y_FIELD, L"17"), tapControl(IDC_ENTER); }, true},
+        {"the count lowered", [this] { retype(IDC_COUNT_FIELD, L"2"); }, true},
+        {"a new table of as many points",
+         [this] {
+             SendMessageW(mainWindow(), WM_COMMAND, MAKEWPARAM(IDM_NEW, 0), 0);
+             retype(IDC_COUNT_FIELD, L"3");
+         },
+         true},
+        {"another model", [] { g_app.modelId = 4; }, true},
+        {"another exponent",
+         [] {
+             g_app.modelId = MODEL_POWER_N;
+             g_app.exponentN = 0.5;
+         },
+         true},
+        {"another fit", [] { g_app.fit.b = -1; }, true},
+        {"nothing but a rotation", [] { device::rotate(); }, false},
+    };
+    for (const ChangeBehindCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        enterPoints({{1, 3}, {2, 5}, {3, 7}});
+        HWND results = calculate();
+        std::vector<COLORREF> before = clientPixels(results);
+        SetForegroundWindow(mainWindow());
+        device::pump();
+        c.change();
+        SetForegroundWindow(results);
+        InvalidateRect(results, nullptr, FALSE);
+        UpdateWindow(results);
+        device::pump();
+        std::vector<COLORREF> repainted = clientPixels(results);
+        HWND fresh = createResultsWindow();
+        device::pump();
+        ASSERT_NE(fresh, nullptr);
+        EXPECT_TRUE(clientPixels(fresh) == repainted);
+        if (c.changesPicture) {
+            EXPECT_FALSE(repainted == before);
+        }
+    }
 }
 
 struct MapCase {
