@@ -3,6 +3,7 @@
 // bounds cover both; the fitted polyline joins the points in table order.
 #include "plot.h"
 
+#include <limits.h>
 #include <math.h>
 #include <string.h>
 #include <wchar.h>
@@ -15,13 +16,21 @@
 #define CURVE_COLOUR RGB(0, 0, 255)
 #define MARKER_COLOUR RGB(180, 0, 0)
 #define LABEL_CAPACITY 64
-#define PLOT_BLOCK 256 // points whose pixels are found together
 
 // Thousands of points share a pixel when there are many. Drawing a segment or a marker again sets the
 // same pixels in the same colour, and every segment is drawn before every marker, so each distinct
 // segment and marker is drawn once, the markers in whatever order: the picture stays exactly the same
 // at a fraction of the work. The pixels of a block of points are found in loops of their own, which
 // the compiler turns into vector divisions.
+
+// Where the processor has wider vectors, the block loops are also built for them and the wider copy is
+// chosen at start-up: each operation is the same IEEE operation on each value, so the pixels are too.
+// (No fused multiply-add: that would round differently.)
+#if defined(__x86_64__) && defined(__linux__)
+#define WIDER_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define WIDER_VECTORS
+#endif
 
 struct PlotArea {
     int left;
@@ -40,8 +49,7 @@ static const ModelRow* evaluatedRow(int modelId)
 void computeFittedValues(int modelId, double a, double b, double exponentN, const double* x, int count,
                          double* fitted)
 {
-    const ModelRow* row = evaluatedRow(modelId);
-    for (int i = 0; i < count; i++) fitted[i] = row->evaluate(a, b, exponentN, x[i]);
+    if (count > 0) evaluatedRow(modelId)->values(a, b, exponentN, x, count, fitted);
 }
 
 static PlotBounds firstBounds(const double* x, const double* y, int count)
@@ -71,16 +79,104 @@ PlotBounds computePlotBounds(const double* x, const double* y, const double* fit
     return bounds;
 }
 
-PlotBounds computeFittedValuesAndBounds(int modelId, double a, double b, double exponentN, const double* x,
-                                        const double* y, int count, double* fitted)
+// A double's bits as an integer that orders as the doubles do (-0 just below +0, NaNs beyond the
+// infinities); the same flip takes such an integer back to its double.
+#define ORDER_FLIP(bits) ((bits) ^ (((bits) >> 63) & 0x7FFFFFFFFFFFFFFFLL))
+
+// The least and the greatest of count values (count > 0), both NaN when one of them is not a finite
+// number. Integer comparisons of the ordered bits: unlike those of doubles, the compiler may reorder
+// them, so the loop becomes vector code.
+WIDER_VECTORS static PlotRange finiteRange(const double* values, int count)
 {
-    const ModelRow* row = evaluatedRow(modelId);
-    PlotBounds bounds = firstBounds(x, y, count);
+    long long low = LLONG_MAX;
+    long long high = LLONG_MIN;
+    long long nonFinite = 0;
     for (int i = 0; i < count; i++) {
-        fitted[i] = row->evaluate(a, b, exponentN, x[i]);
-        widenBounds(&bounds, x[i], y[i], fitted[i]);
+        long long bits;
+        memcpy(&bits, values + i, sizeof(bits));
+        long long key = ORDER_FLIP(bits);
+        low = key < low ? key : low;
+        high = key > high ? key : high;
+        nonFinite |= (~bits & 0x7FF0000000000000LL) == 0; // every exponent bit set: infinite or NaN
     }
-    return bounds;
+    low = ORDER_FLIP(low);
+    high = ORDER_FLIP(high);
+    PlotRange range;
+    memcpy(&range.least, &low, sizeof(low));
+    memcpy(&range.greatest, &high, sizeof(high));
+    if (nonFinite) range.least = range.greatest = NAN;
+    return range;
+}
+
+// The first of the values, in the order widenBounds meets them, that is a zero. A bound that is zero
+// is the first value met that equals it, so the sign of that zero is the bound's.
+static double firstZeroX(const double* x, int count)
+{
+    for (int i = 0; i < count; i++) {
+        if (x[i] == 0.0) return x[i];
+    }
+    return 0.0;
+}
+
+static double firstZeroY(const double* y, const double* fitted, int count)
+{
+    for (int i = 0; i < count; i++) {
+        if (y[i] == 0.0) return y[i];
+        if (fitted[i] == 0.0) return fitted[i];
+    }
+    return 0.0;
+}
+
+// The bounds computePlotBounds finds, from the ranges of the blocks; FALSE when a block holds a value
+// that is no finite number (a NaN met first keeps the bounds NaN, one met later never widens them),
+// which is left to computePlotBounds. Equal values other than zeros are the same double.
+static BOOL boundsFromRanges(const double* x, const double* y, const double* fitted, int count,
+                             const PlotBlockRanges* ranges, PlotBounds* bounds)
+{
+    PlotBounds found = {ranges[0].x.least, ranges[0].x.greatest, ranges[0].y.least, ranges[0].y.greatest};
+    for (int k = 0; k < PLOT_BLOCK_COUNT(count); k++) {
+        const PlotBlockRanges* block = &ranges[k];
+        if (isnan(block->x.least) || isnan(block->y.least) || isnan(block->fitted.least)) return FALSE;
+        found.xMin = block->x.least < found.xMin ? block->x.least : found.xMin;
+        found.xMax = block->x.greatest > found.xMax ? block->x.greatest : found.xMax;
+        found.yMin = block->y.least < found.yMin ? block->y.least : found.yMin;
+        found.yMin = block->fitted.least < found.yMin ? block->fitted.least : found.yMin;
+        found.yMax = block->y.greatest > found.yMax ? block->y.greatest : found.yMax;
+        found.yMax = block->fitted.greatest > found.yMax ? block->fitted.greatest : found.yMax;
+    }
+    if (found.xMin == 0.0 || found.xMax == 0.0) {
+        double zero = firstZeroX(x, count);
+        if (found.xMin == 0.0) found.xMin = zero;
+        if (found.xMax == 0.0) found.xMax = zero;
+    }
+    if (found.yMin == 0.0 || found.yMax == 0.0) {
+        double zero = firstZeroY(y, fitted, count);
+        if (found.yMin == 0.0) found.yMin = zero;
+        if (found.yMax == 0.0) found.yMax = zero;
+    }
+    *bounds = found;
+    return TRUE;
+}
+
+PlotBounds computeFittedValuesAndBounds(int modelId, double a, double b, double exponentN, const double* x,
+                                        const double* y, int count, double* fitted, PlotBlockRanges* blockRanges)
+{
+    if (blockRanges == NULL || count <= 0) {
+        computeFittedValues(modelId, a, b, exponentN, x, count, fitted);
+        return computePlotBounds(x, y, fitted, count);
+    }
+    const ModelRow* row = evaluatedRow(modelId);
+    for (int first = 0; first < count; first += PLOT_BLOCK) {
+        int end = count - first < PLOT_BLOCK ? count : first + PLOT_BLOCK;
+        row->values(a, b, exponentN, x + first, end - first, fitted + first);
+        PlotBlockRanges* ranges = &blockRanges[first / PLOT_BLOCK];
+        ranges->x = finiteRange(x + first, end - first);
+        ranges->fitted = finiteRange(fitted + first, end - first);
+        ranges->y = finiteRange(y + first, end - first);
+    }
+    PlotBounds bounds;
+    if (boundsFromRanges(x, y, fitted, count, blockRanges, &bounds)) return bounds;
+    return computePlotBounds(x, y, fitted, count);
 }
 
 // One axis: its bounds and pixels, and what the mapping derives from them, found once for all values.
@@ -168,15 +264,6 @@ struct PointPixels {
     int has;
 };
 
-// Where the processor has wider vectors, the block loops are also built for them and the wider copy is
-// chosen at start-up: each operation is the same IEEE operation on each value, so the pixels are too.
-// (No fused multiply-add: that would round differently.)
-#if defined(__x86_64__) && defined(__linux__)
-#define WIDER_VECTORS __attribute__((target_clones("avx2", "default")))
-#else
-#define WIDER_VECTORS
-#endif
-
 // truncatedPixel without a branch: the position is clamped in doubles first, so that the conversion is
 // always defined, and a NaN takes the pixel nanPixel.
 static inline int clampedPixel(double r, double nanPixel)
@@ -186,20 +273,44 @@ static inline int clampedPixel(double r, double nanPixel)
     return (int)(r != r ? nanPixel : clamped);
 }
 
-// The pixels of count values on an axis, as axisPixel gives them one by one, and bit set in has[i] for
-// each value that has one (a value without keeps pixel 0). Bounds whose difference is a plain number,
-// the common case, take one loop the compiler turns into vector code.
-WIDER_VECTORS static void axisPixels(const AxisMap* axis, const double* values, int count, int* pixels, int* has,
-                                     int bit)
+// The pixel of a value on an axis that has pixels, as axisPixel finds it.
+static inline int valuePixel(const AxisMap* axis, double value)
 {
-    if (!axis->usable) {
-        for (int i = 0; i < count; i++) pixels[i] = 0;
+    return axis->single ? axis->middle : truncatedPixel(axis, axisPosition(axis, value));
+}
+
+// TRUE when every value of a block whose range is range has the same pixel, *pixel, or every one has
+// none (*hasPixel FALSE). Each step from a value to its pixel (a difference or the halves' difference,
+// a quotient by the positive range, a product by the span, a sum, a truncation) rounds monotonically,
+// so the pixel is a monotonic function of the value: when the least and the greatest values of a
+// block share a pixel, every value between them has that pixel too.
+static BOOL sharedPixel(const AxisMap* axis, const PlotRange* range, int* pixel, BOOL* hasPixel)
+{
+    *pixel = 0;
+    *hasPixel = FALSE;
+    if (!axis->usable) return TRUE;
+    if (isnan(range->least)) return FALSE; // a value that is no finite number has no pixel
+    *pixel = valuePixel(axis, range->least);
+    *hasPixel = TRUE;
+    return *pixel == valuePixel(axis, range->greatest);
+}
+
+// The pixels of count values on an axis, as axisPixel gives them one by one, and bit set in has[i] for
+// each value that has one (a value without keeps pixel 0). known (NULL: none) is the range of the
+// values: when they share a pixel, the values themselves are not read. Bounds whose difference is a
+// plain number, the common case, take a loop the compiler turns into vector code.
+WIDER_VECTORS static void axisPixels(const AxisMap* axis, const double* values, int count, const PlotRange* known,
+                                     int* pixels, int* has, int bit)
+{
+    int shared = 0;
+    BOOL sharedHasPixel = FALSE;
+    if (!axis->usable || (known != NULL && sharedPixel(axis, known, &shared, &sharedHasPixel))) {
+        for (int i = 0; i < count; i++) {
+            pixels[i] = shared;
+            has[i] |= sharedHasPixel ? bit : 0;
+        }
         return;
     }
-    double lo = axis->lo;
-    double range = axis->range;
-    double span = axis->span;
-    double p0 = (double)axis->p0;
     if (axis->halved || axis->single) {
         for (int i = 0; i < count; i++) {
             int pixel = 0;
@@ -208,6 +319,10 @@ WIDER_VECTORS static void axisPixels(const AxisMap* axis, const double* values, 
         }
         return;
     }
+    double lo = axis->lo;
+    double range = axis->range;
+    double span = axis->span;
+    double p0 = (double)axis->p0;
     for (int i = 0; i < count; i++) { // axisPosition's operations, in its order
         double value = values[i];
         BOOL finite = fabs(value) <= 1.7976931348623157e308;
@@ -217,18 +332,47 @@ WIDER_VECTORS static void axisPixels(const AxisMap* axis, const double* values, 
     }
 }
 
-// The pixels of points first .. first + count - 1: X, fitted value and marker.
-static void blockPixels(const AxisMap* xAxis, const AxisMap* yAxis, const PlotContent* content, int first, int count,
+// TRUE when the ranges of a block show that all its points have the pixels of its first, which go into
+// *point; such a block draws what its first point draws.
+static BOOL blockIsOnePoint(const AxisMap* xAxis, const AxisMap* yAxis, const PlotBlockRanges* ranges,
+                            PointPixels* point)
+{
+    BOOL hasX;
+    BOOL hasFitted;
+    BOOL hasMarker;
+    if (!sharedPixel(xAxis, &ranges->x, &point->x, &hasX) ||
+        !sharedPixel(yAxis, &ranges->fitted, &point->fitted, &hasFitted) ||
+        !sharedPixel(yAxis, &ranges->y, &point->y, &hasMarker)) {
+        return FALSE;
+    }
+    point->has = (hasX ? POINT_HAS_X : 0) | (hasFitted ? POINT_HAS_FITTED : 0) | (hasMarker ? POINT_HAS_MARKER : 0);
+    return TRUE;
+}
+
+// The pixels of points first .. first + count - 1: X, fitted value and marker. Returns TRUE when all of
+// them have the pixels of the first, which alone is then filled in.
+static BOOL blockPixels(const AxisMap* xAxis, const AxisMap* yAxis, const PlotContent* content, int first, int count,
                         BlockPixels* block)
 {
+    const PlotBlockRanges* ranges = content->blockRanges != NULL ? &content->blockRanges[first / PLOT_BLOCK] : NULL;
+    PointPixels point;
+    if (ranges != NULL && content->hollow == NULL && blockIsOnePoint(xAxis, yAxis, ranges, &point)) {
+        block->x[0] = point.x;
+        block->fitted[0] = point.fitted;
+        block->y[0] = point.y;
+        block->has[0] = point.has;
+        return TRUE;
+    }
     for (int i = 0; i < count; i++) block->has[i] = 0;
-    axisPixels(xAxis, content->x + first, count, block->x, block->has, POINT_HAS_X);
-    axisPixels(yAxis, content->fitted + first, count, block->fitted, block->has, POINT_HAS_FITTED);
-    axisPixels(yAxis, content->y + first, count, block->y, block->has, POINT_HAS_MARKER);
-    if (content->hollow == NULL) return;
+    axisPixels(xAxis, content->x + first, count, ranges ? &ranges->x : NULL, block->x, block->has, POINT_HAS_X);
+    axisPixels(yAxis, content->fitted + first, count, ranges ? &ranges->fitted : NULL, block->fitted, block->has,
+               POINT_HAS_FITTED);
+    axisPixels(yAxis, content->y + first, count, ranges ? &ranges->y : NULL, block->y, block->has, POINT_HAS_MARKER);
+    if (content->hollow == NULL) return FALSE;
     for (int i = 0; i < count; i++) {
         if (content->hollow[first + i]) block->has[i] &= ~POINT_HAS_MARKER;
     }
+    return FALSE;
 }
 
 // The points of a block that differ from the point before them in any pixel or in what they have, in
@@ -386,8 +530,8 @@ static BOOL drawFittedLineMarkingPoints(HDC dc, const AxisMap* xAxis, const Axis
     PointPixels last = {0, 0, 0, -1};
     for (int first = 0; first < content->count; first += PLOT_BLOCK) {
         int count = content->count - first < PLOT_BLOCK ? content->count - first : PLOT_BLOCK;
-        blockPixels(xAxis, yAxis, content, first, count, &block);
-        int changes = changedPoints(&block, count, &last, changed);
+        BOOL onePoint = blockPixels(xAxis, yAxis, content, first, count, &block);
+        int changes = changedPoints(&block, onePoint ? 1 : count, &last, changed);
         for (int k = 0; k < changes; k++) {
             int i = changed[k];
             int has = block.has[i];

@@ -27,15 +27,16 @@ struct ResultsPlotKey {
     unsigned pointEdits;
 };
 
-// The working memory of the results window's plot: the fitted value of every point with the bounds,
-// kept from one paint to the next while nothing they were found for changes, and the marks of one
-// drawing. Only paintResultsWindow uses them.
+// The working memory of the results window's plot: the fitted value of every point with the bounds and
+// the ranges of each block of points, kept from one paint to the next while nothing they were found
+// for changes, and the marks of one drawing. Only paintResultsWindow uses them.
 struct ResultsPlot {
     BOOL valid;
     ResultsPlotKey key;
     PlotBounds bounds;
 };
 static double g_resultsFitted[POINT_CAPACITY];
+static PlotBlockRanges g_resultsRanges[PLOT_BLOCK_COUNT(POINT_CAPACITY)];
 static ResultsPlot g_resultsPlot;
 static PlotMarks g_resultsMarks;
 
@@ -94,19 +95,20 @@ static void drawResultsText(HWND window, HDC dc, const void* context)
 }
 
 static void drawResultsWithPlot(HWND window, HDC dc, const ResultsContent* content, const double* fitted,
-                                PlotBounds bounds, PlotMarks* marks)
+                                PlotBounds bounds, const PlotBlockRanges* blockRanges, PlotMarks* marks)
 {
-    PlotContent plot = {content->x, content->y, fitted, content->count, bounds, content->hollow};
+    PlotContent plot = {content->x, content->y, fitted, content->count, bounds, content->hollow, blockRanges};
     ResultsFrame frame = {RESULTS_BACKGROUND, RESULTS_TEXT_COLOUR, drawResultsText, content};
     drawResultsFrame(window, dc, &frame, &plot, marks);
 }
 
-void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks)
+void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotBlockRanges* blockRanges,
+                 PlotMarks* marks)
 {
     PlotBounds bounds = computeFittedValuesAndBounds(content->modelId, content->fit.a, content->fit.b,
                                                      content->exponentN, content->x, content->y, content->count,
-                                                     fitted);
-    drawResultsWithPlot(window, dc, content, fitted, bounds, marks);
+                                                     fitted, blockRanges);
+    drawResultsWithPlot(window, dc, content, fitted, bounds, blockRanges, marks);
 }
 
 static BOOL sameKey(const ResultsPlotKey* first, const ResultsPlotKey* second)
@@ -118,7 +120,8 @@ static BOOL sameKey(const ResultsPlotKey* first, const ResultsPlotKey* second)
            first->pointEdits == second->pointEdits;
 }
 
-// The bounds of the results plot, with the fitted values in g_resultsFitted. They depend on the points,
+// The bounds of the results plot, with the fitted values in g_resultsFitted and the ranges of its blocks
+// in g_resultsRanges. They depend on the points,
 // the model, the fit and the exponent alone, not on the window's size: they are found at the first
 // paint after a Calculate and kept through rotations and repaints. Another window can still change what
 // they depend on while this one stays open behind it (a point entered, a file loaded, another model
@@ -136,7 +139,7 @@ static PlotBounds shownFittedValues(const ResultsContent* content)
     if (!g_resultsPlot.valid || !sameKey(&g_resultsPlot.key, &key)) {
         g_resultsPlot.bounds = computeFittedValuesAndBounds(content->modelId, content->fit.a, content->fit.b,
                                                             content->exponentN, content->x, content->y,
-                                                            content->count, g_resultsFitted);
+                                                            content->count, g_resultsFitted, g_resultsRanges);
         g_resultsPlot.key = key;
         g_resultsPlot.valid = TRUE;
     }
@@ -151,7 +154,8 @@ void paintResultsWindow(HWND window)
     int count = points->pointCount;
     if (count > POINT_CAPACITY) count = POINT_CAPACITY;
     ResultsContent content = {g_app.modelId, g_app.fit, g_app.exponentN, points->x, points->y, count, NULL};
-    drawResultsWithPlot(window, dc, &content, g_resultsFitted, shownFittedValues(&content), &g_resultsMarks);
+    PlotBounds bounds = shownFittedValues(&content);
+    drawResultsWithPlot(window, dc, &content, g_resultsFitted, bounds, g_resultsRanges, &g_resultsMarks);
     EndPaint(window, &paint);
 }
 

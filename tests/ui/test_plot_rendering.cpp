@@ -28,7 +28,12 @@ PlotBounds g_plotBounds;
 PlotMarks g_marks;
 const PlotContent* g_handedContent = nullptr; // drawn instead of the state record's plot when set
 
-// The plot of the state record's points and fit, as the results window draws it.
+bool g_withRanges = false; // the plot is handed the ranges of its blocks, as the results window does
+std::vector<double> g_fittedWithRanges;
+std::vector<PlotBlockRanges> g_ranges;
+
+// The plot of the state record's points and fit, as the results window draws it; the plain rendering
+// takes g_plotBounds from it, found point by point.
 PlotContent stateContent()
 {
     const PointTable& t = g_app.points;
@@ -36,7 +41,12 @@ PlotContent stateContent()
     computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x, t.pointCount,
                         g_fitted.data());
     g_plotBounds = computePlotBounds(t.x, t.y, g_fitted.data(), t.pointCount);
-    return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds, nullptr};
+    if (!g_withRanges) return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds, nullptr, nullptr};
+    g_fittedWithRanges.assign((size_t)t.pointCount + 1, 0.0);
+    g_ranges.assign((size_t)PLOT_BLOCK_COUNT(t.pointCount) + 1, PlotBlockRanges{});
+    PlotBounds bounds = computeFittedValuesAndBounds(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x,
+                                                     t.y, t.pointCount, g_fittedWithRanges.data(), g_ranges.data());
+    return PlotContent{t.x, t.y, g_fittedWithRanges.data(), t.pointCount, bounds, nullptr, g_ranges.data()};
 }
 
 // The pixel of a value on one axis, or false when it has none (a value or bound that is no finite
@@ -162,22 +172,26 @@ protected:
     }
     void TearDown() override { device::stop(); }
 
-    std::vector<COLORREF> render(bool plain)
+    std::vector<COLORREF> render(bool plain, bool withRanges = false)
     {
         g_plainRendering = plain;
+        g_withRanges = withRanges;
         InvalidateRect(m_window, nullptr, FALSE);
         UpdateWindow(m_window);
+        g_withRanges = false;
         return g_rendered;
     }
 
-    // The number of pixels where the program's plot differs from the plain one, in portrait and landscape.
+    // The number of pixels where the program's plot, drawn with and without the ranges of its blocks,
+    // differs from the plain one, in portrait and landscape.
     int differingPixels()
     {
         int differing = 0;
         for (int turn = 0; turn < 2; turn++) {
             std::vector<COLORREF> fast = render(false);
+            std::vector<COLORREF> withRanges = render(false, true);
             std::vector<COLORREF> plain = render(true);
-            for (size_t i = 0; i < fast.size(); i++) differing += fast[i] != plain[i];
+            for (size_t i = 0; i < fast.size(); i++) differing += (fast[i] != plain[i]) + (withRanges[i] != plain[i]);
             device::rotate();
             SetWindowPos(m_window, nullptr, 0, 26, device::screen_width(), device::screen_height() - 26, SWP_NOZORDER);
         }
@@ -250,7 +264,7 @@ TEST_F(PlotRendering, DrawsWhatItIsHandedNotTheStateRecord)
     std::vector<double> fitted(40);
     computeFittedValues(5, fit.a, fit.b, 2.0, x.data(), 40, fitted.data());
     PlotContent handed = {x.data(), y.data(), fitted.data(), 40,
-                          computePlotBounds(x.data(), y.data(), fitted.data(), 40), nullptr};
+                          computePlotBounds(x.data(), y.data(), fitted.data(), 40), nullptr, nullptr};
     resetAppState();
     g_handedContent = &handed;
     std::vector<COLORREF> fromContent = render(false);
@@ -297,7 +311,7 @@ TEST_F(PlotRendering, HollowPointsAreOutlinesOnly)
     std::vector<double> x = {1, 2, 3}, y = {1, 5, 2}, fitted = {1, 1.5, 2};
     const unsigned char hollow[3] = {0, 1, 0};
     PlotContent handed = {x.data(), y.data(), fitted.data(), 3, computePlotBounds(x.data(), y.data(), fitted.data(), 3),
-                          hollow};
+                          hollow, nullptr};
     g_handedContent = &handed;
     std::vector<COLORREF> pixels = render(false);
     g_handedContent = nullptr;
