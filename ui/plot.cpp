@@ -3,13 +3,13 @@
 // bounds cover both; the fitted polyline joins the points in table order.
 #include "plot.h"
 
-#include <limits.h>
 #include <math.h>
 #include <string.h>
 #include <wchar.h>
 
 #include "label.h"
 #include "models.h"
+#include "plot_internal.h"
 
 #define FILL_COLOUR RGB(250, 250, 250)
 #define GRID_COLOUR RGB(150, 150, 150)
@@ -23,161 +23,12 @@
 // at a fraction of the work. The pixels of a block of points are found in loops of their own, which
 // the compiler turns into vector divisions.
 
-// Where the processor has wider vectors, the block loops are also built for them and the wider copy is
-// chosen at start-up: each operation is the same IEEE operation on each value, so the pixels are too.
-// (No fused multiply-add: that would round differently.)
-#if defined(__x86_64__) && defined(__linux__)
-#define WIDER_VECTORS __attribute__((target_clones("avx2", "default")))
-#else
-#define WIDER_VECTORS
-#endif
-
 struct PlotArea {
     int left;
     int right;
     int bottom;
     int top;
 };
-
-// The row once, not at every point (an id outside the table evaluates to NaN either way).
-static const ModelRow* evaluatedRow(int modelId)
-{
-    const ModelRow* row = modelRow(modelId);
-    return row != NULL ? row : &NO_MODEL;
-}
-
-void computeFittedValues(int modelId, double a, double b, double exponentN, const double* x, int count,
-                         double* fitted)
-{
-    if (count > 0) evaluatedRow(modelId)->values(a, b, exponentN, x, count, fitted);
-}
-
-static PlotBounds firstBounds(const double* x, const double* y, int count)
-{
-    PlotBounds bounds = {0.0, 0.0, 0.0, 0.0};
-    if (count <= 0) return bounds;
-    bounds.xMin = bounds.xMax = x[0];
-    bounds.yMin = bounds.yMax = y[0];
-    return bounds;
-}
-
-// Widens the bounds by one point and its fitted value, in this order (a NaN never widens them).
-static inline void widenBounds(PlotBounds* bounds, double x, double y, double fitted)
-{
-    if (x > bounds->xMax) bounds->xMax = x;
-    if (x < bounds->xMin) bounds->xMin = x;
-    if (y > bounds->yMax) bounds->yMax = y;
-    if (y < bounds->yMin) bounds->yMin = y;
-    if (fitted > bounds->yMax) bounds->yMax = fitted;
-    if (fitted < bounds->yMin) bounds->yMin = fitted;
-}
-
-PlotBounds computePlotBounds(const double* x, const double* y, const double* fitted, int count)
-{
-    PlotBounds bounds = firstBounds(x, y, count);
-    for (int i = 0; i < count; i++) widenBounds(&bounds, x[i], y[i], fitted[i]);
-    return bounds;
-}
-
-// A double's bits as an integer that orders as the doubles do (-0 just below +0, NaNs beyond the
-// infinities); the same flip takes such an integer back to its double.
-#define ORDER_FLIP(bits) ((bits) ^ (((bits) >> 63) & 0x7FFFFFFFFFFFFFFFLL))
-
-// The least and the greatest of count values (count > 0), both NaN when one of them is not a finite
-// number. Integer comparisons of the ordered bits: unlike those of doubles, the compiler may reorder
-// them, so the loop becomes vector code.
-WIDER_VECTORS static PlotRange finiteRange(const double* values, int count)
-{
-    long long low = LLONG_MAX;
-    long long high = LLONG_MIN;
-    long long nonFinite = 0;
-    for (int i = 0; i < count; i++) {
-        long long bits;
-        memcpy(&bits, values + i, sizeof(bits));
-        long long key = ORDER_FLIP(bits);
-        low = key < low ? key : low;
-        high = key > high ? key : high;
-        nonFinite |= (~bits & 0x7FF0000000000000LL) == 0; // every exponent bit set: infinite or NaN
-    }
-    low = ORDER_FLIP(low);
-    high = ORDER_FLIP(high);
-    PlotRange range;
-    memcpy(&range.least, &low, sizeof(low));
-    memcpy(&range.greatest, &high, sizeof(high));
-    if (nonFinite) range.least = range.greatest = NAN;
-    return range;
-}
-
-// The first of the values, in the order widenBounds meets them, that is a zero. A bound that is zero
-// is the first value met that equals it, so the sign of that zero is the bound's.
-static double firstZeroX(const double* x, int count)
-{
-    for (int i = 0; i < count; i++) {
-        if (x[i] == 0.0) return x[i];
-    }
-    return 0.0;
-}
-
-static double firstZeroY(const double* y, const double* fitted, int count)
-{
-    for (int i = 0; i < count; i++) {
-        if (y[i] == 0.0) return y[i];
-        if (fitted[i] == 0.0) return fitted[i];
-    }
-    return 0.0;
-}
-
-// The bounds computePlotBounds finds, from the ranges of the blocks; FALSE when a block holds a value
-// that is no finite number (a NaN met first keeps the bounds NaN, one met later never widens them),
-// which is left to computePlotBounds. Equal values other than zeros are the same double.
-static BOOL boundsFromRanges(const double* x, const double* y, const double* fitted, int count,
-                             const PlotBlockRanges* ranges, PlotBounds* bounds)
-{
-    PlotBounds found = {ranges[0].x.least, ranges[0].x.greatest, ranges[0].y.least, ranges[0].y.greatest};
-    for (int k = 0; k < PLOT_BLOCK_COUNT(count); k++) {
-        const PlotBlockRanges* block = &ranges[k];
-        if (isnan(block->x.least) || isnan(block->y.least) || isnan(block->fitted.least)) return FALSE;
-        found.xMin = block->x.least < found.xMin ? block->x.least : found.xMin;
-        found.xMax = block->x.greatest > found.xMax ? block->x.greatest : found.xMax;
-        found.yMin = block->y.least < found.yMin ? block->y.least : found.yMin;
-        found.yMin = block->fitted.least < found.yMin ? block->fitted.least : found.yMin;
-        found.yMax = block->y.greatest > found.yMax ? block->y.greatest : found.yMax;
-        found.yMax = block->fitted.greatest > found.yMax ? block->fitted.greatest : found.yMax;
-    }
-    if (found.xMin == 0.0 || found.xMax == 0.0) {
-        double zero = firstZeroX(x, count);
-        if (found.xMin == 0.0) found.xMin = zero;
-        if (found.xMax == 0.0) found.xMax = zero;
-    }
-    if (found.yMin == 0.0 || found.yMax == 0.0) {
-        double zero = firstZeroY(y, fitted, count);
-        if (found.yMin == 0.0) found.yMin = zero;
-        if (found.yMax == 0.0) found.yMax = zero;
-    }
-    *bounds = found;
-    return TRUE;
-}
-
-PlotBounds computeFittedValuesAndBounds(int modelId, double a, double b, double exponentN, const double* x,
-                                        const double* y, int count, double* fitted, PlotBlockRanges* blockRanges)
-{
-    if (blockRanges == NULL || count <= 0) {
-        computeFittedValues(modelId, a, b, exponentN, x, count, fitted);
-        return computePlotBounds(x, y, fitted, count);
-    }
-    const ModelRow* row = evaluatedRow(modelId);
-    for (int first = 0; first < count; first += PLOT_BLOCK) {
-        int end = count - first < PLOT_BLOCK ? count : first + PLOT_BLOCK;
-        row->values(a, b, exponentN, x + first, end - first, fitted + first);
-        PlotBlockRanges* ranges = &blockRanges[first / PLOT_BLOCK];
-        ranges->x = finiteRange(x + first, end - first);
-        ranges->fitted = finiteRange(fitted + first, end - first);
-        ranges->y = finiteRange(y + first, end - first);
-    }
-    PlotBounds bounds;
-    if (boundsFromRanges(x, y, fitted, count, blockRanges, &bounds)) return bounds;
-    return computePlotBounds(x, y, fitted, count);
-}
 
 // One axis: its bounds and pixels, and what the mapping derives from them, found once for all values.
 struct AxisMap {
@@ -365,8 +216,12 @@ static BOOL blockPixels(const AxisMap* xAxis, const AxisMap* yAxis, const PlotCo
     }
     for (int i = 0; i < count; i++) block->has[i] = 0;
     axisPixels(xAxis, content->x + first, count, ranges ? &ranges->x : NULL, block->x, block->has, POINT_HAS_X);
-    axisPixels(yAxis, content->fitted + first, count, ranges ? &ranges->fitted : NULL, block->fitted, block->has,
-               POINT_HAS_FITTED);
+    const PlotRange* fittedRange = ranges ? &ranges->fitted : NULL;
+    int shared;
+    BOOL sharedHasPixel;
+    BOOL fittedShared = !yAxis->usable || (fittedRange != NULL && sharedPixel(yAxis, fittedRange, &shared, &sharedHasPixel));
+    const double* fitted = fittedShared ? NULL : blockFittedValues(content, first, count); // not read when shared
+    axisPixels(yAxis, fitted, count, fittedRange, block->fitted, block->has, POINT_HAS_FITTED);
     axisPixels(yAxis, content->y + first, count, ranges ? &ranges->y : NULL, block->y, block->has, POINT_HAS_MARKER);
     if (content->hollow == NULL) return FALSE;
     for (int i = 0; i < count; i++) {

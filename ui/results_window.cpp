@@ -27,17 +27,19 @@ struct ResultsPlotKey {
     unsigned pointEdits;
 };
 
-// The working memory of the results window's plot: the fitted value of every point with the bounds and
-// the ranges of each block of points, kept from one paint to the next while nothing they were found
-// for changes, and the marks of one drawing. Only paintResultsWindow uses them.
+// The working memory of the results window's plot, kept from one paint to the next while nothing it
+// was found for changes: the bounds and the ranges of each block of points, and the fitted values of
+// the blocks a drawing has needed (found holds a flag per block); and the marks of one drawing. Only
+// paintResultsWindow uses it.
 struct ResultsPlot {
     BOOL valid;
     ResultsPlotKey key;
     PlotBounds bounds;
 };
-static double g_resultsFitted[POINT_CAPACITY];
-static PlotBlockRanges g_resultsRanges[PLOT_BLOCK_COUNT(POINT_CAPACITY)];
 static ResultsPlot g_resultsPlot;
+static PlotBlockRanges g_resultsRanges[PLOT_BLOCK_COUNT(POINT_CAPACITY)];
+static double g_resultsFitted[POINT_CAPACITY];
+static unsigned char g_resultsFittedFound[PLOT_BLOCK_COUNT(POINT_CAPACITY)];
 static PlotMarks g_resultsMarks;
 
 void openResultsWindow()
@@ -94,12 +96,11 @@ static void drawResultsText(HWND window, HDC dc, const void* context)
     drawNumberLine(window, dc, 130, 30, L"S=%g", content->fit.s);
 }
 
-static void drawResultsWithPlot(HWND window, HDC dc, const ResultsContent* content, const double* fitted,
-                                PlotBounds bounds, const PlotBlockRanges* blockRanges, PlotMarks* marks)
+static void drawResultsPlot(HWND window, HDC dc, const ResultsContent* content, const PlotContent* plot,
+                            PlotMarks* marks)
 {
-    PlotContent plot = {content->x, content->y, fitted, content->count, bounds, content->hollow, blockRanges};
     ResultsFrame frame = {RESULTS_BACKGROUND, RESULTS_TEXT_COLOUR, drawResultsText, content};
-    drawResultsFrame(window, dc, &frame, &plot, marks);
+    drawResultsFrame(window, dc, &frame, plot, marks);
 }
 
 void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotBlockRanges* blockRanges,
@@ -108,7 +109,8 @@ void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fit
     PlotBounds bounds = computeFittedValuesAndBounds(content->modelId, content->fit.a, content->fit.b,
                                                      content->exponentN, content->x, content->y, content->count,
                                                      fitted, blockRanges);
-    drawResultsWithPlot(window, dc, content, fitted, bounds, blockRanges, marks);
+    PlotContent plot = {content->x, content->y, fitted, content->count, bounds, content->hollow, blockRanges, NULL};
+    drawResultsPlot(window, dc, content, &plot, marks);
 }
 
 static BOOL sameKey(const ResultsPlotKey* first, const ResultsPlotKey* second)
@@ -120,13 +122,20 @@ static BOOL sameKey(const ResultsPlotKey* first, const ResultsPlotKey* second)
            first->pointEdits == second->pointEdits;
 }
 
-// The bounds of the results plot, with the fitted values in g_resultsFitted and the ranges of its blocks
-// in g_resultsRanges. They depend on the points,
-// the model, the fit and the exponent alone, not on the window's size: they are found at the first
-// paint after a Calculate and kept through rotations and repaints. Another window can still change what
-// they depend on while this one stays open behind it (a point entered, a file loaded, another model
-// chosen), so each paint checks that nothing has before it keeps them.
-static PlotBounds shownFittedValues(const ResultsContent* content)
+static PlotFittedValues resultsFittedValues(const ResultsContent* content)
+{
+    PlotFittedValues fitted = {content->modelId, content->fit.a,   content->fit.b,
+                               content->exponentN, g_resultsFitted, g_resultsFittedFound};
+    return fitted;
+}
+
+// The bounds and block ranges of the results plot in g_resultsPlot and g_resultsRanges, with the
+// fitted values of the blocks found that the bounds needed. They depend on the points, the model, the fit and the exponent
+// alone, not on the window's size: they are found at the first paint after a Calculate and kept through
+// rotations and repaints. Another window can still change what they depend on while this one stays
+// open behind it (a point entered, a file loaded, another model chosen), so each paint checks that
+// nothing has before it keeps them.
+static void findResultsPlot(const ResultsContent* content)
 {
     ResultsPlotKey key;
     memset(&key, 0, sizeof(key));
@@ -136,14 +145,11 @@ static PlotBounds shownFittedValues(const ResultsContent* content)
     key.exponentN = content->exponentN;
     key.count = content->count;
     key.pointEdits = g_app.pointEdits;
-    if (!g_resultsPlot.valid || !sameKey(&g_resultsPlot.key, &key)) {
-        g_resultsPlot.bounds = computeFittedValuesAndBounds(content->modelId, content->fit.a, content->fit.b,
-                                                            content->exponentN, content->x, content->y,
-                                                            content->count, g_resultsFitted, g_resultsRanges);
-        g_resultsPlot.key = key;
-        g_resultsPlot.valid = TRUE;
-    }
-    return g_resultsPlot.bounds;
+    if (g_resultsPlot.valid && sameKey(&g_resultsPlot.key, &key)) return;
+    PlotFittedValues fitted = resultsFittedValues(content);
+    g_resultsPlot.bounds = computeBoundsOfFittedValues(&fitted, content->x, content->y, content->count, g_resultsRanges);
+    g_resultsPlot.key = key;
+    g_resultsPlot.valid = TRUE;
 }
 
 void paintResultsWindow(HWND window)
@@ -154,8 +160,10 @@ void paintResultsWindow(HWND window)
     int count = points->pointCount;
     if (count > POINT_CAPACITY) count = POINT_CAPACITY;
     ResultsContent content = {g_app.modelId, g_app.fit, g_app.exponentN, points->x, points->y, count, NULL};
-    PlotBounds bounds = shownFittedValues(&content);
-    drawResultsWithPlot(window, dc, &content, g_resultsFitted, bounds, g_resultsRanges, &g_resultsMarks);
+    findResultsPlot(&content);
+    PlotFittedValues fitted = resultsFittedValues(&content);
+    PlotContent plot = {content.x, content.y, NULL, count, g_resultsPlot.bounds, NULL, g_resultsRanges, &fitted};
+    drawResultsPlot(window, dc, &content, &plot, &g_resultsMarks);
     EndPaint(window, &paint);
 }
 

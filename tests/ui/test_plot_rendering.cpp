@@ -29,11 +29,14 @@ PlotMarks g_marks;
 const PlotContent* g_handedContent = nullptr; // drawn instead of the state record's plot when set
 
 bool g_withRanges = false; // the plot is handed the ranges of its blocks, as the results window does
-std::vector<double> g_fittedWithRanges;
+std::vector<double> g_lazyFitted;
+std::vector<unsigned char> g_lazyFound;
 std::vector<PlotBlockRanges> g_ranges;
+PlotFittedValues g_fittedValues;
 
-// The plot of the state record's points and fit, as the results window draws it; the plain rendering
-// takes g_plotBounds from it, found point by point.
+// The plot of the state record's points and fit, as the results window draws it: with g_withRanges,
+// with the ranges of its blocks and its fitted values found block by block. The plain rendering takes
+// g_plotBounds from it, found point by point.
 PlotContent stateContent()
 {
     const PointTable& t = g_app.points;
@@ -41,12 +44,16 @@ PlotContent stateContent()
     computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x, t.pointCount,
                         g_fitted.data());
     g_plotBounds = computePlotBounds(t.x, t.y, g_fitted.data(), t.pointCount);
-    if (!g_withRanges) return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds, nullptr, nullptr};
-    g_fittedWithRanges.assign((size_t)t.pointCount + 1, 0.0);
-    g_ranges.assign((size_t)PLOT_BLOCK_COUNT(t.pointCount) + 1, PlotBlockRanges{});
-    PlotBounds bounds = computeFittedValuesAndBounds(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x,
-                                                     t.y, t.pointCount, g_fittedWithRanges.data(), g_ranges.data());
-    return PlotContent{t.x, t.y, g_fittedWithRanges.data(), t.pointCount, bounds, nullptr, g_ranges.data()};
+    if (!g_withRanges) {
+        return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds, nullptr, nullptr, nullptr};
+    }
+    size_t blocks = (size_t)PLOT_BLOCK_COUNT(t.pointCount) + 1;
+    g_ranges.assign(blocks, PlotBlockRanges{});
+    g_lazyFound.assign(blocks, 1); // set anew by computeBoundsOfFittedValues
+    g_lazyFitted.assign((size_t)t.pointCount + 1, -12345.0); // a value no block may show unless it was found
+    g_fittedValues = {g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, g_lazyFitted.data(), g_lazyFound.data()};
+    PlotBounds bounds = computeBoundsOfFittedValues(&g_fittedValues, t.x, t.y, t.pointCount, g_ranges.data());
+    return PlotContent{t.x, t.y, nullptr, t.pointCount, bounds, nullptr, g_ranges.data(), &g_fittedValues};
 }
 
 // The pixel of a value on one axis, or false when it has none (a value or bound that is no finite
@@ -264,7 +271,7 @@ TEST_F(PlotRendering, DrawsWhatItIsHandedNotTheStateRecord)
     std::vector<double> fitted(40);
     computeFittedValues(5, fit.a, fit.b, 2.0, x.data(), 40, fitted.data());
     PlotContent handed = {x.data(), y.data(), fitted.data(), 40,
-                          computePlotBounds(x.data(), y.data(), fitted.data(), 40), nullptr, nullptr};
+                          computePlotBounds(x.data(), y.data(), fitted.data(), 40), nullptr, nullptr, nullptr};
     resetAppState();
     g_handedContent = &handed;
     std::vector<COLORREF> fromContent = render(false);
@@ -311,7 +318,7 @@ TEST_F(PlotRendering, HollowPointsAreOutlinesOnly)
     std::vector<double> x = {1, 2, 3}, y = {1, 5, 2}, fitted = {1, 1.5, 2};
     const unsigned char hollow[3] = {0, 1, 0};
     PlotContent handed = {x.data(), y.data(), fitted.data(), 3, computePlotBounds(x.data(), y.data(), fitted.data(), 3),
-                          hollow, nullptr};
+                          hollow, nullptr, nullptr};
     g_handedContent = &handed;
     std::vector<COLORREF> pixels = render(false);
     g_handedContent = nullptr;

@@ -265,13 +265,20 @@ TEST(PlotBoundsTest, BoundsFromBlocksAreThoseFoundPointByPoint)
         }
         c.change(x, y);
         std::vector<PlotBlockRanges> ranges(PLOT_BLOCK_COUNT(600));
-        PlotBounds b = computeFittedValuesAndBounds(0, 3, 0.5, 2, x.data(), y.data(), 600, fitted.data(), ranges.data());
-        EXPECT_EQ(b.xMin, c.expected.xMin) << c.name;
-        EXPECT_EQ(b.xMax, c.expected.xMax) << c.name;
-        EXPECT_EQ(b.yMin, c.expected.yMin) << c.name;
-        EXPECT_EQ(b.yMax, c.expected.yMax) << c.name;
-        EXPECT_TRUE(c.expected.xMin != 0 || std::signbit(b.xMin) == c.negativeZeroXMin) << c.name;
-        EXPECT_TRUE(c.expected.yMin != 0 || std::signbit(b.yMin) == c.negativeZeroYMin) << c.name;
+        std::vector<unsigned char> found(PLOT_BLOCK_COUNT(600));
+        PlotFittedValues lazy = {0, 3, 0.5, 2, fitted.data(), found.data()};
+        const PlotBounds bounds[] = {
+            computeFittedValuesAndBounds(0, 3, 0.5, 2, x.data(), y.data(), 600, fitted.data(), ranges.data()),
+            computeBoundsOfFittedValues(&lazy, x.data(), y.data(), 600, ranges.data()),
+        };
+        for (const PlotBounds& b : bounds) {
+            EXPECT_EQ(b.xMin, c.expected.xMin) << c.name;
+            EXPECT_EQ(b.xMax, c.expected.xMax) << c.name;
+            EXPECT_EQ(b.yMin, c.expected.yMin) << c.name;
+            EXPECT_EQ(b.yMax, c.expected.yMax) << c.name;
+            EXPECT_TRUE(c.expected.xMin != 0 || std::signbit(b.xMin) == c.negativeZeroXMin) << c.name;
+            EXPECT_TRUE(c.expected.yMin != 0 || std::signbit(b.yMin) == c.negativeZeroYMin) << c.name;
+        }
     }
     std::vector<double> x = {NAN, 1, 2}, y = {1, 2, 3}, fitted(3);
     PlotBlockRanges ranges[1];

@@ -216,6 +216,6 @@ bool writeResidualsPicture(const char* path, int width, int height, const PlotPo
     picture->s = fit.fit.s;
     picture->content = PlotContent{points.x, residuals.data(), zeroLine.data(), count,
                                    computePlotBounds(points.x, residuals.data(), zeroLine.data(), count),
-                                   points.hollow, NULL};
+                                   points.hollow, NULL, NULL};
     return paintPicture(L"ResidF", L"Residuals", ResidualsWindow, picture.get(), path, width, height);
 }
