@@ -402,6 +402,15 @@ static BOOL drawFittedLineMarkingPoints(HDC dc, const AxisMap* xAxis, const Axis
     return offGrid;
 }
 
+// TRUE when none of the 64 pixels of a grid row from x (a multiple of 64) has a marker: most of most
+// rows have none.
+static BOOL noMarkerIn64(const unsigned char* row, int x)
+{
+    unsigned long long word;
+    memcpy(&word, row + x / 8, sizeof(word));
+    return word == 0;
+}
+
 // A marker is the 2 x 2 Rectangle drawn with the 3-pixel pen: a 4 x 4 square from one pixel above and
 // left of its point. A run of markers side by side in one row of the grid covers one rectangle, filled
 // at once; the pixels are those the markers' Rectangles draw.
@@ -411,6 +420,10 @@ static void drawMarkerRuns(HDC dc, HBRUSH markerBrush, const PlotMarks* marks)
         const unsigned char* row = marks->markersDrawn + y * (PLOT_MARKER_GRID / 8);
         int x = 0;
         while (x < PLOT_MARKER_GRID) {
+            if (x % 64 == 0 && noMarkerIn64(row, x)) {
+                x += 64;
+                continue;
+            }
             if (x % 8 == 0 && row[x / 8] == 0) {
                 x += 8;
                 continue;
