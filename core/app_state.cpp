@@ -41,6 +41,7 @@ void clearPoints()
     g_app.points.currentIndex = 0;
     memset(g_app.points.x, 0, sizeof(g_app.points.x));
     memset(g_app.points.y, 0, sizeof(g_app.points.y));
+    g_app.pointEdits++;
 }
 
 void resetAppState()

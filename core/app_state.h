@@ -30,6 +30,9 @@ struct FitResult {
 
 struct AppState {
     PointTable points;
+    // Raised whenever an X or Y in the table may have changed (a point stored, New, Load): what is
+    // derived from the points knows by it that they are still the same.
+    unsigned pointEdits;
     int modelId;
     double exponentN;
     FitResult fit;
@@ -45,7 +48,7 @@ struct AppState {
 // The one instance, holding its initial values before main starts and never freed.
 extern AppState g_app;
 
-// Empties the point table: count and current index 0, every X and Y 0.
+// Empties the point table: count and current index 0, every X and Y 0 (pointEdits raised).
 void clearPoints();
 
 // Puts every field back to its initial value (used by tests; the program itself never calls it).

@@ -59,6 +59,8 @@ struct ModelRow {
     const char* curveFamily;
     // dY/dX at x: the slope of the curve, along which a fit with errors in X moves each point.
     double (*slopeInX)(double a, double b, double n, double x);
+    // y[i] = evaluate(a, b, n, x[i]) for count points, bit for bit, in one call.
+    void (*values)(double a, double b, double n, const double* x, int count, double* y);
 };
 
 extern const ModelRow MODEL_TABLE[MODEL_COUNT];

@@ -101,6 +101,7 @@ void loadDataFile(HWND owner)
     fillFileRequest(&request, owner, L"Load the file:");
     BOOL chosen = GetOpenFileNameW(&request);
     if (chosen) status = loadPointsFile(g_app.fileName, &g_app.points, &report);
+    if (chosen) g_app.pointEdits++; // even a load that fails part way may have read points
 
     g_app.points.currentIndex = 0;
     refreshEntryFields(owner);

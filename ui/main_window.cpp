@@ -169,6 +169,7 @@ void storeEntryFields()
     PointTable* table = &g_app.points;
     readFieldNumber(g_app.xText, &table->x[table->currentIndex]);
     readFieldNumber(g_app.yText, &table->y[table->currentIndex]);
+    g_app.pointEdits++;
 }
 
 static void fillArea(HDC dc, int left, int top, int right, int bottom, HBRUSH brush)

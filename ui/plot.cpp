@@ -9,13 +9,13 @@
 
 #include "label.h"
 #include "models.h"
+#include "plot_internal.h"
 
 #define FILL_COLOUR RGB(250, 250, 250)
 #define GRID_COLOUR RGB(150, 150, 150)
 #define CURVE_COLOUR RGB(0, 0, 255)
 #define MARKER_COLOUR RGB(180, 0, 0)
 #define LABEL_CAPACITY 64
-#define PLOT_BLOCK 256 // points whose pixels are found together
 
 // Thousands of points share a pixel when there are many. Drawing a segment or a marker again sets the
 // same pixels in the same colour, and every segment is drawn before every marker, so each distinct
@@ -29,59 +29,6 @@ struct PlotArea {
     int bottom;
     int top;
 };
-
-// The row once, not at every point (an id outside the table evaluates to NaN either way).
-static const ModelRow* evaluatedRow(int modelId)
-{
-    const ModelRow* row = modelRow(modelId);
-    return row != NULL ? row : &NO_MODEL;
-}
-
-void computeFittedValues(int modelId, double a, double b, double exponentN, const double* x, int count,
-                         double* fitted)
-{
-    const ModelRow* row = evaluatedRow(modelId);
-    for (int i = 0; i < count; i++) fitted[i] = row->evaluate(a, b, exponentN, x[i]);
-}
-
-static PlotBounds firstBounds(const double* x, const double* y, int count)
-{
-    PlotBounds bounds = {0.0, 0.0, 0.0, 0.0};
-    if (count <= 0) return bounds;
-    bounds.xMin = bounds.xMax = x[0];
-    bounds.yMin = bounds.yMax = y[0];
-    return bounds;
-}
-
-// Widens the bounds by one point and its fitted value, in this order (a NaN never widens them).
-static inline void widenBounds(PlotBounds* bounds, double x, double y, double fitted)
-{
-    if (x > bounds->xMax) bounds->xMax = x;
-    if (x < bounds->xMin) bounds->xMin = x;
-    if (y > bounds->yMax) bounds->yMax = y;
-    if (y < bounds->yMin) bounds->yMin = y;
-    if (fitted > bounds->yMax) bounds->yMax = fitted;
-    if (fitted < bounds->yMin) bounds->yMin = fitted;
-}
-
-PlotBounds computePlotBounds(const double* x, const double* y, const double* fitted, int count)
-{
-    PlotBounds bounds = firstBounds(x, y, count);
-    for (int i = 0; i < count; i++) widenBounds(&bounds, x[i], y[i], fitted[i]);
-    return bounds;
-}
-
-PlotBounds computeFittedValuesAndBounds(int modelId, double a, double b, double exponentN, const double* x,
-                                        const double* y, int count, double* fitted)
-{
-    const ModelRow* row = evaluatedRow(modelId);
-    PlotBounds bounds = firstBounds(x, y, count);
-    for (int i = 0; i < count; i++) {
-        fitted[i] = row->evaluate(a, b, exponentN, x[i]);
-        widenBounds(&bounds, x[i], y[i], fitted[i]);
-    }
-    return bounds;
-}
 
 // One axis: its bounds and pixels, and what the mapping derives from them, found once for all values.
 struct AxisMap {
@@ -138,21 +85,6 @@ int mapToPixel(double value, double lo, double hi, int p0, int p1)
     return truncatedPixel(&axis, axisPosition(&axis, value));
 }
 
-// The positions of count values, in a loop of its own that the compiler turns into vector divisions:
-// the same operations on each value, so the same doubles as one at a time.
-static void axisPositions(const AxisMap* axis, const double* values, int count, double* positions)
-{
-    if (axis->halved) {
-        for (int i = 0; i < count; i++) positions[i] = axisPosition(axis, values[i]);
-        return;
-    }
-    double lo = axis->lo;
-    double range = axis->range;
-    double span = axis->span;
-    double p0 = (double)axis->p0;
-    for (int i = 0; i < count; i++) positions[i] = (values[i] - lo) / range * span + p0;
-}
-
 // The pixel of one value on an axis from its position, or FALSE when it has none: a value or bound that
 // is not a finite number. An axis whose bounds are equal carries its single value in its middle.
 static inline BOOL axisPixel(const AxisMap* axis, double value, double position, int* pixel)
@@ -160,6 +92,167 @@ static inline BOOL axisPixel(const AxisMap* axis, double value, double position,
     if (!isfinite(value) || !axis->usable) return FALSE;
     *pixel = axis->single ? axis->middle : truncatedPixel(axis, position);
     return TRUE;
+}
+
+// What a point of a block has: a pixel on X, a pixel of its fitted value, a solid marker.
+#define POINT_HAS_X 0x1
+#define POINT_HAS_FITTED 0x2
+#define POINT_HAS_MARKER 0x4
+
+// The pixels of a block of points, each axis found in loops of their own.
+struct BlockPixels {
+    int x[PLOT_BLOCK];
+    int fitted[PLOT_BLOCK];
+    int y[PLOT_BLOCK];
+    int has[PLOT_BLOCK]; // POINT_HAS_* bits
+};
+
+// The pixels of one point, as a block holds them.
+struct PointPixels {
+    int x;
+    int fitted;
+    int y;
+    int has;
+};
+
+// truncatedPixel without a branch: the position is clamped in doubles first, so that the conversion is
+// always defined, and a NaN takes the pixel nanPixel.
+static inline int clampedPixel(double r, double nanPixel)
+{
+    double clamped = r < -2147483648.0 ? -2147483648.0 : r;
+    clamped = clamped > 2147483647.0 ? 2147483647.0 : clamped;
+    return (int)(r != r ? nanPixel : clamped);
+}
+
+// The pixel of a value on an axis that has pixels, as axisPixel finds it.
+static inline int valuePixel(const AxisMap* axis, double value)
+{
+    return axis->single ? axis->middle : truncatedPixel(axis, axisPosition(axis, value));
+}
+
+// TRUE when every value of a block whose range is range has the same pixel, *pixel, or every one has
+// none (*hasPixel FALSE). Each step from a value to its pixel (a difference or the halves' difference,
+// a quotient by the positive range, a product by the span, a sum, a truncation) rounds monotonically,
+// so the pixel is a monotonic function of the value: when the least and the greatest values of a
+// block share a pixel, every value between them has that pixel too.
+static BOOL sharedPixel(const AxisMap* axis, const PlotRange* range, int* pixel, BOOL* hasPixel)
+{
+    *pixel = 0;
+    *hasPixel = FALSE;
+    if (!axis->usable) return TRUE;
+    if (isnan(range->least)) return FALSE; // a value that is no finite number has no pixel
+    *pixel = valuePixel(axis, range->least);
+    *hasPixel = TRUE;
+    return *pixel == valuePixel(axis, range->greatest);
+}
+
+// The pixels of count values on an axis, as axisPixel gives them one by one, and bit set in has[i] for
+// each value that has one (a value without keeps pixel 0). known (NULL: none) is the range of the
+// values: when they share a pixel, the values themselves are not read. Bounds whose difference is a
+// plain number, the common case, take a loop the compiler turns into vector code.
+WIDER_VECTORS static void axisPixels(const AxisMap* axis, const double* values, int count, const PlotRange* known,
+                                     int* pixels, int* has, int bit)
+{
+    int shared = 0;
+    BOOL sharedHasPixel = FALSE;
+    if (!axis->usable || (known != NULL && sharedPixel(axis, known, &shared, &sharedHasPixel))) {
+        for (int i = 0; i < count; i++) {
+            pixels[i] = shared;
+            has[i] |= sharedHasPixel ? bit : 0;
+        }
+        return;
+    }
+    if (axis->halved || axis->single) {
+        for (int i = 0; i < count; i++) {
+            int pixel = 0;
+            if (axisPixel(axis, values[i], axisPosition(axis, values[i]), &pixel)) has[i] |= bit;
+            pixels[i] = pixel;
+        }
+        return;
+    }
+    double lo = axis->lo;
+    double range = axis->range;
+    double span = axis->span;
+    double p0 = (double)axis->p0;
+    for (int i = 0; i < count; i++) { // axisPosition's operations, in its order
+        double value = values[i];
+        BOOL finite = fabs(value) <= 1.7976931348623157e308;
+        int pixel = clampedPixel((value - lo) / range * span + p0, p0);
+        pixels[i] = finite ? pixel : 0;
+        has[i] |= finite ? bit : 0;
+    }
+}
+
+// TRUE when the ranges of a block show that all its points have the pixels of its first, which go into
+// *point; such a block draws what its first point draws.
+static BOOL blockIsOnePoint(const AxisMap* xAxis, const AxisMap* yAxis, const PlotBlockRanges* ranges,
+                            PointPixels* point)
+{
+    BOOL hasX;
+    BOOL hasFitted;
+    BOOL hasMarker;
+    if (!sharedPixel(xAxis, &ranges->x, &point->x, &hasX) ||
+        !sharedPixel(yAxis, &ranges->fitted, &point->fitted, &hasFitted) ||
+        !sharedPixel(yAxis, &ranges->y, &point->y, &hasMarker)) {
+        return FALSE;
+    }
+    point->has = (hasX ? POINT_HAS_X : 0) | (hasFitted ? POINT_HAS_FITTED : 0) | (hasMarker ? POINT_HAS_MARKER : 0);
+    return TRUE;
+}
+
+// The pixels of points first .. first + count - 1: X, fitted value and marker. Returns TRUE when all of
+// them have the pixels of the first, which alone is then filled in.
+static BOOL blockPixels(const AxisMap* xAxis, const AxisMap* yAxis, const PlotContent* content, int first, int count,
+                        BlockPixels* block)
+{
+    const PlotBlockRanges* ranges = content->blockRanges != NULL ? &content->blockRanges[first / PLOT_BLOCK] : NULL;
+    PointPixels point;
+    if (ranges != NULL && content->hollow == NULL && blockIsOnePoint(xAxis, yAxis, ranges, &point)) {
+        block->x[0] = point.x;
+        block->fitted[0] = point.fitted;
+        block->y[0] = point.y;
+        block->has[0] = point.has;
+        return TRUE;
+    }
+    for (int i = 0; i < count; i++) block->has[i] = 0;
+    axisPixels(xAxis, content->x + first, count, ranges ? &ranges->x : NULL, block->x, block->has, POINT_HAS_X);
+    const PlotRange* fittedRange = ranges ? &ranges->fitted : NULL;
+    int shared;
+    BOOL sharedHasPixel;
+    BOOL fittedShared = !yAxis->usable || (fittedRange != NULL && sharedPixel(yAxis, fittedRange, &shared, &sharedHasPixel));
+    const double* fitted = fittedShared ? NULL : blockFittedValues(content, first, count); // not read when shared
+    axisPixels(yAxis, fitted, count, fittedRange, block->fitted, block->has, POINT_HAS_FITTED);
+    axisPixels(yAxis, content->y + first, count, ranges ? &ranges->y : NULL, block->y, block->has, POINT_HAS_MARKER);
+    if (content->hollow == NULL) return FALSE;
+    for (int i = 0; i < count; i++) {
+        if (content->hollow[first + i]) block->has[i] &= ~POINT_HAS_MARKER;
+    }
+    return FALSE;
+}
+
+// The points of a block that differ from the point before them in any pixel or in what they have, in
+// order. A point equal to the one before draws nothing new: its segment would go from a pixel to
+// itself and its marker is marked already. last is the last point of the block before (has -1: none)
+// and becomes this block's last. The comparisons run in a loop the compiler turns into vector code.
+static int changedPoints(const BlockPixels* block, int count, PointPixels* last, int* changed)
+{
+    int differs[PLOT_BLOCK];
+    differs[0] = block->x[0] != last->x || block->fitted[0] != last->fitted || block->y[0] != last->y ||
+                 block->has[0] != last->has;
+    for (int i = 1; i < count; i++) {
+        differs[i] = (block->x[i] != block->x[i - 1]) | (block->fitted[i] != block->fitted[i - 1]) |
+                     (block->y[i] != block->y[i - 1]) | (block->has[i] != block->has[i - 1]);
+    }
+    int n = 0;
+    for (int i = 0; i < count; i++) {
+        changed[n] = i;
+        n += differs[i];
+    }
+    last->x = block->x[count - 1];
+    last->fitted = block->fitted[count - 1];
+    last->y = block->y[count - 1];
+    last->has = block->has[count - 1];
+    return n;
 }
 
 static int textWidth(HDC dc, LPCWSTR text, int* height)
@@ -276,8 +369,9 @@ static void extendFittedLine(HDC dc, PlotMarks* marks, FittedLine* line, BOOL ha
     line->drawing = TRUE;
 }
 
-// One pass over the points, a block at a time: the X position of each is found once, its fitted value
-// extends the polyline and its marker is marked on the grid. Returns TRUE when a marker lies off the grid.
+// One pass over the points, a block at a time: the pixels of each are found once, its fitted value
+// extends the polyline and its marker is marked on the grid; a point that repeats the pixels of the one
+// before is passed over. Returns TRUE when a marker lies off the grid.
 static BOOL drawFittedLineMarkingPoints(HDC dc, const AxisMap* xAxis, const AxisMap* yAxis,
                                          const PlotContent* content, PlotMarks* marks)
 {
@@ -286,33 +380,35 @@ static BOOL drawFittedLineMarkingPoints(HDC dc, const AxisMap* xAxis, const Axis
     memset(marks->segmentsDrawn, 0, sizeof(marks->segmentsDrawn));
     marks->segmentCount = 0;
     memset(marks->markersDrawn, 0, sizeof(marks->markersDrawn));
-    double xAt[PLOT_BLOCK];
-    double fittedAt[PLOT_BLOCK];
-    double yAt[PLOT_BLOCK];
+    BlockPixels block;
+    int changed[PLOT_BLOCK];
+    PointPixels last = {0, 0, 0, -1};
     for (int first = 0; first < content->count; first += PLOT_BLOCK) {
         int count = content->count - first < PLOT_BLOCK ? content->count - first : PLOT_BLOCK;
-        const double* x = content->x + first;
-        const double* fitted = content->fitted + first;
-        const double* y = content->y + first;
-        axisPositions(xAxis, x, count, xAt);
-        axisPositions(yAxis, fitted, count, fittedAt);
-        axisPositions(yAxis, y, count, yAt);
-        for (int i = 0; i < count; i++) {
-            int px;
-            if (!axisPixel(xAxis, x[i], xAt[i], &px)) {
+        BOOL onePoint = blockPixels(xAxis, yAxis, content, first, count, &block);
+        int changes = changedPoints(&block, onePoint ? 1 : count, &last, changed);
+        for (int k = 0; k < changes; k++) {
+            int i = changed[k];
+            int has = block.has[i];
+            if (!(has & POINT_HAS_X)) {
                 line.drawing = FALSE;
                 continue;
             }
-            int fittedY = 0;
-            BOOL fittedHasPixel = axisPixel(yAxis, fitted[i], fittedAt[i], &fittedY);
-            POINT pixel = {px, fittedY};
-            extendFittedLine(dc, marks, &line, fittedHasPixel, pixel);
-            int py;
-            if (!isHollow(content, first + i) && axisPixel(yAxis, y[i], yAt[i], &py) && !markMarker(marks, px, py))
-                offGrid = TRUE;
+            POINT pixel = {block.x[i], block.fitted[i]};
+            extendFittedLine(dc, marks, &line, (has & POINT_HAS_FITTED) != 0, pixel);
+            if ((has & POINT_HAS_MARKER) && !markMarker(marks, block.x[i], block.y[i])) offGrid = TRUE;
         }
     }
     return offGrid;
+}
+
+// TRUE when none of the 64 pixels of a grid row from x (a multiple of 64) has a marker: most of most
+// rows have none.
+static BOOL noMarkerIn64(const unsigned char* row, int x)
+{
+    unsigned long long word;
+    memcpy(&word, row + x / 8, sizeof(word));
+    return word == 0;
 }
 
 // A marker is the 2 x 2 Rectangle drawn with the 3-pixel pen: a 4 x 4 square from one pixel above and
@@ -324,6 +420,10 @@ static void drawMarkerRuns(HDC dc, HBRUSH markerBrush, const PlotMarks* marks)
         const unsigned char* row = marks->markersDrawn + y * (PLOT_MARKER_GRID / 8);
         int x = 0;
         while (x < PLOT_MARKER_GRID) {
+            if (x % 64 == 0 && noMarkerIn64(row, x)) {
+                x += 64;
+                continue;
+            }
             if (x % 8 == 0 && row[x / 8] == 0) {
                 x += 8;
                 continue;

@@ -3,6 +3,7 @@
 // and S above the plot, all read anew from the state record at every paint.
 #include "results_window.h"
 
+#include <string.h>
 #include <wchar.h>
 
 #include "app_state.h"
@@ -16,9 +17,29 @@
 #define RESULTS_BACKGROUND RGB(190, 180, 255)
 #define RESULTS_TEXT_COLOUR RGB(100, 0, 0)
 
-// The working memory of the results window's plot: the fitted value of every point and the marks of
-// one drawing. Only paintResultsWindow uses them, anew at every paint.
+// What the fitted values of the results window's plot were found for.
+struct ResultsPlotKey {
+    int modelId;
+    double a;
+    double b;
+    double exponentN;
+    int count;
+    unsigned pointEdits;
+};
+
+// The working memory of the results window's plot, kept from one paint to the next while nothing it
+// was found for changes: the bounds and the ranges of each block of points, and the fitted values of
+// the blocks a drawing has needed (found holds a flag per block); and the marks of one drawing. Only
+// paintResultsWindow uses it.
+struct ResultsPlot {
+    BOOL valid;
+    ResultsPlotKey key;
+    PlotBounds bounds;
+};
+static ResultsPlot g_resultsPlot;
+static PlotBlockRanges g_resultsRanges[PLOT_BLOCK_COUNT(POINT_CAPACITY)];
 static double g_resultsFitted[POINT_CAPACITY];
+static unsigned char g_resultsFittedFound[PLOT_BLOCK_COUNT(POINT_CAPACITY)];
 static PlotMarks g_resultsMarks;
 
 void openResultsWindow()
@@ -29,6 +50,7 @@ void openResultsWindow()
 
 HWND createResultsWindow()
 {
+    g_resultsPlot.valid = FALSE; // each Calculate finds the fitted values anew
     HWND window = CreateWindowExW(0, RESULTS_CLASS_NAME, L"Calculate", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                   NULL, NULL, g_app.ui.instance, NULL);
     g_app.ui.resultsWindow = window;
@@ -74,15 +96,60 @@ static void drawResultsText(HWND window, HDC dc, const void* context)
     drawNumberLine(window, dc, 130, 30, L"S=%g", content->fit.s);
 }
 
-void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks)
+static void drawResultsPlot(HWND window, HDC dc, const ResultsContent* content, const PlotContent* plot,
+                            PlotMarks* marks)
 {
-    PlotContent plot = {content->x, content->y, fitted, content->count,
-                        computeFittedValuesAndBounds(content->modelId, content->fit.a, content->fit.b,
-                                                     content->exponentN, content->x, content->y, content->count,
-                                                     fitted),
-                        content->hollow};
     ResultsFrame frame = {RESULTS_BACKGROUND, RESULTS_TEXT_COLOUR, drawResultsText, content};
-    drawResultsFrame(window, dc, &frame, &plot, marks);
+    drawResultsFrame(window, dc, &frame, plot, marks);
+}
+
+void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotBlockRanges* blockRanges,
+                 PlotMarks* marks)
+{
+    PlotBounds bounds = computeFittedValuesAndBounds(content->modelId, content->fit.a, content->fit.b,
+                                                     content->exponentN, content->x, content->y, content->count,
+                                                     fitted, blockRanges);
+    PlotContent plot = {content->x, content->y, fitted, content->count, bounds, content->hollow, blockRanges, NULL};
+    drawResultsPlot(window, dc, content, &plot, marks);
+}
+
+static BOOL sameKey(const ResultsPlotKey* first, const ResultsPlotKey* second)
+{
+    // Bit for bit, so that a NaN parameter matches itself and -0 does not match 0.
+    return first->modelId == second->modelId && memcmp(&first->a, &second->a, sizeof(double)) == 0 &&
+           memcmp(&first->b, &second->b, sizeof(double)) == 0 &&
+           memcmp(&first->exponentN, &second->exponentN, sizeof(double)) == 0 && first->count == second->count &&
+           first->pointEdits == second->pointEdits;
+}
+
+static PlotFittedValues resultsFittedValues(const ResultsContent* content)
+{
+    PlotFittedValues fitted = {content->modelId, content->fit.a,   content->fit.b,
+                               content->exponentN, g_resultsFitted, g_resultsFittedFound};
+    return fitted;
+}
+
+// The bounds and block ranges of the results plot in g_resultsPlot and g_resultsRanges, with the
+// fitted values of the blocks found that the bounds needed. They depend on the points, the model, the fit and the exponent
+// alone, not on the window's size: they are found at the first paint after a Calculate and kept through
+// rotations and repaints. Another window can still change what they depend on while this one stays
+// open behind it (a point entered, a file loaded, another model chosen), so each paint checks that
+// nothing has before it keeps them.
+static void findResultsPlot(const ResultsContent* content)
+{
+    ResultsPlotKey key;
+    memset(&key, 0, sizeof(key));
+    key.modelId = content->modelId;
+    key.a = content->fit.a;
+    key.b = content->fit.b;
+    key.exponentN = content->exponentN;
+    key.count = content->count;
+    key.pointEdits = g_app.pointEdits;
+    if (g_resultsPlot.valid && sameKey(&g_resultsPlot.key, &key)) return;
+    PlotFittedValues fitted = resultsFittedValues(content);
+    g_resultsPlot.bounds = computeBoundsOfFittedValues(&fitted, content->x, content->y, content->count, g_resultsRanges);
+    g_resultsPlot.key = key;
+    g_resultsPlot.valid = TRUE;
 }
 
 void paintResultsWindow(HWND window)
@@ -93,7 +160,10 @@ void paintResultsWindow(HWND window)
     int count = points->pointCount;
     if (count > POINT_CAPACITY) count = POINT_CAPACITY;
     ResultsContent content = {g_app.modelId, g_app.fit, g_app.exponentN, points->x, points->y, count, NULL};
-    drawResults(window, dc, &content, g_resultsFitted, &g_resultsMarks);
+    findResultsPlot(&content);
+    PlotFittedValues fitted = resultsFittedValues(&content);
+    PlotContent plot = {content.x, content.y, NULL, count, g_resultsPlot.bounds, NULL, g_resultsRanges, &fitted};
+    drawResultsPlot(window, dc, &content, &plot, &g_resultsMarks);
     EndPaint(window, &paint);
 }
 

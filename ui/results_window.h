@@ -43,8 +43,10 @@ struct ResultsFrame {
 void drawResultsFrame(HWND window, HDC dc, const ResultsFrame* frame, const PlotContent* plot, PlotMarks* marks);
 
 // Paints content over the client area of window: background, text lines, plot. fitted (room for count
-// values) and marks are the working memory of the paint that calls it.
-void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotMarks* marks);
+// values), blockRanges (room for PLOT_BLOCK_COUNT(count)) and marks are the working memory of the paint
+// that calls it.
+void drawResults(HWND window, HDC dc, const ResultsContent* content, double* fitted, PlotBlockRanges* blockRanges,
+                 PlotMarks* marks);
 // One text line of a number formatted with format ("A=%g") at (x, y) of the client area.
 void drawNumberLine(HWND window, HDC dc, int x, int y, LPCWSTR format, double value);
 

@@ -124,6 +124,30 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"TextAmongThePointsKeepsThoseBefore", "3\n1 3\n2 4x\n5 6\n", true, 1, 1, 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A results window left open behind the main window shows the loaded points at its next paint, with the
+// bounds a results window opened anew on them has.
+TEST_F(LoadTest, ResultsWindowOpenBehindShowsTheLoadedPoints)
+{
+    enterPoints({{1, 3}, {2, 5}, {3, 7}});
+    tapControl(IDC_CALCULATE);
+    HWND results = frontWindow();
+    SetForegroundWindow(mainWindow());
+    device::pump();
+    load("3\n1 3\n2 5\n3 70\n", false); // as many points, the last far above the fitted line
+    SetForegroundWindow(results);
+    InvalidateRect(results, nullptr, FALSE);
+    UpdateWindow(results);
+    device::pump();
+    // Y now spans 3..70 over pixels 248..50: the middle point's marker starts at (145, 242), not at
+    // (145, 149) where the old span 3..7 put it.
+    POINT middle{146, 243};
+    ClientToScreen(results, &middle);
+    EXPECT_EQ(device::pixel(middle.x, middle.y), RGB(180, 0, 0));
+    POINT old{146, 150};
+    ClientToScreen(results, &old);
+    EXPECT_NE(device::pixel(old.x, old.y), RGB(180, 0, 0));
+}
+
 struct MessageCase {
     PointsFileStatus status;
     int declared;

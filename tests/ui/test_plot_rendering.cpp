@@ -28,7 +28,15 @@ PlotBounds g_plotBounds;
 PlotMarks g_marks;
 const PlotContent* g_handedContent = nullptr; // drawn instead of the state record's plot when set
 
-// The plot of the state record's points and fit, as the results window draws it.
+bool g_withRanges = false; // the plot is handed the ranges of its blocks, as the results window does
+std::vector<double> g_lazyFitted;
+std::vector<unsigned char> g_lazyFound;
+std::vector<PlotBlockRanges> g_ranges;
+PlotFittedValues g_fittedValues;
+
+// The plot of the state record's points and fit, as the results window draws it: with g_withRanges,
+// with the ranges of its blocks and its fitted values found block by block. The plain rendering takes
+// g_plotBounds from it, found point by point.
 PlotContent stateContent()
 {
     const PointTable& t = g_app.points;
@@ -36,7 +44,16 @@ PlotContent stateContent()
     computeFittedValues(g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, t.x, t.pointCount,
                         g_fitted.data());
     g_plotBounds = computePlotBounds(t.x, t.y, g_fitted.data(), t.pointCount);
-    return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds, nullptr};
+    if (!g_withRanges) {
+        return PlotContent{t.x, t.y, g_fitted.data(), t.pointCount, g_plotBounds, nullptr, nullptr, nullptr};
+    }
+    size_t blocks = (size_t)PLOT_BLOCK_COUNT(t.pointCount) + 1;
+    g_ranges.assign(blocks, PlotBlockRanges{});
+    g_lazyFound.assign(blocks, 1); // set anew by computeBoundsOfFittedValues
+    g_lazyFitted.assign((size_t)t.pointCount + 1, -12345.0); // a value no block may show unless it was found
+    g_fittedValues = {g_app.modelId, g_app.fit.a, g_app.fit.b, g_app.exponentN, g_lazyFitted.data(), g_lazyFound.data()};
+    PlotBounds bounds = computeBoundsOfFittedValues(&g_fittedValues, t.x, t.y, t.pointCount, g_ranges.data());
+    return PlotContent{t.x, t.y, nullptr, t.pointCount, bounds, nullptr, g_ranges.data(), &g_fittedValues};
 }
 
 // The pixel of a value on one axis, or false when it has none (a value or bound that is no finite
@@ -162,22 +179,26 @@ protected:
     }
     void TearDown() override { device::stop(); }
 
-    std::vector<COLORREF> render(bool plain)
+    std::vector<COLORREF> render(bool plain, bool withRanges = false)
     {
         g_plainRendering = plain;
+        g_withRanges = withRanges;
         InvalidateRect(m_window, nullptr, FALSE);
         UpdateWindow(m_window);
+        g_withRanges = false;
         return g_rendered;
     }
 
-    // The number of pixels where the program's plot differs from the plain one, in portrait and landscape.
+    // The number of pixels where the program's plot, drawn with and without the ranges of its blocks,
+    // differs from the plain one, in portrait and landscape.
     int differingPixels()
     {
         int differing = 0;
         for (int turn = 0; turn < 2; turn++) {
             std::vector<COLORREF> fast = render(false);
+            std::vector<COLORREF> withRanges = render(false, true);
             std::vector<COLORREF> plain = render(true);
-            for (size_t i = 0; i < fast.size(); i++) differing += fast[i] != plain[i];
+            for (size_t i = 0; i < fast.size(); i++) differing += (fast[i] != plain[i]) + (withRanges[i] != plain[i]);
             device::rotate();
             SetWindowPos(m_window, nullptr, 0, 26, device::screen_width(), device::screen_height() - 26, SWP_NOZORDER);
         }
@@ -201,7 +222,8 @@ double uniform(std::mt19937& random)
 }
 
 // Sorted measurements on a fine grid, a wave that runs up and down many times within each pixel column,
-// points in random order, and a model undefined at some of them (the polyline breaks there).
+// points in random order, a model undefined at some of them (the polyline breaks there), and runs of
+// points on one pixel that such breaks and missing Y interrupt.
 const Dataset kDatasets[] = {
     {"sorted grid, straight line", 0, 1.0, 0.5, [](int i, std::mt19937&) { return i * 0.001; },
      [](double x, int, std::mt19937& r) { return 1.0 + 0.5 * x + (uniform(r) - 0.5) * x * 0.1; }},
@@ -211,6 +233,9 @@ const Dataset kDatasets[] = {
      [](double x, int, std::mt19937& r) { return 2.0 * std::exp(0.3 * x) * (0.8 + 0.4 * uniform(r)); }},
     {"logarithm with gaps", 10, 1.0, 2.0, [](int i, std::mt19937& r) { return i % 7 == 0 ? -1.0 : uniform(r) * 100.0; },
      [](double x, int i, std::mt19937& r) { return i % 11 == 0 ? NAN : std::log(std::fabs(x) + 1.0) + uniform(r); }},
+    {"runs of one pixel broken by gaps", 10, 1.0, 2.0,
+     [](int i, std::mt19937&) { return (i / 40) % 9 == 4 ? -1.0 : (i / 40) * 0.05 + 0.01; },
+     [](double, int i, std::mt19937&) { return i % 17 == 0 ? NAN : std::floor(i / 30.0); }},
 };
 
 void fillTable(const Dataset& d, int count)
@@ -246,7 +271,7 @@ TEST_F(PlotRendering, DrawsWhatItIsHandedNotTheStateRecord)
     std::vector<double> fitted(40);
     computeFittedValues(5, fit.a, fit.b, 2.0, x.data(), 40, fitted.data());
     PlotContent handed = {x.data(), y.data(), fitted.data(), 40,
-                          computePlotBounds(x.data(), y.data(), fitted.data(), 40), nullptr};
+                          computePlotBounds(x.data(), y.data(), fitted.data(), 40), nullptr, nullptr, nullptr};
     resetAppState();
     g_handedContent = &handed;
     std::vector<COLORREF> fromContent = render(false);
@@ -293,7 +318,7 @@ TEST_F(PlotRendering, HollowPointsAreOutlinesOnly)
     std::vector<double> x = {1, 2, 3}, y = {1, 5, 2}, fitted = {1, 1.5, 2};
     const unsigned char hollow[3] = {0, 1, 0};
     PlotContent handed = {x.data(), y.data(), fitted.data(), 3, computePlotBounds(x.data(), y.data(), fitted.data(), 3),
-                          hollow};
+                          hollow, nullptr, nullptr};
     g_handedContent = &handed;
     std::vector<COLORREF> pixels = render(false);
     g_handedContent = nullptr;

@@ -3,9 +3,13 @@
 #include "ui_test_support.h"
 
 #include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "models.h"
 #include "plot.h"
+#include "results_window.h"
 
 namespace device = kelvora::device;
 
@@ -119,6 +123,75 @@ TEST_F(ResultsTest, HelpMenuItemsDoNothingThere)
     EXPECT_EQ(topLevelCount(), 2);
 }
 
+// The client area of a window as its last paint left it, row by row.
+std::vector<COLORREF> clientPixels(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < client.bottom; y++) {
+        for (int x = 0; x < client.right; x++) pixels.push_back(GetPixel(dc, x, y));
+    }
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+// What can change while a results window stays open behind another window, each followed by a paint of
+// that results window. The plot it paints then must be the one a results window opened anew on the
+// state record shows (createResultsWindow: the same fit, nothing kept from before).
+struct ChangeBehindCase {
+    const char* name;
+    std::function<void()> change;
+    bool changesPicture;
+};
+
+TEST_F(ResultsTest, PaintShowsWhatChangedWhileTheWindowStayedOpen)
+{
+    const ChangeBehindCase cases[] = {
+        {"a point stored", [this] { retype(IDC_Y_FIELD, L"17"), tapControl(IDC_ENTER); }, true},
+        {"the count lowered", [this] { retype(IDC_COUNT_FIELD, L"2"); }, true},
+        {"a new table of as many points",
+         [this] {
+             SendMessageW(mainWindow(), WM_COMMAND, MAKEWPARAM(IDM_NEW, 0), 0);
+             retype(IDC_COUNT_FIELD, L"3");
+         },
+         true},
+        {"another model", [] { g_app.modelId = 4; }, true},
+        {"another exponent",
+         [] {
+             g_app.modelId = MODEL_POWER_N;
+             g_app.exponentN = 0.5;
+         },
+         true},
+        {"another fit", [] { g_app.fit.b = -1; }, true},
+        {"nothing but a rotation", [] { device::rotate(); }, false},
+    };
+    for (const ChangeBehindCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        enterPoints({{1, 3}, {2, 5}, {3, 7}});
+        HWND results = calculate();
+        std::vector<COLORREF> before = clientPixels(results);
+        SetForegroundWindow(mainWindow());
+        device::pump();
+        c.change();
+        SetForegroundWindow(results);
+        InvalidateRect(results, nullptr, FALSE);
+        UpdateWindow(results);
+        device::pump();
+        std::vector<COLORREF> repainted = clientPixels(results);
+        HWND fresh = createResultsWindow();
+        device::pump();
+        ASSERT_NE(fresh, nullptr);
+        EXPECT_TRUE(clientPixels(fresh) == repainted);
+        if (c.changesPicture) {
+            EXPECT_FALSE(repainted == before);
+        }
+    }
+}
+
 struct MapCase {
     double value, lo, hi;
     int p0, p1, expected;
@@ -157,4 +230,58 @@ TEST(PlotBoundsTest, FittedValuesWidenTheVerticalRange)
     EXPECT_EQ(bounds.xMax, 3);
     EXPECT_EQ(bounds.yMin, 1);
     EXPECT_EQ(bounds.yMax, 6);
+}
+
+// Bounds found from the ranges of blocks of points are those found point by point, even where the
+// order of the points decides: a zero bound keeps the sign of the first zero met (X, then each point's
+// Y before its fitted value), a NaN first keeps a bound NaN, a later one never widens it. 600 points
+// in three blocks: X = 1..600, Y = 400..406, fitted Y = 0.5 X + 3 (3.5 at X = 1, +0 at X = -6).
+struct BoundsCase {
+    const char* name;
+    std::function<void(std::vector<double>& x, std::vector<double>& y)> change;
+    PlotBounds expected;
+    bool negativeZeroXMin, negativeZeroYMin;
+};
+
+TEST(PlotBoundsTest, BoundsFromBlocksAreThoseFoundPointByPoint)
+{
+    constexpr double inf = INFINITY;
+    const BoundsCase cases[] = {
+        {"plain", [](auto&, auto&) {}, {1, 600, 3.5, 406}, false, false},
+        {"X zero met first as -0", [](auto& x, auto&) { x[300] = -0.0, x[400] = 0.0; }, {0, 600, 3, 406}, true, false},
+        {"X zero met first as +0", [](auto& x, auto&) { x[300] = 0.0, x[400] = -0.0; }, {0, 600, 3, 406}, false, false},
+        {"fitted zero before a -0 Y", [](auto& x, auto& y) { x[200] = -6, y[350] = -0.0; }, {-6, 600, 0, 406}, false,
+         false},
+        {"-0 Y before a fitted zero", [](auto& x, auto& y) { x[200] = -6, y[100] = -0.0; }, {-6, 600, 0, 406}, false,
+         true},
+        {"a later NaN never widens", [](auto&, auto& y) { y[450] = NAN; }, {1, 600, 3.5, 406}, false, false},
+        {"an infinite Y widens", [](auto&, auto& y) { y[500] = inf; }, {1, 600, 3.5, inf}, false, false},
+    };
+    for (const BoundsCase& c : cases) {
+        std::vector<double> x(600), y(600), fitted(600);
+        for (int i = 0; i < 600; i++) {
+            x[i] = 1 + i;
+            y[i] = 400 + i % 7;
+        }
+        c.change(x, y);
+        std::vector<PlotBlockRanges> ranges(PLOT_BLOCK_COUNT(600));
+        std::vector<unsigned char> found(PLOT_BLOCK_COUNT(600));
+        PlotFittedValues lazy = {0, 3, 0.5, 2, fitted.data(), found.data()};
+        const PlotBounds bounds[] = {
+            computeFittedValuesAndBounds(0, 3, 0.5, 2, x.data(), y.data(), 600, fitted.data(), ranges.data()),
+            computeBoundsOfFittedValues(&lazy, x.data(), y.data(), 600, ranges.data()),
+        };
+        for (const PlotBounds& b : bounds) {
+            EXPECT_EQ(b.xMin, c.expected.xMin) << c.name;
+            EXPECT_EQ(b.xMax, c.expected.xMax) << c.name;
+            EXPECT_EQ(b.yMin, c.expected.yMin) << c.name;
+            EXPECT_EQ(b.yMax, c.expected.yMax) << c.name;
+            EXPECT_TRUE(c.expected.xMin != 0 || std::signbit(b.xMin) == c.negativeZeroXMin) << c.name;
+            EXPECT_TRUE(c.expected.yMin != 0 || std::signbit(b.yMin) == c.negativeZeroYMin) << c.name;
+        }
+    }
+    std::vector<double> x = {NAN, 1, 2}, y = {1, 2, 3}, fitted(3);
+    PlotBlockRanges ranges[1];
+    PlotBounds b = computeFittedValuesAndBounds(0, 0, 1, 2, x.data(), y.data(), 3, fitted.data(), ranges);
+    EXPECT_TRUE(std::isnan(b.xMin) && std::isnan(b.xMax)) << "a NaN X first";
 }

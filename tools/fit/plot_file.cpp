@@ -38,6 +38,7 @@ namespace {
 struct ResultsPicture {
     ResultsContent content;
     std::vector<double> fitted;
+    std::vector<PlotBlockRanges> blockRanges;
     PlotMarks marks;
 };
 
@@ -158,7 +159,8 @@ LRESULT CALLBACK ResultsPictureWindow(HWND window, UINT message, WPARAM wParam, 
         ResultsPicture* picture = pictureOf<ResultsPicture>(window);
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
-        drawResults(window, dc, &picture->content, picture->fitted.data(), &picture->marks);
+        drawResults(window, dc, &picture->content, picture->fitted.data(), picture->blockRanges.data(),
+                    &picture->marks);
         EndPaint(window, &paint);
         return 0;
     }
@@ -196,6 +198,7 @@ bool writeResultsPicture(const char* path, int width, int height, const PlotPoin
     std::unique_ptr<ResultsPicture> picture(new ResultsPicture);
     picture->content = ResultsContent{fit.modelId, fit.fit, fit.exponentN, points.x, points.y, count, points.hollow};
     picture->fitted.resize(count > 0 ? count : 1);
+    picture->blockRanges.resize(count > 0 ? PLOT_BLOCK_COUNT(count) : 1);
     return paintPicture(L"ResultP", L"Calculate", ResultsPictureWindow, picture.get(), path, width, height);
 }
 
@@ -213,6 +216,6 @@ bool writeResidualsPicture(const char* path, int width, int height, const PlotPo
     picture->s = fit.fit.s;
     picture->content = PlotContent{points.x, residuals.data(), zeroLine.data(), count,
                                    computePlotBounds(points.x, residuals.data(), zeroLine.data(), count),
-                                   points.hollow};
+                                   points.hollow, NULL, NULL};
     return paintPicture(L"ResidF", L"Residuals", ResidualsWindow, picture.get(), path, width, height);
 }
