@@ -319,15 +319,23 @@ static inline const char* readPlainDecimal(const char* text, const char* textEnd
     uint64_t mantissa = 0;
     const char* digits = p;
     p = passDigits<padded>(p, textEnd, &mantissa);
-    long long digitCount = p - digits;
+    bool anyDigit = p > digits;
+    // Significant digits only: the zeros before the first other digit add nothing to the mantissa
+    // ("0.000468" has three).
+    long long digitCount = mantissa != 0 ? p - digits : 0;
     long long exponent = 0;
     if (*p == '.') {
         const char* fraction = ++p;
+        if (mantissa == 0) {
+            while (*p == '0') ++p;
+        }
+        const char* significant = p;
         p = passDigits<padded>(p, textEnd, &mantissa);
+        anyDigit = anyDigit || p > fraction;
         exponent = -(p - fraction);
-        digitCount += p - fraction;
+        digitCount += p - significant;
     }
-    if (digitCount == 0 || digitCount > 19) return NULL;
+    if (!anyDigit || digitCount > 19) return NULL;
     if ((*p | 0x20) == 'e') {
         const char* sign = p + 1;
         bool negativeExponent = *sign == '-';
