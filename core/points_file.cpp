@@ -144,18 +144,15 @@ static void keepValue(PointTable* table, PointsRead* read, double value)
     read->pendingX = false;
 }
 
-// Takes what the thread read from checkpoint on when the reader stands at its token and all of it lies
-// among the counted points; the reader goes on after its last token. FALSE when it does not fit: the
-// reader then reads on by itself.
+// Takes what the thread read from checkpoint on, where the reader stands, when all of it lies among the
+// counted points; the reader goes on after its last token. FALSE when it does not fit: the reader then
+// reads on by itself.
 static BOOL takeReadAhead(NumberReader* reader, const ReadAhead* ahead, const ReadCheckpoint* checkpoint,
                           long long count, PointTable* table, PointsRead* read, PointsFileReport* report)
 {
     long long coordinates = 2LL * read->points + (read->pendingX ? 1 : 0);
     int taken = ahead->count - checkpoint->index;
-    if (taken <= 0 || readerOffset(reader) != checkpoint->offset || coordinates + taken > 2 * count ||
-        !seekReader(reader, ahead->end, reader->line + (ahead->lastLine - checkpoint->line))) {
-        return FALSE;
-    }
+    if (taken <= 0 || coordinates + taken > 2 * count || !passReadAhead(reader, ahead, checkpoint)) return FALSE;
     const double* values = ahead->values + checkpoint->index;
     int i = 0;
     if (read->pendingX) keepValue(table, read, values[i++]);
@@ -168,36 +165,6 @@ static BOOL takeReadAhead(NumberReader* reader, const ReadAhead* ahead, const Re
     if (i < taken) keepValue(table, read, values[i]);
     report->line = reader->line;
     return TRUE;
-}
-
-// Where reading ahead stands for the reader: the checkpoint it is heading for once the thread is done.
-struct AheadUse {
-    ReadAhead* ahead;
-    const ReadCheckpoint* target;
-};
-
-// At every step past the middle: once the thread is done, the reader heads for the next checkpoint and
-// takes the values there. FALSE while the reader reads on as before.
-static BOOL useReadAhead(NumberReader* reader, AheadUse* use, long long count, PointTable* table, PointsRead* read,
-                         PointsFileReport* report)
-{
-    if (use->ahead == NULL || !skipWhiteSpace(reader)) return FALSE;
-    long long at = readerOffset(reader);
-    if (use->target == NULL && at >= use->ahead->middle) {
-        reader->pauseAt = -1;
-        if (!finishReadAhead(use->ahead, FALSE)) return FALSE;
-        use->target = checkpointFrom(use->ahead, at);
-        if (use->target == NULL) {
-            use->ahead = NULL;
-            return FALSE;
-        }
-        reader->pauseAt = use->target->offset;
-    }
-    if (use->target == NULL || at < use->target->offset) return FALSE;
-    BOOL taken = takeReadAhead(reader, use->ahead, use->target, count, table, read, report);
-    use->ahead = NULL;
-    reader->pauseAt = -1;
-    return taken;
 }
 
 // The counted points: runs of plain decimals in one go, every other token on its own (and all of them
@@ -214,13 +181,16 @@ static PointsFileStatus readCountedPoints(NumberReader* reader, long long count,
     WIN32_MEMORY_RANGE_ENTRY first[2] = {{table->x, firstBytes}, {table->y, firstBytes}};
     WIN32_MEMORY_RANGE_ENTRY second[2] = {{table->x + half, secondBytes}, {table->y + half, secondBytes}};
     ReadAhead* started = reader->keepCoordinate == NULL ? startReadAhead(reader, READ_AHEAD_NUMBERS, false, second) : NULL;
-    AheadUse use = {started, NULL};
+    ReadAheadUse use = {started, NULL};
     if (started != NULL) {
         reader->pauseAt = started->middle;
         PrefetchVirtualMemory(GetCurrentProcess(), 2, first, 0);
     }
     while (read.points < count) {
-        if (useReadAhead(reader, &use, count, table, &read, report)) continue;
+        if (use.ahead != NULL && skipWhiteSpace(reader)) {
+            const ReadCheckpoint* checkpoint = reachCheckpoint(reader, &use);
+            if (checkpoint != NULL && takeReadAhead(reader, started, checkpoint, count, table, &read, report)) continue;
+        }
         if (!read.pendingX && reader->keepCoordinate == NULL) {
             int run = readPlainPoints(reader, table->x + read.points, table->y + read.points, (int)count - read.points);
             if (run > 0) {

@@ -158,7 +158,8 @@ ReadAhead* startReadAhead(NumberReader* reader, ReadAheadKind kind, bool commaSe
     return ahead;
 }
 
-BOOL finishReadAhead(ReadAhead* ahead, BOOL wait)
+// TRUE once the thread is done; wait says whether to wait for it.
+static BOOL finishReadAhead(ReadAhead* ahead, BOOL wait)
 {
     if (ahead == NULL) return FALSE;
     if (ahead->thread == NULL) return TRUE;
@@ -168,13 +169,39 @@ BOOL finishReadAhead(ReadAhead* ahead, BOOL wait)
     return TRUE;
 }
 
-const ReadCheckpoint* checkpointFrom(const ReadAhead* ahead, long long offset)
+// The first checkpoint at offset or after it, or NULL.
+static const ReadCheckpoint* checkpointFrom(const ReadAhead* ahead, long long offset)
 {
-    if (ahead == NULL || ahead->thread != NULL) return NULL;
     for (int i = 0; i < ahead->checkpointCount; i++) {
         if (ahead->checkpoints[i].offset >= offset) return &ahead->checkpoints[i];
     }
     return NULL;
+}
+
+const ReadCheckpoint* reachCheckpoint(NumberReader* reader, ReadAheadUse* use)
+{
+    if (use->ahead == NULL) return NULL;
+    long long at = readerOffset(reader);
+    if (use->target == NULL) {
+        if (at < use->ahead->middle) return NULL;
+        reader->pauseAt = -1;
+        if (!finishReadAhead(use->ahead, FALSE)) return NULL;
+        use->target = checkpointFrom(use->ahead, at);
+        if (use->target == NULL) {
+            use->ahead = NULL;
+            return NULL;
+        }
+        reader->pauseAt = use->target->offset;
+    }
+    if (at < use->target->offset) return NULL;
+    use->ahead = NULL;
+    reader->pauseAt = -1;
+    return at == use->target->offset ? use->target : NULL;
+}
+
+bool passReadAhead(NumberReader* reader, const ReadAhead* ahead, const ReadCheckpoint* checkpoint)
+{
+    return seekReader(reader, ahead->end, reader->line + (ahead->lastLine - checkpoint->line));
 }
 
 void releaseReadAhead(ReadAhead* ahead)
@@ -195,14 +222,14 @@ ReadAhead* startReadAhead(NumberReader*, ReadAheadKind, bool, const WIN32_MEMORY
     return NULL;
 }
 
-BOOL finishReadAhead(ReadAhead*, BOOL)
-{
-    return FALSE;
-}
-
-const ReadCheckpoint* checkpointFrom(const ReadAhead*, long long)
+const ReadCheckpoint* reachCheckpoint(NumberReader*, ReadAheadUse*)
 {
     return NULL;
+}
+
+bool passReadAhead(NumberReader*, const ReadAhead*, const ReadCheckpoint*)
+{
+    return false;
 }
 
 void releaseReadAhead(ReadAhead*) {}

@@ -65,11 +65,22 @@ ReadAhead* startReadAhead(NumberReader* reader, ReadAheadKind kind, bool commaSe
 // block at hand; 0 for a stream that is no regular file or a block without a line feed.
 long long estimatedRows(NumberReader* reader);
 
-// TRUE once the thread is done; wait says whether to wait for it.
-BOOL finishReadAhead(ReadAhead* ahead, BOOL wait);
+// Where reading ahead stands for a reader: the thread's work, and the checkpoint the reader heads for
+// once the thread is done.
+struct ReadAheadUse {
+    ReadAhead* ahead; // NULL once the reader reads on by itself for good
+    const ReadCheckpoint* target;
+};
 
-// The first checkpoint at offset or after it, or NULL; only once the thread is done.
-const ReadCheckpoint* checkpointFrom(const ReadAhead* ahead, long long offset);
+// A step of the reader at its reading position (a token, or a line start for rows). Past the middle,
+// once the thread is done, the reader heads for the next checkpoint (its runs pause there). Returns that
+// checkpoint when the reader stands at it, and NULL otherwise; from a checkpoint reached or passed on,
+// the reader reads by itself (use->ahead NULL).
+const ReadCheckpoint* reachCheckpoint(NumberReader* reader, ReadAheadUse* use);
+
+// Moves the reader past the last token the thread read, from the checkpoint it stands at, counting the
+// lines between; FALSE when the stream cannot move there.
+bool passReadAhead(NumberReader* reader, const ReadAhead* ahead, const ReadCheckpoint* checkpoint);
 
 // Stops the thread where it is, waits for it and frees the read ahead for the next file.
 void releaseReadAhead(ReadAhead* ahead);

@@ -131,44 +131,15 @@ void readLine(NumberReader* reader, bool decimalCommas, ColumnChoice columns, Li
     }
 }
 
-// Where reading ahead stands for the table: the checkpoint the reader heads for once the thread is done.
-struct TableAhead {
-    ReadAhead* ahead;
-    const ReadCheckpoint* target;
-};
-
-void stopUsing(NumberReader* reader, TableAhead* use)
+// Takes the rows the thread read from checkpoint on, where the reader stands at a line start, when they
+// fit the table; false when they do not: the reader then reads on by itself.
+bool takeTableRows(NumberReader* reader, const ReadAhead* ahead, const ReadCheckpoint* checkpoint, PointTable* table,
+                   int* count)
 {
-    use->ahead = NULL;
-    reader->pauseAt = -1;
-}
-
-// At a line start past the middle: once the thread is done, the reader heads for the next checkpoint
-// and takes the rows there when they fit the table; false while it reads on by itself.
-bool useTableAhead(NumberReader* reader, TableAhead* use, PointTable* table, int* count)
-{
-    long long at = readerOffset(reader);
-    ReadAhead* ahead = use->ahead;
-    if (use->target == NULL && at >= ahead->middle) {
-        reader->pauseAt = -1;
-        if (!finishReadAhead(ahead, FALSE)) return false;
-        use->target = checkpointFrom(ahead, at);
-        if (use->target == NULL) {
-            stopUsing(reader, use);
-            return false;
-        }
-        reader->pauseAt = use->target->offset;
-    }
-    if (use->target == NULL || at < use->target->offset) return false;
-    const ReadCheckpoint* target = use->target;
-    int rows = ahead->count - target->index;
-    stopUsing(reader, use);
-    if (rows <= 0 || at != target->offset || *count + rows > POINT_CAPACITY ||
-        !seekReader(reader, ahead->end, reader->line + (ahead->lastLine - target->line))) {
-        return false;
-    }
-    memcpy(table->x + *count, ahead->values + target->index, (size_t)rows * sizeof(double));
-    memcpy(table->y + *count, ahead->values + READ_AHEAD_ROW_CAPACITY + target->index, (size_t)rows * sizeof(double));
+    int rows = ahead->count - checkpoint->index;
+    if (rows <= 0 || *count + rows > POINT_CAPACITY || !passReadAhead(reader, ahead, checkpoint)) return false;
+    memcpy(table->x + *count, ahead->values + checkpoint->index, (size_t)rows * sizeof(double));
+    memcpy(table->y + *count, ahead->values + READ_AHEAD_ROW_CAPACITY + checkpoint->index, (size_t)rows * sizeof(double));
     *count += rows;
     return true;
 }
@@ -183,7 +154,7 @@ PlainTableReport failure(PlainTableReport report, PlainTableStatus status, int l
 // The table's lines from the reading position on, of `width` columns or as many as `needed` for the
 // columns chosen.
 PlainTableReport readTableLines(NumberReader* reader, ColumnChoice columns, int width, PointTable* table,
-                                double* sigma, double* sigmaX, bool plainPairs, TableAhead* use)
+                                double* sigma, double* sigmaX, bool plainPairs, ReadAheadUse* use)
 {
     PlainTableReport report = {PLAIN_TABLE_OK, 0, 0, false, ""};
     int needed = columns.x > columns.y ? columns.x : columns.y;
@@ -193,7 +164,11 @@ PlainTableReport readTableLines(NumberReader* reader, ColumnChoice columns, int 
     bool seenContent = false;
     int count = 0;
     while (peekChar(reader, 0) >= 0) {
-        if (use->ahead != NULL && seenContent && useTableAhead(reader, use, table, &count)) continue;
+        if (use->ahead != NULL && seenContent) {
+            ReadAhead* ahead = use->ahead;
+            const ReadCheckpoint* checkpoint = reachCheckpoint(reader, use);
+            if (checkpoint != NULL && takeTableRows(reader, ahead, checkpoint, table, &count)) continue;
+        }
         if (plainPairs) {
             int run = readPlainPairLines(reader, table->x + count, table->y + count, POINT_CAPACITY - count,
                                          commaSeparates);
@@ -257,7 +232,7 @@ PlainTableReport readPlainTable(NumberReader* reader, ColumnChoice columns, Poin
     SIZE_T firstBytes = (SIZE_T)split * sizeof(double), laterBytes = (SIZE_T)(to - from) * sizeof(double);
     WIN32_MEMORY_RANGE_ENTRY first[2] = {{table->x, firstBytes}, {table->y, firstBytes}};
     WIN32_MEMORY_RANGE_ENTRY later[2] = {{table->x + from, laterBytes}, {table->y + from, laterBytes}};
-    TableAhead use = {plainPairs ? startReadAhead(reader, READ_AHEAD_ROWS, !reader->commaIsPoint, later) : NULL, NULL};
+    ReadAheadUse use = {plainPairs ? startReadAhead(reader, READ_AHEAD_ROWS, !reader->commaIsPoint, later) : NULL, NULL};
     ReadAhead* started = use.ahead;
     if (started != NULL) {
         reader->pauseAt = started->middle;
